@@ -1,0 +1,101 @@
+#include "app/cli/Cli.h"
+
+#include <map>
+
+namespace wendlecott::cli {
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: wendlecott-cli [--program-folder DIR] COMMAND ...\n"
+        "\n"
+        "Finds unregistered domain names with the same logic, program folder and settings as\n"
+        "the desktop program. Output is one record a line, fields separated by a tab.\n"
+        "Exit status: 0 success, 1 failure, 2 usage error.\n"
+        "\n"
+        "Commands:\n"
+        "  tld list                      the TLD table in table order: index, extension, server,\n"
+        "                                port, Enabled/Disabled, throttle, success words\n"
+        "  tld find NAME [--proxy]       the row that serves NAME (as in tld list), or -1;\n"
+        "                                --proxy turns proxy mode on for this call\n"
+        "  judge --success-words WORDS [FILE]\n"
+        "                                judges a whois answer (FILE or standard input):\n"
+        "                                Available TAB word, Registered or Blocked\n"
+        "  domain ENTRY... [--tld EXT]   the domain a check run looks up for each list entry\n"
+        "  lookup NAME [--raw]           one whois lookup through the TLD table: verdict, name,\n"
+        "                                server:port, matched word; --raw adds the answer\n"
+        "  check [FILE] [--tld EXT] [--start N]\n"
+        "                                a check run over a list file (standard input without\n"
+        "                                FILE), filing verdicts into the program folder's lists\n"
+        "  generate --base WORD [--affixes FILE] [--no-prefixes] [--no-suffixes]\n"
+        "           [--no-hyphens] [--ext .com,.net]\n"
+        "                                the name generator's names in generation order\n"
+        "  extract (--search | --page) [FILE...]\n"
+        "                                names found in page text\n"
+        "\n"
+        "Options:\n"
+        "  --program-folder DIR          use DIR as the program folder (also the environment\n"
+        "                                variable WENDLECOTT_PROGRAM_FOLDER)\n"
+        "  --help                        this text\n");
+}
+
+int notAvailable(CliContext &context, const QString &command)
+{
+    context.io.err << "wendlecott-cli: " << command << " is not available in this version\n";
+    context.io.err.flush();
+    return kExitFailure;
+}
+
+int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
+{
+    using Command = int (*)(CliContext &, const QStringList &);
+    static const std::map<QString, Command> commands = {
+        {QStringLiteral("tld"), &cmdTld},         {QStringLiteral("judge"), &cmdJudge},
+        {QStringLiteral("domain"), &cmdDomain},   {QStringLiteral("lookup"), &cmdLookup},
+        {QStringLiteral("check"), &cmdCheck},     {QStringLiteral("generate"), &cmdGenerate},
+        {QStringLiteral("extract"), &cmdExtract},
+    };
+
+    QString folderOverride;
+    QStringList rest;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (rest.isEmpty() && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+            io.out << helpText();
+            io.out.flush();
+            return kExitOk;
+        }
+        if (rest.isEmpty() && arg == QLatin1String("--program-folder")) {
+            if (i + 1 >= arguments.size()) {
+                io.err << "wendlecott-cli: --program-folder needs a folder\n";
+                io.err.flush();
+                return kExitUsage;
+            }
+            folderOverride = arguments.at(++i);
+            continue;
+        }
+        if (rest.isEmpty() && arg.startsWith(QLatin1String("--program-folder="))) {
+            folderOverride = arg.mid(int(sizeof("--program-folder=")) - 1);
+            continue;
+        }
+        rest.append(arg);
+    }
+    if (rest.isEmpty()) {
+        io.err << helpText();
+        io.err.flush();
+        return kExitUsage;
+    }
+    const auto found = commands.find(rest.first());
+    if (found == commands.end()) {
+        io.err << "wendlecott-cli: unknown command '" << rest.first() << "' (see --help)\n";
+        io.err.flush();
+        return kExitUsage;
+    }
+    CliContext context{config::ProgramFolder::locate(folderOverride, executableDir), io};
+    const int status = found->second(context, rest.mid(1));
+    io.out.flush();
+    io.err.flush();
+    return status;
+}
+
+} // namespace wendlecott::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "config/ProgramFolder.h"
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace wendlecott::cli {
+
+// Exit statuses of wendlecott-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CliIo {
+    QTextStream &out;
+    QTextStream &err;
+    QTextStream *in = nullptr; // standard input, when a command reads it
+};
+
+// What every command gets: the program folder and its standard streams.
+struct CliContext {
+    config::ProgramFolder folder;
+    CliIo io;
+};
+
+// Runs wendlecott-cli with `arguments` (without the program name).
+int runCli(const QStringList &arguments, const QString &executableDir, CliIo io);
+
+// The commands, one file each. `args` are the words after the command's name.
+int cmdTld(CliContext &context, const QStringList &args);
+int cmdJudge(CliContext &context, const QStringList &args);
+int cmdDomain(CliContext &context, const QStringList &args);
+int cmdLookup(CliContext &context, const QStringList &args);
+int cmdCheck(CliContext &context, const QStringList &args);
+int cmdGenerate(CliContext &context, const QStringList &args);
+int cmdExtract(CliContext &context, const QStringList &args);
+
+// For commands not yet built: says so and fails.
+int notAvailable(CliContext &context, const QString &command);
+
+QString helpText();
+
+} // namespace wendlecott::cli

@@ -1,0 +1,161 @@
+#include "core/TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace wendlecott::core {
+
+namespace {
+
+// -1: writes do not fail on purpose.
+qint64 g_failAfterBytes = -1;
+
+// Writes through the fault hook: with a fault armed, only the first bytes go out and the
+// write reports failure.
+bool writeAll(QIODevice &device, const QByteArray &bytes)
+{
+    if (g_failAfterBytes >= 0 && bytes.size() > g_failAfterBytes) {
+        device.write(bytes.constData(), g_failAfterBytes);
+        return false;
+    }
+    return device.write(bytes) == bytes.size();
+}
+
+QString describe(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Could not write %1: %2").arg(QFileInfo(path).fileName(), reason);
+}
+
+} // namespace
+
+WriteFaultScope::WriteFaultScope(qint64 failAfterBytes) : m_previous(g_failAfterBytes)
+{
+    g_failAfterBytes = failAfterBytes;
+}
+
+WriteFaultScope::~WriteFaultScope()
+{
+    g_failAfterBytes = m_previous;
+}
+
+QString decodeText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(bytes);
+}
+
+QByteArray encodeText(const QString &text)
+{
+    return text.toUtf8();
+}
+
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    if (text.isEmpty())
+        return lines;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    while (start < size) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+        const qsizetype next = end < 0 ? size : end + 1;
+        if (end < 0)
+            end = size;
+        qsizetype stop = end;
+        if (stop > start && text.at(stop - 1) == QLatin1Char('\r'))
+            --stop;
+        lines.append(text.mid(start, stop - start));
+        start = next;
+    }
+    return lines;
+}
+
+QString joinLinesCrLf(const QStringList &lines)
+{
+    QString out;
+    qsizetype total = 0;
+    for (const QString &line : lines)
+        total += line.size() + 2;
+    out.reserve(total);
+    for (const QString &line : lines) {
+        out += line;
+        out += QLatin1String(kCrLf);
+    }
+    return out;
+}
+
+Result<QByteArray> readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return Result<QByteArray>::failure(ErrorCode::NotFound,
+                                           QStringLiteral("File %1 not found.").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return Result<QByteArray>::failure(
+            ErrorCode::ReadFailed, QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
+Result<QString> readTextFile(const QString &path)
+{
+    auto bytes = readBytes(path);
+    if (!bytes)
+        return bytes.error();
+    return decodeText(bytes.value());
+}
+
+Result<QStringList> readLines(const QString &path)
+{
+    auto text = readTextFile(path);
+    if (!text)
+        return text.error();
+    return splitLines(text.value());
+}
+
+Status writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    if (!writeAll(file, bytes)) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the disk is full");
+        file.cancelWriting();
+        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    }
+    if (!file.commit())
+        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    return Status::success();
+}
+
+Status writeTextAtomically(const QString &path, const QString &text)
+{
+    return writeFileAtomically(path, encodeText(text));
+}
+
+Status appendToFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    if (!writeAll(file, bytes)) {
+        const QString reason =
+            file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the disk is full");
+        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    }
+    if (!file.flush())
+        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    return Status::success();
+}
+
+Status appendText(const QString &path, const QString &text)
+{
+    return appendToFile(path, encodeText(text));
+}
+
+} // namespace wendlecott::core

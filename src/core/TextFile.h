@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace wendlecott::core {
+
+// The one place that reads and writes text files.
+//
+// Reading accepts CR LF and LF line ends and decodes UTF-8, falling back to Latin-1
+// where the bytes are not UTF-8. Writing ends every line with CR LF and encodes UTF-8
+// (plain ASCII stays single-byte). Files a user cares about are replaced atomically:
+// on any failure the old file is left as it was.
+
+inline constexpr char kCrLf[] = "\r\n";
+
+// Bytes as text: UTF-8 when valid, else Latin-1 (one character per byte).
+QString decodeText(const QByteArray &bytes);
+QByteArray encodeText(const QString &text);
+
+// Splits text into lines at LF, dropping a CR before it. A final line end does not start
+// an extra empty line: "a\r\nb\r\n" gives {"a", "b"}, "a\r\n\r\n" gives {"a", ""}.
+QStringList splitLines(const QString &text);
+
+// Every line followed by CR LF.
+QString joinLinesCrLf(const QStringList &lines);
+
+// The whole file as text. NotFound when it does not exist, ReadFailed when it cannot be read.
+Result<QString> readTextFile(const QString &path);
+// The file's lines, as splitLines gives them.
+Result<QStringList> readLines(const QString &path);
+// Raw bytes of a file.
+Result<QByteArray> readBytes(const QString &path);
+
+// Replaces the file with `bytes` atomically (write to a temporary file, then rename).
+// On failure the old file is intact and a WriteFailed status names the file.
+Status writeFileAtomically(const QString &path, const QByteArray &bytes);
+Status writeTextAtomically(const QString &path, const QString &text);
+// Appends bytes to the end of the file, creating it when missing.
+Status appendToFile(const QString &path, const QByteArray &bytes);
+Status appendText(const QString &path, const QString &text);
+
+// Test hook: while a WriteFaultScope lives, every write through this module stops with an
+// error after `failAfterBytes` bytes of its content, as a full disk would.
+class WriteFaultScope {
+public:
+    explicit WriteFaultScope(qint64 failAfterBytes);
+    ~WriteFaultScope();
+    WriteFaultScope(const WriteFaultScope &) = delete;
+    WriteFaultScope &operator=(const WriteFaultScope &) = delete;
+
+private:
+    qint64 m_previous;
+};
+
+} // namespace wendlecott::core

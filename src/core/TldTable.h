@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace wendlecott::core {
+
+// The success words that an empty success field gets, and that most default rows use.
+inline const QString kStandardSuccessWords = QStringLiteral(
+    "No match,not registered,not found,available for registration,no domain records,AVAIL,No entries found");
+inline const QString kProxyExtension = QStringLiteral("proxy");
+inline const QString kTldFileName = QStringLiteral("TLDs.txt");
+
+// One row of TLDs.txt in memory.
+struct TldEntry {
+    QString extension;    // field 1, lower-cased
+    QString server;       // field 2, lower-cased
+    int port = 43;        // field 3, 1..65535
+    bool enabled = false; // field 4 is exactly "Enabled"
+    int throttle = 25;    // field 5, milliseconds
+    QString successWords; // field 6 exactly as in the file
+};
+
+// A file line that the loader could not take as a row, and why.
+struct SkippedRow {
+    int lineNumber = 0; // 1-based line in the file
+    QString text;
+    QString reason;
+};
+
+// The rows of TLDs.txt in file order. Duplicates are allowed; the first one wins.
+struct TldTable {
+    QList<TldEntry> rows;
+    QList<SkippedRow> skipped; // malformed lines of the last load, for the Setup window
+
+    int size() const { return int(rows.size()); }
+    const TldEntry &at(int index) const { return rows.at(index); }
+};
+
+// Reads TLDs.txt into `table`. When the file holds no row at all the table keeps what it
+// had. Malformed rows (fewer than six fields, a port or throttle that is not a whole
+// number, a port outside 1..65535) are skipped and listed in `table.skipped`.
+Status loadTLDTable(TldTable &table, const QString &path);
+// Parses file text into a table (what loadTLDTable reads).
+TldTable parseTldText(const QString &text);
+
+// The index of the row that serves `name`, or -1. See the rules in TldTable.cpp.
+int findTLD(const TldTable &table, const QString &name, bool useProxy);
+
+// Replaces every row of `extension` (lower-cased) or appends one; port and throttle are
+// the texts the user typed. The file is replaced atomically.
+Status saveTLD(const QString &path, const QString &extension, const QString &server, const QString &port,
+               bool enabled, const QString &throttle, const QString &successWords);
+// Appends one row at the end of the file (creating it when missing).
+Status appendTLD(const QString &path, const QString &extension, const QString &server, const QString &port,
+                 const QString &status, const QString &throttle, const QString &successWords);
+// Writes the default table when the file is missing; with `force`, replaces it.
+Status writeDefaultTLDs(const QString &path, bool force);
+// Writes the file anew from rows of six texts each, an empty line after every row.
+Status rewriteTLDs(const QString &path, const QList<QStringList> &rows);
+// The enabled extensions for the main window's drop-down, as written in the file.
+QStringList loadTLDs(const QString &path);
+
+// The default table's text, exactly as writeDefaultTLDs writes it.
+QString defaultTldText();
+// The default rows, six fields each.
+QList<QStringList> defaultTldRows();
+
+// The file's rows exactly as written (not lower-cased), six columns, for a list view.
+class TldListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void setRows(QList<QStringList> rows);
+    const QList<QStringList> &rows() const { return m_rows; }
+    QStringList row(int index) const { return m_rows.value(index); }
+    void removeRowAt(int index);
+
+private:
+    QList<QStringList> m_rows;
+};
+
+// Empties the model and adds one item per file row: the six fields as written.
+void fillTLDList(TldListModel &model, const QString &path);
+
+} // namespace wendlecott::core

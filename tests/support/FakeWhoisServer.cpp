@@ -1,0 +1,98 @@
+#include "FakeWhoisServer.h"
+
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace wendlecott::testing {
+
+FakeWhoisServer::FakeWhoisServer(QObject *parent) : QObject(parent)
+{
+}
+
+FakeWhoisServer::~FakeWhoisServer() = default;
+
+bool FakeWhoisServer::start()
+{
+    m_server = new QTcpServer(this);
+    connect(m_server, &QTcpServer::newConnection, this, &FakeWhoisServer::onConnection);
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+quint16 FakeWhoisServer::port() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+void FakeWhoisServer::onConnection()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        ++m_connections;
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+            if (buffer->endsWith('\n'))
+                return; // one request per connection
+            buffer->append(socket->readAll());
+            if (buffer->endsWith('\n'))
+                serve(socket, *buffer);
+        });
+    }
+}
+
+void FakeWhoisServer::serve(QTcpSocket *socket, const QByteArray &raw)
+{
+    m_rawRequests.append(raw);
+    QByteArray line = raw;
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    m_requests.append(line);
+    Q_EMIT requestReceived(line);
+
+    const Script script = m_scripts.value(QString::fromUtf8(line), m_default);
+    QPointer<QTcpSocket> guard(socket);
+    switch (script.mode) {
+    case Mode::AnswerAndClose:
+        socket->write(script.answer);
+        socket->disconnectFromHost();
+        break;
+    case Mode::Silent:
+        break;
+    case Mode::CloseAtOnce:
+        socket->disconnectFromHost();
+        break;
+    case Mode::Chunked: {
+        auto offset = std::make_shared<qsizetype>(0);
+        auto *timer = new QTimer(socket);
+        timer->setInterval(script.chunkDelayMs);
+        connect(timer, &QTimer::timeout, socket, [guard, offset, script, timer] {
+            if (!guard)
+                return;
+            if (*offset >= script.answer.size()) {
+                timer->stop();
+                guard->disconnectFromHost();
+                return;
+            }
+            guard->write(script.answer.mid(*offset, script.chunkSize));
+            *offset += script.chunkSize;
+        });
+        timer->start();
+        break;
+    }
+    case Mode::Endless: {
+        auto *timer = new QTimer(socket);
+        timer->setInterval(1);
+        const QByteArray block(64 * 1024, 'x');
+        connect(timer, &QTimer::timeout, socket, [guard, block] {
+            if (guard && guard->state() == QAbstractSocket::ConnectedState &&
+                guard->bytesToWrite() < (1 << 20))
+                guard->write(block);
+        });
+        timer->start();
+        break;
+    }
+    }
+}
+
+} // namespace wendlecott::testing

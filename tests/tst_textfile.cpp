@@ -1,0 +1,104 @@
+#include "FakeScheduler.h"
+#include "TestFolder.h"
+#include "core/Paths.h"
+#include "core/Scheduler.h"
+#include "core/TextFile.h"
+
+#include <QtTest>
+
+using namespace wendlecott;
+
+class TestTextFile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void splitLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("empty") << QString() << QStringList();
+        QTest::newRow("crlf") << QStringLiteral("a\r\nb\r\n")
+                              << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+        QTest::newRow("lf, no final end")
+            << QStringLiteral("a\nb") << QStringList{QStringLiteral("a"), QStringLiteral("b")};
+        QTest::newRow("trailing empty line")
+            << QStringLiteral("a\r\n\r\n") << QStringList{QStringLiteral("a"), QString()};
+        QTest::newRow("single space kept") << QStringLiteral(" \r\n") << QStringList{QStringLiteral(" ")};
+        QTest::newRow("lone CR stays in line")
+            << QStringLiteral("a\rb\n") << QStringList{QStringLiteral("a\rb")};
+    }
+    void splitLines()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        QCOMPARE(core::splitLines(text), lines);
+    }
+
+    void decodesUtf8AndFallsBackToLatin1()
+    {
+        QCOMPARE(core::decodeText(QByteArray("m\xc3\xbcnchen")), QString::fromUtf8("münchen"));
+        QCOMPARE(core::decodeText(QByteArray("m\xfcnchen")), QString::fromUtf8("münchen"));
+    }
+
+    void failedWriteKeepsTheOldFile()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("list.txt"));
+        QVERIFY(core::writeTextAtomically(path, QStringLiteral("old\r\n")).ok());
+        {
+            core::WriteFaultScope fault(3);
+            const core::Status status = core::writeTextAtomically(path, QStringLiteral("new content\r\n"));
+            QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+            QVERIFY(status.message().contains(QStringLiteral("list.txt")));
+        }
+        QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("old\r\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("list.txt")});
+        QVERIFY(core::writeTextAtomically(path, QStringLiteral("new\r\n")).ok());
+        QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("new\r\n"));
+    }
+
+    void writeIntoMissingFolderFails()
+    {
+        testing::TestFolder folder;
+        const core::Status status =
+            core::writeTextAtomically(folder.file(QStringLiteral("nope/list.txt")), QStringLiteral("x"));
+        QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+    }
+
+    void readMissingFileIsNotFound()
+    {
+        testing::TestFolder folder;
+        QCOMPARE(core::readLines(folder.file(QStringLiteral("missing.txt"))).code(),
+                 core::ErrorCode::NotFound);
+    }
+
+    void resolvesPartsWithoutRegardToCase()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("wordlists/AllTwoLetter.txt"), "aa\r\n");
+        QCOMPARE(core::resolveUnder(folder.path(), QStringLiteral("\\Wordlists\\alltwoletter.txt")),
+                 folder.file(QStringLiteral("wordlists/AllTwoLetter.txt")));
+        QCOMPARE(core::resolveUnder(folder.path(), QStringLiteral("\\New\\File.txt")),
+                 folder.file(QStringLiteral("New/File.txt")));
+    }
+
+    void periodicTimerTicksAndStopsFromItsCallback()
+    {
+        testing::FakeScheduler scheduler;
+        int ticks = 0;
+        core::PeriodicTimer timer(scheduler, [&] {
+            if (++ticks == 3)
+                timer.stop();
+        });
+        timer.start(1000);
+        scheduler.advance(999);
+        QCOMPARE(ticks, 0);
+        scheduler.advance(1);
+        QCOMPARE(ticks, 1);
+        scheduler.advance(10000);
+        QCOMPARE(ticks, 3);
+        QVERIFY(!timer.isActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextFile)
+#include "tst_textfile.moc"
