@@ -1,0 +1,75 @@
+#pragma once
+
+#include "config/ProgramFolder.h"
+#include "config/SettingsStore.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace wendlecott::config {
+
+// The one table of settings: every key the program reads or writes, its application key
+// and the default each reader uses while the key is missing. Nothing else names a setting.
+struct SettingKey {
+    QString app; // kPositionsApp or kProductName
+    QString key;
+};
+
+namespace keys {
+// Preferences (application key: the product name).
+inline const SettingKey Throttle{kProductName, QStringLiteral("Throttle")};
+inline const SettingKey DefaultExt{kProductName, QStringLiteral("DefaultExt")};
+inline const SettingKey DefaultSearch{kProductName, QStringLiteral("DefaultSearch")};
+inline const SettingKey ChkProxy{kProductName, QStringLiteral("chkProxy")};
+inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
+inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
+inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
+inline const SettingKey ChkAdd0{kProductName, QStringLiteral("chkAdd0")};
+inline const SettingKey ChkAdd1{kProductName, QStringLiteral("chkAdd1")};
+inline const SettingKey ChkAdd2{kProductName, QStringLiteral("chkAdd2")};
+inline const SettingKey IgnorePermissionDeniedError{kProductName,
+                                                    QStringLiteral("IgnorePermissionDeniedError")};
+// Run positions (application key "Tarnhollow").
+inline const SettingKey WordNumber{kPositionsApp, QStringLiteral("wordNumber")};
+inline const SettingKey FullWordNum{kPositionsApp, QStringLiteral("FullWordNum")};
+inline const SettingKey TwoWordNum{kPositionsApp, QStringLiteral("TwoWordNum")};
+inline const SettingKey ThreeWordNum{kPositionsApp, QStringLiteral("ThreeWordNum")};
+inline const SettingKey FourWordNum{kPositionsApp, QStringLiteral("FourWordNum")};
+inline const SettingKey CustWordNum{kPositionsApp, QStringLiteral("CustWordNum")};
+inline const SettingKey YahooWordNum{kPositionsApp, QStringLiteral("YahooWordNum")};
+inline const SettingKey GoogleWordNum{kPositionsApp, QStringLiteral("GoogleWordNum")};
+} // namespace keys
+
+namespace defaults {
+inline const QString ThrottleAtStartup = QStringLiteral("25");
+inline const QString ThrottleInSetup = QStringLiteral("20");
+inline const QString ThrottleInBrowse = QStringLiteral("100");
+inline const QString DefaultExt = QStringLiteral(".com");
+inline const QString DefaultSearch = QStringLiteral("Google");
+inline const QString ChkProxy = QStringLiteral("0");
+inline const QString ShowHelp = QStringLiteral("1");
+inline const QString FirstUse; // empty: the first start
+inline const QString TxtMake;
+inline const QString ChkAdd = QStringLiteral("1");
+inline const QString IgnorePermissionDeniedError = QStringLiteral("0");
+inline const QString WordNumber = QStringLiteral("0");
+inline const QString SourcePosition = QStringLiteral("1"); // every per-source resume key
+} // namespace defaults
+
+// Every key of the table, for round trips and listings.
+QList<SettingKey> allSettingKeys();
+// "chkAdd0" .. "chkAdd2" by box index.
+SettingKey chkAddKey(int index);
+
+QString readSetting(const SettingsStore &store, const SettingKey &key, const QString &defaultValue);
+core::Status writeSetting(SettingsStore &store, const SettingKey &key, const QString &value);
+
+// Numbers are stored as decimal text. A text that is not a signed 32-bit whole number
+// gives nothing, and the reader keeps the value it had.
+std::optional<qint32> toInt32(const QString &text);
+// A truth value as stored: "1"/"0", "True"/"False" (any case), or any whole number (non-zero is true).
+std::optional<bool> toTruth(const QString &text);
+
+} // namespace wendlecott::config
