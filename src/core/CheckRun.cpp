@@ -1,0 +1,275 @@
+#include "core/CheckRun.h"
+
+#include "core/LookupSlot.h"
+#include "core/ResultLists.h"
+#include "core/TldTable.h"
+#include "core/UserNotice.h"
+
+namespace wendlecott::core {
+
+namespace {
+
+const QString kEndOfListSentinel = QStringLiteral("endoffileffile");
+
+QString profileClassName(ProfileClass profile)
+{
+    switch (profile) {
+    case ProfileClass::High:
+        return QStringLiteral("High");
+    case ProfileClass::Mid:
+        return QStringLiteral("Mid");
+    case ProfileClass::Low:
+        return QStringLiteral("Low");
+    }
+    return {};
+}
+
+}  // namespace
+
+CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timing &timing,
+                   const ConnectionFactory &connections, int slotCount, QObject *parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_scheduler(scheduler)
+    , m_timing(timing)
+    , m_watchdog(scheduler, [this] { onWatchdogTick(); })
+    , m_pauseTimer(scheduler)
+    , m_deferredReport(scheduler)
+{
+    slotCount = qBound(1, slotCount, kMaxSlots);
+    for (int i = 0; i < slotCount; ++i) {
+        auto slot = std::make_unique<LookupSlot>(i, connections(), scheduler, timing);
+        slot->setStopCheck([this] { return m_stopFlag; });
+        connect(slot.get(), &LookupSlot::finished, this,
+                [this, i](const LookupOutcome &outcome) { onSlotFinished(i, outcome); });
+        connect(slot.get(), &LookupSlot::statusChanged, this, [this](const QString &text) { setPanel(2, text); });
+        m_slots.push_back(std::move(slot));
+    }
+    m_inFlight.assign(m_slots.size(), false);
+    for (int panel = 0; panel < kStatusPanels; ++panel)
+        m_panels[panel] = idlePanelText(panel);
+}
+
+CheckRun::~CheckRun() = default;
+
+QString CheckRun::idlePanelText(int panel)
+{
+    switch (panel) {
+    case 0:
+        return QStringLiteral("Entry Status");
+    case 1:
+        return QStringLiteral("Open Connections");
+    default:
+        return QStringLiteral("Connection Status");
+    }
+}
+
+void CheckRun::setPanel(int panel, const QString &text)
+{
+    if (m_panels[panel] == text)
+        return;
+    m_panels[panel] = text;
+    Q_EMIT panelChanged(panel, text);
+}
+
+void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCount)
+{
+    if (!m_stopFlag)
+        return;  // one run at a time
+    m_source = std::move(source);
+    m_stopFlag = false;
+    m_env.lists.resetCounters();
+    m_resumePosition = startPosition;
+    m_entryCount = entryCount;
+    beginBatch();
+}
+
+void CheckRun::beginBatch()
+{
+    if (m_stopFlag)
+        return;
+    m_endOfList = false;
+    m_reportCount = 0;
+    m_pendingFailedReports = 0;
+    m_watchdogTicks = 0;
+    m_watchdog.start(m_timing.tickMs);
+
+    // The pause lasts ThrottleMs + 1 ticks of a 1 ms timer; one precise timer does the same.
+    PauseState &pause = m_env.pause;
+    pause.throttleTicks = 0;
+    pause.pauseActive = true;
+    setPanel(0, QStringLiteral("Waiting %1 milliseconds.").arg(pause.throttleMs));
+    m_pauseTimer.start(qMax<qint64>(0, pause.throttleMs) + 1, [this] { pauseEnded(); });
+}
+
+void CheckRun::pauseEnded()
+{
+    PauseState &pause = m_env.pause;
+    pause.pauseActive = false;
+    pause.throttleTicks = pause.throttleMs;
+    if (m_stopFlag)
+        return;  // Stop during the pause: no further name is taken
+
+    const int slots = slotCount();
+    for (int i = 0; i < slots && !m_stopFlag; ++i) {
+        m_slots[std::size_t(i)]->abort();
+        setPanel(1, QStringLiteral("Open: %1").arg(i));
+
+        QString entry;
+        if (auto read = m_source.readEntry(m_resumePosition); read.ok()) {
+            entry = read.value();
+        } else {
+            m_env.notice.showMessage(QString(), QStringLiteral("File %1 not found.").arg(m_source.listPath),
+                                     NoticeIcon::None);
+        }
+        if (entry.isEmpty())
+            entry = kEndOfListSentinel;
+
+        ++m_resumePosition;
+        if (m_entryCount >= m_resumePosition)
+            setPanel(0, QStringLiteral("%1 of %2").arg(m_resumePosition).arg(m_entryCount));
+        if (m_entryCount < m_resumePosition)
+            setPanel(1, QStringLiteral("Open: Closing connections..."));
+        else
+            setPanel(1, QStringLiteral("Open: %1").arg(slots - m_reportCount));
+
+        if (entry == kEndOfListSentinel) {
+            m_watchdog.stop();
+            m_endOfList = true;
+            if (std::none_of(m_inFlight.begin(), m_inFlight.end(), [](bool busy) { return busy; }))
+                stopRun();
+            return;
+        }
+
+        if (m_source.storePosition)
+            m_source.storePosition(m_resumePosition);
+        dispatchLookup(entry, i);
+    }
+}
+
+void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
+{
+    if (m_stopFlag)
+        return;
+    const QString domain = m_source.domainFor ? m_source.domainFor(entry) : entry;
+    const int row = findTLD(m_env.table, domain, m_env.useProxy);
+    if (row < 0 || row >= m_env.table.size()) {
+        // No row serves the name: say so, and let the batch end at once rather than wait
+        // for the watchdog, which would also claim a time-out that never happened.
+        m_env.notice.showMessage(QStringLiteral("Error"),
+                                 QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
+                                                "Description: No TLD row serves %1")
+                                     .arg(domain),
+                                 NoticeIcon::Warning);
+        ++m_pendingFailedReports;
+        m_deferredReport.start(0, [this] {
+            const int reports = m_pendingFailedReports;
+            m_pendingFailedReports = 0;
+            for (int i = 0; i < reports && !m_stopFlag; ++i)
+                onSlotReport();
+        });
+        return;
+    }
+    const TldEntry &tld = m_env.table.at(row);
+    m_env.pause.throttleMs = tld.throttle;
+    m_inFlight[std::size_t(slotIndex)] = true;
+    m_slots[std::size_t(slotIndex)]->startLookup(domain, tld);
+}
+
+void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
+{
+    if (m_stopFlag)
+        return;
+    m_inFlight[std::size_t(slotIndex)] = false;
+    m_watchdog.stop();
+
+    RunRecord record;
+    record.name = outcome.name;
+    record.server = outcome.server;
+    switch (outcome.verdict) {
+    case LookupVerdict::Available:
+        record.kind = RunRecord::Kind::Available;
+        if (const auto profile = m_env.lists.addAvailable(outcome.name))
+            record.profileClass = profileClassName(*profile);
+        break;
+    case LookupVerdict::Registered:
+        record.kind = RunRecord::Kind::Registered;
+        m_env.lists.addRegistered(outcome.name);
+        break;
+    case LookupVerdict::Blocked:
+        record.kind = RunRecord::Kind::Blocked;
+        m_env.notice.showBlocked(outcome.server, outcome.response);
+        break;
+    }
+    m_env.lists.checkOverflow();
+    m_slots[std::size_t(slotIndex)]->abort();
+    Q_EMIT recordFinished(record);
+    onSlotReport();
+}
+
+void CheckRun::onSlotReport()
+{
+    if (m_stopFlag)
+        return;
+    ++m_reportCount;
+    // The batch ends when every slot has reported.
+    if (m_reportCount < slotCount())
+        return;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        m_slots[i]->abort();
+        m_inFlight[i] = false;
+    }
+    m_watchdog.stop();
+    m_watchdogTicks = 0;
+    if (m_endOfList)
+        stopRun();
+    else
+        beginBatch();
+}
+
+void CheckRun::onWatchdogTick()
+{
+    if (m_stopFlag) {
+        m_watchdog.stop();
+        return;
+    }
+    if (++m_watchdogTicks < m_timing.watchdogTicks)
+        return;
+    m_watchdogTicks = 0;
+    if (m_env.pause.pauseActive)
+        return;  // a pause longer than the watchdog: no lookup to give up yet
+    m_watchdog.stop();
+    m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"));
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        if (!m_inFlight[i])
+            continue;
+        RunRecord record;
+        record.kind = RunRecord::Kind::Timeout;
+        record.name = m_slots[i]->name();
+        record.server = m_slots[i]->server();
+        Q_EMIT recordFinished(record);
+    }
+    m_reportCount = slotCount();
+    onSlotReport();
+}
+
+void CheckRun::stopRun()
+{
+    m_reportCount = slotCount();
+    m_stopFlag = true;
+    m_watchdog.stop();
+    m_pauseTimer.cancel();
+    m_deferredReport.cancel();
+    m_pendingFailedReports = 0;
+    m_env.pause.pauseActive = false;
+    for (std::size_t i = 0; i < m_slots.size(); ++i) {
+        m_slots[i]->abort();
+        m_inFlight[i] = false;
+    }
+    m_watchdogTicks = 0;
+    for (int panel = 0; panel < kStatusPanels; ++panel)
+        setPanel(panel, idlePanelText(panel));
+    Q_EMIT stopped();
+}
+
+}  // namespace wendlecott::core

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core/Result.h"
+#include "core/Scheduler.h"
+#include "core/Timing.h"
+#include "core/Verdict.h"
+#include "core/WhoisConnection.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace wendlecott::core {
+
+class LookupSlot;
+class ResultLists;
+class UserNotice;
+struct LookupOutcome;
+struct TldTable;
+
+// The pause before each batch, shared by the main window's run and the browse window.
+struct PauseState {
+    qint32 throttleMs = 25;  // `ThrottleMs`: set from the TLD row of the last lookup
+    qint32 throttleTicks = 0;
+    bool pauseActive = false;
+};
+
+// The program-wide values a run reads at each lookup.
+struct RunEnvironment {
+    const TldTable &table;
+    const bool &useProxy;
+    PauseState &pause;
+    ResultLists &lists;
+    UserNotice &notice;
+};
+
+// How a run gets its names: entry p of the list (or the end-of-list sentinel, or an error
+// when the list cannot be read), the domain a run looks up for an entry, and where the
+// position of the next entry is stored as each name is taken.
+struct RunSource {
+    std::function<Result<QString>(qint32 position)> readEntry;
+    std::function<QString(const QString &entry)> domainFor;
+    std::function<void(qint32 nextPosition)> storePosition;
+    QString listPath;  // named in the message when the list cannot be read
+};
+
+// What became of one name, for the command line's report.
+struct RunRecord {
+    enum class Kind { Available, Registered, Blocked, Timeout };
+    Kind kind = Kind::Registered;
+    QString name;
+    QString server;
+    QString profileClass;  // "High", "Mid" or "Low" for Available
+};
+
+// The check run: takes the names of a list one after another, looks each up on a free
+// slot, files the verdicts, pauses `ThrottleMs` + 1 ms before each batch, reconnects a
+// silent lookup at its 10th tick and gives a batch up at the watchdog's 30th tick.
+class CheckRun : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxSlots = 101;
+    static constexpr int kStatusPanels = 3;
+
+    CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timing &timing,
+             const ConnectionFactory &connections, int slotCount = 1, QObject *parent = nullptr);
+    ~CheckRun() override;
+
+    // Start: positions from the window's boxes. Counters restart; the lists keep their entries.
+    void startRun(RunSource source, qint32 startPosition, qint32 entryCount);
+    // Stop (also at the end of the list): no further name, every socket closed.
+    void stopRun();
+
+    bool isRunning() const { return !m_stopFlag; }
+    bool stopFlag() const { return m_stopFlag; }
+    qint32 resumePosition() const { return m_resumePosition; }
+    qint32 entryCount() const { return m_entryCount; }
+    int slotCount() const { return int(m_slots.size()); }
+    const LookupSlot &slot(int index) const { return *m_slots.at(std::size_t(index)); }
+    QString panelText(int panel) const { return m_panels[panel]; }
+
+    static QString idlePanelText(int panel);
+
+Q_SIGNALS:
+    // A status-bar panel (0, 1, 2) got a new text.
+    void panelChanged(int panel, const QString &text);
+    // The run ended (Stop, the end of the list, or an unreadable list).
+    void stopped();
+    void recordFinished(const wendlecott::core::RunRecord &record);
+
+private:
+    void beginBatch();
+    void pauseEnded();
+    void dispatchLookup(const QString &entry, int slotIndex);
+    void onSlotFinished(int slotIndex, const LookupOutcome &outcome);
+    void onSlotReport();
+    void onWatchdogTick();
+    void setPanel(int panel, const QString &text);
+
+    RunEnvironment m_env;
+    Scheduler &m_scheduler;
+    const Timing &m_timing;
+    std::vector<std::unique_ptr<LookupSlot>> m_slots;
+    PeriodicTimer m_watchdog;  // `overall`
+    SingleShot m_pauseTimer;   // `timThrottle`
+    SingleShot m_deferredReport;  // reports of lookups that could not start
+
+    RunSource m_source;
+    bool m_stopFlag = true;
+    bool m_endOfList = false;
+    qint32 m_resumePosition = 0;
+    qint32 m_entryCount = 0;
+    int m_reportCount = 0;
+    int m_watchdogTicks = 0;
+    int m_pendingFailedReports = 0;
+    std::vector<bool> m_inFlight;
+    QString m_panels[kStatusPanels];
+};
+
+}  // namespace wendlecott::core

@@ -1,0 +1,324 @@
+#include "FakeConnection.h"
+#include "FakeNotice.h"
+#include "FakeScheduler.h"
+#include "TestFolder.h"
+#include "core/CheckRun.h"
+#include "core/LookupSlot.h"
+#include "core/ResultLists.h"
+#include "core/TldTable.h"
+#include "sources/EntryDomain.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace wendlecott;
+using core::RunRecord;
+
+namespace {
+
+class NullClipboard final : public core::Clipboard {
+public:
+    void setText(const QString &) override {}
+};
+class NullOpener final : public core::AddressOpener {
+public:
+    bool openAddress(const QString &) override { return true; }
+    bool openFile(const QString &) override { return true; }
+};
+
+core::TldEntry row(const QString &ext, const QString &server, int port = 43, int throttle = 25)
+{
+    core::TldEntry entry;
+    entry.extension = ext;
+    entry.server = server;
+    entry.port = port;
+    entry.enabled = true;
+    entry.throttle = throttle;
+    entry.successWords = QStringLiteral("No match,not found");
+    return entry;
+}
+
+// A run over an in-memory list with every collaborator faked.
+struct Harness {
+    testing::TestFolder folder;
+    testing::FakeScheduler scheduler;
+    testing::FakeNotice notice;
+    NullClipboard clipboard;
+    NullOpener opener;
+    core::Timing timing;
+    core::TldTable table;
+    bool useProxy = false;
+    core::PauseState pause;
+    core::ResultLists lists{folder.path(), notice, clipboard, opener};
+    QList<testing::FakeConnection *> connections;
+    std::unique_ptr<core::CheckRun> run;
+    QStringList entries;
+    QList<qint32> stored;
+    bool listMissing = false;
+
+    explicit Harness(int slots = 1)
+    {
+        table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test")),
+                      row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40)};
+        core::ConnectionFactory factory = [this] {
+            auto connection = std::make_unique<testing::FakeConnection>();
+            connections.append(connection.get());
+            return connection;
+        };
+        run = std::make_unique<core::CheckRun>(core::RunEnvironment{table, useProxy, pause, lists, notice},
+                                               scheduler, timing, factory, slots);
+    }
+
+    core::RunSource source()
+    {
+        core::RunSource s;
+        s.listPath = QStringLiteral("/lists/test.txt");
+        s.readEntry = [this](qint32 p) -> core::Result<QString> {
+            if (listMissing)
+                return core::Result<QString>::failure(core::ErrorCode::NotFound, QStringLiteral("missing"));
+            if (p <= 0)
+                return QString();
+            if (p > entries.size())
+                return QStringLiteral("endoffileffile");
+            return entries.at(p - 1);
+        };
+        s.domainFor = [](const QString &entry) { return sources::domainForEntry(entry, QString(), QStringLiteral(".com")); };
+        s.storePosition = [this](qint32 position) { stored.append(position); };
+        return s;
+    }
+
+    void start(qint32 from = 1) { run->startRun(source(), from, qint32(entries.size())); }
+
+    testing::FakeConnection &slot0() { return *connections.at(0); }
+
+    // Plays the server for the lookup now open on slot 0.
+    void answer(const QByteArray &text)
+    {
+        slot0().peerAccept();
+        slot0().peerSend(text);
+        slot0().peerClose();
+    }
+};
+
+}  // namespace
+
+class TestCheckRun : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void wholeRunFilesEveryVerdictAndEndsByItself()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("abcd"), QStringLiteral("taken"), QStringLiteral("longername"),
+                     QStringLiteral("midsize.net")};
+        QSignalSpy stopped(h.run.get(), &core::CheckRun::stopped);
+        QSignalSpy records(h.run.get(), &core::CheckRun::recordFinished);
+        h.start();
+        QVERIFY(h.run->isRunning());
+
+        h.scheduler.advance(26);
+        QCOMPARE(h.slot0().opens.size(), 1);
+        QCOMPARE(h.slot0().opens.last().host, QStringLiteral("whois.com.test"));
+        h.slot0().peerAccept();
+        QCOMPARE(h.slot0().sent, QByteArray("abcd.com\r\n"));
+        QCOMPARE(h.run->panelText(2), QStringLiteral("connecting(0): - Search String: abcd.com"));
+        h.slot0().peerSend("No match for abcd.com\r\n");
+        h.slot0().peerClose();
+        QCOMPARE(h.lists.model(core::ListId::High).stringList(), QStringList{QStringLiteral("abcd.com")});
+
+        h.scheduler.advance(26);
+        h.answer("Domain Name: TAKEN.COM\r\n");
+        QCOMPARE(h.lists.model(core::ListId::Registered).stringList(), QStringList{QStringLiteral("taken.com")});
+
+        h.scheduler.advance(26);
+        h.answer("not found\r\n");
+        QCOMPARE(h.lists.model(core::ListId::Low).stringList(), QStringList{QStringLiteral("longername.com")});
+
+        // The net row paces with its own throttle and is asked on its own port.
+        h.scheduler.advance(26);
+        QCOMPARE(h.slot0().opens.last().host, QStringLiteral("whois.net.test"));
+        QCOMPARE(h.slot0().opens.last().port, quint16(4343));
+        h.answer("No match\r\n");
+        QCOMPARE(h.lists.model(core::ListId::Mid).stringList(), QStringList{QStringLiteral("midsize.net")});
+        QCOMPARE(h.pause.throttleMs, 40);
+
+        QCOMPARE(stopped.size(), 0);
+        h.scheduler.advance(40);
+        QCOMPARE(stopped.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(stopped.size(), 1);
+        QVERIFY(!h.run->isRunning());
+        QCOMPARE(h.run->panelText(0), QStringLiteral("Entry Status"));
+        QCOMPARE(h.run->panelText(1), QStringLiteral("Open Connections"));
+        QCOMPARE(h.run->panelText(2), QStringLiteral("Connection Status"));
+        QCOMPARE(h.stored, (QList<qint32>{2, 3, 4, 5}));
+        QCOMPARE(records.size(), 4);
+        const auto first = records.at(0).at(0).value<RunRecord>();
+        QCOMPARE(first.kind, RunRecord::Kind::Available);
+        QCOMPARE(first.profileClass, QStringLiteral("High"));
+        QCOMPARE(h.scheduler.pendingCount(), std::size_t(0));
+    }
+
+    void pauseIsThrottlePlusOneMillisecond()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("one")};
+        h.start();
+        QCOMPARE(h.run->panelText(0), QStringLiteral("Waiting 25 milliseconds."));
+        h.scheduler.advance(25);
+        QCOMPARE(h.connections.at(0)->opens.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.connections.at(0)->opens.size(), 1);
+        QCOMPARE(h.run->panelText(1), QStringLiteral("Open: Closing connections..."));
+    }
+
+    void positionIsStoredBeforeTheVerdictAndSurvivesStop()
+    {
+        Harness h;
+        for (int i = 1; i <= 10; ++i)
+            h.entries.append(QStringLiteral("name%1").arg(i));
+        h.start(7);
+        h.scheduler.advance(26);
+        QCOMPARE(h.stored, QList<qint32>{8});
+        QCOMPARE(h.run->panelText(0), QStringLiteral("8 of 10"));
+        h.slot0().peerAccept();
+        h.run->stopRun();
+        QVERIFY(!h.slot0().isOpen());
+        h.slot0().peerSend("No match");
+        h.slot0().peerClose();
+        QCOMPARE(h.lists.model(core::ListId::Mid).rowCount(), 0);
+        QCOMPARE(h.stored, QList<qint32>{8});
+    }
+
+    void stopDuringThePauseTakesNoFurtherName()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("one"), QStringLiteral("two")};
+        h.start();
+        h.scheduler.advance(10);
+        h.run->stopRun();
+        h.scheduler.advance(1000);
+        QCOMPARE(h.connections.at(0)->opens.size(), 0);
+        QVERIFY(h.stored.isEmpty());
+    }
+
+    void silentServerIsRetriedThenGivenUpByTheWatchdog()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("quiet"), QStringLiteral("next")};
+        QSignalSpy records(h.run.get(), &core::CheckRun::recordFinished);
+        h.start();
+        h.scheduler.advance(26);  // t = 26: first attempt
+        QCOMPARE(h.slot0().opens.size(), 1);
+        h.slot0().peerAccept();
+        h.scheduler.advance(9999);
+        QCOMPARE(h.slot0().opens.size(), 1);
+        h.scheduler.advance(1);  // 10th tick of the slot
+        QCOMPARE(h.slot0().opens.size(), 2);
+        h.slot0().peerAccept();
+        h.scheduler.advance(10000);  // 20th
+        QCOMPARE(h.slot0().opens.size(), 3);
+        QCOMPARE(h.notice.blockedShown, 0);
+        // The watchdog counts from the start of the batch, the pause included: 30 s after start.
+        h.scheduler.advance(30000 - 20026 - 1);
+        QCOMPARE(h.notice.blockedShown, 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.notice.blockedShown, 1);
+        QCOMPARE(h.notice.blockedServer, QStringLiteral("whois.com.test"));
+        QCOMPARE(h.notice.blockedResponse, QStringLiteral("Connection Timed Out"));
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.at(0).at(0).value<RunRecord>().kind, RunRecord::Kind::Timeout);
+        QCOMPARE(h.lists.model(core::ListId::Mid).rowCount() + h.lists.model(core::ListId::Registered).rowCount(), 0);
+        // The next name is taken after the pause.
+        h.scheduler.advance(26);
+        QCOMPARE(h.slot0().opens.size(), 4);
+        h.slot0().peerAccept();
+        QCOMPARE(h.slot0().sends.last(), QByteArray("next.com\r\n"));
+    }
+
+    void blockedAnswerFillsTheNoticeOnceAndFilesNothing()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("first"), QStringLiteral("second")};
+        h.start();
+        h.scheduler.advance(26);
+        h.answer("Error: quota exceeded for 1.2.3.4\r\n");
+        h.scheduler.advance(26);
+        h.answer("quota exceeded again\r\n");
+        QCOMPARE(h.notice.blockedShown, 2);
+        QCOMPARE(h.notice.blockedResponse, QStringLiteral("Error: quota exceeded for 1.2.3.4\r\n"));
+        for (auto id : {core::ListId::Low, core::ListId::Registered, core::ListId::High, core::ListId::Mid})
+            QCOMPARE(h.lists.model(id).rowCount(), 0);
+    }
+
+    void missingListIsReportedOnceAndEndsTheRun()
+    {
+        Harness h;
+        h.listMissing = true;
+        QSignalSpy stopped(h.run.get(), &core::CheckRun::stopped);
+        h.start();
+        h.scheduler.advance(100);
+        QCOMPARE(h.notice.messages.size(), 1);
+        QCOMPARE(h.notice.messages.at(0).text, QStringLiteral("File /lists/test.txt not found."));
+        QCOMPARE(stopped.size(), 1);
+        h.scheduler.advance(100000);
+        QCOMPARE(h.notice.messages.size(), 1);
+        QCOMPARE(h.connections.at(0)->opens.size(), 0);
+    }
+
+    void urlEntryIsLookedUpAsItsHost()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("http://www.example.com"), QStringLiteral("my%20shop")};
+        h.start();
+        h.scheduler.advance(26);
+        h.slot0().peerAccept();
+        QCOMPARE(h.slot0().sends.last(), QByteArray("www.example.com\r\n"));
+        h.slot0().peerClose();
+        h.scheduler.advance(26);
+        h.slot0().peerAccept();
+        QCOMPARE(h.slot0().sends.last(), QByteArray("myshop.com\r\n"));
+    }
+
+    void noTldRowShowsTheErrorAndMovesOn()
+    {
+        Harness h;
+        h.table.rows.clear();
+        h.entries = {QStringLiteral("one"), QStringLiteral("two")};
+        QSignalSpy stopped(h.run.get(), &core::CheckRun::stopped);
+        h.start();
+        h.scheduler.advance(26);
+        QCOMPARE(h.notice.messages.size(), 1);
+        QCOMPARE(h.notice.messages.at(0).title, QStringLiteral("Error"));
+        QVERIFY(h.notice.messages.at(0).text.startsWith(QStringLiteral("An error has occurred.\r\nError #: ")));
+        h.scheduler.advance(26);
+        QCOMPARE(h.notice.messages.size(), 2);
+        QCOMPARE(h.stored, (QList<qint32>{2, 3}));
+        h.scheduler.advance(26);
+        QCOMPARE(stopped.size(), 1);
+        QCOMPARE(h.notice.blockedShown, 0);
+    }
+
+    void everySlotReportsBeforeTheBatchEnds()
+    {
+        Harness h(2);
+        h.entries = {QStringLiteral("aaaa"), QStringLiteral("bbbb"), QStringLiteral("cccc")};
+        h.start();
+        h.scheduler.advance(26);
+        QCOMPARE(h.connections.size(), 2);
+        QCOMPARE(h.connections.at(0)->opens.size(), 1);
+        QCOMPARE(h.connections.at(1)->opens.size(), 1);
+        h.connections.at(0)->peerAccept();
+        h.connections.at(0)->peerClose();
+        h.scheduler.advance(100);
+        QCOMPARE(h.connections.at(0)->opens.size(), 1);  // still waiting for slot 1
+        h.connections.at(1)->peerAccept();
+        h.connections.at(1)->peerSend("No match");
+        h.connections.at(1)->peerClose();
+        QCOMPARE(h.lists.model(core::ListId::High).stringList(), QStringList{QStringLiteral("bbbb.com")});
+        h.scheduler.advance(26);
+        QCOMPARE(h.connections.at(0)->opens.size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheckRun)
+#include "tst_checkrun.moc"
