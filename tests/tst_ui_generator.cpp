@@ -280,6 +280,21 @@ private Q_SLOTS:
         QVERIFY(f.notice.messages.isEmpty());
     }
 
+    // More names than a 16-bit list could count: List1, the file and the count all hold every one.
+    void countBeyond32767ReachesTheMainWindow()
+    {
+        QByteArray appends;
+        for (int i = 0; i < 4000; ++i)
+            appends += "w" + QByteArray::number(i) + "\r\n";
+        Fixture f(appends);
+        f.open();
+        f.child<QLineEdit>("Text1")->setText(QStringLiteral("shop"));
+        f.child<QPushButton>("Command1")->click();
+        QTRY_COMPARE(f.starts, QList<qint64>{40000});
+        QCOMPARE(f.child<QListView>("List1")->model()->rowCount(), 40000);
+        QCOMPARE(f.folder.read(QStringLiteral("CreatedDomains.txt")).count("\r\n\r\n"), 40000);
+    }
+
     void enterKeysRunTheirCommands()
     {
         Fixture f;
