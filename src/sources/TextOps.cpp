@@ -50,6 +50,34 @@ QString collapsePercent25(const QString &text)
     return out;
 }
 
+// The character of the escape "%" + first + second (hex digits in any case), or 0 when the
+// escape is not one that xurlEncode decodes. "%25" is handled before.
+char16_t decodedEscape(char16_t first, char16_t second)
+{
+    struct Escape {
+        char16_t first;
+        char16_t second;
+        char16_t character;
+    };
+    static constexpr Escape kEscapes[] = {
+        {u'2', u'0', u' '}, {u'3', u'C', u'<'},  {u'3', u'E', u'>'},  {u'2', u'3', u'#'}, {u'7', u'B', u'{'},
+        {u'7', u'D', u'}'}, {u'7', u'C', u'|'},  {u'5', u'C', u'\\'}, {u'5', u'E', u'^'}, {u'7', u'E', u'~'},
+        {u'5', u'B', u'['}, {u'5', u'D', u']'},  {u'6', u'0', u'`'},  {u'3', u'B', u';'}, {u'2', u'F', u'/'},
+        {u'3', u'F', u'?'}, {u'3', u'A', u':'},  {u'4', u'0', u'@'},  {u'3', u'D', u'='}, {u'2', u'6', u'&'},
+        {u'2', u'4', u'$'}, {u'0', u'A', u'\n'}, {u'0', u'D', u'\r'},
+    };
+    // Only the ASCII letters fold to the hex letters a-f, so upper-casing them is the whole
+    // of "without regard to case" here.
+    const auto upper = [](char16_t c) { return c >= u'a' && c <= u'f' ? char16_t(c - u'a' + u'A') : c; };
+    first = upper(first);
+    second = upper(second);
+    for (const Escape &escape : kEscapes) {
+        if (escape.first == first && escape.second == second)
+            return escape.character;
+    }
+    return 0;
+}
+
 } // namespace
 
 QString replaceAll(const QString &text, QStringView before, QStringView after, Qt::CaseSensitivity cs)
@@ -95,27 +123,31 @@ QString xCorrectName(const QString &name)
 
 QString xurlEncode(const QString &text)
 {
-    // After "%25", each escape is replaced in one pass: its character is never part of an
-    // escape, so no new occurrence can appear and a second pass would find nothing.
-    struct Escape {
-        std::u16string_view code;
-        char16_t character;
-    };
-    static constexpr Escape kEscapes[] = {
-        {u"%20", u' '}, {u"%3C", u'<'},  {u"%3E", u'>'}, {u"%23", u'#'},  {u"%7B", u'{'},  {u"%7D", u'}'},
-        {u"%7C", u'|'}, {u"%5C", u'\\'}, {u"%5E", u'^'}, {u"%7E", u'~'},  {u"%5B", u'['},  {u"%5D", u']'},
-        {u"%60", u'`'}, {u"%3B", u';'},  {u"%2F", u'/'}, {u"%3F", u'?'},  {u"%3A", u':'},  {u"%40", u'@'},
-        {u"%3D", u'='}, {u"%26", u'&'},  {u"%24", u'$'}, {u"%0A", u'\n'}, {u"%0D", u'\r'},
-    };
     if (!text.contains(u'%'))
         return text;
-    QString out = collapsePercent25(text);
-    for (const Escape &escape : kEscapes) {
-        if (!out.contains(u'%'))
-            break;
-        out = replaceAll(out, QStringView(escape.code.data(), qsizetype(escape.code.size())),
-                         QStringView(&escape.character, 1), Qt::CaseInsensitive);
+    const QString collapsed = collapsePercent25(text);
+    // The other escapes all start with "%" and hold no "%" after it, so no two occurrences
+    // overlap, and no decoded character is "%" or a hex digit, so decoding never makes a new
+    // escape. Every escape is therefore replaced exactly once whatever the order: one pass
+    // over the text does what "for each escape, replace while the text holds it" does.
+    const QStringView source(collapsed);
+    const qsizetype size = source.size();
+    QString out;
+    qsizetype copied = 0;
+    for (qsizetype at = source.indexOf(u'%'); at >= 0 && at + 2 < size; at = source.indexOf(u'%', at + 1)) {
+        const char16_t decoded = decodedEscape(source.at(at + 1).unicode(), source.at(at + 2).unicode());
+        if (decoded == 0)
+            continue;
+        if (copied == 0)
+            out.reserve(size);
+        out.append(source.mid(copied, at - copied));
+        out.append(QChar(decoded));
+        copied = at + 3;
+        at += 2;
     }
+    if (copied == 0)
+        return collapsed;
+    out.append(source.mid(copied));
     return out;
 }
 
@@ -207,12 +239,19 @@ QString breakLinesAtExtensions(const QString &text, const core::TldTable &table)
 
 bool hasEnabledExtension(const QString &text, const core::TldTable &table)
 {
-    // "." + extension anywhere, without regard to case: both sides are case-folded (simple
-    // folding keeps lengths), then the text after every dot is looked up once per length.
+    // "." + extension anywhere, without regard to case: both sides are case-folded and the
+    // text after every dot is looked up once per extension length. Extensions are ASCII as a
+    // rule; then only the few characters after each dot are folded (a character that is not
+    // ASCII and folds to ASCII, such as the Kelvin sign, is folded too). Otherwise the whole
+    // text is folded first (simple folding keeps the length).
     std::vector<QString> extensions;
+    bool allAscii = true;
     for (const core::TldEntry &row : table.rows) {
-        if (servesPageText(row))
-            extensions.push_back(row.extension.toCaseFolded());
+        if (!servesPageText(row))
+            continue;
+        extensions.push_back(row.extension.toCaseFolded());
+        for (const QChar c : extensions.back())
+            allAscii = allAscii && c.unicode() < 0x80;
     }
     if (extensions.empty() || !text.contains(u'.'))
         return false;
@@ -224,15 +263,25 @@ bool hasEnabledExtension(const QString &text, const core::TldTable &table)
             lengths.push_back(extension.size());
     }
     std::sort(lengths.begin(), lengths.end());
+    const qsizetype longest = lengths.back();
 
-    const QString folded = text.toCaseFolded();
-    const char16_t *data = QStringView(folded).utf16();
-    const qsizetype size = folded.size();
-    for (qsizetype dot = folded.indexOf(u'.'); dot >= 0; dot = folded.indexOf(u'.', dot + 1)) {
+    const QString folded = allAscii ? text : text.toCaseFolded();
+    const QStringView source(folded);
+    const qsizetype size = source.size();
+    std::u16string window;
+    for (qsizetype dot = source.indexOf(u'.'); dot >= 0; dot = source.indexOf(u'.', dot + 1)) {
+        const qsizetype available = std::min(longest, size - dot - 1);
+        if (allAscii) {
+            window.resize(std::size_t(available));
+            for (qsizetype i = 0; i < available; ++i)
+                window[std::size_t(i)] = QChar::toCaseFolded(char32_t(source.at(dot + 1 + i).unicode()));
+        } else {
+            window.assign(source.utf16() + dot + 1, std::size_t(available));
+        }
         for (const qsizetype length : lengths) {
-            if (dot + 1 + length > size)
+            if (length > available)
                 break;
-            if (wanted.count(std::u16string_view(data + dot + 1, std::size_t(length))) != 0)
+            if (wanted.count(std::u16string_view(window).substr(0, std::size_t(length))) != 0)
                 return true;
         }
     }
