@@ -122,6 +122,10 @@ void benchPageText()
     core::TldTable all;
     for (const QString &extension : manyExtensions())
         all.rows.append(row(extension, true));
+    const core::TldTable shipped = core::parseTldText(core::defaultTldText());
+    int shippedEnabled = 0;
+    for (const core::TldEntry &entry : shipped.rows)
+        shippedEnabled += entry.enabled ? 1 : 0;
     core::TldTable absent; // a full scan: nothing after any dot matches
     absent.rows = {row(QStringLiteral("zzqx"), true), row(QStringLiteral("qqz"), true)};
 
@@ -135,6 +139,10 @@ void benchPageText()
     ms = timeMs([&] { broken = sources::breakLinesAtExtensions(page, all); }, 3);
     out << "breakLinesAtExtensions, " << all.size() << " enabled rows: " << ms << " ms ("
         << broken.count(QStringLiteral("\r\n")) << " line breaks)\n";
+
+    ms = timeMs([&] { broken = sources::breakLinesAtExtensions(page, shipped); }, 3);
+    out << "breakLinesAtExtensions, default table (" << shippedEnabled << " of " << shipped.size()
+        << " rows enabled): " << ms << " ms\n";
 
     bool found = false;
     ms = timeMs([&] { found = sources::hasEnabledExtension(page, comNetOrg); }, 20);
