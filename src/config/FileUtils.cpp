@@ -10,6 +10,12 @@ namespace wendlecott::config {
 
 namespace {
 
+// A NUL cannot be part of a file name; Qt would warn about it, so such a path is refused first.
+bool isUsable(const QString &path)
+{
+    return !path.isEmpty() && !path.contains(QChar(0));
+}
+
 bool isSeparator(QChar c)
 {
     return c == QLatin1Char('\\') || c == QLatin1Char('/');
@@ -54,7 +60,7 @@ QString fileNamePart(const QString &path)
 bool xfileExists(const QString &path)
 {
     const QString name = fileNamePart(path);
-    if (name.isEmpty())
+    if (name.isEmpty() || !isUsable(path))
         return false;
     const QDir folder(folderPart(path));
     // An exact hit needs no listing; the listing is for names in another case.
@@ -71,7 +77,7 @@ bool xfileExists(const QString &path)
 
 bool xdirExists(const QString &path)
 {
-    if (path.isEmpty())
+    if (!isUsable(path))
         return false;
     QString trimmed = path;
     while (trimmed.size() > 1 && isSeparator(trimmed.back()))
@@ -81,7 +87,7 @@ bool xdirExists(const QString &path)
 
 bool xcopyFile(const QString &source, const QString &destination)
 {
-    if (fileNamePart(destination).isEmpty())
+    if (fileNamePart(destination).isEmpty() || !isUsable(source) || !isUsable(destination))
         return false;
     const QString from = resolvePath(source);
     if (!QFileInfo(from).isFile())
