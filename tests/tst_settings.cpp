@@ -4,6 +4,7 @@
 #include "config/MachineSettings.h"
 #include "config/SettingsKeys.h"
 #include "core/TextFile.h"
+#include "platform/FolderLock.h"
 #include "platform/IniMachineSettingsStore.h"
 #include "platform/IniSettingsStore.h"
 
@@ -355,6 +356,23 @@ private Q_SLOTS:
         QVERIFY(config::writeSetting(writer, config::keys::WordNumber, QStringLiteral("17")).ok());
         QCOMPARE(config::readSetting(reader, config::keys::WordNumber, QStringLiteral("0")),
                  QStringLiteral("17"));
+    }
+
+    void writersTakeTurnsOnTheFolder()
+    {
+        testing::TestFolder folder;
+        {
+            const platform::FolderLock first(folder.path());
+            QVERIFY(first.isLocked());
+            const platform::FolderLock second(folder.path(), 0);
+            QVERIFY(!second.isLocked());
+        }
+        const platform::FolderLock again(folder.path(), 0);
+        QVERIFY(again.isLocked());
+        const platform::FolderLock missing(folder.file(QStringLiteral("missing")), 0);
+        QVERIFY(!missing.isLocked());
+        // The lock leaves nothing in the folder.
+        QVERIFY(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     }
 
     void defaultFolderFollowsXdgConfigHome()

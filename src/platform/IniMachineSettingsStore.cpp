@@ -2,11 +2,11 @@
 
 #include "config/MachineSettings.h"
 #include "core/TextFile.h"
+#include "platform/FolderLock.h"
 #include "platform/IniDocument.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -21,8 +21,6 @@ bool isTypedData(const QString &raw)
                                           QRegularExpression::CaseInsensitiveOption);
     return typed.match(raw).hasMatch();
 }
-
-constexpr int kLockWaitMs = 2000;
 
 } // namespace
 
@@ -72,8 +70,7 @@ core::Status IniMachineSettingsStore::saveSetting(const QString &app, const QStr
         return core::Status::failure(core::ErrorCode::WriteFailed,
                                      QStringLiteral("Could not create the folder %1").arg(folder));
 
-    QLockFile lock(m_filePath + QStringLiteral(".lock"));
-    (void)lock.tryLock(kLockWaitMs);
+    const FolderLock lock(folder);
 
     IniDocument doc;
     const core::Result<QString> text = core::readTextFile(m_filePath);

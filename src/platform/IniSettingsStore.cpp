@@ -3,11 +3,11 @@
 #include "config/ProgramFolder.h"
 #include "core/Paths.h"
 #include "core/TextFile.h"
+#include "platform/FolderLock.h"
 #include "platform/IniDocument.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QStandardPaths>
 
 namespace wendlecott::platform {
@@ -36,10 +36,6 @@ bool isAddressable(const QString &app, const QString &section, const QString &ke
 {
     return !app.isEmpty() && !section.isEmpty() && !key.isEmpty();
 }
-
-// A writer that cannot have the lock within this time goes ahead without it: a lost update
-// of one value is better than a window that hangs.
-constexpr int kLockWaitMs = 2000;
 
 } // namespace
 
@@ -83,10 +79,9 @@ core::Status IniSettingsStore::saveSetting(const QString &app, const QString &se
         return core::Status::failure(core::ErrorCode::WriteFailed,
                                      QStringLiteral("Could not create the settings folder %1").arg(m_folder));
 
-    const QString path = fileFor(app);
     // Serialises read-change-write with other store instances and the other program.
-    QLockFile lock(path + QStringLiteral(".lock"));
-    (void)lock.tryLock(kLockWaitMs);
+    const FolderLock lock(m_folder);
+    const QString path = fileFor(app);
 
     IniDocument doc;
     const core::Result<QString> text = core::readTextFile(path);
