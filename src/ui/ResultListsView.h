@@ -14,7 +14,7 @@ namespace wendlecott::ui {
 
 // The five result lists side by side (High, Mid, Low, Registered, Saved), each with its
 // caption label and its Copy, Delete and Clear buttons. The lists show the models of
-// core::ResultLists directly; every command goes to it.
+// core::ResultLists directly; every command goes to it. The lists must outlive the view.
 class ResultListsView final : public QWidget {
     Q_OBJECT
 public:
