@@ -80,7 +80,7 @@ core::Status IniMachineSettingsStore::saveSetting(const QString &app, const QStr
         return core::Status::failure(core::ErrorCode::WriteFailed, config::machineErrors::CannotOpenSection);
     // Always quoted: a text that looks like typed data ("dword:1") must read back as text.
     doc.setRawValue(config::machineStorePath(m_company, app, section), key, encodeIniValue(value, true));
-    return core::writeTextAtomically(m_filePath, doc.toText());
+    return core::writeTextAtomically(m_filePath, doc.toText(), core::Durability::Unsynced);
 }
 
 } // namespace wendlecott::platform

@@ -94,7 +94,7 @@ core::Status IniSettingsStore::saveSetting(const QString &app, const QString &se
         return core::Status::failure(core::ErrorCode::WriteFailed, text.message());
     }
     doc.setValue(section, key, value);
-    return core::writeTextAtomically(path, doc.toText());
+    return core::writeTextAtomically(path, doc.toText(), core::Durability::Unsynced);
 }
 
 } // namespace wendlecott::platform
