@@ -81,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(rig.conn->opens.size(), 1);
         QCOMPARE(rig.conn->opens[0].host, QStringLiteral("whois.test"));
         QCOMPARE(rig.conn->opens[0].port, quint16(4343));
-        QVERIFY(rig.slot->isBusy());
+        QVERIFY(rig.slot->isInFlight());
         QVERIFY(rig.slot->isTimerActive());
         QCOMPARE(rig.scheduler.nextDueIn(), rig.timing.tickMs);
         QCOMPARE(rig.slot->name(), QStringLiteral("example.com"));
@@ -167,7 +167,7 @@ private Q_SLOTS:
         QCOMPARE(o.server, QStringLiteral("whois.test"));
         QCOMPARE(o.port, 4343);
         QCOMPARE(o.response, QString::fromUtf8(all));
-        QVERIFY(!rig.slot->isBusy());
+        QVERIFY(!rig.slot->isInFlight());
         QVERIFY(!rig.slot->isTimerActive());
         QVERIFY(!rig.conn->isOpen());
         QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
@@ -234,7 +234,7 @@ private Q_SLOTS:
             rig.conn->peerFail();
         }
         QVERIFY(rig.outcomes.isEmpty());
-        QVERIFY(rig.slot->isBusy());
+        QVERIFY(rig.slot->isInFlight());
     }
 
     void failedSendReconnectsToTheEntrysPort()
@@ -344,7 +344,7 @@ private Q_SLOTS:
         QCOMPARE(rig.slot->ticks(), 3);
         rig.slot->abort();
         QVERIFY(!rig.conn->isOpen());
-        QVERIFY(!rig.slot->isBusy());
+        QVERIFY(!rig.slot->isInFlight());
         QVERIFY(!rig.slot->isTimerActive());
         QCOMPARE(rig.slot->ticks(), 0);
         QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
@@ -376,7 +376,7 @@ private Q_SLOTS:
         QCOMPARE(rig.outcomes[1].verdict, core::LookupVerdict::Available);
         QCOMPARE(rig.outcomes[2].response, QStringLiteral("Domain Name: x"));
         QCOMPARE(rig.conn->sends.last(), QByteArray("c.com\r\n"));
-        QVERIFY(!rig.slot->isBusy());
+        QVERIFY(!rig.slot->isInFlight());
     }
 
     void portOutsideTheRangeIsNeverOpened()
@@ -386,7 +386,7 @@ private Q_SLOTS:
         rig.scheduler.advance(30000);
         QVERIFY(rig.conn->opens.isEmpty());
         QVERIFY(rig.outcomes.isEmpty());
-        QVERIFY(rig.slot->isBusy());
+        QVERIFY(rig.slot->isInFlight());
         rig.slot->abort();
     }
 };

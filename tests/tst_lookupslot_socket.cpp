@@ -115,7 +115,7 @@ private Q_SLOTS:
         QCOMPARE(server.connectionCount(), 1);
         QCOMPARE(status.size(), 1);
         QCOMPARE(status[0][0].toString(), QStringLiteral("connecting(0): - Search String: ") + name);
-        QVERIFY(!rig.slot->isBusy());
+        QVERIFY(!rig.slot->isInFlight());
         QVERIFY(!rig.slot->isTimerActive());
     }
 
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(rig.outcomes.size(), 1);
         QCOMPARE(rig.outcomes[0].response.size(), core::kMaxResponseBytes);
         QCOMPARE(rig.outcomes[0].verdict, core::LookupVerdict::Registered);
-        QVERIFY(!rig.slot->isBusy());
+        QVERIFY(!rig.slot->isInFlight());
         // Nothing more is taken in once the lookup is judged.
         QTest::qWait(50);
         QCOMPARE(rig.outcomes.size(), 1);
@@ -173,7 +173,7 @@ private Q_SLOTS:
         rig.slot->startLookup(QStringLiteral("example.com"), rig.entry(port));
         QTRY_VERIFY_WITH_TIMEOUT(rig.slot->reconnectCount() >= 3, kWaitMs);
         QVERIFY(rig.outcomes.isEmpty());
-        QVERIFY(rig.slot->isBusy());
+        QVERIFY(rig.slot->isInFlight());
         rig.slot->abort();
         QVERIFY(!rig.slot->isTimerActive());
     }

@@ -50,7 +50,7 @@ void LookupSlot::startLookup(const QString &name, const TldEntry &entry)
     m_response.clear();
     m_ticks = 0;
     m_reconnects = 0;
-    m_busy = true;
+    m_inFlight = true;
     m_timer.start(m_timing.tickMs);
     connectToServer();
 }
@@ -60,7 +60,7 @@ void LookupSlot::abort()
     m_connection->close();
     m_timer.stop();
     m_ticks = 0;
-    m_busy = false;
+    m_inFlight = false;
 }
 
 // Every attempt goes to the entry's own server and port, retries included: a server on a
@@ -81,11 +81,12 @@ void LookupSlot::reconnect()
 
 void LookupSlot::onConnected()
 {
-    if (stopped() || !m_busy) {
+    if (stopped() || !m_inFlight) {
         m_connection->close();
         return;
     }
-    Q_EMIT statusText(QStringLiteral("connecting(%1): - Search String: %2").arg(m_slotNumber).arg(m_name));
+    Q_EMIT statusText(QStringLiteral("connecting(") + QString::number(m_slotNumber) +
+                      QStringLiteral("): - Search String: ") + m_name);
     m_ticks = 0;
     m_timer.start(m_timing.tickMs);
     if (!m_connection->send(whoisRequest(m_name)))
@@ -94,7 +95,7 @@ void LookupSlot::onConnected()
 
 void LookupSlot::onData(const QByteArray &bytes)
 {
-    if (stopped() || !m_busy) {
+    if (stopped() || !m_inFlight) {
         m_connection->close();
         return;
     }
@@ -107,7 +108,7 @@ void LookupSlot::onData(const QByteArray &bytes)
 
 void LookupSlot::onClosedByPeer()
 {
-    if (stopped() || !m_busy) {
+    if (stopped() || !m_inFlight) {
         m_connection->close();
         return;
     }
@@ -130,7 +131,6 @@ void LookupSlot::onTick()
         return;
     }
     if (m_ticks >= m_timing.reconnectTicks) {
-        m_connection->close();
         m_ticks = 0;
         m_timer.start(m_timing.tickMs);
         reconnect();
@@ -149,7 +149,7 @@ void LookupSlot::finish()
     outcome.server = m_connection->remoteHost();
     outcome.port = m_port;
     m_connection->close();
-    m_busy = false;
+    m_inFlight = false;
     Q_EMIT finished(outcome); // last: the handler may start the next lookup on this slot
 }
 

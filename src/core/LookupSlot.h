@@ -63,7 +63,7 @@ public:
     QString response() const;
     int ticks() const { return m_ticks; }
     // True from startLookup until the verdict or abort().
-    bool isBusy() const { return m_busy; }
+    bool isInFlight() const { return m_inFlight; }
     bool isTimerActive() const { return m_timer.isActive(); }
     // The host the connection is (or was last) connected to.
     QString remoteHost() const;
@@ -102,7 +102,7 @@ private:
     QByteArray m_response;
     int m_ticks = 0;
     int m_reconnects = 0;
-    bool m_busy = false;
+    bool m_inFlight = false;
 };
 
 } // namespace wendlecott::core
