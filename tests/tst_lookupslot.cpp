@@ -59,6 +59,11 @@ private Q_SLOTS:
         QTest::newRow("idna") << QString::fromUtf8("münchen.de") << QByteArray("xn--mnchen-3ya.de\r\n");
         QTest::newRow("idna, second label ascii")
             << QString::fromUtf8("bücher.example.com") << QByteArray("xn--bcher-kva.example.com\r\n");
+        QTest::newRow("idna, capitals")
+            << QString::fromUtf8("MÜNCHEN.DE") << QByteArray("xn--mnchen-3ya.de\r\n");
+        // No ASCII-compatible form (a space is not allowed in a host name): sent as UTF-8.
+        QTest::newRow("no idna form")
+            << QString::fromUtf8("ex ample.cöm") << QByteArray("ex ample.c\xc3\xb6m\r\n");
         QTest::newRow("line breaks dropped")
             << QStringLiteral("example.com\r\nsecond.com") << QByteArray("example.comsecond.com\r\n");
     }
