@@ -6,7 +6,7 @@ namespace wendlecott::core {
 
 namespace {
 
-// Answers that mean the server refused to answer properly, tried in this order.
+// Words that mean the server refused to answer properly, tried only after the success words.
 const QStringList &blockedWords()
 {
     static const QStringList words{QStringLiteral("error"), QStringLiteral("quota"),
@@ -14,15 +14,27 @@ const QStringList &blockedWords()
     return words;
 }
 
+// Removes leading and trailing spaces (only spaces, as the success field is typed).
+QString trimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 } // namespace
 
 Judgement judgeResponse(const QString &response, const QString &successWords)
 {
-    // Success words win over blocked words; an empty item matches any non-empty answer.
+    // An empty field has no item at all; "a," has an empty second item.
     if (!successWords.isEmpty()) {
-        const QStringList items = successWords.split(QLatin1Char(','));
-        for (const QString &item : items) {
-            const QString word = item.trimmed();
+        for (const QString &item : successWords.split(QLatin1Char(','))) {
+            const QString word = trimSpaces(item);
+            // An empty item occurs in every non-empty text.
             const bool found =
                 word.isEmpty() ? !response.isEmpty() : response.contains(word, Qt::CaseInsensitive);
             if (found)
@@ -46,7 +58,7 @@ QString verdictName(LookupVerdict verdict)
     case LookupVerdict::Blocked:
         return QStringLiteral("Blocked");
     }
-    return {};
+    return QStringLiteral("Registered");
 }
 
 } // namespace wendlecott::core
