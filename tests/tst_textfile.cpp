@@ -39,21 +39,49 @@ private Q_SLOTS:
         QCOMPARE(core::decodeText(QByteArray("m\xfcnchen")), QString::fromUtf8("münchen"));
     }
 
+    void failedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<core::Durability>("durability");
+        QTest::newRow("synced") << core::Durability::Synced;
+        QTest::newRow("unsynced") << core::Durability::Unsynced;
+    }
     void failedWriteKeepsTheOldFile()
     {
+        QFETCH(core::Durability, durability);
         testing::TestFolder folder;
         const QString path = folder.file(QStringLiteral("list.txt"));
-        QVERIFY(core::writeTextAtomically(path, QStringLiteral("old\r\n")).ok());
+        QVERIFY(core::writeTextAtomically(path, QStringLiteral("old\r\n"), durability).ok());
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         {
             core::WriteFaultScope fault(3);
-            const core::Status status = core::writeTextAtomically(path, QStringLiteral("new content\r\n"));
+            const core::Status status =
+                core::writeTextAtomically(path, QStringLiteral("new content\r\n"), durability);
             QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
             QVERIFY(status.message().contains(QStringLiteral("list.txt")));
         }
         QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("old\r\n"));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("list.txt")});
-        QVERIFY(core::writeTextAtomically(path, QStringLiteral("new\r\n")).ok());
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("list.txt")});
+        QVERIFY(core::writeTextAtomically(path, QStringLiteral("new\r\n"), durability).ok());
         QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("new\r\n"));
+        QCOMPARE(QFile::permissions(path) & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("list.txt")});
+    }
+
+    void failedAppendKeepsTheOldContent()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("list.txt"));
+        QVERIFY(core::appendText(path, QStringLiteral("one\r\n")).ok());
+        {
+            core::WriteFaultScope fault(2);
+            QCOMPARE(core::appendText(path, QStringLiteral("two\r\n")).code(), core::ErrorCode::WriteFailed);
+        }
+        QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("one\r\n"));
+        QVERIFY(core::appendText(path, QStringLiteral("two\r\n")).ok());
+        QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("one\r\ntwo\r\n"));
     }
 
     void writeIntoMissingFolderFails()

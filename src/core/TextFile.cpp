@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
+
 #include <QStringDecoder>
+#include <filesystem>
 
 namespace wendlecott::core {
 
@@ -117,8 +120,41 @@ Result<QStringList> readLines(const QString &path)
     return splitLines(text.value());
 }
 
-Status writeFileAtomically(const QString &path, const QByteArray &bytes)
+namespace {
+
+// Writes a temporary file beside the target and renames it over the target, without
+// waiting for the disk.
+Status writeUnsynced(const QString &path, const QByteArray &bytes)
 {
+    const QFileInfo info(path);
+    QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                             QStringLiteral(".XXXXXX"));
+    if (!temporary.open())
+        return Status::failure(ErrorCode::WriteFailed, describe(path, temporary.errorString()));
+    if (!writeAll(temporary, bytes) || !temporary.flush()) {
+        const QString reason = temporary.error() != QFileDevice::NoError ? temporary.errorString()
+                                                                         : QStringLiteral("the disk is full");
+        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    }
+    if (QFileInfo::exists(path))
+        temporary.setPermissions(QFile::permissions(path));
+    else
+        temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    std::error_code error;
+    std::filesystem::rename(temporary.fileName().toStdString(), path.toStdString(), error);
+    if (error)
+        return Status::failure(ErrorCode::WriteFailed,
+                               describe(path, QString::fromStdString(error.message())));
+    temporary.setAutoRemove(false); // it is the target now
+    return Status::success();
+}
+
+} // namespace
+
+Status writeFileAtomically(const QString &path, const QByteArray &bytes, Durability durability)
+{
+    if (durability == Durability::Unsynced)
+        return writeUnsynced(path, bytes);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
@@ -133,9 +169,9 @@ Status writeFileAtomically(const QString &path, const QByteArray &bytes)
     return Status::success();
 }
 
-Status writeTextAtomically(const QString &path, const QString &text)
+Status writeTextAtomically(const QString &path, const QString &text, Durability durability)
 {
-    return writeFileAtomically(path, encodeText(text));
+    return writeFileAtomically(path, encodeText(text), durability);
 }
 
 Status appendToFile(const QString &path, const QByteArray &bytes)
@@ -143,13 +179,20 @@ Status appendToFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    // A failed append is cut back to the old length, so the file never ends in half a line.
+    const qint64 oldSize = file.size();
     if (!writeAll(file, bytes)) {
         const QString reason =
             file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the disk is full");
+        file.flush();
+        file.resize(oldSize);
         return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
     }
-    if (!file.flush())
-        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.resize(oldSize);
+        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    }
     return Status::success();
 }
 

@@ -37,9 +37,17 @@ Result<QByteArray> readBytes(const QString &path);
 
 // Replaces the file with `bytes` atomically (write to a temporary file, then rename).
 // On failure the old file is intact and a WriteFailed status names the file.
-Status writeFileAtomically(const QString &path, const QByteArray &bytes);
-Status writeTextAtomically(const QString &path, const QString &text);
-// Appends bytes to the end of the file, creating it when missing.
+// `Synced` also waits until the new content is on the disk before the rename (list files,
+// the TLD table); `Unsynced` skips that wait for small files rewritten many times a second
+// (settings), which stay whole after a crash of the program but may fall back to the old
+// content after a power cut.
+enum class Durability { Synced, Unsynced };
+Status writeFileAtomically(const QString &path, const QByteArray &bytes,
+                           Durability durability = Durability::Synced);
+Status writeTextAtomically(const QString &path, const QString &text,
+                           Durability durability = Durability::Synced);
+// Appends bytes to the end of the file, creating it when missing. On failure the file is
+// cut back to the length it had, so it keeps its old content.
 Status appendToFile(const QString &path, const QByteArray &bytes);
 Status appendText(const QString &path, const QString &text);
 

@@ -31,12 +31,20 @@ void FakeWhoisServer::onConnection()
         ++m_connections;
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
-            if (buffer->endsWith('\n'))
-                return; // one request per connection
-            buffer->append(socket->readAll());
-            if (buffer->endsWith('\n'))
+        auto index = std::make_shared<qsizetype>(-1); // this connection's entry in m_rawRequests
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, index] {
+            const QByteArray bytes = socket->readAll();
+            if (*index >= 0) {
+                // One request per connection: whatever follows it is kept with it, so a
+                // client that sends more than one line shows in rawRequests().
+                m_rawRequests[*index] += bytes;
+                return;
+            }
+            buffer->append(bytes);
+            if (buffer->contains('\n')) {
+                *index = m_rawRequests.size();
                 serve(socket, *buffer);
+            }
         });
     }
 }
@@ -44,7 +52,7 @@ void FakeWhoisServer::onConnection()
 void FakeWhoisServer::serve(QTcpSocket *socket, const QByteArray &raw)
 {
     m_rawRequests.append(raw);
-    QByteArray line = raw;
+    QByteArray line = raw.left(raw.indexOf('\n'));
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     m_requests.append(line);
@@ -58,6 +66,9 @@ void FakeWhoisServer::serve(QTcpSocket *socket, const QByteArray &raw)
         socket->disconnectFromHost();
         break;
     case Mode::Silent:
+        break;
+    case Mode::AnswerAndHold:
+        socket->write(script.answer);
         break;
     case Mode::CloseAtOnce:
         socket->disconnectFromHost();

@@ -12,7 +12,7 @@ class QTcpSocket;
 namespace wendlecott::testing {
 
 // A whois server on 127.0.0.1 (ephemeral port) whose behaviour per queried name is
-// scripted by the test. It reads one request line, then acts.
+// scripted by the test. It reads one request line (up to the first LF), then acts.
 class FakeWhoisServer final : public QObject {
     Q_OBJECT
 public:
@@ -22,6 +22,7 @@ public:
         CloseAtOnce,    // close without sending anything
         Chunked,        // send the answer in small pieces with pauses, then close
         Endless,        // send data without end until the client goes away
+        AnswerAndHold,  // send the answer, then keep the connection open and say no more
     };
     struct Script {
         Mode mode = Mode::AnswerAndClose;
@@ -44,7 +45,8 @@ public:
 
     // Every request line received, without its CR LF, in order.
     const QList<QByteArray> &requests() const { return m_requests; }
-    // Every request exactly as received, line end included.
+    // Every request exactly as received, line end included, with any bytes that followed it
+    // on the same connection.
     const QList<QByteArray> &rawRequests() const { return m_rawRequests; }
     int connectionCount() const { return m_connections; }
 

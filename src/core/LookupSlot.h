@@ -1,0 +1,110 @@
+#pragma once
+
+#include "core/Scheduler.h"
+#include "core/Timing.h"
+#include "core/TldTable.h"
+#include "core/Verdict.h"
+#include "core/WhoisConnection.h"
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace wendlecott::core {
+
+// The most a single lookup keeps of an answer. Real whois answers are a few kilobytes; a
+// server that streams without end is cut off here and judged on what it sent.
+inline constexpr qsizetype kMaxResponseBytes = qsizetype(1) << 20;
+
+// What a finished lookup hands to its owner, who files it (or shows the blocked notice).
+struct LookupOutcome {
+    QString name;
+    LookupVerdict verdict = LookupVerdict::Registered;
+    QString matchedWord; // the success word that matched; empty unless Available
+    QString server;      // the connection's remote host: the whois server that answered
+    int port = 43;
+    QString response; // the whole answer as text
+};
+
+// One lookup slot: one connection and one time-out timer that ask one whois server about
+// one name at a time and judge the answer when the server closes the connection.
+//
+// idle --startLookup--> connecting --connected/request sent--> waiting for data
+//   --closed by server (or the answer reached kMaxResponseBytes)--> finished (idle again).
+// A time-out at the reconnect tick goes back to connecting, keeping the text received so
+// far; there is no limit on retries, the owner's watchdog ends them with abort().
+class LookupSlot : public QObject {
+    Q_OBJECT
+public:
+    LookupSlot(int slotNumber, std::unique_ptr<WhoisConnection> connection, Scheduler &scheduler,
+               const Timing &timing, QObject *parent = nullptr);
+    ~LookupSlot() override;
+
+    // Begins a lookup of `name` on the entry's server and port, dropping whatever this slot
+    // was doing.
+    void startLookup(const QString &name, const TldEntry &entry);
+    // The owner's stop flag. While it says stopped, every event of the slot only closes the
+    // connection (a tick also switches the timer off); no verdict is given.
+    void setStopCheck(std::function<bool()> isStopped);
+    // Drops the lookup without a verdict: connection closed, timer off, ticks 0.
+    void abort();
+
+    int slotNumber() const { return m_slotNumber; }
+    const QString &name() const { return m_name; }
+    const QString &server() const { return m_server; }
+    int port() const { return m_port; }
+    const QString &successWords() const { return m_successWords; }
+    // Everything received for the current (or last) lookup, over all its attempts.
+    const QByteArray &responseBytes() const { return m_response; }
+    QString response() const;
+    int ticks() const { return m_ticks; }
+    // True from startLookup until the verdict or abort().
+    bool isInFlight() const { return m_inFlight; }
+    bool isTimerActive() const { return m_timer.isActive(); }
+    // The host the connection is (or was last) connected to.
+    QString remoteHost() const;
+    // How many times the current lookup has connected anew (time-outs and failed sends).
+    int reconnectCount() const { return m_reconnects; }
+
+Q_SIGNALS:
+    // The connection-status text, e.g. "connecting(0): - Search String: example.com".
+    void statusText(const QString &text);
+    // The server closed the connection (or the answer hit the cap): the lookup's verdict.
+    // The slot is idle when this is emitted, so a handler may start the next lookup.
+    void finished(const wendlecott::core::LookupOutcome &outcome);
+
+private:
+    void onConnected();
+    void onData(const QByteArray &bytes);
+    void onClosedByPeer();
+    void onFailed();
+    void onTick();
+
+    bool stopped() const { return m_isStopped && m_isStopped(); }
+    void connectToServer();
+    void reconnect();
+    void finish();
+
+    const int m_slotNumber;
+    std::unique_ptr<WhoisConnection> m_connection;
+    const Timing &m_timing;
+    PeriodicTimer m_timer;
+    std::function<bool()> m_isStopped;
+
+    QString m_name;
+    QString m_server;
+    int m_port = 43;
+    QString m_successWords;
+    QByteArray m_response;
+    int m_ticks = 0;
+    int m_reconnects = 0;
+    bool m_inFlight = false;
+};
+
+} // namespace wendlecott::core
+
+Q_DECLARE_METATYPE(wendlecott::core::LookupOutcome)
