@@ -82,7 +82,9 @@ struct Harness {
                 return QStringLiteral("endoffileffile");
             return entries.at(p - 1);
         };
-        s.domainFor = [](const QString &entry) { return sources::domainForEntry(entry, QString(), QStringLiteral(".com")); };
+        s.domainFor = [](const QString &entry) {
+            return sources::domainForEntry(entry, QString(), QStringLiteral(".com"));
+        };
         s.storePosition = [this](qint32 position) { stored.append(position); };
         return s;
     }
@@ -100,7 +102,7 @@ struct Harness {
     }
 };
 
-}  // namespace
+} // namespace
 
 class TestCheckRun : public QObject {
     Q_OBJECT
@@ -123,22 +125,22 @@ private Q_SLOTS:
         QCOMPARE(h.run->panelText(2), QStringLiteral("connecting(0): - Search String: abcd.com"));
         h.slot0().peerSend("No match for abcd.com\r\n");
         h.slot0().peerClose();
-        QCOMPARE(h.lists.model(core::ListId::High).stringList(), QStringList{QStringLiteral("abcd.com")});
+        QCOMPARE(h.lists.entries(core::ListId::High), QStringList{QStringLiteral("abcd.com")});
 
         h.scheduler.advance(26);
         h.answer("Domain Name: TAKEN.COM\r\n");
-        QCOMPARE(h.lists.model(core::ListId::Registered).stringList(), QStringList{QStringLiteral("taken.com")});
+        QCOMPARE(h.lists.entries(core::ListId::Registered), QStringList{QStringLiteral("taken.com")});
 
         h.scheduler.advance(26);
         h.answer("not found\r\n");
-        QCOMPARE(h.lists.model(core::ListId::Low).stringList(), QStringList{QStringLiteral("longername.com")});
+        QCOMPARE(h.lists.entries(core::ListId::Low), QStringList{QStringLiteral("longername.com")});
 
         // The net row paces with its own throttle and is asked on its own port.
         h.scheduler.advance(26);
         QCOMPARE(h.slot0().opens.last().host, QStringLiteral("whois.net.test"));
         QCOMPARE(h.slot0().opens.last().port, quint16(4343));
         h.answer("No match\r\n");
-        QCOMPARE(h.lists.model(core::ListId::Mid).stringList(), QStringList{QStringLiteral("midsize.net")});
+        QCOMPARE(h.lists.entries(core::ListId::Mid), QStringList{QStringLiteral("midsize.net")});
         QCOMPARE(h.pause.throttleMs, 40);
 
         QCOMPARE(stopped.size(), 0);
@@ -185,7 +187,7 @@ private Q_SLOTS:
         QVERIFY(!h.slot0().isOpen());
         h.slot0().peerSend("No match");
         h.slot0().peerClose();
-        QCOMPARE(h.lists.model(core::ListId::Mid).rowCount(), 0);
+        QCOMPARE(h.lists.entries(core::ListId::Mid).size(), 0);
         QCOMPARE(h.stored, QList<qint32>{8});
     }
 
@@ -207,15 +209,15 @@ private Q_SLOTS:
         h.entries = {QStringLiteral("quiet"), QStringLiteral("next")};
         QSignalSpy records(h.run.get(), &core::CheckRun::recordFinished);
         h.start();
-        h.scheduler.advance(26);  // t = 26: first attempt
+        h.scheduler.advance(26); // t = 26: first attempt
         QCOMPARE(h.slot0().opens.size(), 1);
         h.slot0().peerAccept();
         h.scheduler.advance(9999);
         QCOMPARE(h.slot0().opens.size(), 1);
-        h.scheduler.advance(1);  // 10th tick of the slot
+        h.scheduler.advance(1); // 10th tick of the slot
         QCOMPARE(h.slot0().opens.size(), 2);
         h.slot0().peerAccept();
-        h.scheduler.advance(10000);  // 20th
+        h.scheduler.advance(10000); // 20th
         QCOMPARE(h.slot0().opens.size(), 3);
         QCOMPARE(h.notice.blockedShown, 0);
         // The watchdog counts from the start of the batch, the pause included: 30 s after start.
@@ -227,7 +229,8 @@ private Q_SLOTS:
         QCOMPARE(h.notice.blockedResponse, QStringLiteral("Connection Timed Out"));
         QCOMPARE(records.size(), 1);
         QCOMPARE(records.at(0).at(0).value<RunRecord>().kind, RunRecord::Kind::Timeout);
-        QCOMPARE(h.lists.model(core::ListId::Mid).rowCount() + h.lists.model(core::ListId::Registered).rowCount(), 0);
+        QCOMPARE(h.lists.entries(core::ListId::Mid).size() + h.lists.entries(core::ListId::Registered).size(),
+                 qsizetype(0));
         // The next name is taken after the pause.
         h.scheduler.advance(26);
         QCOMPARE(h.slot0().opens.size(), 4);
@@ -247,7 +250,7 @@ private Q_SLOTS:
         QCOMPARE(h.notice.blockedShown, 2);
         QCOMPARE(h.notice.blockedResponse, QStringLiteral("Error: quota exceeded for 1.2.3.4\r\n"));
         for (auto id : {core::ListId::Low, core::ListId::Registered, core::ListId::High, core::ListId::Mid})
-            QCOMPARE(h.lists.model(id).rowCount(), 0);
+            QCOMPARE(h.lists.entries(id).size(), qsizetype(0));
     }
 
     void missingListIsReportedOnceAndEndsTheRun()
@@ -289,7 +292,8 @@ private Q_SLOTS:
         h.scheduler.advance(26);
         QCOMPARE(h.notice.messages.size(), 1);
         QCOMPARE(h.notice.messages.at(0).title, QStringLiteral("Error"));
-        QVERIFY(h.notice.messages.at(0).text.startsWith(QStringLiteral("An error has occurred.\r\nError #: ")));
+        QVERIFY(
+            h.notice.messages.at(0).text.startsWith(QStringLiteral("An error has occurred.\r\nError #: ")));
         h.scheduler.advance(26);
         QCOMPARE(h.notice.messages.size(), 2);
         QCOMPARE(h.stored, (QList<qint32>{2, 3}));
@@ -310,11 +314,11 @@ private Q_SLOTS:
         h.connections.at(0)->peerAccept();
         h.connections.at(0)->peerClose();
         h.scheduler.advance(100);
-        QCOMPARE(h.connections.at(0)->opens.size(), 1);  // still waiting for slot 1
+        QCOMPARE(h.connections.at(0)->opens.size(), 1); // still waiting for slot 1
         h.connections.at(1)->peerAccept();
         h.connections.at(1)->peerSend("No match");
         h.connections.at(1)->peerClose();
-        QCOMPARE(h.lists.model(core::ListId::High).stringList(), QStringList{QStringLiteral("bbbb.com")});
+        QCOMPARE(h.lists.entries(core::ListId::High), QStringList{QStringLiteral("bbbb.com")});
         h.scheduler.advance(26);
         QCOMPARE(h.connections.at(0)->opens.size(), 2);
     }

@@ -11,10 +11,11 @@ namespace wendlecott::config {
 
 void createMissingFiles(const ProgramFolder &folder)
 {
-    for (const char *name : {"\\BrowserSearch.txt", "\\Appends.txt", "\\CreatedDomains.txt", "\\Remembered.txt"}) {
+    for (const char *name :
+         {"\\BrowserSearch.txt", "\\Appends.txt", "\\CreatedDomains.txt", "\\Remembered.txt"}) {
         const QString path = folder.path(QLatin1String(name));
         if (!xfileExists(path))
-            (void)core::appendText(path, QLatin1String(core::kCrLf));  // one empty line
+            (void)core::appendText(path, QLatin1String(core::kCrLf)); // one empty line
     }
 }
 
@@ -66,4 +67,4 @@ StartupState runStartupSequence(const ProgramFolder &folder, SettingsStore &sett
     return state;
 }
 
-}  // namespace wendlecott::config
+} // namespace wendlecott::config

@@ -21,14 +21,14 @@ inline const QString kHelpFileName = QStringLiteral("\\Help.chm");
 
 // What the start-up read and made, for the main window to apply.
 struct StartupState {
-    qint32 throttleMs = 0;  // stays 0 when "Throttle" is not a number
-    bool openHelp = false;  // first start and "Help.chm" is there
+    qint32 throttleMs = 0; // stays 0 when "Throttle" is not a number
+    bool openHelp = false; // first start and "Help.chm" is there
     QString helpPath;
     qint32 wordNumber = 0;
     bool useProxy = false;
     QString defaultExtension;
     bool showFirstUseMessage = false;
-    QStringList tldChoices;  // the extension drop-down's items
+    QStringList tldChoices; // the extension drop-down's items
 };
 
 // The start-up steps that need no window, in their order: settings read, files and folders
@@ -42,4 +42,4 @@ StartupState runStartupSequence(const ProgramFolder &folder, SettingsStore &sett
 void createMissingFiles(const ProgramFolder &folder);
 void createMissingFolders(const ProgramFolder &folder);
 
-}  // namespace wendlecott::config
+} // namespace wendlecott::config

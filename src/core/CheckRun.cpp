@@ -24,7 +24,7 @@ QString profileClassName(ProfileClass profile)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timing &timing,
                    const ConnectionFactory &connections, int slotCount, QObject *parent)
@@ -42,7 +42,8 @@ CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timin
         slot->setStopCheck([this] { return m_stopFlag; });
         connect(slot.get(), &LookupSlot::finished, this,
                 [this, i](const LookupOutcome &outcome) { onSlotFinished(i, outcome); });
-        connect(slot.get(), &LookupSlot::statusChanged, this, [this](const QString &text) { setPanel(2, text); });
+        connect(slot.get(), &LookupSlot::statusText, this,
+                [this](const QString &text) { setPanel(2, text); });
         m_slots.push_back(std::move(slot));
     }
     m_inFlight.assign(m_slots.size(), false);
@@ -75,7 +76,7 @@ void CheckRun::setPanel(int panel, const QString &text)
 void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCount)
 {
     if (!m_stopFlag)
-        return;  // one run at a time
+        return; // one run at a time
     m_source = std::move(source);
     m_stopFlag = false;
     m_env.lists.resetCounters();
@@ -108,7 +109,7 @@ void CheckRun::pauseEnded()
     pause.pauseActive = false;
     pause.throttleTicks = pause.throttleMs;
     if (m_stopFlag)
-        return;  // Stop during the pause: no further name is taken
+        return; // Stop during the pause: no further name is taken
 
     const int slots = slotCount();
     for (int i = 0; i < slots && !m_stopFlag; ++i) {
@@ -152,15 +153,17 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
     if (m_stopFlag)
         return;
     const QString domain = m_source.domainFor ? m_source.domainFor(entry) : entry;
-    const int row = findTLD(m_env.table, domain, m_env.useProxy);
+    const int row = domain.isEmpty() ? -1 : findTLD(m_env.table, domain, m_env.useProxy);
     if (row < 0 || row >= m_env.table.size()) {
-        // No row serves the name: say so, and let the batch end at once rather than wait
-        // for the watchdog, which would also claim a time-out that never happened.
-        m_env.notice.showMessage(QStringLiteral("Error"),
-                                 QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
-                                                "Description: No TLD row serves %1")
-                                     .arg(domain),
-                                 NoticeIcon::Warning);
+        // Nothing to look up: an entry that cleans to nothing is passed over quietly; a
+        // name no row serves is reported. Either way the batch ends at once rather than
+        // wait for the watchdog, which would also claim a time-out that never happened.
+        if (!domain.isEmpty())
+            m_env.notice.showMessage(QStringLiteral("Error"),
+                                     QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
+                                                    "Description: No TLD row serves %1")
+                                         .arg(domain),
+                                     NoticeIcon::Warning);
         ++m_pendingFailedReports;
         m_deferredReport.start(0, [this] {
             const int reports = m_pendingFailedReports;
@@ -237,7 +240,7 @@ void CheckRun::onWatchdogTick()
         return;
     m_watchdogTicks = 0;
     if (m_env.pause.pauseActive)
-        return;  // a pause longer than the watchdog: no lookup to give up yet
+        return; // a pause longer than the watchdog: no lookup to give up yet
     m_watchdog.stop();
     m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"));
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
@@ -272,4 +275,4 @@ void CheckRun::stopRun()
     Q_EMIT stopped();
 }
 
-}  // namespace wendlecott::core
+} // namespace wendlecott::core

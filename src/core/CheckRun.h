@@ -23,7 +23,7 @@ struct TldTable;
 
 // The pause before each batch, shared by the main window's run and the browse window.
 struct PauseState {
-    qint32 throttleMs = 25;  // `ThrottleMs`: set from the TLD row of the last lookup
+    qint32 throttleMs = 25; // `ThrottleMs`: set from the TLD row of the last lookup
     qint32 throttleTicks = 0;
     bool pauseActive = false;
 };
@@ -44,7 +44,7 @@ struct RunSource {
     std::function<Result<QString>(qint32 position)> readEntry;
     std::function<QString(const QString &entry)> domainFor;
     std::function<void(qint32 nextPosition)> storePosition;
-    QString listPath;  // named in the message when the list cannot be read
+    QString listPath; // named in the message when the list cannot be read
 };
 
 // What became of one name, for the command line's report.
@@ -53,7 +53,7 @@ struct RunRecord {
     Kind kind = Kind::Registered;
     QString name;
     QString server;
-    QString profileClass;  // "High", "Mid" or "Low" for Available
+    QString profileClass; // "High", "Mid" or "Low" for Available
 };
 
 // The check run: takes the names of a list one after another, looks each up on a free
@@ -104,9 +104,9 @@ private:
     Scheduler &m_scheduler;
     const Timing &m_timing;
     std::vector<std::unique_ptr<LookupSlot>> m_slots;
-    PeriodicTimer m_watchdog;  // `overall`
-    SingleShot m_pauseTimer;   // `timThrottle`
-    SingleShot m_deferredReport;  // reports of lookups that could not start
+    PeriodicTimer m_watchdog;    // `overall`
+    SingleShot m_pauseTimer;     // `timThrottle`
+    SingleShot m_deferredReport; // reports of lookups that could not start
 
     RunSource m_source;
     bool m_stopFlag = true;
@@ -120,4 +120,4 @@ private:
     QString m_panels[kStatusPanels];
 };
 
-}  // namespace wendlecott::core
+} // namespace wendlecott::core
