@@ -1,8 +1,10 @@
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
+#include "config/SettingsKeys.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
+#include "platform/IniSettingsStore.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -145,14 +147,18 @@ private Q_SLOTS:
         QVERIFY(!run.err.isEmpty());
     }
 
-    void storedProxySwitchIsOffForNow()
+    void storedProxySwitchSendsEveryNameToTheProxyRow()
     {
         testing::TestFolder folder;
-        QString sink;
-        QTextStream out(&sink);
-        QTextStream err(&sink);
-        cli::CliContext context{config::ProgramFolder(folder.path()), cli::CliIo{out, err, nullptr}};
-        QVERIFY(!cli::storedProxySwitch(context));
+        QCOMPARE(runIn(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
+                 QStringLiteral("de"));
+        platform::IniSettingsStore settings;
+        QVERIFY(config::writeSetting(settings, config::keys::ChkProxy, QStringLiteral("1")).ok());
+        QCOMPARE(runIn(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
+                 QStringLiteral("proxy"));
+        QVERIFY(config::writeSetting(settings, config::keys::ChkProxy, QStringLiteral("0")).ok());
+        QCOMPARE(runIn(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
+                 QStringLiteral("de"));
     }
 
     void judge_data()

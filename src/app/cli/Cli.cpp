@@ -1,5 +1,7 @@
 #include "app/cli/Cli.h"
 
+#include "platform/IniSettingsStore.h"
+
 #include <map>
 
 namespace wendlecott::cli {
@@ -91,7 +93,8 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         io.err.flush();
         return kExitUsage;
     }
-    CliContext context{config::ProgramFolder::locate(folderOverride, executableDir), io};
+    platform::IniSettingsStore settings;
+    CliContext context{config::ProgramFolder::locate(folderOverride, executableDir), io, settings};
     const int status = found->second(context, rest.mid(1));
     io.out.flush();
     io.err.flush();

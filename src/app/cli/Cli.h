@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
+#include "config/SettingsStore.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -18,10 +19,11 @@ struct CliIo {
     QTextStream *in = nullptr; // standard input, when a command reads it
 };
 
-// What every command gets: the program folder and its standard streams.
+// What every command gets: the program folder, the per-user settings and its standard streams.
 struct CliContext {
     config::ProgramFolder folder;
     CliIo io;
+    config::SettingsStore &settings;
 };
 
 // Runs wendlecott-cli with `arguments` (without the program name).

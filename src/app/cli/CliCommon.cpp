@@ -1,5 +1,7 @@
 #include "app/cli/CliCommon.h"
 
+#include "config/SettingsKeys.h"
+
 namespace wendlecott::cli {
 
 QString tldFilePath(const CliContext &context)
@@ -24,10 +26,9 @@ core::Result<core::TldTable> loadProgramTldTable(CliContext &context)
 
 bool storedProxySwitch(CliContext &context)
 {
-    // The settings store is not wired into the command line yet; until it is, proxy mode
-    // is on only when a command is asked for it.
-    Q_UNUSED(context);
-    return false;
+    const QString stored =
+        config::readSetting(context.settings, config::keys::ChkProxy, config::defaults::ChkProxy);
+    return config::toTruth(stored).value_or(false);
 }
 
 QString formatTldRow(int index, const core::TldEntry &entry)

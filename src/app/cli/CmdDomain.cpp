@@ -36,9 +36,8 @@ int cmdDomain(CliContext &context, const QStringList &args)
         context.io.err << "wendlecott-cli: domain: give at least one entry (domain ENTRY... [--tld EXT])\n";
         return kExitUsage;
     }
-    // The stored "DefaultExt" preference is not wired into the command line yet; until it is,
-    // the reader's default applies.
-    const QString defaultExtension = config::defaults::DefaultExt;
+    const QString defaultExtension =
+        config::readSetting(context.settings, config::keys::DefaultExt, config::defaults::DefaultExt);
     int status = kExitOk;
     for (const QString &entry : entries) {
         const QString domain = sources::domainForEntry(entry, tld, defaultExtension);

@@ -1,4 +1,5 @@
 #include "app/cli/Cli.h"
+#include "app/cli/CliCommon.h"
 
 #include "sources/Generator.h"
 
@@ -7,9 +8,6 @@
 namespace wendlecott::cli {
 
 namespace {
-
-// Extensions when the program folder has no TLDs.txt: the enabled rows of the default table.
-const QStringList kFallbackExtensions = {QStringLiteral(".com"), QStringLiteral(".net")};
 
 int usage(CliContext &context, const QString &problem)
 {
@@ -87,9 +85,10 @@ int cmdGenerate(CliContext &context, const QStringList &args)
     input.affixes = std::move(words).value();
 
     if (!haveExtensions) {
-        const QString tldPath = context.folder.path(sources::kGeneratorTldFile);
-        input.extensions =
-            QFileInfo(tldPath).isFile() ? sources::readGeneratorExtensions(tldPath) : kFallbackExtensions;
+        // As at start-up: the default table is written when TLDs.txt is missing.
+        if (auto table = loadProgramTldTable(context); !table)
+            return fail(context, table.message());
+        input.extensions = sources::readGeneratorExtensions(context.folder.path(sources::kGeneratorTldFile));
     }
 
     // Names go out as they are built, so a long list needs no more memory than a short one.

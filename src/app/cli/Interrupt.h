@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace wendlecott::cli {
+
+// Turns Ctrl-C (SIGINT) and SIGTERM into a signal on the event loop, so a long command
+// can stop the way the Stop button does. The previous handlers come back on destruction.
+class InterruptWatcher final : public QObject {
+    Q_OBJECT
+public:
+    explicit InterruptWatcher(QObject *parent = nullptr);
+    ~InterruptWatcher() override;
+
+Q_SIGNALS:
+    void interrupted();
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace wendlecott::cli

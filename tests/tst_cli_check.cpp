@@ -1,0 +1,154 @@
+#include "FakeWhoisServer.h"
+#include "TestFolder.h"
+#include "app/cli/Cli.h"
+#include "config/SettingsKeys.h"
+#include "platform/IniSettingsStore.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+using namespace wendlecott;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs wendlecott-cli in this process with the test's program folder.
+Run runCli(const testing::TestFolder &folder, const QStringList &args, const QByteArray &input = {})
+{
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    QByteArray inputBytes = input;
+    QBuffer inputDevice(&inputBytes);
+    inputDevice.open(QIODevice::ReadOnly);
+    QTextStream in(&inputDevice);
+    run.status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
+                             folder.path(), cli::CliIo{out, err, &in});
+    return run;
+}
+
+// A TLD table whose com row points at the fake server, with no pause between names.
+void pointComAt(const testing::TestFolder &folder, quint16 port,
+                const QString &throttle = QStringLiteral("0"))
+{
+    folder.write(
+        QStringLiteral("TLDs.txt"),
+        QStringLiteral("com|127.0.0.1|%1|Enabled|%2|No match\r\nnet|127.0.0.1|%1|Enabled|0|No match\r\n")
+            .arg(port)
+            .arg(throttle)
+            .toUtf8());
+}
+
+} // namespace
+
+class TestCliCheck : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void checkFilesEveryNameAndReportsIt()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("abcd.com"), "No match for abcd.com\r\n");
+        server.answer(QStringLiteral("taken.com"), "Domain Name: TAKEN.COM\r\n");
+        server.answer(QStringLiteral("limited.com"), "Query rate exceeded\r\n");
+        server.answer(QStringLiteral("longername.net"), "NO MATCH\r\n");
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"),
+                     "abcd\r\n\r\ntaken\r\nhttp://limited.com\r\nlongername.net\r\n");
+
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("available\tabcd.com\tHigh\n"
+                                         "registered\ttaken.com\n"
+                                         "blocked\tlimited.com\t127.0.0.1\n"
+                                         "available\tlongername.net\tLow\n"));
+        QVERIFY(run.err.contains(QStringLiteral("2 available, 1 registered, 1 blocked, 0 timed out")));
+        QCOMPARE(server.requests(),
+                 (QList<QByteArray>{"abcd.com", "taken.com", "limited.com", "longername.net"}));
+        // Filed into the program folder's live lists, as the main window does.
+        QCOMPARE(folder.read(QStringLiteral("SuperHighProfile.txt")), QByteArray("abcd.com\r\n"));
+        QCOMPARE(folder.read(QStringLiteral("LowProfile.txt")), QByteArray("longername.net\r\n"));
+        platform::IniSettingsStore settings;
+        QCOMPARE(config::readSetting(settings, config::keys::WordNumber, QString()), QStringLiteral("5"));
+    }
+
+    void checkReadsStandardInputAndHonoursStartAndTld()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        pointComAt(folder, server.port());
+        const Run run = runCli(folder,
+                               {QStringLiteral("check"), QStringLiteral("--tld"), QStringLiteral("net"),
+                                QStringLiteral("--start"), QStringLiteral("2")},
+                               "skipped\nsecond\nthird\n");
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(server.requests(), (QList<QByteArray>{"second.net", "third.net"}));
+        QCOMPARE(run.out, QStringLiteral("available\tsecond.net\tMid\navailable\tthird.net\tMid\n"));
+    }
+
+    void checkOfAMissingListFails()
+    {
+        testing::TestFolder folder;
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("nope.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY(run.err.contains(QStringLiteral("not found")));
+    }
+
+    void checkUsageErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("start zero") << QStringList{QStringLiteral("check"), QStringLiteral("--start"),
+                                                   QStringLiteral("0")};
+        QTest::newRow("start text") << QStringList{QStringLiteral("check"), QStringLiteral("--start"),
+                                                   QStringLiteral("x")};
+        QTest::newRow("two files") << QStringList{QStringLiteral("check"), QStringLiteral("a"),
+                                                  QStringLiteral("b")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("check"), QStringLiteral("--fast")};
+        QTest::newRow("lookup without name") << QStringList{QStringLiteral("lookup")};
+    }
+    void checkUsageErrors()
+    {
+        QFETCH(QStringList, args);
+        testing::TestFolder folder;
+        QCOMPARE(runCli(folder, args).status, cli::kExitUsage);
+    }
+
+    void lookupPrintsTheVerdictAndTheAnswer()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("free.com"), "No match for \"FREE.COM\".\r\n");
+        server.answer(QStringLiteral("taken.com"), "Domain Name: TAKEN.COM\r\n");
+        pointComAt(folder, server.port());
+        const QString where = QStringLiteral("127.0.0.1:%1").arg(server.port());
+
+        Run run = runCli(folder, {QStringLiteral("lookup"), QStringLiteral("free.com")});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("Available\tfree.com\t%1\tNo match\n").arg(where));
+
+        run =
+            runCli(folder, {QStringLiteral("lookup"), QStringLiteral("taken.com"), QStringLiteral("--raw")});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("Registered\ttaken.com\t%1\t\nDomain Name: TAKEN.COM\r\n").arg(where));
+    }
+
+    void lookupWithoutARowFails()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("TLDs.txt"), "de|127.0.0.1|43|Enabled|0|No match\r\n");
+        const Run run = runCli(folder, {QStringLiteral("lookup"), QStringLiteral("a.b.example")});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY(run.err.contains(QStringLiteral("no TLD row")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliCheck)
+#include "tst_cli_check.moc"
