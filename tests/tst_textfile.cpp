@@ -56,6 +56,20 @@ private Q_SLOTS:
         QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("new\r\n"));
     }
 
+    void failedAppendKeepsTheOldContent()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("list.txt"));
+        QVERIFY(core::appendText(path, QStringLiteral("one\r\n")).ok());
+        {
+            core::WriteFaultScope fault(2);
+            QCOMPARE(core::appendText(path, QStringLiteral("two\r\n")).code(), core::ErrorCode::WriteFailed);
+        }
+        QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("one\r\n"));
+        QVERIFY(core::appendText(path, QStringLiteral("two\r\n")).ok());
+        QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("one\r\ntwo\r\n"));
+    }
+
     void writeIntoMissingFolderFails()
     {
         testing::TestFolder folder;

@@ -1,5 +1,7 @@
 #include "config/SettingsKeys.h"
 
+#include <QtNumeric>
+
 namespace wendlecott::config {
 
 QList<SettingKey> allSettingKeys()
@@ -33,8 +35,10 @@ SettingKey chkAddKey(int index)
         return keys::ChkAdd0;
     case 1:
         return keys::ChkAdd1;
-    default:
+    case 2:
         return keys::ChkAdd2;
+    default:
+        return {kProductName, QStringLiteral("chkAdd") + QString::number(index)};
     }
 }
 
@@ -66,9 +70,25 @@ std::optional<bool> toTruth(const QString &text)
         return false;
     bool ok = false;
     const qlonglong n = t.toLongLong(&ok, 10);
-    if (!ok)
+    if (ok)
+        return n != 0;
+    // Larger whole numbers and fractions still say yes or no ("0.0" is false).
+    const double d = t.toDouble(&ok);
+    if (!ok || !qIsFinite(d))
         return std::nullopt;
-    return n != 0;
+    return d != 0.0;
+}
+
+std::optional<qint32> readInt32Setting(const SettingsStore &store, const SettingKey &key,
+                                       const QString &defaultValue)
+{
+    return toInt32(readSetting(store, key, defaultValue));
+}
+
+std::optional<bool> readTruthSetting(const SettingsStore &store, const SettingKey &key,
+                                     const QString &defaultValue)
+{
+    return toTruth(readSetting(store, key, defaultValue));
 }
 
 } // namespace wendlecott::config

@@ -60,7 +60,8 @@ inline const QString SourcePosition = QStringLiteral("1"); // every per-source r
 
 // Every key of the table, for round trips and listings.
 QList<SettingKey> allSettingKeys();
-// "chkAdd0" .. "chkAdd2" by box index.
+// "chkAdd0" .. "chkAdd2" by box index (the generator's Prefixes, Suffixes, Hyphens boxes).
+// Another index names "chkAdd" + index, which no reader uses; it never lands on a box's key.
 SettingKey chkAddKey(int index);
 
 QString readSetting(const SettingsStore &store, const SettingKey &key, const QString &defaultValue);
@@ -69,7 +70,15 @@ core::Status writeSetting(SettingsStore &store, const SettingKey &key, const QSt
 // Numbers are stored as decimal text. A text that is not a signed 32-bit whole number
 // gives nothing, and the reader keeps the value it had.
 std::optional<qint32> toInt32(const QString &text);
-// A truth value as stored: "1"/"0", "True"/"False" (any case), or any whole number (non-zero is true).
+// A truth value as stored: "1"/"0", "True"/"False" (any case), or any number (non-zero is true).
+// Blanks around the text are ignored; anything else gives nothing.
 std::optional<bool> toTruth(const QString &text);
+
+// readSetting followed by the conversion: nothing when the stored text does not convert,
+// so the reader keeps the value it had.
+std::optional<qint32> readInt32Setting(const SettingsStore &store, const SettingKey &key,
+                                       const QString &defaultValue);
+std::optional<bool> readTruthSetting(const SettingsStore &store, const SettingKey &key,
+                                     const QString &defaultValue);
 
 } // namespace wendlecott::config

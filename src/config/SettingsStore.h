@@ -11,7 +11,9 @@ inline const QString kPositionsApp = QStringLiteral("Tarnhollow");
 inline const QString kSettingsSection = QStringLiteral("Settings");
 
 // The per-user store of text values addressed by (application key, section, key).
-// Reading a missing key gives the reader's default; a write takes effect at once.
+// Reading a missing key gives the reader's default; a write takes effect at once and
+// reports a failure (a folder that cannot be written) as a WriteFailed status. An empty
+// application key, section or key reads as the default and cannot be written.
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -23,7 +25,9 @@ public:
 
 // The machine-wide store. Reads of a missing path or value give the default; an empty
 // part of the address, a path that cannot be opened or a value that is not text is an
-// error with one of the texts of MachineSettingsStore.cpp.
+// error with one of the texts of config/MachineSettings.h (machineErrors). A write that
+// cannot be stored is a WriteFailed error; config::MachineSettings turns that into the
+// "Permission Denied" question.
 class MachineSettingsStore {
 public:
     virtual ~MachineSettingsStore() = default;
@@ -33,4 +37,4 @@ public:
                                      const QString &value) = 0;
 };
 
-}  // namespace wendlecott::config
+} // namespace wendlecott::config

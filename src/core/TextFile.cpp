@@ -143,13 +143,20 @@ Status appendToFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    // A failed append is cut back to the old length, so the file never ends in half a line.
+    const qint64 oldSize = file.size();
     if (!writeAll(file, bytes)) {
         const QString reason =
             file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the disk is full");
+        file.flush();
+        file.resize(oldSize);
         return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
     }
-    if (!file.flush())
-        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.resize(oldSize);
+        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    }
     return Status::success();
 }
 

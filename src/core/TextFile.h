@@ -39,7 +39,8 @@ Result<QByteArray> readBytes(const QString &path);
 // On failure the old file is intact and a WriteFailed status names the file.
 Status writeFileAtomically(const QString &path, const QByteArray &bytes);
 Status writeTextAtomically(const QString &path, const QString &text);
-// Appends bytes to the end of the file, creating it when missing.
+// Appends bytes to the end of the file, creating it when missing. On failure the file is
+// cut back to the length it had, so it keeps its old content.
 Status appendToFile(const QString &path, const QByteArray &bytes);
 Status appendText(const QString &path, const QString &text);
 

@@ -14,6 +14,13 @@ inline const QString kStandardSuccessWords = QStringLiteral(
     "No match,not registered,not found,available for registration,no domain records,AVAIL,No entries found");
 inline const QString kProxyExtension = QStringLiteral("proxy");
 inline const QString kTldFileName = QStringLiteral("TLDs.txt");
+inline const QString kEnabledStatus = QStringLiteral("Enabled");
+inline const QString kDisabledStatus = QStringLiteral("Disabled");
+// Every default row has these.
+inline constexpr int kDefaultPort = 43;
+inline constexpr int kDefaultThrottle = 25;
+// The Setup list's columns, one per field of a row.
+inline constexpr int kTldFieldCount = 6;
 
 // One row of TLDs.txt in memory.
 struct TldEntry {
@@ -48,11 +55,15 @@ Status loadTLDTable(TldTable &table, const QString &path);
 // Parses file text into a table (what loadTLDTable reads).
 TldTable parseTldText(const QString &text);
 
-// The index of the row that serves `name`, or -1. See the rules in TldTable.cpp.
+// The index of the row that serves `name`, or -1. The last label is tried first (or
+// "proxy" in proxy mode); failing that, a name of at most two labels gets the last "com"
+// row (row 0 without one), a longer name tries its last two labels ("co.uk"). An empty
+// table serves nothing.
 int findTLD(const TldTable &table, const QString &name, bool useProxy);
 
 // Replaces every row of `extension` (lower-cased) or appends one; port and throttle are
-// the texts the user typed. The file is replaced atomically.
+// the texts the user typed. The file is replaced atomically. A field holding "|" or a
+// line break is refused with InvalidInput (as by appendTLD and rewriteTLDs).
 Status saveTLD(const QString &path, const QString &extension, const QString &server, const QString &port,
                bool enabled, const QString &throttle, const QString &successWords);
 // Appends one row at the end of the file (creating it when missing).

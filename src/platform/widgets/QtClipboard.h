@@ -1,0 +1,13 @@
+#pragma once
+
+#include "core/UserNotice.h"
+
+namespace wendlecott::platform {
+
+// The system clipboard: cleared, then given the text as plain text.
+class QtClipboard final : public core::Clipboard {
+public:
+    void setText(const QString &text) override;
+};
+
+} // namespace wendlecott::platform

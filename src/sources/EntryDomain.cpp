@@ -1,0 +1,25 @@
+#include "sources/EntryDomain.h"
+
+#include "sources/TextOps.h"
+
+namespace wendlecott::sources {
+
+QString domainForEntry(const QString &entry, const QString &cmbTldsText, const QString &defaultExtension)
+{
+    // Cut and decode before cleaning: cleaning first would turn the scheme into part of the
+    // name ("http://www.example.com" -> "httpwww.example.com") and the digits of an escape
+    // into letters of it ("my%20shop" -> "my20shop").
+    QString name = entry;
+    const qsizetype colon = name.indexOf(u':');
+    if (colon >= 0)
+        name = name.mid(colon + 1);
+    QString domain = xCorrectName(xurlEncode(name));
+    const qsizetype dot = domain.indexOf(u'.');
+    if (dot == 0 || domain.isEmpty())
+        return {};
+    if (dot < 0)
+        domain += cmbTldsText.isEmpty() ? defaultExtension : QLatin1Char('.') + cmbTldsText;
+    return domain;
+}
+
+} // namespace wendlecott::sources

@@ -1,0 +1,230 @@
+#include "FakeNotice.h"
+#include "TestFolder.h"
+#include "core/ResultLists.h"
+#include "platform/widgets/QtClipboard.h"
+#include "ui/ResultListsView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace wendlecott;
+using core::ListId;
+
+namespace {
+
+class FakeOpener final : public core::AddressOpener {
+public:
+    bool openAddress(const QString &url) override
+    {
+        addresses.append(url);
+        return true;
+    }
+    bool openFile(const QString &) override { return true; }
+    QStringList addresses;
+};
+
+QString name(const char *control, ListId id)
+{
+    return QString::fromLatin1(control) + QString::number(static_cast<int>(id));
+}
+
+// The window over lists in a temporary program folder, copying to the real (offscreen) clipboard.
+struct Window {
+    Window()
+    {
+        lists = std::make_unique<core::ResultLists>(folder.path(), notice, clipboard, opener);
+        view = std::make_unique<ui::ResultListsView>(*lists);
+        view->resize(1000, 400);
+        view->show();
+        if (!QTest::qWaitForWindowExposed(view.get()))
+            qWarning("the window was not exposed");
+    }
+    QListView *list(ListId id) const { return view->findChild<QListView *>(name("List", id)); }
+    QPushButton *button(const char *control, ListId id) const
+    {
+        return view->findChild<QPushButton *>(name(control, id));
+    }
+    QPoint rowCentre(ListId id, int row) const
+    {
+        return list(id)->visualRect(lists->model(id)->index(row)).center();
+    }
+    void fill(ListId id, int count)
+    {
+        QStringList entries;
+        for (int i = 0; i < count; ++i)
+            entries.append(QStringLiteral("list%1-%2.com").arg(static_cast<int>(id)).arg(i));
+        lists->model(id)->append(entries);
+    }
+
+    testing::TestFolder folder;
+    testing::FakeNotice notice;
+    platform::QtClipboard clipboard;
+    FakeOpener opener;
+    std::unique_ptr<core::ResultLists> lists;
+    std::unique_ptr<ui::ResultListsView> view;
+};
+
+const std::array<ListId, 5> kAll = {ListId::Low, ListId::Registered, ListId::High, ListId::Mid,
+                                    ListId::Saved};
+
+} // namespace
+
+class TestUiResultLists : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void controlsHaveTheirNamesCaptionsAndTooltips()
+    {
+        Window w;
+        const QStringList captions = {QStringLiteral("Low Profile"), QStringLiteral("Registered"),
+                                      QStringLiteral("High Profile"), QStringLiteral("Mid Profile"),
+                                      QStringLiteral("Saved Domains")};
+        for (const ListId id : kAll) {
+            auto *label = w.view->findChild<QLabel *>(name("Label", id));
+            QVERIFY(label != nullptr);
+            QCOMPARE(label->text(), captions.at(static_cast<int>(id) - 1));
+            QCOMPARE(label->toolTip(), core::listTooltip(id));
+            QCOMPARE(label->font().family(), QStringLiteral("Verdana"));
+            QListView *list = w.list(id);
+            QVERIFY(list != nullptr);
+            QCOMPARE(list->font().family(), QStringLiteral("Verdana"));
+            QCOMPARE(list->model(), w.lists->model(id));
+            QCOMPARE(list->selectionModel(), w.lists->selectionModel(id));
+            QVERIFY(w.button("cmdCopy_", id) != nullptr);
+            QCOMPARE(w.button("cmdCopy_", id)->toolTip(), QStringLiteral("Copy List"));
+            QCOMPARE(w.button("cmdClear_", id)->toolTip(), QStringLiteral("Delete Selected Item"));
+            QVERIFY(w.button("cmdClear2_", id) != nullptr);
+            const bool saved = id == ListId::Saved;
+            QCOMPARE(list->dragEnabled(), !saved);
+            QCOMPARE(list->acceptDrops(), saved);
+            QCOMPARE(list->selectionMode() == QAbstractItemView::ExtendedSelection, !saved);
+        }
+        QCOMPARE(w.list(ListId::High)->toolTip(),
+                 QStringLiteral("These domains have less than 5 characters"));
+        // Left to right: High, Mid, Low, Registered, Saved.
+        int previous = -1;
+        for (const ListId id : ui::ResultListsView::kColumnOrder) {
+            const int x = w.list(id)->mapTo(w.view.get(), QPoint(0, 0)).x();
+            QVERIFY2(x > previous, qPrintable(name("List", id)));
+            previous = x;
+        }
+    }
+
+    void captionsFollowTheLists()
+    {
+        Window w;
+        w.lists->addAvailable(QStringLiteral("ab.com"));
+        w.lists->addAvailable(QStringLiteral("cd.com"));
+        w.lists->addRegistered(QStringLiteral("taken.com"));
+        QCOMPARE(w.view->findChild<QLabel *>(QStringLiteral("Label3"))->text(),
+                 QStringLiteral("High Profile (2)"));
+        QCOMPARE(w.view->findChild<QLabel *>(QStringLiteral("Label2"))->text(),
+                 QStringLiteral("Registered (1)"));
+        QCOMPARE(w.list(ListId::High)->model()->rowCount(), 2);
+        QTest::mouseClick(w.button("cmdClear2_", ListId::High), Qt::LeftButton);
+        QCOMPARE(w.view->findChild<QLabel *>(QStringLiteral("Label3"))->text(),
+                 QStringLiteral("High Profile"));
+    }
+
+    void buttonsActOnTheirOwnList()
+    {
+        Window w;
+        for (const ListId id : kAll)
+            w.fill(id, 3);
+        QTest::mouseClick(w.list(ListId::Mid)->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Mid, 1));
+        QTest::mouseClick(w.button("cmdClear_", ListId::Mid), Qt::LeftButton);
+        QCOMPARE(w.lists->entries(ListId::Mid),
+                 (QStringList{QStringLiteral("list4-0.com"), QStringLiteral("list4-2.com")}));
+        QTest::mouseClick(w.button("cmdClear2_", ListId::Registered), Qt::LeftButton);
+        for (const ListId id : kAll)
+            QCOMPARE(w.lists->entries(id).size(), id == ListId::Registered ? 0 : (id == ListId::Mid ? 2 : 3));
+
+        QTest::mouseClick(w.button("cmdCopy_", ListId::Saved), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("list5-0.com\r\nlist5-1.com\r\nlist5-2.com\r\n"));
+        QTest::mouseClick(w.button("cmdCopy_", ListId::Registered), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+    }
+
+    void deleteKeysActOnTheFocusedList()
+    {
+        Window w;
+        for (const ListId id : kAll)
+            w.fill(id, 3);
+        QListView *low = w.list(ListId::Low);
+        QTest::mouseClick(low->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Low, 0));
+        QTest::keyClick(low, Qt::Key_Delete);
+        QCOMPARE(w.lists->entries(ListId::Low).size(), 2);
+        QCOMPARE(w.lists->entries(ListId::Low).first(), QStringLiteral("list1-1.com"));
+        QTest::keyClick(low, Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(w.lists->entries(ListId::Low).isEmpty());
+        QCOMPARE(w.lists->entries(ListId::High).size(), 3);
+
+        QListView *saved = w.list(ListId::Saved);
+        QTest::mouseClick(saved->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Saved, 2));
+        QTest::keyClick(saved, Qt::Key_Delete);
+        QCOMPARE(w.lists->entries(ListId::Saved).size(), 2);
+    }
+
+    void clicksNameTheDragSourceAndDoubleClickOpensTheLink()
+    {
+        Window w;
+        w.fill(ListId::Registered, 2);
+        w.fill(ListId::Saved, 1);
+        QCOMPARE(w.lists->dragSourceList(), ListId::None);
+        QTest::mouseClick(w.list(ListId::Saved)->viewport(), Qt::LeftButton, {},
+                          w.rowCentre(ListId::Saved, 0));
+        QCOMPARE(w.lists->dragSourceList(), ListId::None);
+        QListView *registered = w.list(ListId::Registered);
+        QTest::mouseClick(registered->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Registered, 1));
+        QCOMPARE(w.lists->dragSourceList(), ListId::Registered);
+        QTest::mouseDClick(registered->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Registered, 1));
+        QCOMPARE(w.lists->selectedDomain(), QStringLiteral("list2-1.com"));
+        QCOMPARE(w.opener.addresses.size(), 1);
+        QVERIFY(w.opener.addresses.first().endsWith(QStringLiteral("domainToCheck=list2-1.com")));
+    }
+
+    void dropsOnTheSavedList()
+    {
+        Window w;
+        w.fill(ListId::Registered, 3);
+        QListView *saved = w.list(ListId::Saved);
+        auto drop = [&](const QString &text) {
+            QMimeData mime;
+            mime.setText(text);
+            const QPoint at = saved->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(saved->viewport(), &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(saved->viewport(), &move);
+            QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(saved->viewport(), &dropped);
+            return dropped.isAccepted();
+        };
+
+        // Before any click on a result list the indexes name no list: nothing is added, but
+        // Remembered.txt is written all the same.
+        QVERIFY(drop(QStringLiteral("0|1")));
+        QVERIFY(w.lists->entries(ListId::Saved).isEmpty());
+        QVERIFY(w.folder.exists(QStringLiteral("Remembered.txt")));
+
+        QTest::mouseClick(w.list(ListId::Registered)->viewport(), Qt::LeftButton, {},
+                          w.rowCentre(ListId::Registered, 0));
+        QVERIFY(drop(QStringLiteral("0|2")));
+        QCOMPARE(w.lists->entries(ListId::Saved),
+                 (QStringList{QStringLiteral("list2-0.com"), QStringLiteral("list2-2.com")}));
+        QCOMPARE(saved->model()->rowCount(), 2);
+        QCOMPARE(w.folder.read(QStringLiteral("Remembered.txt")),
+                 QByteArray("list2-0.com\r\nlist2-2.com\r\n"));
+    }
+};
+
+QTEST_MAIN(TestUiResultLists)
+#include "tst_ui_resultlists.moc"
