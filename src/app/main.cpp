@@ -1,18 +1,107 @@
 #include "config/ProgramFolder.h"
+#include "ui/AboutWindow.h"
+#include "ui/AppContext.h"
+#include "ui/MainWindow.h"
+#include "ui/SplashWindow.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTextStream>
+
+#include <memory>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace wendlecott;
+
+// --measure-startup: says how long the program took until the main window was first
+// painted, then ends it.
+class FirstPaintWatch final : public QObject {
+public:
+    explicit FirstPaintWatch(const QElapsedTimer &sinceStart) : m_sinceStart(sinceStart) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QTextStream(stdout) << "main window shown after " << m_sinceStart.nsecsElapsed() / 1e6 << " ms\n";
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const QElapsedTimer &m_sinceStart;
+    bool m_done = false;
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+
+    // The browse window's web view refuses to run as root inside its sandbox.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // The web view shares OpenGL contexts with the rest of the program; this must be said
+    // before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(wendlecott::config::kProductName);
-    QApplication::setOrganizationName(wendlecott::config::kCompanyName);
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("Form1"));
-    window.setWindowTitle(wendlecott::config::kProductName + QStringLiteral(" by ") +
-                          wendlecott::config::kCompanyName);
-    window.resize(900, 600);
-    window.show();
-    return QApplication::exec();
+    QApplication::setApplicationName(config::kProductName);
+    QApplication::setOrganizationName(config::kCompanyName);
+    QApplication::setApplicationVersion(ui::versionText());
+    QApplication::setWindowIcon(ui::programIcon());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Finds unregistered domain names."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption folderOption(
+        QStringLiteral("program-folder"),
+        QStringLiteral("Keep the program's files in DIR (else $%1, else the program's own folder).")
+            .arg(QLatin1String(config::kProgramFolderEnv)),
+        QStringLiteral("DIR"));
+    const QCommandLineOption noSplashOption(QStringLiteral("no-splash"),
+                                            QStringLiteral("Open the main window at once."));
+    const QCommandLineOption measureOption(
+        QStringLiteral("measure-startup"),
+        QStringLiteral("Print the time until the main window is shown, then end."));
+    parser.addOptions({folderOption, noSplashOption, measureOption});
+    parser.process(app);
+
+    ui::AppContext context(
+        config::ProgramFolder::locate(parser.value(folderOption), QCoreApplication::applicationDirPath()));
+
+    FirstPaintWatch paintWatch(sinceStart);
+    const bool measure = parser.isSet(measureOption);
+    const auto prepare = [&](ui::Form1 *window) {
+        QObject::connect(window, &ui::Form1::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        if (measure)
+            window->installEventFilter(&paintWatch);
+    };
+
+    std::unique_ptr<ui::Form1> mainWindow;
+    std::unique_ptr<ui::frmSplash> splash;
+    if (parser.isSet(noSplashOption)) {
+        mainWindow = std::make_unique<ui::Form1>(context);
+        prepare(mainWindow.get());
+        mainWindow->show();
+    } else {
+        splash = std::make_unique<ui::frmSplash>(context);
+        QObject::connect(splash.get(), &ui::frmSplash::mainWindowLoaded, &app, prepare);
+        splash->start();
+    }
+    const int status = QApplication::exec();
+    // The windows go before the instances they borrow from.
+    splash.reset();
+    mainWindow.reset();
+    return status;
 }

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace wendlecott::ui {
 
 namespace {
@@ -50,6 +52,7 @@ QWidget *ResultListsView::buildColumn(ListId id)
     Column &column = m_columns[indexOf(id) - 1];
 
     auto *box = new QWidget(this);
+    column.box = box;
     auto *layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(3);
@@ -122,6 +125,42 @@ QLabel *ResultListsView::label(ListId id) const
 {
     const int i = indexOf(id) - 1;
     return i >= 0 && i < 5 ? m_columns[i].label : nullptr;
+}
+
+void ResultListsView::placeColumns(const std::array<ColumnPlacement, 5> &columns)
+{
+    if (!m_placed) {
+        // From now on the window's rules place every control; the layouts would fight them.
+        delete layout();
+        for (Column &column : m_columns)
+            delete column.box->layout(); // its button row goes with it
+        m_placed = true;
+    }
+    for (std::size_t i = 0; i < kColumnOrder.size(); ++i) {
+        const Column &column = m_columns[indexOf(kColumnOrder[i]) - 1];
+        const ColumnPlacement &place = columns[i];
+        const QRect extent = place.label.united(place.list).united(place.buttons);
+        column.box->setGeometry(extent);
+        const QPoint origin = extent.topLeft();
+        column.label->setGeometry(place.label.translated(-origin));
+        column.list->setGeometry(place.list.translated(-origin));
+
+        // The three buttons side by side from the left of the row, each as wide as it likes
+        // while they fit, else sharing the row equally.
+        const QRect row = place.buttons.translated(-origin);
+        constexpr int kSpacing = 3;
+        QPushButton *buttons[3] = {column.copy, column.clear, column.clear2};
+        int wanted = 2 * kSpacing;
+        for (QPushButton *button : buttons)
+            wanted += button->sizeHint().width();
+        const int share = std::max(0, (row.width() - 2 * kSpacing) / 3);
+        int x = row.left();
+        for (QPushButton *button : buttons) {
+            const int width = wanted <= row.width() ? button->sizeHint().width() : share;
+            button->setGeometry(x, row.top(), width, row.height());
+            x += width + kSpacing;
+        }
+    }
 }
 
 void ResultListsView::updateCaption(ListId id, const QString &caption)

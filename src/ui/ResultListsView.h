@@ -2,6 +2,7 @@
 
 #include "core/ResultLists.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <array>
@@ -28,11 +29,23 @@ public:
     QListView *listView(core::ListId id) const;
     QLabel *label(core::ListId id) const;
 
+    // Where one column's caption, list and button row go, in this view's coordinates.
+    struct ColumnPlacement {
+        QRect label;
+        QRect list;
+        QRect buttons;
+    };
+    // Places the columns (in kColumnOrder) where the main window's resize rules put them.
+    // Until the first call the view lays its columns out side by side by itself; from then
+    // on it keeps the placement it was given.
+    void placeColumns(const std::array<ColumnPlacement, 5> &columns);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Column {
+        QWidget *box = nullptr;
         QLabel *label = nullptr;
         QListView *list = nullptr;
         QPushButton *copy = nullptr;
@@ -46,6 +59,7 @@ private:
 
     core::ResultLists &m_lists;
     std::array<Column, 5> m_columns; // by ListId - 1
+    bool m_placed = false;           // placed by placeColumns, no longer by layouts
 };
 
 } // namespace wendlecott::ui

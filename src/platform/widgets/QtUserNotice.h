@@ -35,6 +35,8 @@ public:
     void showOverflowNotice() override;
 
     void setQuestionHook(QuestionHook hook) { m_questionHook = std::move(hook); }
+    // The window that messages and notice windows open over (the main window, once it exists).
+    void setParentWidget(QWidget *parent) { m_parent = parent; }
 
     // The open notice windows, or null when closed (or never shown).
     ui::frmBlocked *blockedWindow() const { return m_blocked.data(); }

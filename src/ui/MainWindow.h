@@ -1,0 +1,172 @@
+#pragma once
+
+#include "config/Startup.h"
+#include "sources/ListSource.h"
+#include "ui/MainLayout.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+namespace wendlecott::core {
+class CheckRun;
+}
+
+namespace wendlecott::ui {
+
+class AppContext;
+class GeneratorWindow;
+class ResultListsView;
+class frmAbout;
+class frmWhois;
+
+// Form1, the main window: the strip that chooses the name source and starts and stops a
+// check run, the five result lists, the status bar and the menus. It binds controls to the
+// logic and keeps no rules of its own. Constructing it runs the start-up sequence; closing it
+// (by any means) shuts the program down.
+class Form1 final : public QMainWindow {
+    Q_OBJECT
+public:
+    // The "Custom List" file dialog: the chosen file, nothing when cancelled.
+    using OpenFileDialog =
+        std::function<std::optional<QString>(QWidget *parent, const QString &folder, const QString &filter)>;
+
+    // The tooltip of a control whose window is not in the program yet.
+    static inline const QString kNotAvailableYet = QStringLiteral("Not available yet.");
+    static inline const QString kDesignCaption = QStringLiteral("Tarnhollow - Domain Name Manager");
+    static inline const QString kFrameCaption = QStringLiteral("Domain Name Manager");
+    static inline const QString kPurchaseFrameCaption =
+        QStringLiteral("Domain Name Manager - Double Click any domain to purchase");
+
+    explicit Form1(AppContext &context, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Windows that come from elsewhere. Until its opener is set a command stays visible but
+    // disabled, its tooltip saying it is not available yet.
+    void setSetupOpener(std::function<void()> opener);       // cmdSetup, Options > Setup
+    void setListBuilderOpener(std::function<void()> opener); // cmdCreate ("Search")
+    void setBrowseOpener(std::function<void()> opener);      // "Browse for names"
+    // The search sources need the list builder, so they follow its opener.
+    void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
+    // Windows opened for this window (Setup, list builder, browse) that shutdown must close.
+    void closeAtShutdown(QWidget *window);
+
+    // Refills cmbTLDs from TLDs.txt (the Setup window calls it when it closes).
+    void loadTLDs();
+
+    // The handlers, as the controls and menus run them.
+    void cmdDoSearch_Click();         // Start
+    void Command3_Click();            // Stop
+    void Combo1_Click();              // a choice in Combo1: selectSource for its caption
+    void selectSourceItem(int index); // Tools menu item `index`: Combo1's item, then Combo1_Click
+    void cmdSetup_Click();
+    void cmdCreate_Click();
+    void cmdWebsite_Click();
+    void mnuViewHelp_Click();
+    void mnuAbout_Click();
+    void mnuEdit_Click(int index);
+    // What the generator (and the list builder) do when their list is written: txtWordMax
+    // takes the count, then Start is pressed.
+    void startListRun(qint64 entryCount);
+
+    core::CheckRun &run() const { return *m_run; }
+    QString listPath() const { return m_listPath; }
+    GeneratorWindow *generatorWindow() const;
+    frmAbout *aboutWindow() const;
+    ResultListsView *resultListsView() const { return m_listsView; }
+    const config::StartupState &startupState() const { return m_startup; }
+    // The arrangement of the last layout, for checks.
+    const std::optional<MainArrangement> &arrangement() const { return m_arrangement; }
+
+Q_SIGNALS:
+    // The main window closed: the program ends.
+    void shutDown();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildTopStrip(QWidget *central);
+    void buildResultArea(QWidget *central);
+    void buildStatusBar();
+    void formLoad();
+
+    void applySelection(sources::SourceSelection selection, bool allowDialogs);
+    void onRunStopped();
+    void txtWordNum_Change();
+    void txtSearch_Change();
+    void setWordListControlsVisible(bool visible);
+    void setSearchControlsVisible(bool visible);
+    void setSearchButtonEnabled(bool wanted);
+    void setSourceChoiceEnabled(bool enabled);
+    void refreshAvailability();
+    void openGenerator();
+    void openWhois(const QString &domain);
+    void applyLayout();
+
+    AppContext &m_context;
+    core::CheckRun *m_run = nullptr;
+    config::StartupState m_startup;
+    QString m_listPath; // `ListPath`: the list file of the current source
+    OpenFileDialog m_openFileDialog;
+    std::function<void()> m_setupOpener;
+    std::function<void()> m_listBuilderOpener;
+    std::function<void()> m_browseOpener;
+    bool m_searchButtonWanted = false; // what the source and run say about cmdCreate
+    bool m_sourceChoiceEnabled = true; // Combo1 and the Tools menu's sources
+    bool m_shuttingDown = false;
+    bool m_applyingLayout = false;
+    std::optional<MainArrangement> m_arrangement;
+
+    QPointer<GeneratorWindow> m_generator;
+    QPointer<frmAbout> m_about;
+    QPointer<frmWhois> m_whois;
+    QList<QPointer<QWidget>> m_companions;
+
+    // Top strip.
+    QFrame *m_frame1 = nullptr;
+    QLabel *m_label6 = nullptr;
+    QComboBox *m_combo1 = nullptr;
+    QLabel *m_wLabel1 = nullptr;
+    QLineEdit *m_txtWordNum = nullptr;
+    QLabel *m_wLabel2 = nullptr;
+    QLineEdit *m_txtWordMax = nullptr;
+    QPushButton *m_cmdDoSearch = nullptr;
+    QPushButton *m_command3 = nullptr;
+    QLabel *m_sLblTLD = nullptr;
+    QComboBox *m_cmbTLDs = nullptr;
+    QLabel *m_sLabel1 = nullptr;
+    QLineEdit *m_txtSearch = nullptr;
+    QLabel *m_sLabel2 = nullptr;
+    QComboBox *m_combo2 = nullptr;
+    QPushButton *m_cmdCreate = nullptr;
+    QPushButton *m_cmdSetup = nullptr;
+    QPushButton *m_cmdWebsite = nullptr;
+
+    // Result area and status bar.
+    QGroupBox *m_frame2 = nullptr;
+    ResultListsView *m_listsView = nullptr;
+    QStatusBar *m_statusBar = nullptr;
+    std::array<QLabel *, 3> m_panels{};
+
+    // Menus.
+    QAction *m_mnuSetup = nullptr;
+    std::array<QAction *, sources::kNameSourceCount> m_mnuTools{};
+};
+
+} // namespace wendlecott::ui

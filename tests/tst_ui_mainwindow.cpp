@@ -1,0 +1,1227 @@
+#include "FakeNotice.h"
+#include "FakeScheduler.h"
+#include "FakeWhoisServer.h"
+#include "TestFolder.h"
+#include "config/SettingsKeys.h"
+#include "config/Startup.h"
+#include "core/CheckRun.h"
+#include "core/ResultLists.h"
+#include "platform/IniSettingsStore.h"
+#include "platform/widgets/QtUserNotice.h"
+#include "ui/AboutWindow.h"
+#include "ui/AppContext.h"
+#include "ui/BlockedWindow.h"
+#include "ui/GeneratorWindow.h"
+#include "ui/MainLayout.h"
+#include "ui/MainWindow.h"
+#include "ui/OverflowNotice.h"
+#include "ui/ResultListsView.h"
+#include "ui/SplashWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QtTest>
+
+using namespace wendlecott;
+using core::ListId;
+using testing::FakeWhoisServer;
+
+namespace {
+
+constexpr int kRunWaitMs = 15000; // bound of every wait on a run over real sockets
+
+class FakeOpener final : public core::AddressOpener {
+public:
+    bool openAddress(const QString &url) override
+    {
+        addresses.append(url);
+        return true;
+    }
+    bool openFile(const QString &path) override
+    {
+        files.append(path);
+        return true;
+    }
+    QStringList addresses;
+    QStringList files;
+};
+
+class FakeClipboard final : public core::Clipboard {
+public:
+    void setText(const QString &text) override { texts.append(text); }
+    QStringList texts;
+};
+
+// A program folder and a settings folder of their own, the main window over them, and fakes
+// for everything that would reach the user's desktop.
+struct Fixture {
+    Fixture()
+    {
+        program = folder.file(QStringLiteral("program"));
+        settingsDir = folder.file(QStringLiteral("settings"));
+        QDir().mkpath(program);
+    }
+
+    void write(const QString &name, const QByteArray &bytes) const
+    {
+        folder.write(QStringLiteral("program/") + name, bytes);
+    }
+    QByteArray read(const QString &name) const { return folder.read(QStringLiteral("program/") + name); }
+    bool exists(const QString &name) const { return folder.exists(QStringLiteral("program/") + name); }
+    QString path(const QString &name) const { return program + QLatin1Char('/') + name; }
+
+    void setSetting(const config::SettingKey &key, const QString &value) const
+    {
+        platform::IniSettingsStore store(settingsDir);
+        QVERIFY(config::writeSetting(store, key, value).ok());
+    }
+    QString setting(const config::SettingKey &key) const
+    {
+        platform::IniSettingsStore store(settingsDir);
+        return config::readSetting(store, key, QStringLiteral("<missing>"));
+    }
+    QByteArray settingsBytes() const
+    {
+        QByteArray all;
+        for (const char *name : {"Wendlecott.ini", "Tarnhollow.ini"})
+            all += folder.read(QStringLiteral("settings/") + QLatin1String(name));
+        return all;
+    }
+
+    // The TLD table with .com and .net served by the fake server, pausing 0 ms.
+    void pointTldsAt(quint16 port) const
+    {
+        const QByteArray row = "|127.0.0.1|" + QByteArray::number(port) + "|Enabled|0|No match\r\n";
+        write(QStringLiteral("TLDs.txt"), "com" + row + "\r\nnet" + row + "\r\n");
+        setSetting(config::keys::Throttle, QStringLiteral("0"));
+        setSetting(config::keys::FirstUse, QStringLiteral("NO"));
+    }
+
+    ui::AppContext &makeContext(bool qtNotice = false, std::unique_ptr<core::Scheduler> scheduler = {})
+    {
+        ui::AppServices services;
+        if (!qtNotice) {
+            auto fakeNotice = std::make_unique<testing::FakeNotice>();
+            notice = fakeNotice.get();
+            services.notice = std::move(fakeNotice);
+        } else {
+            notice = nullptr;
+        }
+        auto fakeOpener = std::make_unique<FakeOpener>();
+        opener = fakeOpener.get();
+        services.opener = std::move(fakeOpener);
+        auto fakeClipboard = std::make_unique<FakeClipboard>();
+        clipboard = fakeClipboard.get();
+        services.clipboard = std::move(fakeClipboard);
+        services.scheduler = std::move(scheduler);
+        context = std::make_unique<ui::AppContext>(config::ProgramFolder(program), settingsDir,
+                                                   std::move(services));
+        return *context;
+    }
+
+    ui::Form1 &open(bool qtNotice = false)
+    {
+        makeContext(qtNotice);
+        window = std::make_unique<ui::Form1>(*context);
+        window->setOpenFileDialog([this](QWidget *, const QString &dir, const QString &filter) {
+            dialogCalls.append({dir, filter});
+            return dialogAnswer;
+        });
+        return *window;
+    }
+
+    // A second start of the program over the same folders.
+    ui::Form1 &restart(bool qtNotice = false)
+    {
+        window.reset();
+        context.reset();
+        return open(qtNotice);
+    }
+
+    template <typename T = QWidget> T *child(const char *name) const
+    {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
+    QComboBox *combo1() const { return child<QComboBox>("Combo1"); }
+    QLineEdit *wordNum() const { return child<QLineEdit>("txtWordNum"); }
+    QLineEdit *wordMax() const { return child<QLineEdit>("txtWordMax"); }
+    QPushButton *start() const { return child<QPushButton>("cmdDoSearch"); }
+    QPushButton *stop() const { return child<QPushButton>("Command3"); }
+    QString panel(int i) const { return child<QLabel>(QStringLiteral("Panel%1").arg(i).toLatin1())->text(); }
+    QMenu *menu(const char *name) const { return window->menuBar()->findChild<QMenu *>(QLatin1String(name)); }
+    QAction *toolsItem(int index) const { return menu("mnuTools")->actions().at(index); }
+
+    testing::TestFolder folder;
+    QString program;
+    QString settingsDir;
+    testing::FakeNotice *notice = nullptr;
+    FakeOpener *opener = nullptr;
+    FakeClipboard *clipboard = nullptr;
+    std::unique_ptr<ui::AppContext> context;
+    std::unique_ptr<ui::Form1> window;
+    std::optional<QString> dialogAnswer;
+    QList<QPair<QString, QString>> dialogCalls;
+};
+
+// What a choice of source leaves in the window, for comparing two ways of choosing.
+QStringList controlState(const Fixture &f)
+{
+    QStringList state;
+    state << f.combo1()->currentText() << f.window->listPath() << f.wordNum()->text() << f.wordMax()->text();
+    for (const char *name : {"wLabel1", "txtWordNum", "txtWordMax", "cmdDoSearch", "Command3", "sLblTLD",
+                             "cmbTLDs", "SLabel1", "txtSearch", "SLabel2", "Combo2", "cmdCreate"}) {
+        const QWidget *widget = f.child(name);
+        state << QStringLiteral("%1 visible=%2 enabled=%3")
+                     .arg(QLatin1String(name))
+                     .arg(widget->isVisibleTo(f.window.get()))
+                     .arg(widget->isEnabled());
+    }
+    state << QStringLiteral("generator=%1")
+                 .arg(f.window->generatorWindow() != nullptr && f.window->generatorWindow()->isVisible());
+    return state;
+}
+
+QStringList strings(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts)
+        list << QString::fromUtf8(text);
+    return list;
+}
+
+} // namespace
+
+namespace wendlecott::ui {
+char *toString(const TwipsRect &rect)
+{
+    return QTest::toString(
+        QStringLiteral("(%1, %2, %3 x %4)").arg(rect.x).arg(rect.y).arg(rect.width).arg(rect.height));
+}
+} // namespace wendlecott::ui
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Closing windows here must not end the test program.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QApplication::setApplicationName(config::kProductName);
+    }
+
+    // Controls ----------------------------------------------------------------------------
+
+    void topStripControl_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tooltip");
+        const QString sourceTip = QStringLiteral("Select the type of search you would like to run");
+        QTest::newRow("Label6") << "Label6"
+                                << "Search Type:" << sourceTip;
+        QTest::newRow("Combo1") << "Combo1"
+                                << "" << sourceTip;
+        QTest::newRow("wLabel1") << "wLabel1"
+                                 << "Start Number:"
+                                 << "";
+        QTest::newRow("txtWordNum") << "txtWordNum"
+                                    << "1"
+                                    << "";
+        QTest::newRow("txtWordMax") << "txtWordMax"
+                                    << "1"
+                                    << "The number of entries on your list.";
+        QTest::newRow("cmdDoSearch") << "cmdDoSearch"
+                                     << "Start"
+                                     << "Click here to start searching your list.";
+        QTest::newRow("Command3") << "Command3"
+                                  << "Stop"
+                                  << "Click here to stop searching names";
+        QTest::newRow("sLblTLD") << "sLblTLD"
+                                 << "TLD:"
+                                 << "";
+        QTest::newRow("cmbTLDs") << "cmbTLDs"
+                                 << ""
+                                 << "";
+        QTest::newRow("SLabel1") << "SLabel1"
+                                 << "Search String:"
+                                 << "";
+        QTest::newRow("txtSearch") << "txtSearch"
+                                   << ""
+                                   << "Enter a search string";
+        QTest::newRow("SLabel2") << "SLabel2"
+                                 << "Get"
+                                 << "";
+        QTest::newRow("Combo2") << "Combo2"
+                                << "~100 Domains"
+                                << "The approximate number of domains to find, if available.";
+        QTest::newRow("cmdCreate") << "cmdCreate"
+                                   << "Search"
+                                   << "Click here to start your internet search!";
+        QTest::newRow("cmdSetup") << "cmdSetup"
+                                  << "Setup"
+                                  << "";
+        QTest::newRow("cmdWebsite") << "cmdWebsite"
+                                    << "Visit www.wendlecott.example"
+                                    << "";
+    }
+    void topStripControl()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, tooltip);
+        Fixture f;
+        ui::Form1 &w = f.open();
+        // With every window of the program there, each control shows its own tooltip.
+        w.setSetupOpener([] {});
+        w.setListBuilderOpener([] {});
+        w.setBrowseOpener([] {});
+        QWidget *widget = w.findChild<QWidget *>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QVERIFY(f.child("Frame1")->isAncestorOf(widget));
+        QString shown;
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            shown = label->text();
+        else if (auto *button = qobject_cast<QPushButton *>(widget))
+            shown = button->text();
+        else if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            shown = edit->text();
+        else if (auto *combo = qobject_cast<QComboBox *>(widget))
+            shown = combo->currentText();
+        QCOMPARE(shown, text);
+        QCOMPARE(widget->toolTip(), tooltip);
+    }
+
+    void windowCaptionsAndLists()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        QCOMPARE(w.objectName(), QStringLiteral("Form1"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Wendlecott by Brindlemoor"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(f.child<QGroupBox>("Frame2")->title(),
+                 QStringLiteral("Domain Name Manager - Double Click any domain to purchase"));
+
+        QStringList items;
+        for (int i = 0; i < f.combo1()->count(); ++i)
+            items << f.combo1()->itemText(i);
+        QCOMPARE(items, strings({"Browse for names", "Generate names", "Yahoo Search", "Google Search",
+                                 "Full Word List", "All Two Letter", "All Three Letter", "All Four Letter",
+                                 "Custom List"}));
+        auto *combo2 = f.child<QComboBox>("Combo2");
+        QStringList sizes;
+        for (int i = 0; i < combo2->count(); ++i)
+            sizes << combo2->itemText(i);
+        QCOMPARE(sizes, strings({"~100 Domains", "~200 Domains", "~500 Domains", "~1000 Domains"}));
+
+        // The five lists sit in the result frame, left to right High, Mid, Low, Registered, Saved.
+        auto *frame = f.child<QGroupBox>("Frame2");
+        int lastX = -1;
+        for (const char *name : {"List3", "List4", "List1", "List2", "List5"}) {
+            auto *list = f.child<QListView>(name);
+            QVERIFY2(list && frame->isAncestorOf(list), name);
+            const int x = list->mapTo(frame, QPoint(0, 0)).x();
+            QVERIFY2(x > lastX, name);
+            lastX = x;
+            QCOMPARE(list->font().family(), QStringLiteral("Verdana"));
+        }
+        QCOMPARE(f.child<QLabel>("Label6")->font().family(), QStringLiteral("Verdana"));
+
+        auto *bar = f.child<QStatusBar>("StatusBar1");
+        QVERIFY(bar);
+        QCOMPARE(bar->findChildren<QLabel *>().size(), 3);
+        QCOMPARE(f.panel(1), QStringLiteral("Entry Status"));
+        QCOMPARE(f.panel(2), QStringLiteral("Open Connections"));
+        QCOMPARE(f.panel(3), QStringLiteral("Connection Status"));
+    }
+
+    void menus()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        QStringList titles;
+        for (QAction *action : w.menuBar()->actions())
+            titles << action->text();
+        QCOMPARE(titles, strings({"File", "Edit", "Tools", "Options", "Help", "About"}));
+
+        const auto itemsOf = [&](const char *menu) {
+            QStringList items;
+            for (QAction *action : f.menu(menu)->actions())
+                items << action->text();
+            return items;
+        };
+        QCOMPARE(itemsOf("mnuFile"), strings({"Exit"}));
+        QCOMPARE(itemsOf("mnuEdit"),
+                 strings({"Clear High/Mid/Low", "Clear High", "Clear Mid", "Clear Low", "Clear Registered",
+                          "Clear Saved", "Copy High", "Copy Mid", "Copy Low", "Copy Saved"}));
+        QStringList sources;
+        for (int i = 0; i < f.combo1()->count(); ++i)
+            sources << f.combo1()->itemText(i);
+        QCOMPARE(itemsOf("mnuTools"), sources);
+        QCOMPARE(itemsOf("mnuOptions"), strings({"Setup"}));
+        QCOMPARE(itemsOf("mnuHelp"), strings({"View Help"}));
+        QCOMPARE(itemsOf("mnuAboutMenu"), strings({"About this software"}));
+    }
+
+    // Windows that are not in the program yet are offered, disabled, with a tooltip that says
+    // so; once their opener is set they work.
+    void windowsNotThereYet()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        auto *setup = f.child<QPushButton>("cmdSetup");
+        auto *create = f.child<QPushButton>("cmdCreate");
+        QAction *setupItem = f.menu("mnuOptions")->actions().at(0);
+        auto *model = qobject_cast<QStandardItemModel *>(f.combo1()->model());
+        QVERIFY(model);
+
+        QVERIFY(!setup->isEnabled());
+        QCOMPARE(setup->toolTip(), ui::Form1::kNotAvailableYet);
+        QVERIFY(!setupItem->isEnabled());
+        QCOMPARE(setupItem->toolTip(), ui::Form1::kNotAvailableYet);
+        QCOMPARE(create->toolTip(), ui::Form1::kNotAvailableYet);
+        for (int index : {0, 2, 3}) {
+            QVERIFY(!model->item(index)->isEnabled());
+            QCOMPARE(model->item(index)->toolTip(), ui::Form1::kNotAvailableYet);
+            QVERIFY(!f.toolsItem(index)->isEnabled());
+            QCOMPARE(f.toolsItem(index)->toolTip(), ui::Form1::kNotAvailableYet);
+        }
+        for (int index : {1, 4, 5, 6, 7, 8}) {
+            QVERIFY(model->item(index)->isEnabled());
+            QVERIFY(f.toolsItem(index)->isEnabled());
+        }
+
+        int setups = 0;
+        int builders = 0;
+        int browses = 0;
+        w.setSetupOpener([&] { ++setups; });
+        w.setListBuilderOpener([&] { ++builders; });
+        w.setBrowseOpener([&] { ++browses; });
+        QVERIFY(setup->isEnabled());
+        setup->click();
+        setupItem->trigger();
+        QCOMPARE(setups, 2);
+        for (int index : {0, 2, 3}) {
+            QVERIFY(model->item(index)->isEnabled());
+            QVERIFY(f.toolsItem(index)->isEnabled());
+        }
+
+        // "Search" follows the search box once the list builder is there.
+        f.toolsItem(2)->trigger();
+        QVERIFY(create->isVisibleTo(&w));
+        QVERIFY(!create->isEnabled());
+        QTest::keyClicks(f.child<QLineEdit>("txtSearch"), QStringLiteral("gardens"));
+        QVERIFY(create->isEnabled());
+        create->click();
+        QCOMPARE(builders, 1);
+        f.child<QLineEdit>("txtSearch")->clear();
+        QVERIFY(!create->isEnabled());
+
+        f.toolsItem(0)->trigger();
+        QCOMPARE(browses, 1);
+        QVERIFY(!f.start()->isVisibleTo(&w));
+    }
+
+    // Sources -----------------------------------------------------------------------------
+
+    // A Tools menu item selects the same Combo1 item and does what a choice there does.
+    void toolsMenuActsAsCombo1_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::newRow("Generate names") << 1;
+        QTest::newRow("Yahoo Search") << 2;
+        QTest::newRow("Full Word List") << 4;
+        QTest::newRow("All Two Letter") << 5;
+        QTest::newRow("All Four Letter") << 7;
+        QTest::newRow("Custom List") << 8;
+    }
+    void toolsMenuActsAsCombo1()
+    {
+        QFETCH(int, index);
+        const auto prepare = [](Fixture &f) {
+            f.write(QStringLiteral("wordlists/FullWordList.txt"), "apple\r\nbanana\r\ncherry\r\n");
+            f.write(QStringLiteral("wordlists/AllTwoLetter.txt"), "aa\r\nab\r\n");
+            f.write(QStringLiteral("mine.txt"), "one\r\ntwo\r\nthree\r\nfour\r\n");
+            f.setSetting(config::keys::FullWordNum, QStringLiteral("2"));
+            f.open();
+            f.window->setListBuilderOpener([] {});
+            f.dialogAnswer = f.path(QStringLiteral("mine.txt"));
+        };
+        Fixture byMenu;
+        prepare(byMenu);
+        byMenu.toolsItem(index)->trigger();
+
+        Fixture byCombo;
+        prepare(byCombo);
+        byCombo.combo1()->setCurrentIndex(index);
+        Q_EMIT byCombo.combo1()->activated(index);
+
+        QCOMPARE(byMenu.combo1()->currentIndex(), index);
+        QStringList expected = controlState(byCombo);
+        expected[1].replace(byCombo.program, QStringLiteral("<program>"));
+        QStringList actual = controlState(byMenu);
+        actual[1].replace(byMenu.program, QStringLiteral("<program>"));
+        QCOMPARE(actual, expected);
+        QCOMPARE(byMenu.dialogCalls.size(), byCombo.dialogCalls.size());
+    }
+
+    void generateNamesOpensOneGenerator()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        QVERIFY(!w.generatorWindow());
+        f.toolsItem(1)->trigger();
+        QPointer<ui::GeneratorWindow> generator = w.generatorWindow();
+        QVERIFY(generator);
+        QVERIFY(generator->isVisible());
+        QCOMPARE(generator->objectName(), QStringLiteral("frmMake"));
+        QCOMPARE(w.listPath(), f.path(QStringLiteral("CreatedDomains.txt")));
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+        // Both groups of the strip are hidden: the generator presses Start itself.
+        QVERIFY(!f.start()->isVisibleTo(&w));
+        QVERIFY(!f.child("txtSearch")->isVisibleTo(&w));
+
+        f.combo1()->setCurrentIndex(1);
+        Q_EMIT f.combo1()->activated(1);
+        QCOMPARE(w.generatorWindow(), generator.data());
+        generator->close();
+        f.toolsItem(1)->trigger();
+        QCOMPARE(w.generatorWindow(), generator.data());
+        QVERIFY(generator->isVisible());
+    }
+
+    void wordListOffersItsResumePosition()
+    {
+        Fixture f;
+        f.write(QStringLiteral("wordlists/FullWordList.txt"), "apple\r\n\r\nbanana\r\ncherry\r\ndate\r\n");
+        f.setSetting(config::keys::FullWordNum, QStringLiteral("3"));
+        ui::Form1 &w = f.open();
+        QVERIFY(!f.start()->isEnabled()); // nothing to start before a source is chosen
+        f.toolsItem(4)->trigger();
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("4"));
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("3"));
+        QCOMPARE(w.listPath(), f.path(QStringLiteral("wordlists/FullWordList.txt")));
+        QVERIFY(f.start()->isEnabled());
+        QVERIFY(!f.stop()->isEnabled());
+        QVERIFY(f.wordNum()->isEnabled());
+        QVERIFY(!f.child("txtSearch")->isVisibleTo(&w));
+        QVERIFY(f.child("cmbTLDs")->isVisibleTo(&w));
+
+        // A missing list counts 0 entries.
+        f.toolsItem(6)->trigger();
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("0"));
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+    }
+
+    void customListDialog()
+    {
+        Fixture f;
+        f.write(QStringLiteral("first.txt"), "a\r\nb\r\nc\r\n");
+        ui::Form1 &w = f.open();
+
+        // Cancelled at its first use: no list, nothing counted.
+        f.toolsItem(8)->trigger();
+        QCOMPARE(f.dialogCalls.size(), 1);
+        QCOMPARE(QDir(f.dialogCalls.first().first).canonicalPath(),
+                 QDir(f.path(QStringLiteral("wordlists"))).canonicalPath());
+        QCOMPARE(f.dialogCalls.first().second, QStringLiteral("*.txt"));
+        QCOMPARE(w.listPath(), QString());
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("0"));
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+
+        f.dialogAnswer = f.path(QStringLiteral("first.txt"));
+        f.toolsItem(8)->trigger();
+        QCOMPARE(w.listPath(), f.path(QStringLiteral("first.txt")));
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("3"));
+
+        // Cancelled later: the list stays, counted afresh.
+        f.write(QStringLiteral("first.txt"), "a\r\nb\r\nc\r\nd\r\ne\r\n");
+        f.dialogAnswer.reset();
+        f.wordNum()->setText(QStringLiteral("2"));
+        f.toolsItem(8)->trigger();
+        QCOMPARE(w.listPath(), f.path(QStringLiteral("first.txt")));
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("5"));
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+    }
+
+    void startNumberIsKeptInRange_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("below the count") << "675"
+                                         << "675";
+        QTest::newRow("the count") << "676"
+                                   << "1";
+        QTest::newRow("beyond") << "1000"
+                                << "1";
+        QTest::newRow("not a number") << "x"
+                                      << "1";
+    }
+    void startNumberIsKeptInRange()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        Fixture f;
+        f.open();
+        f.wordMax()->setText(QStringLiteral("676"));
+        f.wordNum()->selectAll();
+        QTest::keyClicks(f.wordNum(), typed);
+        QCOMPARE(f.wordNum()->text(), kept);
+    }
+
+    // Edit menu ---------------------------------------------------------------------------
+
+    void editMenuClearsAndCopies()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        core::ResultLists &lists = f.context->lists();
+        lists.addAvailable(QStringLiteral("abc.com"));        // High
+        lists.addAvailable(QStringLiteral("abcdef.com"));     // Mid
+        lists.addAvailable(QStringLiteral("abcdefghij.com")); // Low
+        lists.addRegistered(QStringLiteral("taken.com"));
+        lists.model(ListId::Saved)->append(QStringLiteral("kept.com"));
+
+        f.menu("mnuEdit")->actions().at(9)->trigger(); // Copy Saved
+        QCOMPARE(f.clipboard->texts, QStringList{QStringLiteral("kept.com\r\n")});
+
+        f.menu("mnuEdit")->actions().at(0)->trigger(); // Clear High/Mid/Low
+        QVERIFY(lists.entries(ListId::High).isEmpty());
+        QVERIFY(lists.entries(ListId::Mid).isEmpty());
+        QVERIFY(lists.entries(ListId::Low).isEmpty());
+        QCOMPARE(lists.entries(ListId::Registered), QStringList{QStringLiteral("taken.com")});
+        QCOMPARE(lists.entries(ListId::Saved), QStringList{QStringLiteral("kept.com")});
+        QCOMPARE(w.resultListsView()->label(ListId::High)->text(), QStringLiteral("High Profile"));
+        QCOMPARE(w.resultListsView()->label(ListId::Registered)->text(), QStringLiteral("Registered (1)"));
+    }
+
+    // The run -----------------------------------------------------------------------------
+
+    // A short run over a custom list against a local server, ending by itself at the end of
+    // the list.
+    void runEndsByItselfAtTheEndOfTheList()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("bravo.com"), "Domain Name: BRAVO.COM\r\nRegistrar: Example\r\n");
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "abc\r\nbravo\r\n\r\ncharlie99x\r\n");
+        ui::Form1 &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("3"));
+
+        core::CheckRun &run = w.run();
+        QStringList panelTexts;
+        bool panelsFollow = true;
+        connect(&run, &core::CheckRun::panelChanged, this, [&](int panel, const QString &text) {
+            panelTexts << text;
+            panelsFollow = panelsFollow && f.panel(panel + 1) == text;
+        });
+
+        f.start()->click();
+        QVERIFY(run.isRunning());
+        QVERIFY(!f.start()->isEnabled());
+        QVERIFY(f.stop()->isEnabled());
+        for (const char *name : {"Combo1", "txtWordNum", "Combo2", "cmdCreate", "txtSearch"})
+            QVERIFY2(!f.child(name)->isEnabled(), name);
+        QVERIFY(!f.toolsItem(4)->isEnabled());
+
+        QTRY_VERIFY_WITH_TIMEOUT(!run.isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), (QList<QByteArray>{"abc.com", "bravo.com", "charlie99x.com"}));
+        QVERIFY(panelsFollow);
+        QVERIFY(panelTexts.contains(QStringLiteral("Waiting 0 milliseconds.")));
+        QVERIFY(panelTexts.contains(QStringLiteral("2 of 3")));
+        QVERIFY(panelTexts.contains(QStringLiteral("3 of 3")));
+        QVERIFY(panelTexts.contains(QStringLiteral("Open: Closing connections...")));
+
+        QCOMPARE(f.panel(1), QStringLiteral("Entry Status"));
+        QCOMPARE(f.panel(2), QStringLiteral("Open Connections"));
+        QCOMPARE(f.panel(3), QStringLiteral("Connection Status"));
+        QVERIFY(f.start()->isEnabled());
+        QVERIFY(!f.stop()->isEnabled());
+        QVERIFY(f.combo1()->isEnabled());
+        QVERIFY(f.wordNum()->isEnabled());
+        QVERIFY(f.toolsItem(4)->isEnabled());
+        // The stored next position (4) has passed the count: the box offers 1 again.
+        QCOMPARE(f.setting(config::keys::CustWordNum), QStringLiteral("4"));
+        QCOMPARE(f.setting(config::keys::WordNumber), QStringLiteral("4"));
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+
+        core::ResultLists &lists = f.context->lists();
+        QCOMPARE(lists.entries(ListId::High), QStringList{QStringLiteral("abc.com")});
+        QCOMPARE(lists.entries(ListId::Registered), QStringList{QStringLiteral("bravo.com")});
+        QCOMPARE(lists.entries(ListId::Low), QStringList{QStringLiteral("charlie99x.com")});
+        QVERIFY(f.notice->messages.isEmpty());
+    }
+
+    // The extension box applies to names without one; empty, the default extension does.
+    void runUsesTheExtensionBox()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbeta.com\r\n");
+        ui::Form1 &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *tlds = f.child<QComboBox>("cmbTLDs");
+        QCOMPARE(tlds->currentText(), QString());
+        tlds->setCurrentIndex(tlds->findText(QStringLiteral("net")));
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), (QList<QByteArray>{"alpha.net", "beta.com"}));
+
+        tlds->setCurrentIndex(-1);
+        tlds->setEditText(QString());
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests().mid(2), (QList<QByteArray>{"alpha.com", "beta.com"}));
+    }
+
+    // Stop on a word list: the source is chosen anew and offers the stored position.
+    void stopOfferTheStoredPosition()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::Silent, {}});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("wordlists/FullWordList.txt"),
+                "apple\r\nbanana\r\ncherry\r\ndate\r\nelder\r\n");
+        ui::Form1 &w = f.open();
+        f.toolsItem(4)->trigger();
+        f.wordNum()->setText(QStringLiteral("2"));
+        f.start()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
+        QCOMPARE(server.requests().first(), QByteArray("banana.com"));
+        QCOMPARE(f.setting(config::keys::FullWordNum), QStringLiteral("3"));
+
+        f.stop()->click();
+        QVERIFY(!w.run().isRunning());
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("3"));
+        QCOMPARE(f.wordMax()->text(), QStringLiteral("5"));
+        QVERIFY(f.start()->isEnabled());
+        QVERIFY(!f.stop()->isEnabled());
+        QCOMPARE(f.panel(1), QStringLiteral("Entry Status"));
+    }
+
+    // The search sources always start at 1.
+    void searchSourceStartsAtOne()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::Silent, {}});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("BrowserSearch.txt"), "one.com\r\ntwo.com\r\nthree.com\r\n");
+        ui::Form1 &w = f.open();
+        w.setListBuilderOpener([] {});
+        f.toolsItem(3)->trigger();
+        f.wordMax()->setText(QStringLiteral("3"));
+        f.wordNum()->setText(QStringLiteral("2"));
+        f.start()->click();
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
+        QCOMPARE(server.requests().first(), QByteArray("one.com"));
+        QCOMPARE(f.setting(config::keys::GoogleWordNum), QStringLiteral("2"));
+        f.stop()->click();
+        // Chosen anew: the search box is back, Start ready.
+        QVERIFY(f.child("txtSearch")->isEnabled());
+        QVERIFY(f.start()->isEnabled());
+    }
+
+    // The generator's list is checked as soon as it is written.
+    void generatorStartsTheRun()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("Appends.txt"), "my\r\n");
+        ui::Form1 &w = f.open();
+        f.toolsItem(1)->trigger();
+        ui::GeneratorWindow *generator = w.generatorWindow();
+        QVERIFY(generator);
+        generator->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("shop"));
+        generator->findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.wordMax()->text() != QStringLiteral("1") && !w.run().isRunning(),
+                                 kRunWaitMs);
+        // Every name of the written list was looked up, in the list's order.
+        QList<QByteArray> written;
+        for (const QByteArray &line : f.read(QStringLiteral("CreatedDomains.txt")).split('\n')) {
+            if (!line.trimmed().isEmpty())
+                written << line.trimmed();
+        }
+        QCOMPARE(f.wordMax()->text(), QString::number(written.size()));
+        QVERIFY(written.size() > 2);
+        QCOMPARE(server.requests(), written);
+        QCOMPARE(written.mid(0, 2), (QList<QByteArray>{"shop.com", "shop.net"}));
+        // Stop brings back the custom position for the generator's list.
+        QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
+        QVERIFY(f.start()->isEnabled());
+    }
+
+    // Other commands ----------------------------------------------------------------------
+
+    void helpOpensOnlyAnExistingFile()
+    {
+        Fixture f;
+        f.setSetting(config::keys::ShowHelp, QStringLiteral("0"));
+        ui::Form1 &w = f.open();
+        QAction *viewHelp = f.menu("mnuHelp")->actions().at(0);
+        viewHelp->trigger();
+        QVERIFY(f.opener->files.isEmpty());
+
+        f.write(QStringLiteral("HELP.CHM"), "help");
+        viewHelp->trigger();
+        QCOMPARE(f.opener->files, QStringList{f.path(QStringLiteral("HELP.CHM"))});
+        QCOMPARE(f.notice->messages.size(), 1); // the first-use message; nothing about help
+        QVERIFY(f.opener->addresses.isEmpty());
+        QVERIFY(w.isEnabled());
+    }
+
+    void addressForBrowser_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("bare host") << "www.example.org"
+                                   << "http://www.example.org";
+        QTest::newRow("http") << "http://example.org"
+                              << "http://example.org";
+        QTest::newRow("https") << "https://example.org"
+                               << "https://example.org";
+        QTest::newRow("upper case") << "HTTPS://Example.org"
+                                    << "HTTPS://Example.org";
+        QTest::newRow("other scheme") << "ftp://example.org"
+                                      << "http://ftp://example.org";
+    }
+    void addressForBrowser()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, opened);
+        QCOMPARE(ui::addressForBrowser(address), opened);
+    }
+
+    void websiteButtonAndAbout()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        f.child<QPushButton>("cmdWebsite")->click();
+        QCOMPARE(f.opener->addresses, QStringList{QStringLiteral("http://www.wendlecott.example")});
+
+        f.menu("mnuAboutMenu")->actions().at(0)->trigger();
+        QPointer<ui::frmAbout> about = w.aboutWindow();
+        QVERIFY(about);
+        QVERIFY(about->isVisible());
+        QVERIFY(!about->isModal());
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Wendlecott"));
+        QCOMPARE(about->findChild<QLabel *>(QStringLiteral("lblProductName"))->text(),
+                 QStringLiteral("Wendlecott"));
+        QCOMPARE(about->findChild<QLabel *>(QStringLiteral("lblCompany"))->text(),
+                 QStringLiteral("Brindlemoor"));
+        QCOMPARE(about->findChild<QLabel *>(QStringLiteral("lblVersion"))->text(),
+                 QStringLiteral("%1.%2").arg(WENDLECOTT_VERSION_MAJOR).arg(WENDLECOTT_VERSION_MINOR));
+        QStringList captions;
+        for (QLabel *label : about->findChildren<QLabel *>())
+            captions << label->text();
+        QVERIFY(captions.contains(QStringLiteral("Owned By:")));
+        QVERIFY(captions.contains(QStringLiteral("Version:")));
+        QVERIFY(captions.contains(QStringLiteral("Website:")));
+        auto *website = about->findChild<QLabel *>(QStringLiteral("lblWebsite"));
+        QVERIFY(website->text().contains(QStringLiteral("www.wendlecott.example")));
+        Q_EMIT website->linkActivated(QStringLiteral("#"));
+        QCOMPARE(f.opener->addresses.size(), 2);
+        QCOMPARE(f.opener->addresses.last(), QStringLiteral("http://www.wendlecott.example"));
+
+        // One About window at a time.
+        f.menu("mnuAboutMenu")->actions().at(0)->trigger();
+        QCOMPARE(w.aboutWindow(), about.data());
+    }
+
+    // Resize ------------------------------------------------------------------------------
+
+    void layoutFigures()
+    {
+        const ui::MainGeometry g = ui::computeMainLayout(15000, 12000, false);
+        QVERIFY(g.arrangement);
+        QVERIFY(!g.snapWidth);
+        QVERIFY(!g.snapHeight);
+        const ui::MainArrangement &a = *g.arrangement;
+        QCOMPARE(a.topStrip, (ui::TwipsRect{0, 0, 15200, 570}));
+        QCOMPARE(a.resultFrame, (ui::TwipsRect{150, 600, 14700, 10400}));
+        // Lists 15000 / 5 − 250 = 2750 wide, gaps 75, 75, 300, 300, the height of List1.
+        const int xs[5] = {125, 2950, 5775, 8825, 11875};
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(a.columns[i].list, (ui::TwipsRect{xs[i], 615, 2750, 9260}));
+            QCOMPARE(a.columns[i].label, (ui::TwipsRect{xs[i], 300, 2750, 270}));
+            QCOMPARE(a.columns[i].buttons, (ui::TwipsRect{xs[i], 9920, 2750, 360}));
+        }
+        // The last list ends inside the frame.
+        QVERIFY(a.columns[4].list.right() <= a.resultFrame.width);
+        QCOMPARE(a.statusPanels, (std::array<int, 3>{3750, 3750, 7500}));
+    }
+
+    void layoutRules_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("minimised");
+        QTest::addColumn<bool>("laidOut");
+        QTest::addColumn<int>("snapWidth"); // 0: none
+        QTest::addColumn<int>("snapHeight");
+        QTest::newRow("both at the minimum") << 6500 << 6500 << false << true << 0 << 0;
+        QTest::newRow("narrow") << 6400 << 9000 << false << false << 6501 << 0;
+        QTest::newRow("just too narrow") << 6499 << 9000 << false << false << 6501 << 0;
+        QTest::newRow("low") << 9000 << 6400 << false << false << 0 << 6501;
+        QTest::newRow("small") << 3000 << 2000 << false << false << 6501 << 6501;
+        QTest::newRow("minimised and small") << 3000 << 2000 << true << false << 0 << 0;
+        QTest::newRow("minimised and large") << 15000 << 12000 << true << false << 0 << 0;
+    }
+    void layoutRules()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, minimised);
+        QFETCH(bool, laidOut);
+        QFETCH(int, snapWidth);
+        QFETCH(int, snapHeight);
+        const ui::MainGeometry g = ui::computeMainLayout(width, height, minimised);
+        QCOMPARE(g.arrangement.has_value(), laidOut);
+        QCOMPARE(g.snapWidth.value_or(0), snapWidth);
+        QCOMPARE(g.snapHeight.value_or(0), snapHeight);
+    }
+
+    void layoutAtTheMinimumStillFits()
+    {
+        const ui::MainGeometry g = ui::computeMainLayout(6510, 6510, false);
+        QVERIFY(g.arrangement);
+        const ui::MainArrangement &a = *g.arrangement;
+        QCOMPARE(a.columns[0].list.width, 1052); // 6510 / 5 − 250
+        QVERIFY(a.columns[4].list.right() <= a.resultFrame.width);
+        QVERIFY(a.columns[0].list.height > 0);
+        QCOMPARE(a.statusPanels, (std::array<int, 3>{1628, 1628, 3255}));
+    }
+
+    void windowFollowsTheLayout()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        w.showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(1000, 700);
+        QCOMPARE(w.size(), QSize(1000, 700));
+        const ui::MainGeometry g = ui::computeMainLayout(15000, 10500, false);
+        QVERIFY(w.arrangement());
+        QCOMPARE(w.arrangement()->resultFrame, g.arrangement->resultFrame);
+
+        auto *frame = f.child<QGroupBox>("Frame2");
+        QCOMPARE(frame->geometry(), ui::pixelRect(g.arrangement->resultFrame));
+        QCOMPARE(f.child("Frame1")->geometry(), ui::pixelRect(g.arrangement->topStrip));
+        int i = 0;
+        for (ListId id : ui::ResultListsView::kColumnOrder) {
+            QListView *list = w.resultListsView()->listView(id);
+            const QRect placed(list->mapTo(frame, QPoint(0, 0)), list->size());
+            QCOMPARE(placed, ui::pixelRect(g.arrangement->columns[i].list));
+            QLabel *label = w.resultListsView()->label(id);
+            QCOMPARE(label->mapTo(frame, QPoint(0, 0)).x(), placed.x());
+            QVERIFY(label->mapTo(frame, QPoint(0, 0)).y() < placed.y());
+            ++i;
+        }
+        // The status panels share the width a quarter, a quarter and a half.
+        QTRY_VERIFY(qAbs(f.child("Panel3")->width() - 2 * f.child("Panel1")->width()) <= 6);
+        QVERIFY(qAbs(f.child("Panel1")->width() - f.child("Panel2")->width()) <= 2);
+    }
+
+    void windowSnapsBackToTheMinimum_data()
+    {
+        QTest::addColumn<QSize>("asked");
+        QTest::addColumn<QSize>("kept");
+        // 6501 twips need 434 pixels.
+        QTest::newRow("narrow") << QSize(400, 700) << QSize(434, 700);
+        QTest::newRow("low") << QSize(700, 300) << QSize(700, 434);
+        QTest::newRow("both") << QSize(200, 200) << QSize(434, 434);
+        QTest::newRow("at the minimum") << QSize(434, 434) << QSize(434, 434);
+    }
+    void windowSnapsBackToTheMinimum()
+    {
+        QFETCH(QSize, asked);
+        QFETCH(QSize, kept);
+        Fixture f;
+        ui::Form1 &w = f.open();
+        w.showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(900, 900);
+        const auto before = *w.arrangement();
+        w.resize(asked);
+        QCOMPARE(w.size(), kept);
+        // Laid out again for the size it snapped to.
+        const ui::MainGeometry g = ui::computeMainLayout(ui::twipsFromPixels(kept.width()),
+                                                         ui::twipsFromPixels(kept.height()), false);
+        QCOMPARE(w.arrangement()->resultFrame, g.arrangement->resultFrame);
+        QVERIFY(!(w.arrangement()->resultFrame == before.resultFrame));
+    }
+
+    // Start-up ----------------------------------------------------------------------------
+
+    void firstAndSecondStart()
+    {
+        Fixture f;
+        f.write(QStringLiteral("Help.chm"), "help");
+        ui::Form1 &w = f.open();
+        Q_UNUSED(w);
+        QCOMPARE(f.notice->messages.size(), 1);
+        QCOMPARE(f.notice->messages.first().title, QString());
+        QCOMPARE(f.notice->messages.first().text, config::kFirstUseMessage);
+        QCOMPARE(f.notice->messages.first().icon, core::NoticeIcon::None);
+        QCOMPARE(f.opener->files, QStringList{f.path(QStringLiteral("Help.chm"))});
+        QCOMPARE(f.context->pause().throttleMs, 25);
+        QCOMPARE(f.context->defaultExtension(), QStringLiteral(".com"));
+        QVERIFY(!f.context->useProxy());
+        auto *tlds = f.child<QComboBox>("cmbTLDs");
+        QStringList offered;
+        for (int i = 0; i < tlds->count(); ++i)
+            offered << tlds->itemText(i);
+        QCOMPARE(offered, strings({"com", "net"}));
+        QCOMPARE(tlds->currentText(), QString());
+        for (const char *name : {"TLDs.txt", "BrowserSearch.txt", "Appends.txt", "CreatedDomains.txt",
+                                 "Remembered.txt", "backups", "overflow", "wordlists", "searches"})
+            QVERIFY2(f.exists(QLatin1String(name)), name);
+        QCOMPARE(f.setting(config::keys::FirstUse), QStringLiteral("NO"));
+        QCOMPARE(f.setting(config::keys::ShowHelp), QStringLiteral("0"));
+        QVERIFY(w.windowState() & Qt::WindowMaximized);
+
+        f.restart();
+        QVERIFY(f.notice->messages.isEmpty());
+        QVERIFY(f.opener->files.isEmpty());
+    }
+
+    // The first-use message as the user sees it: no icon, OK only, the default title.
+    void firstUseMessageBox()
+    {
+        Fixture f;
+        f.open(true);
+        platform::QtUserNotice *notice = f.context->qtNotice();
+        QVERIFY(notice);
+        QPointer<QMessageBox> box = notice->lastMessageBox();
+        QVERIFY(box);
+        QCOMPARE(box->text(), config::kFirstUseMessage);
+        QCOMPARE(box->icon(), QMessageBox::NoIcon);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box->windowTitle(), platform::QtUserNotice::defaultTitle());
+        QCOMPARE(box->parentWidget(), f.window.get());
+        box->close();
+        QTRY_VERIFY(!box);
+
+        f.restart(true);
+        QVERIFY(!f.context->qtNotice()->lastMessageBox());
+    }
+
+    void startupReadsSettings_data()
+    {
+        QTest::addColumn<QString>("throttle");
+        QTest::addColumn<int>("throttleMs");
+        QTest::addColumn<QString>("proxy");
+        QTest::addColumn<bool>("useProxy");
+        QTest::newRow("numbers") << "40" << 40 << "1" << true;
+        QTest::newRow("throttle not a number") << "abc" << 0 << "0" << false;
+        QTest::newRow("proxy not a truth") << "0" << 0 << "maybe" << false;
+    }
+    void startupReadsSettings()
+    {
+        QFETCH(QString, throttle);
+        QFETCH(int, throttleMs);
+        QFETCH(QString, proxy);
+        QFETCH(bool, useProxy);
+        Fixture f;
+        f.setSetting(config::keys::Throttle, throttle);
+        f.setSetting(config::keys::ChkProxy, proxy);
+        f.setSetting(config::keys::DefaultExt, QStringLiteral(".org"));
+        f.setSetting(config::keys::FirstUse, QStringLiteral("no"));
+        f.open();
+        QCOMPARE(f.context->pause().throttleMs, throttleMs);
+        QCOMPARE(f.context->useProxy(), useProxy);
+        QCOMPARE(f.context->defaultExtension(), QStringLiteral(".org"));
+        QVERIFY(f.notice->messages.isEmpty());
+        QCOMPARE(f.child<QComboBox>("cmbTLDs")->count(), 2); // the start-up went on to the end
+    }
+
+    void savedListIsLoaded()
+    {
+        Fixture f;
+        f.write(QStringLiteral("Remembered.txt"), "kept.com\r\n\r\nother.net\r\n");
+        f.open();
+        QCOMPARE(f.context->lists().entries(ListId::Saved),
+                 (QStringList{QStringLiteral("kept.com"), QStringLiteral("other.net")}));
+    }
+
+    void loadTLDsKeepsAChoiceStillOffered()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        auto *tlds = f.child<QComboBox>("cmbTLDs");
+        tlds->setCurrentIndex(tlds->findText(QStringLiteral("net")));
+        f.write(QStringLiteral("TLDs.txt"), "org|whois.example|43|Enabled|25|No match\r\n\r\n"
+                                            "net|whois.example|43|Enabled|25|No match\r\n\r\n"
+                                            "proxy|127.0.0.1|43|Enabled|25|No match\r\n");
+        w.loadTLDs();
+        QCOMPARE(tlds->count(), 2);
+        QCOMPARE(tlds->itemText(0), QStringLiteral("org"));
+        QCOMPARE(tlds->currentText(), QStringLiteral("net"));
+
+        f.write(QStringLiteral("TLDs.txt"), "org|whois.example|43|Enabled|25|No match\r\n");
+        w.loadTLDs();
+        QCOMPARE(tlds->currentText(), QString());
+
+        QFile::remove(f.path(QStringLiteral("TLDs.txt")));
+        w.loadTLDs();
+        QCOMPARE(tlds->count(), 0);
+    }
+
+    void readOnlyProgramFolder()
+    {
+        Fixture f;
+        QFile::setPermissions(f.program, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                             QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(f.program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        ui::Form1 &w = f.open();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.isVisible());
+        QCOMPARE(f.notice->messages.size(), 1); // the first-use message, nothing about files
+
+        // Root writes into a read-only folder all the same.
+        QFile probe(f.path(QStringLiteral("probe.txt")));
+        if (probe.open(QIODevice::WriteOnly)) {
+            probe.close();
+            probe.remove();
+            QSKIP("the folder can be written despite its mode (running as root): creation is not refused");
+        }
+        for (const char *name : {"TLDs.txt", "Appends.txt", "Remembered.txt", "backups", "wordlists"})
+            QVERIFY2(!f.exists(QLatin1String(name)), name);
+        QCOMPARE(f.child<QComboBox>("cmbTLDs")->count(), 0);
+        QVERIFY(f.context->lists().entries(ListId::Saved).isEmpty());
+    }
+
+    // Splash and shutdown -----------------------------------------------------------------
+
+    void splashOpensTheMainWindowAtTheLastTick()
+    {
+        Fixture f;
+        auto scheduler = std::make_unique<testing::FakeScheduler>();
+        testing::FakeScheduler &clock = *scheduler;
+        ui::AppContext &context = f.makeContext(false, std::move(scheduler));
+        ui::frmSplash splash(context);
+        QSignalSpy loaded(&splash, &ui::frmSplash::mainWindowLoaded);
+        splash.start();
+        QVERIFY(splash.isVisible());
+        clock.advance(74 * context.timing().splashTickMs);
+        QVERIFY(!splash.mainWindow());
+        QCOMPARE(splash.counter(), 148);
+        clock.advance(context.timing().splashTickMs);
+        QVERIFY(splash.mainWindow());
+        QCOMPARE(loaded.size(), 1);
+        QVERIFY(splash.mainWindow()->isVisible());
+        QVERIFY(!splash.isVisible());
+        clock.advance(100 * context.timing().splashTickMs);
+        QCOMPARE(splash.counter(), 150); // its timer has stopped
+
+        // Closing the main window closes the (hidden) splash too.
+        QSignalSpy shutDown(splash.mainWindow(), &ui::Form1::shutDown);
+        splash.mainWindow()->close();
+        QCOMPARE(shutDown.size(), 1);
+        QVERIFY(!splash.isVisible());
+    }
+
+    void splashClosedEarlyOpensNothing()
+    {
+        Fixture f;
+        auto scheduler = std::make_unique<testing::FakeScheduler>();
+        testing::FakeScheduler &clock = *scheduler;
+        ui::AppContext &context = f.makeContext(false, std::move(scheduler));
+        ui::frmSplash splash(context);
+        splash.start();
+        clock.advance(10 * context.timing().splashTickMs);
+        splash.close();
+        clock.advance(100 * context.timing().splashTickMs);
+        QVERIFY(!splash.mainWindow());
+    }
+
+    // Closing the main window during a run: nothing more is dispatched, every socket and
+    // window is closed, no setting is written.
+    void shutdownDuringARun()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::Silent, {}});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\n");
+        ui::Form1 &w = f.open(true);
+        w.show();
+        f.toolsItem(1)->trigger(); // the generator is open too
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        f.menu("mnuAboutMenu")->actions().at(0)->trigger();
+        platform::QtUserNotice *notice = f.context->qtNotice();
+        notice->showBlocked(QStringLiteral("whois.example"), QStringLiteral("quota exceeded"));
+        notice->showOverflowNotice();
+        QPointer<ui::frmBlocked> blocked = notice->blockedWindow();
+        QPointer<ui::Form2> overflow = notice->overflowWindow();
+        QPointer<ui::frmAbout> about = w.aboutWindow();
+        QPointer<ui::GeneratorWindow> generator = w.generatorWindow();
+        auto *companion = new QWidget;
+        companion->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<QWidget> companionAlive = companion;
+        companion->show();
+        w.closeAtShutdown(companion);
+        f.start()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
+        const QByteArray settingsBefore = f.settingsBytes();
+        QSignalSpy shutDown(&w, &ui::Form1::shutDown);
+
+        w.close();
+        QCOMPARE(shutDown.size(), 1);
+        QVERIFY(!w.run().isRunning());
+        QVERIFY(!w.isVisible());
+        QVERIFY(!generator->isVisible());
+        QTRY_VERIFY(!about);
+        QTRY_VERIFY(!blocked);
+        QTRY_VERIFY(!overflow);
+        QTRY_VERIFY(!companionAlive);
+        // Long enough for the next name, had the run gone on (the pause is 1 ms).
+        QTest::qWait(200);
+        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(server.connectionCount(), 1);
+        QCOMPARE(f.settingsBytes(), settingsBefore);
+    }
+
+    void fileExitShutsDown()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        w.show();
+        QSignalSpy shutDown(&w, &ui::Form1::shutDown);
+        f.menu("mnuFile")->actions().at(0)->trigger();
+        QCOMPARE(shutDown.size(), 1);
+        QVERIFY(!w.isVisible());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_ui_mainwindow.moc"
