@@ -568,6 +568,9 @@ void Form1::Command3_Click()
 void Form1::startListRun(qint64 entryCount)
 {
     m_txtWordMax->setText(QString::number(entryCount));
+    // A list written just now is checked from its first name, whatever position an earlier
+    // run left in the box.
+    m_txtWordNum->setText(QStringLiteral("1"));
     cmdDoSearch_Click();
 }
 
@@ -713,7 +716,17 @@ void Form1::closeEvent(QCloseEvent *event)
             if (QMessageBox *box = notice->lastMessageBox())
                 box->close();
         }
-        // Whatever else is open (the splash, hidden since start-up, among them) goes too.
+        // Whatever else is open goes too: windows opened over this one, and the other
+        // top-level windows (the splash, hidden since start-up, among them).
+        QList<QPointer<QWidget>> children;
+        for (QWidget *child : findChildren<QWidget *>()) {
+            if (child->isWindow())
+                children.append(child);
+        }
+        for (const QPointer<QWidget> &child : std::as_const(children)) {
+            if (child && child->isVisible())
+                child->close();
+        }
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget *window : windows) {
             if (window != this && window->isWindow() && window->windowType() != Qt::ToolTip &&

@@ -79,7 +79,7 @@ public:
     void mnuAbout_Click();
     void mnuEdit_Click(int index);
     // What the generator (and the list builder) do when their list is written: txtWordMax
-    // takes the count, then Start is pressed.
+    // takes the count, txtWordNum 1, then Start is pressed.
     void startListRun(qint64 entryCount);
 
     core::CheckRun &run() const { return *m_run; }
