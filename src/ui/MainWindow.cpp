@@ -432,7 +432,8 @@ void Form1::Combo1_Click()
 
 void Form1::selectSourceItem(int index)
 {
-    if (index < 0 || index >= m_combo1->count() || !m_sourceChoiceEnabled)
+    // Only what the menu offers: not during a run, not a source whose window is missing.
+    if (index < 0 || index >= m_combo1->count() || !m_mnuTools[std::size_t(index)]->isEnabled())
         return;
     m_combo1->setCurrentIndex(index);
     Combo1_Click();
