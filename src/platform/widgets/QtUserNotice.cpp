@@ -1,0 +1,123 @@
+#include "platform/widgets/QtUserNotice.h"
+
+#include "ui/BlockedWindow.h"
+#include "ui/OverflowNotice.h"
+
+#include <QGuiApplication>
+
+namespace wendlecott::platform {
+
+namespace {
+
+QMessageBox::Icon toQtIcon(core::NoticeIcon icon)
+{
+    switch (icon) {
+    case core::NoticeIcon::None:
+        return QMessageBox::NoIcon;
+    case core::NoticeIcon::Information:
+        return QMessageBox::Information;
+    case core::NoticeIcon::Warning:
+        return QMessageBox::Warning;
+    case core::NoticeIcon::Critical:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Messages quote file names and whois text: never let them be taken for markup.
+void preparePlain(QMessageBox &box, const QString &title, const QString &text)
+{
+    box.setWindowTitle(title.isEmpty() ? QtUserNotice::defaultTitle() : title);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+}
+
+} // namespace
+
+QtUserNotice::QtUserNotice(QWidget *parent) : m_parent(parent)
+{
+}
+
+// The notice windows do not outlive the adapter that made them.
+QtUserNotice::~QtUserNotice()
+{
+    delete m_blocked.data();
+    delete m_overflow.data();
+}
+
+QString QtUserNotice::defaultTitle()
+{
+    return QGuiApplication::applicationDisplayName();
+}
+
+void QtUserNotice::showMessage(const QString &title, const QString &text, core::NoticeIcon icon)
+{
+    auto *box = new QMessageBox(m_parent.data());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(toQtIcon(icon));
+    preparePlain(*box, title, text);
+    box->setStandardButtons(QMessageBox::Ok);
+    m_lastMessage = box;
+    // open() shows the box window-modal and returns at once; the caller goes on.
+    box->open();
+}
+
+QMessageBox::StandardButton QtUserNotice::ask(const QString &title, const QString &text,
+                                              QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                                              QMessageBox::StandardButton fallback)
+{
+    QMessageBox box(m_parent.data());
+    box.setIcon(icon);
+    preparePlain(box, title, text);
+    box.setStandardButtons(buttons);
+    if (m_questionHook) {
+        if (const auto answer = m_questionHook(box))
+            return *answer;
+    }
+    const int result = box.exec();
+    // Closing the box with its title-bar button or Escape gives the escape button's answer.
+    const auto answer = static_cast<QMessageBox::StandardButton>(result);
+    return buttons.testFlag(answer) ? answer : fallback;
+}
+
+bool QtUserNotice::askOkCancel(const QString &title, const QString &text)
+{
+    return ask(title, text, QMessageBox::Question, QMessageBox::Ok | QMessageBox::Cancel,
+               QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+core::AbortRetryIgnore QtUserNotice::askAbortRetryIgnore(const QString &title, const QString &text)
+{
+    switch (ask(title, text, QMessageBox::Warning,
+                QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore, QMessageBox::Abort)) {
+    case QMessageBox::Retry:
+        return core::AbortRetryIgnore::Retry;
+    case QMessageBox::Ignore:
+        return core::AbortRetryIgnore::Ignore;
+    default:
+        return core::AbortRetryIgnore::Abort;
+    }
+}
+
+void QtUserNotice::showBlocked(const QString &server, const QString &response)
+{
+    if (!m_blocked) {
+        // A closed notice is gone; the next one starts empty.
+        m_blocked = new ui::frmBlocked(m_parent.data());
+        m_blocked->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_blocked->show();
+    m_blocked->fill(server, response);
+}
+
+void QtUserNotice::showOverflowNotice()
+{
+    if (!m_overflow) {
+        m_overflow = new ui::Form2(m_parent.data());
+        m_overflow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_overflow->show();
+    m_overflow->raise();
+}
+
+} // namespace wendlecott::platform
