@@ -41,16 +41,6 @@ public:
     void showOverflowNotice() override {}
     int blocked = 0;
 };
-class NoClipboard final : public core::Clipboard {
-public:
-    void setText(const QString &) override {}
-};
-class NoOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &) override { return false; }
-    bool openFile(const QString &) override { return false; }
-};
-
 void measure(int names, int throttle, quint16 port)
 {
     QTemporaryDir folder;
@@ -68,8 +58,8 @@ void measure(int names, int throttle, quint16 port)
     core::PauseState pause;
     pause.throttleMs = throttle;
     QuietNotice notice;
-    NoClipboard clipboard;
-    NoOpener opener;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
     core::ResultLists lists(folder.path(), notice, clipboard, opener);
     core::Timing timing;
     platform::QtScheduler scheduler;
@@ -85,7 +75,8 @@ void measure(int names, int throttle, quint16 port)
     };
     source.domainFor = [](const QString &entry) { return entry + QStringLiteral(".com"); };
     source.storePosition = [&](qint32 next) {
-        if (qEnvironmentVariableIsSet("NO_POSITIONS")) return;
+        if (qEnvironmentVariableIsSet("NO_POSITIONS"))
+            return;
         (void)config::writeSetting(settings, config::keys::FourWordNum, QString::number(next));
         (void)config::writeSetting(settings, config::keys::WordNumber, QString::number(next));
     };
