@@ -17,17 +17,6 @@ using core::ListId;
 
 namespace {
 
-class NullClipboard final : public core::Clipboard {
-public:
-    void setText(const QString &) override {}
-};
-
-class NullOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &) override { return true; }
-    bool openFile(const QString &) override { return true; }
-};
-
 double meanMicros(const std::vector<qint64> &nanos, std::size_t from, std::size_t count)
 {
     double sum = 0;
@@ -39,8 +28,8 @@ double meanMicros(const std::vector<qint64> &nanos, std::size_t from, std::size_
 struct Lists {
     testing::TestFolder folder;
     testing::FakeNotice notice;
-    NullClipboard clipboard;
-    NullOpener opener;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
 };
 

@@ -16,16 +16,6 @@ using core::RunRecord;
 
 namespace {
 
-class NullClipboard final : public core::Clipboard {
-public:
-    void setText(const QString &) override {}
-};
-class NullOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &) override { return true; }
-    bool openFile(const QString &) override { return true; }
-};
-
 core::TldEntry row(const QString &ext, const QString &server, int port = 43, int throttle = 25)
 {
     core::TldEntry entry;
@@ -43,8 +33,8 @@ struct Harness {
     testing::TestFolder folder;
     testing::FakeScheduler scheduler;
     testing::FakeNotice notice;
-    NullClipboard clipboard;
-    NullOpener opener;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
     core::Timing timing;
     core::TldTable table;
     bool useProxy = false;

@@ -5,13 +5,18 @@
 #include "config/SettingsKeys.h"
 #include "core/TextFile.h"
 #include "platform/FolderLock.h"
+#include "platform/IniJournal.h"
 #include "platform/IniMachineSettingsStore.h"
 #include "platform/IniSettingsStore.h"
 
 #include <QSet>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace wendlecott;
 using config::SettingKey;
@@ -200,12 +205,14 @@ private Q_SLOTS:
                          QStringLiteral("value of ") + key.key);
             }
         }
-        const platform::IniSettingsStore restarted(dir);
+        platform::IniSettingsStore restarted(dir);
         for (const SettingKey &key : all)
             QCOMPARE(config::readSetting(restarted, key, QStringLiteral("missing")),
                      QStringLiteral("value of ") + key.key);
 
-        // One file per application key, the section as the group.
+        // One file per application key, the section as the group, once the journals are in.
+        QVERIFY(restarted.compact(config::kPositionsApp).ok());
+        QVERIFY(restarted.compact(config::kProductName).ok());
         QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name),
                  (QStringList{QStringLiteral("Tarnhollow.ini"), QStringLiteral("Wendlecott.ini")}));
         const QString positions = iniText(folder, QStringLiteral("config/Brindlemoor/Tarnhollow.ini"));
@@ -221,8 +228,24 @@ private Q_SLOTS:
         QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).ok());
         QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("2")).ok());
         QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("2"));
+        // The second write went to the journal; folding it in gives the file as a rewrite would.
+        QVERIFY(folder.exists(QStringLiteral("Tarnhollow.ini.journal")));
+        QVERIFY(store.compact(config::kPositionsApp).ok());
         QCOMPARE(iniText(folder, QStringLiteral("Tarnhollow.ini")),
                  QStringLiteral("[Settings]\r\nwordNumber=2\r\n"));
+        QVERIFY(!folder.exists(QStringLiteral("Tarnhollow.ini.journal")));
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("2"));
+    }
+
+    void writingTheSameValueWritesNothing()
+    {
+        testing::TestFolder folder;
+        platform::IniSettingsStore store(folder.path());
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).ok());
+        const QByteArray before = folder.read(QStringLiteral("Tarnhollow.ini"));
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).ok());
+        QVERIFY(!folder.exists(QStringLiteral("Tarnhollow.ini.journal")));
+        QCOMPARE(folder.read(QStringLiteral("Tarnhollow.ini")), before);
     }
 
     void oddValuesRoundTrip_data()
@@ -301,6 +324,10 @@ private Q_SLOTS:
                     .saveSetting(QStringLiteral("wendlecott"), QStringLiteral("SETTINGS"),
                                  QStringLiteral("THROTTLE"), QStringLiteral("50"))
                     .ok());
+        QCOMPARE(store.getSetting(QStringLiteral("Wendlecott"), QStringLiteral("Settings"),
+                                  QStringLiteral("Throttle"), QString()),
+                 QStringLiteral("50"));
+        QVERIFY(store.compact(QStringLiteral("WENDLECOTT")).ok());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("Wendlecott.ini")});
         QCOMPARE(iniText(folder, QStringLiteral("Wendlecott.ini")),
                  QStringLiteral("[Settings]\r\nThrottle=50\r\n"));
@@ -324,6 +351,7 @@ private Q_SLOTS:
         QCOMPARE(config::readSetting(store, config::keys::Throttle, QStringLiteral("25")),
                  QStringLiteral("25"));
         QVERIFY(config::writeSetting(store, config::keys::Throttle, QStringLiteral("30")).ok());
+        QVERIFY(store.compact(config::kProductName).ok());
         QCOMPARE(iniText(folder, QStringLiteral("Wendlecott.ini")),
                  QStringLiteral("; my notes\r\n"
                                 "[Other]\r\n"
@@ -358,6 +386,333 @@ private Q_SLOTS:
                  QStringLiteral("17"));
     }
 
+    // --- the journal beside each INI file ---------------------------------------------
+
+    void interleavedWritesOfTwoStoresAreSeenAtOnce_data()
+    {
+        QTest::addColumn<qint64>("firstLimit");
+        QTest::addColumn<qint64>("secondLimit");
+        QTest::newRow("journal only") << qint64(1 << 20) << qint64(1 << 20);
+        QTest::newRow("the first folds it in often") << qint64(200) << qint64(1 << 20);
+        QTest::newRow("both fold it in often") << qint64(150) << qint64(230);
+    }
+    void interleavedWritesOfTwoStoresAreSeenAtOnce()
+    {
+        QFETCH(qint64, firstLimit);
+        QFETCH(qint64, secondLimit);
+        testing::TestFolder folder;
+        platform::IniSettingsStore first(folder.path());
+        platform::IniSettingsStore second(folder.path());
+        first.setJournalLimit(firstLimit);
+        second.setJournalLimit(secondLimit);
+        const auto read = [](const platform::IniSettingsStore &store, const SettingKey &key) {
+            return config::readSetting(store, key, QStringLiteral("none"));
+        };
+        for (int i = 1; i <= 300; ++i) {
+            const QString n = QString::number(i);
+            QVERIFY(config::writeSetting(first, config::keys::WordNumber, n).ok());
+            QCOMPARE(read(second, config::keys::WordNumber), n);
+            QVERIFY(config::writeSetting(second, config::keys::FullWordNum, n).ok());
+            QCOMPARE(read(first, config::keys::FullWordNum), n);
+            QCOMPARE(read(first, config::keys::WordNumber), n);
+            // Both write the same key in turn: the later write wins for both.
+            QVERIFY(config::writeSetting(first, config::keys::CustWordNum, QStringLiteral("a") + n).ok());
+            QVERIFY(config::writeSetting(second, config::keys::CustWordNum, QStringLiteral("b") + n).ok());
+            QCOMPARE(read(first, config::keys::CustWordNum), QStringLiteral("b") + n);
+            QCOMPARE(read(second, config::keys::CustWordNum), QStringLiteral("b") + n);
+        }
+        const platform::IniSettingsStore restarted(folder.path());
+        QCOMPARE(read(restarted, config::keys::WordNumber), QStringLiteral("300"));
+        QCOMPARE(read(restarted, config::keys::FullWordNum), QStringLiteral("300"));
+        QCOMPARE(read(restarted, config::keys::CustWordNum), QStringLiteral("b300"));
+    }
+
+    void anotherProcessWritesAtTheSameTime_data()
+    {
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("default journal limit") << platform::IniSettingsStore::kDefaultJournalLimit;
+        QTest::newRow("folded in every few writes") << qint64(300);
+    }
+    void anotherProcessWritesAtTheSameTime()
+    {
+        // The desktop program and wendlecott-cli share the files: a forked process writes
+        // one key while this one writes another, both folding the journal in as they go.
+        QFETCH(qint64, limit);
+        testing::TestFolder folder;
+        constexpr int kWrites = 400;
+        const QString app = config::kPositionsApp;
+        const QString section = config::kSettingsSection;
+        const auto write = [&](platform::IniSettingsStore &store, const QString &key, int value) {
+            return store.saveSetting(app, section, key, QString::number(value)).ok();
+        };
+        const auto read = [&](const platform::IniSettingsStore &store, const QString &key) {
+            return store.getSetting(app, section, key, QStringLiteral("0")).toInt();
+        };
+        platform::IniSettingsStore store(folder.path());
+        store.setJournalLimit(limit);
+        QVERIFY(write(store, QStringLiteral("mine"), 0));
+
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // No test macros here: the child reports through its exit status only.
+            platform::IniSettingsStore other(folder.path());
+            other.setJournalLimit(limit);
+            int seen = 0;
+            bool ok = true;
+            for (int i = 1; i <= kWrites; ++i) {
+                ok = ok && write(other, QStringLiteral("theirs"), i) &&
+                     read(other, QStringLiteral("theirs")) == i;
+                const int mine = read(other, QStringLiteral("mine"));
+                ok = ok && mine >= seen;
+                seen = mine;
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        int seen = 0;
+        bool forward = true;
+        bool ownWritesSeen = true;
+        for (int i = 1; i <= kWrites; ++i) {
+            ownWritesSeen = ownWritesSeen && write(store, QStringLiteral("mine"), i) &&
+                            read(store, QStringLiteral("mine")) == i;
+            const int theirs = read(store, QStringLiteral("theirs"));
+            forward = forward && theirs >= seen;
+            seen = theirs;
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(ownWritesSeen);
+        QVERIFY2(forward, "a value of the other process went back");
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(read(store, QStringLiteral("theirs")), kWrites);
+        const platform::IniSettingsStore restarted(folder.path());
+        QCOMPARE(read(restarted, QStringLiteral("mine")), kWrites);
+        QCOMPARE(read(restarted, QStringLiteral("theirs")), kWrites);
+    }
+
+    void journalRecordIsOneLine()
+    {
+        testing::TestFolder folder;
+        platform::IniSettingsStore store(folder.path());
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).ok());
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("17")).ok());
+        QVERIFY(config::writeSetting(store, config::keys::FullWordNum, QStringLiteral("a\nb \"c\"")).ok());
+        QCOMPARE(folder.read(QStringLiteral("Tarnhollow.ini.journal")),
+                 QByteArray("\n\"Settings\" \"wordNumber\"=\"17\"\n"
+                            "\n\"Settings\" \"FullWordNum\"=\"a\\nb \\\"c\\\"\"\n"));
+    }
+
+    void cutRecordIsNeverTaken_data()
+    {
+        QTest::addColumn<int>("cut");
+        const QByteArray record = platform::encodeIniJournalRecord(
+            QStringLiteral("Settings"), QStringLiteral("wordNumber"), QStringLiteral("7"));
+        // Every length a write that died part-way could leave, up to all but the line end.
+        for (int cut = 0; cut < record.size(); ++cut)
+            QTest::newRow(qPrintable(QStringLiteral("%1 of %2 bytes").arg(cut).arg(record.size()))) << cut;
+    }
+    void cutRecordIsNeverTaken()
+    {
+        QFETCH(int, cut);
+        const auto record = [](const char *key, const char *value) {
+            return platform::encodeIniJournalRecord(QStringLiteral("Settings"), QString::fromLatin1(key),
+                                                    QString::fromLatin1(value));
+        };
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("Tarnhollow.ini"), "[Settings]\r\nwordNumber=5\r\n");
+        folder.write(QStringLiteral("Tarnhollow.ini.journal"),
+                     record("wordNumber", "6") + record("wordNumber", "7").left(cut));
+        platform::IniSettingsStore store(folder.path());
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("6"));
+
+        // Another program's next record lands after the cut one: that one counts, the cut one not.
+        {
+            QFile journal(folder.file(QStringLiteral("Tarnhollow.ini.journal")));
+            QVERIFY(journal.open(QIODevice::Append));
+            journal.write(record("FullWordNum", "9"));
+        }
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("6"));
+        QCOMPARE(config::readSetting(store, config::keys::FullWordNum, QString()), QStringLiteral("9"));
+
+        // So do this store's own, and a store that reads the journal from the start agrees.
+        QVERIFY(config::writeSetting(store, config::keys::TwoWordNum, QStringLiteral("3")).ok());
+        const platform::IniSettingsStore restarted(folder.path());
+        QCOMPARE(config::readSetting(restarted, config::keys::WordNumber, QString()), QStringLiteral("6"));
+        QCOMPARE(config::readSetting(restarted, config::keys::FullWordNum, QString()), QStringLiteral("9"));
+        QCOMPARE(config::readSetting(restarted, config::keys::TwoWordNum, QString()), QStringLiteral("3"));
+
+        QVERIFY(store.compact(config::kPositionsApp).ok());
+        QCOMPARE(iniText(folder, QStringLiteral("Tarnhollow.ini")),
+                 QStringLiteral("[Settings]\r\nwordNumber=6\r\nFullWordNum=9\r\nTwoWordNum=3\r\n"));
+    }
+
+    void recordFinishedLaterIsRead()
+    {
+        // A reader may look while the record is still arriving; it takes it once whole.
+        const QByteArray record = platform::encodeIniJournalRecord(
+            QStringLiteral("Settings"), QStringLiteral("wordNumber"), QString::fromUtf8("7 – é"));
+        for (int split : {1, 5, int(record.size()) - 1}) {
+            testing::TestFolder folder;
+            folder.write(QStringLiteral("Tarnhollow.ini"), "[Settings]\r\nwordNumber=5\r\n");
+            folder.write(QStringLiteral("Tarnhollow.ini.journal"), record.left(split));
+            const platform::IniSettingsStore store(folder.path());
+            QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("5"));
+            QFile journal(folder.file(QStringLiteral("Tarnhollow.ini.journal")));
+            QVERIFY(journal.open(QIODevice::Append));
+            journal.write(record.mid(split));
+            journal.close();
+            QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()),
+                     QString::fromUtf8("7 – é"));
+        }
+    }
+
+    void linesThatAreNoRecordAreSkipped()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("Tarnhollow.ini"), "[Settings]\r\nwordNumber=5\r\n");
+        folder.write(QStringLiteral("Tarnhollow.ini.journal"), "\n\"Settings\" \"wordNumber\"=\"6\"\n"
+                                                               "\ngarbage\n"
+                                                               "\n\"Settings\" \"wordNumber\"=7\n"
+                                                               "\n\"Settings\" \"wordNumber\"=\"8\" \n"
+                                                               "\n\"Settings\" \"wordNumber\"=\"\xff\"\n"
+                                                               "\n\"Settings\"=\"9\"\n"
+                                                               "\n\"Settings\" \"FullWordNum\"=\"4\"\n");
+        const platform::IniSettingsStore store(folder.path());
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("6"));
+        QCOMPARE(config::readSetting(store, config::keys::FullWordNum, QString()), QStringLiteral("4"));
+    }
+
+    void journalIsFoldedInOnceItPassesTheLimit()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("Tarnhollow.ini"), "; positions\r\n[Settings]\r\nwordNumber=0\r\n\r\n"
+                                                       "[Other]\r\nx=1\r\n");
+        constexpr qint64 kLimit = 1024;
+        platform::IniSettingsStore store(folder.path());
+        store.setJournalLimit(kLimit);
+        const platform::IniSettingsStore reader(folder.path());
+        const QString journal = folder.file(QStringLiteral("Tarnhollow.ini.journal"));
+        qint64 largest = 0;
+        qint64 previous = 0;
+        int folds = 0;
+        for (int i = 1; i <= 3000; ++i) {
+            QVERIFY(config::writeSetting(store, config::keys::WordNumber, QString::number(i)).ok());
+            QVERIFY(config::writeSetting(store, config::keys::FullWordNum, QString::number(2 * i)).ok());
+            const qint64 size = QFileInfo(journal).size();
+            largest = std::max(largest, size);
+            folds += size < previous ? 1 : 0;
+            previous = size;
+            if (i % 97 == 0) {
+                QCOMPARE(config::readSetting(reader, config::keys::WordNumber, QString()),
+                         QString::number(i));
+                QCOMPARE(config::readSetting(reader, config::keys::FullWordNum, QString()),
+                         QString::number(2 * i));
+            }
+        }
+        QVERIFY2(largest <= kLimit + 64, qPrintable(QString::number(largest)));
+        QVERIFY2(folds >= 50, qPrintable(QString::number(folds)));
+        const platform::IniSettingsStore restarted(folder.path());
+        QCOMPARE(config::readSetting(restarted, config::keys::WordNumber, QString()), QStringLiteral("3000"));
+        QCOMPARE(config::readSetting(restarted, config::keys::FullWordNum, QString()),
+                 QStringLiteral("6000"));
+        QVERIFY(store.compact(config::kPositionsApp).ok());
+        QCOMPARE(iniText(folder, QStringLiteral("Tarnhollow.ini")),
+                 QStringLiteral("; positions\r\n[Settings]\r\nwordNumber=3000\r\nFullWordNum=6000\r\n\r\n"
+                                "[Other]\r\nx=1\r\n"));
+        QVERIFY(!QFileInfo::exists(journal));
+    }
+
+    void crashWhileFoldingInLosesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QByteArray>("journal");
+        QTest::addColumn<QString>("leftover");
+        const QByteArray before = "[Settings]\r\nwordNumber=5\r\nFullWordNum=3\r\n";
+        const QByteArray after = "[Settings]\r\nwordNumber=7\r\nFullWordNum=3\r\nTwoWordNum=4\r\n";
+        const QByteArray journal = "\n\"Settings\" \"wordNumber\"=\"6\"\n"
+                                   "\n\"Settings\" \"TwoWordNum\"=\"4\"\n"
+                                   "\n\"Settings\" \"wordNumber\"=\"7\"\n";
+        // The rewrite goes to a temporary file that is then renamed over the INI file.
+        QTest::newRow("died writing the new INI file") << before << journal << ".Tarnhollow.ini.a1B2c3";
+        QTest::newRow("died after the rename, before removing the journal") << after << journal << "";
+        QTest::newRow("died after removing the journal") << after << QByteArray() << "";
+    }
+    void crashWhileFoldingInLosesNothing()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QByteArray, journal);
+        QFETCH(QString, leftover);
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("Tarnhollow.ini"), ini);
+        if (!journal.isNull())
+            folder.write(QStringLiteral("Tarnhollow.ini.journal"), journal);
+        if (!leftover.isEmpty())
+            folder.write(leftover, "[Settings]\r\nwordNum");
+        const auto expect = [](const config::SettingsStore &store, const char *word, const char *full,
+                               const char *two) {
+            QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QLatin1String(word));
+            QCOMPARE(config::readSetting(store, config::keys::FullWordNum, QString()), QLatin1String(full));
+            QCOMPARE(config::readSetting(store, config::keys::TwoWordNum, QString()), QLatin1String(two));
+        };
+        platform::IniSettingsStore store(folder.path());
+        expect(store, "7", "3", "4");
+        QVERIFY(config::writeSetting(store, config::keys::FullWordNum, QStringLiteral("8")).ok());
+        expect(store, "7", "8", "4");
+        QVERIFY(store.compact(config::kPositionsApp).ok());
+        QVERIFY(!folder.exists(QStringLiteral("Tarnhollow.ini.journal")));
+        QCOMPARE(iniText(folder, QStringLiteral("Tarnhollow.ini")),
+                 QStringLiteral("[Settings]\r\nwordNumber=7\r\nFullWordNum=8\r\nTwoWordNum=4\r\n"));
+        expect(platform::IniSettingsStore(folder.path()), "7", "8", "4");
+    }
+
+    void journalWithoutItsIniFileIsKept()
+    {
+        // The INI file deleted by hand: the journal's values still count, and the next write
+        // makes an INI file that holds them.
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("Tarnhollow.ini.journal"), "\n\"Settings\" \"wordNumber\"=\"6\"\n");
+        platform::IniSettingsStore store(folder.path());
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("6"));
+        QVERIFY(config::writeSetting(store, config::keys::FullWordNum, QStringLiteral("2")).ok());
+        QCOMPARE(iniText(folder, QStringLiteral("Tarnhollow.ini")),
+                 QStringLiteral("[Settings]\r\nwordNumber=6\r\nFullWordNum=2\r\n"));
+        QVERIFY(!folder.exists(QStringLiteral("Tarnhollow.ini.journal")));
+    }
+
+    void iniFileEditedByHandIsSeen()
+    {
+        testing::TestFolder folder;
+        platform::IniSettingsStore store(folder.path());
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).ok());
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("2")).ok());
+        QCOMPARE(config::readSetting(store, config::keys::FullWordNum, QStringLiteral("1")),
+                 QStringLiteral("1"));
+        // Rewritten in place, as an editor may: same file, other content.
+        folder.write(QStringLiteral("Tarnhollow.ini"), "[Settings]\r\nwordNumber=1\r\nFullWordNum=40\r\n");
+        QCOMPARE(config::readSetting(store, config::keys::FullWordNum, QStringLiteral("1")),
+                 QStringLiteral("40"));
+        // The journal's later value still wins over the file's.
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QString()), QStringLiteral("2"));
+    }
+
+    void removedFolderIsMadeAgain()
+    {
+        testing::TestFolder folder;
+        const QString dir = folder.file(QStringLiteral("config/Brindlemoor"));
+        platform::IniSettingsStore store(dir);
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).ok());
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("2")).ok());
+        QVERIFY(QDir(dir).removeRecursively());
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QStringLiteral("0")),
+                 QStringLiteral("0"));
+        QVERIFY(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("3")).ok());
+        QVERIFY(config::writeSetting(store, config::keys::FullWordNum, QStringLiteral("4")).ok());
+        const platform::IniSettingsStore restarted(dir);
+        QCOMPARE(config::readSetting(restarted, config::keys::WordNumber, QString()), QStringLiteral("3"));
+        QCOMPARE(config::readSetting(restarted, config::keys::FullWordNum, QString()), QStringLiteral("4"));
+    }
+
     void writersTakeTurnsOnTheFolder()
     {
         testing::TestFolder folder;
@@ -371,8 +726,39 @@ private Q_SLOTS:
         QVERIFY(again.isLocked());
         const platform::FolderLock missing(folder.file(QStringLiteral("missing")), 0);
         QVERIFY(!missing.isLocked());
+
         // The lock leaves nothing in the folder.
         QVERIFY(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    }
+
+    void readersShareTheFolderLock()
+    {
+        testing::TestFolder folder;
+        // Readers and appenders share the lock; a rewrite waits for all of them, and they for it.
+        const QByteArray path = QFile::encodeName(folder.path());
+        const int fd1 = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd2 = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(fd1 >= 0 && fd2 >= 0);
+        {
+            platform::FolderLock reader(fd1, platform::FolderLock::Mode::Shared, 0);
+            const platform::FolderLock appender(fd2, platform::FolderLock::Mode::Shared, 0);
+            QVERIFY(reader.isLocked());
+            QVERIFY(appender.isLocked());
+            QVERIFY(!platform::FolderLock(folder.path(), 0).isLocked());
+            reader.unlock();
+            QVERIFY(!reader.isLocked());
+            QVERIFY(!platform::FolderLock(folder.path(), 0).isLocked());
+        }
+        {
+            const platform::FolderLock rewriter(fd1, platform::FolderLock::Mode::Exclusive, 0);
+            QVERIFY(rewriter.isLocked());
+            QVERIFY(!platform::FolderLock(fd2, platform::FolderLock::Mode::Shared, 0).isLocked());
+        }
+        QVERIFY(platform::FolderLock(fd2, platform::FolderLock::Mode::Shared, 0).isLocked());
+        // The caller's descriptors stay open.
+        QCOMPARE(::fcntl(fd1, F_GETFD) >= 0, true);
+        ::close(fd1);
+        ::close(fd2);
     }
 
     void defaultFolderFollowsXdgConfigHome()
@@ -411,19 +797,64 @@ private Q_SLOTS:
         QCOMPARE(folder.read(QStringLiteral("Wendlecott.ini")), before);
         QCOMPARE(config::readSetting(store, config::keys::Throttle, QString()), QStringLiteral("30"));
         QCOMPARE(config::readSetting(store, config::keys::DefaultExt, QString()), QStringLiteral(".org"));
+
+        // The part of the failed record that reached the journal never counts, not even
+        // once later records follow it.
+        QVERIFY(config::writeSetting(store, config::keys::DefaultExt, QStringLiteral(".net")).ok());
+        QCOMPARE(config::readSetting(store, config::keys::Throttle, QString()), QStringLiteral("30"));
+        QCOMPARE(config::readSetting(store, config::keys::DefaultExt, QString()), QStringLiteral(".net"));
+        const platform::IniSettingsStore restarted(folder.path());
+        QCOMPARE(config::readSetting(restarted, config::keys::Throttle, QString()), QStringLiteral("30"));
+        QCOMPARE(config::readSetting(restarted, config::keys::DefaultExt, QString()), QStringLiteral(".net"));
+        // Nor is it folded into the INI file.
+        QVERIFY(store.compact(config::kProductName).ok());
+        QVERIFY(!iniText(folder, QStringLiteral("Wendlecott.ini")).contains(QStringLiteral("40")));
     }
 
-    void unreadableFileIsNotOverwritten()
+    void failedFirstWriteMakesNoFile()
     {
         testing::TestFolder folder;
-        // A folder where the INI file should be cannot be read; writing must not replace it.
-        QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("Wendlecott.ini/keep")));
         platform::IniSettingsStore store(folder.path());
-        QCOMPARE(config::readSetting(store, config::keys::Throttle, QStringLiteral("25")),
-                 QStringLiteral("25"));
+        {
+            core::WriteFaultScope fault(3);
+            QCOMPARE(config::writeSetting(store, config::keys::WordNumber, QStringLiteral("1")).code(),
+                     core::ErrorCode::WriteFailed);
+        }
+        QVERIFY(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(config::readSetting(store, config::keys::WordNumber, QStringLiteral("0")),
+                 QStringLiteral("0"));
+    }
+
+    void unreadableFileIsNotOverwritten_data()
+    {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<QString>("readBack");
+        // A folder where a file should be cannot be read; writing must not replace it or
+        // write beside it.
+        QTest::newRow("the INI file") << "Wendlecott.ini"
+                                      << "25";
+        QTest::newRow("the journal") << "Wendlecott.ini.journal"
+                                     << "20";
+    }
+    void unreadableFileIsNotOverwritten()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(QString, readBack);
+        testing::TestFolder folder;
+        if (blocked != QLatin1String("Wendlecott.ini"))
+            folder.write(QStringLiteral("Wendlecott.ini"), "[Settings]\r\nThrottle=20\r\n");
+        QVERIFY(QDir(folder.path()).mkpath(blocked + QStringLiteral("/keep")));
+        const QByteArray before = folder.read(QStringLiteral("Wendlecott.ini"));
+        platform::IniSettingsStore store(folder.path());
+        QCOMPARE(config::readSetting(store, config::keys::Throttle, QStringLiteral("25")), readBack);
         QCOMPARE(config::writeSetting(store, config::keys::Throttle, QStringLiteral("30")).code(),
                  core::ErrorCode::WriteFailed);
-        QVERIFY(folder.exists(QStringLiteral("Wendlecott.ini/keep")));
+        QCOMPARE(config::writeSetting(store, config::keys::DefaultExt, QStringLiteral(".net")).code(),
+                 core::ErrorCode::WriteFailed);
+        QCOMPARE(store.compact(config::kProductName).code(), core::ErrorCode::WriteFailed);
+        QVERIFY(folder.exists(blocked + QStringLiteral("/keep")));
+        QCOMPARE(folder.read(QStringLiteral("Wendlecott.ini")), before);
+        QCOMPARE(config::readSetting(store, config::keys::Throttle, QStringLiteral("25")), readBack);
     }
 
     void emptyAddressReadsTheDefaultAndIsNotWritten_data()

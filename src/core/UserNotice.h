@@ -38,4 +38,16 @@ public:
     virtual bool openFile(const QString &path) = 0;
 };
 
+// For front ends that have no clipboard or browser (the command line, benchmarks).
+class NoClipboard final : public Clipboard {
+public:
+    void setText(const QString &) override {}
+};
+
+class NoAddressOpener final : public AddressOpener {
+public:
+    bool openAddress(const QString &) override { return false; }
+    bool openFile(const QString &) override { return false; }
+};
+
 } // namespace wendlecott::core

@@ -185,6 +185,13 @@ bool isQuotedIniValue(const QString &raw)
     return unquote(raw, pos).has_value() && pos == raw.size();
 }
 
+std::optional<QString> readQuotedIniText(const QString &text, qsizetype &pos)
+{
+    if (pos < 0 || pos >= text.size() || text.at(pos) != QLatin1Char('"'))
+        return std::nullopt;
+    return unquote(text, pos);
+}
+
 QString decodeIniValue(const QString &raw)
 {
     if (!raw.startsWith(QLatin1Char('"')))

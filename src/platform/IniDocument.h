@@ -60,5 +60,9 @@ QString encodeIniValue(const QString &text, bool alwaysQuote = false);
 QString decodeIniValue(const QString &raw);
 // True when `raw` is a complete double-quoted text.
 bool isQuotedIniValue(const QString &raw);
+// Reads the double-quoted text that starts at `pos` (which must hold the opening quote), as
+// encodeIniValue wrote it; on success `pos` is just past the closing quote. Nothing when
+// there is no quote at `pos` or no closing quote.
+std::optional<QString> readQuotedIniText(const QString &text, qsizetype &pos);
 
 } // namespace wendlecott::platform

@@ -48,17 +48,6 @@ private:
     QTextStream &m_err;
 };
 
-class NoClipboard final : public core::Clipboard {
-public:
-    void setText(const QString &) override {}
-};
-
-class NoOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &) override { return false; }
-    bool openFile(const QString &) override { return false; }
-};
-
 QString recordLine(const core::RunRecord &record)
 {
     switch (record.kind) {
@@ -133,8 +122,8 @@ int cmdCheck(CliContext &context, const QStringList &args)
                            .value_or(0);
 
     CliNotice notice(context.io.err);
-    NoClipboard clipboard;
-    NoOpener opener;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
     core::ResultLists lists(context.folder.root(), notice, clipboard, opener);
     const core::Timing timing;
     platform::QtScheduler scheduler;

@@ -1,0 +1,787 @@
+#include "FakeConnection.h"
+#include "FakeNotice.h"
+#include "FakeScheduler.h"
+#include "MemorySettingsStore.h"
+#include "TestFolder.h"
+#include "config/SettingsKeys.h"
+#include "config/TldEditor.h"
+#include "core/RegistrarTest.h"
+#include "core/TextFile.h"
+#include "core/TldTable.h"
+#include "sources/TextOps.h"
+
+#include <QtTest>
+
+using namespace wendlecott;
+
+namespace {
+
+const QString S = core::kStandardSuccessWords;
+const QString kTlds = QStringLiteral("TLDs.txt");
+
+QString cleanName(const QString &name)
+{
+    return sources::xCorrectName(sources::xurlEncode(name));
+}
+
+// Rows written "a|b|c|d|e|f", one per list item.
+QStringList rowTexts(const QList<QStringList> &rows)
+{
+    QStringList texts;
+    for (const QStringList &row : rows)
+        texts.append(row.join(QLatin1Char('|')));
+    return texts;
+}
+
+QByteArray crlfLines(const QStringList &lines)
+{
+    return core::encodeText(core::joinLinesCrLf(lines));
+}
+
+// An editor over a temporary program folder, with fakes for the user, the clock and the
+// test's connection.
+struct Rig {
+    explicit Rig(const QStringList &rows)
+    {
+        folder.write(kTlds, crlfLines(rows));
+        (void)core::loadTLDTable(table, folder.file(kTlds));
+        editor = std::make_unique<config::TldEditor>(
+            config::ProgramFolder(folder.path()), settings, table, useProxy, defaultExtension, notice,
+            [this] {
+                auto made = std::make_unique<testing::FakeConnection>();
+                connection = made.get();
+                return made;
+            },
+            scheduler, timing, &cleanName);
+        editor->open();
+        notice.messages.clear();
+    }
+
+    QByteArray file() const { return folder.read(kTlds); }
+    QStringList listRows() const { return rowTexts(editor->list().rows()); }
+    int rowOf(const QString &extension) const
+    {
+        const QList<QStringList> &rows = editor->list().rows();
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (rows.at(i).value(0) == extension)
+                return int(i);
+        }
+        return -1;
+    }
+    QStringList messageTexts() const
+    {
+        QStringList texts;
+        for (const auto &message : notice.messages)
+            texts.append(message.text);
+        return texts;
+    }
+
+    testing::TestFolder folder;
+    testing::MemorySettingsStore settings;
+    core::TldTable table;
+    bool useProxy = false;
+    QString defaultExtension = QStringLiteral(".com");
+    testing::FakeNotice notice;
+    testing::FakeScheduler scheduler;
+    core::Timing timing;
+    testing::FakeConnection *connection = nullptr; // owned by the editor's registrar test
+    std::unique_ptr<config::TldEditor> editor;
+};
+
+const QStringList kUsualRows{
+    QStringLiteral("com|whois.example|43|Enabled|25|No match"),
+    QStringLiteral("de|whois.denic.example|43|Disabled|25|free"),
+    QStringLiteral("proxy|127.0.0.1|4343|Enabled|25|") + S,
+};
+
+} // namespace
+
+class TestTldEditor : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // "Add/Save" -------------------------------------------------------------------------
+
+    void addSave_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("typed"); // extension, server, port, throttle, success
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("throttleShown");
+        QTest::addColumn<QString>("successShown");
+
+        QTest::newRow("new row, empty throttle and success")
+            << kUsualRows
+            << QStringList{QStringLiteral("org"), QStringLiteral("whois.org.example"), QStringLiteral("43"),
+                           QString(), QString()}
+            << (kUsualRows + QStringList{QStringLiteral("org|whois.org.example|43|Enabled|25|") + S})
+            << QStringLiteral("25") << S;
+        QTest::newRow("blank throttle and success count as empty")
+            << kUsualRows
+            << QStringList{QStringLiteral("org"), QStringLiteral("w"), QStringLiteral("43"),
+                           QStringLiteral("  "), QStringLiteral(" ")}
+            << (kUsualRows + QStringList{QStringLiteral("org|w|43|Enabled|25|") + S}) << QStringLiteral("25")
+            << S;
+        QTest::newRow("typed values are kept")
+            << kUsualRows
+            << QStringList{QStringLiteral("org"), QStringLiteral("w"), QStringLiteral("4300"),
+                           QStringLiteral("100"), QStringLiteral("NOT FOUND, nothing")}
+            << (kUsualRows + QStringList{QStringLiteral("org|w|4300|Enabled|100|NOT FOUND, nothing")})
+            << QStringLiteral("100") << QStringLiteral("NOT FOUND, nothing");
+        QTest::newRow("existing row replaced in place")
+            << kUsualRows
+            << QStringList{QStringLiteral("com"), QStringLiteral("whois.other"), QStringLiteral("43"),
+                           QStringLiteral("30"), QStringLiteral("No match")}
+            << QStringList{QStringLiteral("com|whois.other|43|Enabled|30|No match"), kUsualRows.at(1),
+                           kUsualRows.at(2)}
+            << QStringLiteral("30") << QStringLiteral("No match");
+        QTest::newRow("both duplicates replaced")
+            << QStringList{QStringLiteral("here|a|43|Enabled|25|x"), QStringLiteral("com|c|43|Enabled|25|x"),
+                           QStringLiteral("here|b|43|Enabled|25|y")}
+            << QStringList{QStringLiteral("here"), QStringLiteral("n"), QStringLiteral("43"),
+                           QStringLiteral("25"), QStringLiteral("z")}
+            << QStringList{QStringLiteral("here|n|43|Enabled|25|z"), QStringLiteral("com|c|43|Enabled|25|x"),
+                           QStringLiteral("here|n|43|Enabled|25|z")}
+            << QStringLiteral("25") << QStringLiteral("z");
+        QTest::newRow("upper-case input is stored lower-case")
+            << kUsualRows
+            << QStringList{QStringLiteral("ORG"), QStringLiteral("w"), QStringLiteral("43"),
+                           QStringLiteral("25"), QStringLiteral("z")}
+            << (kUsualRows + QStringList{QStringLiteral("org|w|43|Enabled|25|z")}) << QStringLiteral("25")
+            << QStringLiteral("z");
+        QTest::newRow("upper-case row is not matched, a row is appended")
+            << QStringList{QStringLiteral("List|a|43|Disabled|25|x")}
+            << QStringList{QStringLiteral("list"), QStringLiteral("n"), QStringLiteral("43"),
+                           QStringLiteral("25"), QStringLiteral("z")}
+            << QStringList{QStringLiteral("List|a|43|Disabled|25|x"),
+                           QStringLiteral("list|n|43|Enabled|25|z")}
+            << QStringLiteral("25") << QStringLiteral("z");
+        QTest::newRow("blanks and a leading dot are not part of the extension")
+            << kUsualRows
+            << QStringList{QStringLiteral(" .org "), QStringLiteral(" w "), QStringLiteral(" 43 "),
+                           QStringLiteral(" 25 "), QStringLiteral("z")}
+            << (kUsualRows + QStringList{QStringLiteral("org|w|43|Enabled|25|z")}) << QStringLiteral("25")
+            << QStringLiteral("z");
+    }
+    void addSave()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, after);
+        QFETCH(QString, throttleShown);
+        QFETCH(QString, successShown);
+
+        Rig rig(before);
+        config::TldFields fields{typed[0], typed[1], typed[2], typed[3], typed[4]};
+        const std::optional<int> row = rig.editor->addSave(fields);
+        QVERIFY(row.has_value());
+        QVERIFY(rig.notice.messages.isEmpty());
+        QCOMPARE(rig.listRows(), after);
+        QCOMPARE(fields.throttle, throttleShown);
+        QCOMPARE(fields.success, successShown);
+        // The row it returns holds the saved extension.
+        QCOMPARE(rig.editor->list().row(*row).value(0), fields.extension.toLower());
+        // The file ends with an empty line and the program-wide table was reloaded.
+        QVERIFY(rig.file().endsWith("\r\n"));
+        core::TldTable fromDisk;
+        QVERIFY(core::loadTLDTable(fromDisk, rig.folder.file(kTlds)).ok());
+        QCOMPARE(rig.table.size(), fromDisk.size());
+        const int index =
+            core::findTLD(rig.table, QStringLiteral("example.") + fields.extension.toLower(), false);
+        QCOMPARE(rig.table.at(index).server, fromDisk.at(index).server);
+    }
+
+    void addSaveKeepsTheClickedRowsStatus()
+    {
+        Rig rig(kUsualRows);
+        std::optional<config::TldFields> fields = rig.editor->rowClicked(rig.rowOf(QStringLiteral("de")));
+        QVERIFY(fields.has_value());
+        QCOMPARE(fields->server, QStringLiteral("whois.denic.example"));
+        QCOMPARE(fields->success, QStringLiteral("free"));
+        QVERIFY(!rig.editor->editEnabled());
+        fields->server = QStringLiteral("whois.new.example");
+        QVERIFY(rig.editor->addSave(*fields).has_value());
+        QVERIFY(rig.listRows().contains(QStringLiteral("de|whois.new.example|43|Disabled|25|free")));
+        QVERIFY(!rig.table.at(core::findTLD(rig.table, QStringLiteral("x.de"), false)).enabled);
+
+        // After "New Extension" the same extension is saved enabled; throttle and success stay.
+        rig.editor->newExtension(*fields);
+        QVERIFY(fields->extension.isEmpty() && fields->server.isEmpty() && fields->port.isEmpty());
+        QCOMPARE(fields->throttle, QStringLiteral("25"));
+        QCOMPARE(fields->success, QStringLiteral("free"));
+        QVERIFY(rig.editor->editEnabled());
+        *fields = {QStringLiteral("de"), QStringLiteral("whois.new.example"), QStringLiteral("43"),
+                   fields->throttle, fields->success};
+        QVERIFY(rig.editor->addSave(*fields).has_value());
+        QVERIFY(rig.listRows().contains(QStringLiteral("de|whois.new.example|43|Enabled|25|free")));
+        QVERIFY(rig.table.at(core::findTLD(rig.table, QStringLiteral("x.de"), false)).enabled);
+    }
+
+    void addSaveRefusesMissingFields_data()
+    {
+        QTest::addColumn<QStringList>("typed");
+        QTest::newRow("no extension") << QStringList{QString(), QStringLiteral("w"), QStringLiteral("43")};
+        QTest::newRow("no server") << QStringList{QStringLiteral("org"), QString(), QStringLiteral("43")};
+        QTest::newRow("no port") << QStringList{QStringLiteral("org"), QStringLiteral("w"), QString()};
+        QTest::newRow("blank server")
+            << QStringList{QStringLiteral("org"), QStringLiteral("   "), QStringLiteral("43")};
+        QTest::newRow("only a dot") << QStringList{QStringLiteral("."), QStringLiteral("w"),
+                                                   QStringLiteral("43")};
+        QTest::newRow("a bar would split the row")
+            << QStringList{QStringLiteral("org"), QStringLiteral("w|x"), QStringLiteral("43")};
+    }
+    void addSaveRefusesMissingFields()
+    {
+        QFETCH(QStringList, typed);
+        Rig rig(kUsualRows);
+        const QByteArray before = rig.file();
+        config::TldFields fields{typed[0], typed[1], typed[2], QString(), QString()};
+        QVERIFY(!rig.editor->addSave(fields).has_value());
+        QCOMPARE(rig.messageTexts(), QStringList{config::kMissingFieldsMessage});
+        QCOMPARE(rig.file(), before);
+        QCOMPARE(rig.table.size(), 3);
+    }
+
+    void failedWriteIsReportedAndTheFileSurvives()
+    {
+        Rig rig(kUsualRows);
+        const QByteArray before = rig.file();
+        config::TldFields fields{QStringLiteral("org"), QStringLiteral("w"), QStringLiteral("43"), QString(),
+                                 QString()};
+        {
+            core::WriteFaultScope fault(10);
+            QVERIFY(!rig.editor->addSave(fields).has_value());
+            QVERIFY(!rig.editor->toggleRow(0).has_value());
+            QVERIFY(!rig.editor->deleteRow(0));
+            QVERIFY(!rig.editor->restoreDefaults());
+            QVERIFY(!rig.editor->writeDebugFile().ok());
+        }
+        QCOMPARE(rig.notice.messages.size(), 5);
+        QCOMPARE(rig.file(), before);
+        QCOMPARE(rig.listRows(), kUsualRows);
+        QCOMPARE(rig.table.size(), 3);
+    }
+
+    // "Enable/Disable" -------------------------------------------------------------------
+
+    void toggle_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Enabled") << QStringLiteral("Enabled") << QStringLiteral("Disabled");
+        QTest::newRow("Disabled") << QStringLiteral("Disabled") << QStringLiteral("Enabled");
+        QTest::newRow("lower-case enabled") << QStringLiteral("enabled") << QStringLiteral("Enabled");
+        QTest::newRow("empty") << QString() << QStringLiteral("Enabled");
+        QTest::newRow("anything") << QStringLiteral("on") << QStringLiteral("Enabled");
+    }
+    void toggle()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, expected);
+        Rig rig({QStringLiteral("com|whois.example|43|Enabled|25|x"),
+                 QStringLiteral("org|whois.org|4300|") + status + QStringLiteral("|70|No match,free")});
+        rig.editor->rowClicked(1);
+        const std::optional<int> row = rig.editor->toggleRow(1);
+        QVERIFY(row.has_value());
+        QCOMPARE(*row, 1);
+        QCOMPARE(rig.listRows().at(1),
+                 QStringLiteral("org|whois.org|4300|") + expected + QStringLiteral("|70|No match,free"));
+        QCOMPARE(rig.table.at(1).enabled, expected == QLatin1String("Enabled"));
+        // The edit boxes show that row: saving it again keeps the new status.
+        QCOMPARE(rig.editor->editEnabled(), expected == QLatin1String("Enabled"));
+    }
+
+    void toggleWithoutARowChangesNothing()
+    {
+        Rig rig(kUsualRows);
+        const QByteArray before = rig.file();
+        QVERIFY(!rig.editor->toggleRow(-1).has_value());
+        QVERIFY(!rig.editor->toggleRow(3).has_value());
+        QCOMPARE(rig.file(), before);
+    }
+
+    // "Delete Selected" ------------------------------------------------------------------
+
+    void deleteAsksFirst_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void deleteAsksFirst()
+    {
+        QFETCH(bool, answer);
+        Rig rig(kUsualRows);
+        const QByteArray before = rig.file();
+        rig.notice.okCancelAnswer = answer;
+        QCOMPARE(rig.editor->deleteRow(1), answer);
+        QCOMPARE(rig.notice.questions,
+                 QStringList{config::kDeleteTitle + QLatin1Char('\n') + config::kDeleteQuestion});
+        QCOMPARE(rig.notice.questions.first(),
+                 QStringLiteral("Delete?\nReally delete this TLD from the list?"));
+        if (!answer) {
+            QCOMPARE(rig.file(), before);
+            QCOMPARE(rig.listRows(), kUsualRows);
+            return;
+        }
+        // An empty line after every remaining row.
+        QCOMPARE(rig.file(), crlfLines({kUsualRows.at(0), QString(), kUsualRows.at(2), QString()}));
+        QCOMPARE(rig.listRows(), (QStringList{kUsualRows.at(0), kUsualRows.at(2)}));
+        QCOMPARE(rig.table.size(), 2);
+        QCOMPARE(core::findTLD(rig.table, QStringLiteral("x.de"), false), 0); // de is gone: the com row
+    }
+
+    void deleteWithoutARowAsksNothing()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(!rig.editor->deleteRow(-1));
+        QVERIFY(rig.notice.questions.isEmpty());
+    }
+
+    void deleteWritesTheRowsInListOrder()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->EnhListView_SortColumns(0, false)); // ascending: com, de, proxy
+        QVERIFY(rig.editor->EnhListView_SortColumns(0, false)); // descending: proxy, de, com
+        QCOMPARE(rig.listRows(), (QStringList{kUsualRows.at(2), kUsualRows.at(1), kUsualRows.at(0)}));
+        QVERIFY(rig.editor->deleteRow(1));
+        QCOMPARE(rig.file(), crlfLines({kUsualRows.at(2), QString(), kUsualRows.at(0), QString()}));
+    }
+
+    // "Restore Defaults" -----------------------------------------------------------------
+
+    void restoreDefaults()
+    {
+        Rig rig({QStringLiteral("zz|w|43|Enabled|25|x")});
+        QVERIFY(rig.editor->restoreDefaults());
+        QVERIFY(rig.notice.questions.isEmpty()); // without asking
+        QCOMPARE(rig.file(), core::encodeText(core::defaultTldText()));
+        QCOMPARE(rig.editor->list().rowCount(), 179);
+        QCOMPARE(rig.table.size(), 179);
+        QCOMPARE(rig.listRows(), rowTexts(core::defaultTldRows()));
+    }
+
+    // "DEBUG" ----------------------------------------------------------------------------
+
+    void debugFile()
+    {
+        Rig rig(
+            {QStringLiteral("com|whois.example|43|Enabled|25|No match,AVAIL"), QStringLiteral("short|x")});
+        rig.folder.write(QStringLiteral("debug.txt"), "old content that must go\r\n");
+        QVERIFY(rig.editor->writeDebugFile().ok());
+        QCOMPARE(
+            rig.folder.read(QStringLiteral("debug.txt")),
+            QByteArray("strTemp = strTemp & \"com|whois.example|43|Enabled|25|No match,AVAIL\" & vbcrlf\r\n"
+                       "strTemp = strTemp & \"short|x||||\" & vbcrlf\r\n"));
+        // In list order.
+        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->writeDebugFile().ok());
+        QVERIFY(rig.folder.read(QStringLiteral("debug.txt")).startsWith("strTemp = strTemp & \"short|"));
+    }
+
+    void debugFileOfAnEmptyList()
+    {
+        Rig rig(QStringList{});
+        QVERIFY(rig.editor->writeDebugFile().ok());
+        QVERIFY(rig.folder.exists(QStringLiteral("debug.txt")));
+        QCOMPARE(rig.folder.read(QStringLiteral("debug.txt")), QByteArray());
+    }
+
+    // Sorting ----------------------------------------------------------------------------
+
+    void sortDirectionIsSharedByAllColumns()
+    {
+        Rig rig({QStringLiteral("b|w|43|Enabled|25|x"), QStringLiteral("a|w|43|Enabled|100|x"),
+                 QStringLiteral("C|w|43|Enabled|3|x")});
+        const auto column = [&rig](int index) {
+            QStringList texts;
+            for (const QStringList &row : rig.editor->list().rows())
+                texts.append(row.value(index));
+            return texts;
+        };
+        QVERIFY(rig.editor->EnhListView_SortColumns(4, false));
+        QCOMPARE(column(4), (QStringList{QStringLiteral("100"), QStringLiteral("25"), QStringLiteral("3")}));
+        // Another column: the direction is reversed all the same.
+        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QCOMPARE(column(0), (QStringList{QStringLiteral("C"), QStringLiteral("b"), QStringLiteral("a")}));
+        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QCOMPARE(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("C")}));
+        QVERIFY(rig.editor->EnhListView_SortColumns(4, false));
+        QCOMPARE(column(4), (QStringList{QStringLiteral("3"), QStringLiteral("25"), QStringLiteral("100")}));
+        QCOMPARE(rig.editor->sortState().column, 4);
+        QVERIFY(!rig.editor->sortState().ascending);
+
+        // The list stays sorted when a change fills it again.
+        config::TldFields fields{QStringLiteral("d"), QStringLiteral("w"), QStringLiteral("43"),
+                                 QStringLiteral("50"), QStringLiteral("x")};
+        const std::optional<int> saved = rig.editor->addSave(fields);
+        QVERIFY(saved.has_value());
+        QCOMPARE(*saved, 0);
+        QCOMPARE(column(4), (QStringList{QStringLiteral("50"), QStringLiteral("3"), QStringLiteral("25"),
+                                         QStringLiteral("100")}));
+    }
+
+    void sortEdges()
+    {
+        Rig empty(QStringList{});
+        QVERIFY(empty.editor->EnhListView_SortColumns(0, true));
+        QVERIFY(!empty.editor->sortState().sorted); // nothing to sort, nothing changed
+
+        Rig rig(kUsualRows);
+        QVERIFY(!rig.editor->EnhListView_SortColumns(6, false));
+        QVERIFY(rig.notice.messages.isEmpty());
+        QVERIFY(!rig.editor->EnhListView_SortColumns(-1, true));
+        QCOMPARE(rig.notice.messages.size(), 1);
+        QCOMPARE(rig.notice.messages[0].title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
+        QVERIFY(rig.notice.messages[0].text.startsWith(QLatin1String("Error ")));
+        QVERIFY(rig.notice.messages[0].text.contains(QLatin1Char('\t')));
+        QCOMPARE(rig.listRows(), kUsualRows);
+    }
+
+    // Preferences ------------------------------------------------------------------------
+
+    void openingStoresWhatItShows()
+    {
+        testing::TestFolder folder;
+        folder.write(kTlds, crlfLines(kUsualRows));
+        testing::MemorySettingsStore settings;
+        core::TldTable table;
+        bool useProxy = true; // whatever it was, the box decides once the window is open
+        QString defaultExtension = QStringLiteral(".com");
+        testing::FakeNotice notice;
+        testing::FakeScheduler scheduler;
+        core::Timing timing;
+        config::TldEditor editor(
+            config::ProgramFolder(folder.path()), settings, table, useProxy, defaultExtension, notice,
+            [] { return std::make_unique<testing::FakeConnection>(); }, scheduler, timing, &cleanName);
+        const config::SetupOpening opening = editor.open();
+        QCOMPARE(opening.throttle, QStringLiteral("20"));
+        QCOMPARE(opening.search, QStringLiteral("Google"));
+        QCOMPARE(opening.defaultExtension, QStringLiteral(".com"));
+        QVERIFY(!opening.proxyChecked);
+        QVERIFY(!useProxy);
+        QCOMPARE(settings.value(config::keys::Throttle), QStringLiteral("20"));
+        QCOMPARE(settings.value(config::keys::DefaultExt), QStringLiteral(".com"));
+        QCOMPARE(settings.value(config::keys::DefaultSearch), QStringLiteral("Google"));
+        QVERIFY(editor.editEnabled());
+        QCOMPARE(editor.list().rowCount(), 3);
+    }
+
+    void openingShowsStoredValues()
+    {
+        Rig rig(kUsualRows);
+        rig.settings.set(config::keys::Throttle, QStringLiteral("150"));
+        rig.settings.set(config::keys::DefaultSearch, QStringLiteral("Yahoo"));
+        rig.settings.set(config::keys::ChkProxy, QStringLiteral("1"));
+        rig.defaultExtension = QStringLiteral(".org");
+        const config::SetupOpening opening = rig.editor->open();
+        QCOMPARE(opening.throttle, QStringLiteral("150"));
+        QCOMPARE(opening.search, QStringLiteral("Yahoo"));
+        QCOMPARE(opening.defaultExtension, QStringLiteral(".org"));
+        QVERIFY(opening.proxyChecked);
+        QVERIFY(rig.useProxy);
+        QCOMPARE(rig.settings.value(config::keys::DefaultExt), QStringLiteral(".org"));
+    }
+
+    void proxySwitch()
+    {
+        Rig rig(kUsualRows);
+        rig.editor->proxyClicked(true);
+        QVERIFY(rig.useProxy);
+        QCOMPARE(rig.settings.value(config::keys::ChkProxy), QStringLiteral("1"));
+        rig.editor->proxyClicked(false);
+        QVERIFY(!rig.useProxy);
+        QCOMPARE(rig.settings.value(config::keys::ChkProxy), QStringLiteral("0"));
+    }
+
+    void textsAreStoredOnEveryChange()
+    {
+        Rig rig(kUsualRows);
+        rig.settings.writes.clear();
+        rig.editor->throttleChanged(QStringLiteral("3"));
+        rig.editor->throttleChanged(QStringLiteral("35"));
+        rig.editor->searchChanged(QStringLiteral("Yah"));
+        rig.editor->defaultExtensionChanged(QStringLiteral(".n"));
+        QCOMPARE(rig.settings.writes,
+                 (QStringList{QStringLiteral("Throttle=3"), QStringLiteral("Throttle=35"),
+                              QStringLiteral("DefaultSearch=Yah"), QStringLiteral("DefaultExt=.n")}));
+        QCOMPARE(rig.defaultExtension, QStringLiteral(".n"));
+    }
+
+    void defaultExtensionRule_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << QString() << QStringLiteral(".com");
+        QTest::newRow("blanks") << QStringLiteral("  ") << QStringLiteral(".com");
+        QTest::newRow("no dot") << QStringLiteral("org") << QStringLiteral(".org");
+        QTest::newRow("with dot") << QStringLiteral(".net") << QStringLiteral(".net");
+        QTest::newRow("inner dot kept") << QStringLiteral("co.uk") << QStringLiteral("co.uk");
+    }
+    void defaultExtensionRule()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        Rig rig(kUsualRows);
+        QCOMPARE(rig.editor->defaultExtensionLeft(typed), expected);
+        QCOMPARE(rig.defaultExtension, expected);
+        QCOMPARE(rig.settings.value(config::keys::DefaultExt), expected);
+
+        // Closing the window takes the field as leaving it does.
+        rig.defaultExtension.clear();
+        QCOMPARE(rig.editor->windowClosing(typed), expected);
+        QCOMPARE(rig.defaultExtension, expected);
+    }
+
+    // Skipped rows -----------------------------------------------------------------------
+
+    void skippedRowsAreNamed()
+    {
+        Rig rig({QStringLiteral("com|w|43|Enabled|25|x"), QStringLiteral("bad|w|forty|Enabled|25|x"),
+                 QStringLiteral("short|w|43"), QStringLiteral("de|w|43|Enabled|25|x")});
+        QCOMPARE(rig.editor->list().rowCount(), 4); // the list shows every row of the file
+        QCOMPARE(rig.table.size(), 2);
+        QCOMPARE(
+            rig.editor->skippedRowsText(),
+            QStringLiteral("2 rows of TLDs.txt could not be read and are not used: line 2 (the port is not a "
+                           "whole number), line 3 (fewer than six fields)."));
+
+        // Mending the row through the editor clears the line.
+        config::TldFields fields = *rig.editor->rowClicked(1);
+        fields.port = QStringLiteral("43");
+        QVERIFY(rig.editor->addSave(fields).has_value());
+        QVERIFY(rig.editor->skippedRowsText().contains(
+            QLatin1String("1 row of TLDs.txt could not be read and is not used: line 3")));
+    }
+
+    void skippedRowsNoticeNamesTheFirstTen()
+    {
+        QCOMPARE(config::skippedRowsNotice({}), QString());
+        QList<core::SkippedRow> skipped;
+        for (int i = 1; i <= 12; ++i)
+            skipped.append({i, QStringLiteral("x"), QStringLiteral("r")});
+        const QString text = config::skippedRowsNotice(skipped);
+        QVERIFY(text.startsWith(
+            QLatin1String("12 rows of TLDs.txt could not be read and are not used: line 1 (r)")));
+        QVERIFY(text.contains(QLatin1String("line 10 (r)")));
+        QVERIFY(!text.contains(QLatin1String("line 11")));
+        QVERIFY(text.endsWith(QLatin1String(" and 2 more.")));
+    }
+
+    // The registrar test over a scripted connection ----------------------------------------
+
+    void testName_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("testName");
+        QTest::addColumn<QByteArray>("request");
+        QTest::newRow("Google and com") << QStringLiteral("Google") << QStringLiteral("com")
+                                        << QStringLiteral("Google.com") << QByteArray("Google.com\r\n");
+        QTest::newRow("field ending in a dot")
+            << QStringLiteral("Google.") << QStringLiteral("com") << QStringLiteral("Google.com")
+            << QByteArray("Google.com\r\n");
+        QTest::newRow("escapes decoded, then cleaned")
+            << QStringLiteral("My%20Site") << QStringLiteral("com") << QStringLiteral("My%20Site.com")
+            << QByteArray("MySite.com\r\n");
+        QTest::newRow("punctuation removed") << QStringLiteral("it's") << QStringLiteral("de")
+                                             << QStringLiteral("it's.de") << QByteArray("its.de\r\n");
+    }
+    void testName()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, extension);
+        QFETCH(QString, testName);
+        QFETCH(QByteArray, request);
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->testRow(rig.rowOf(extension), field, [] { return QStringLiteral("No match"); }));
+        QCOMPARE(rig.editor->testName(), testName);
+        QCOMPARE(rig.connection->opens.size(), 1);
+        const int row = core::findTLD(rig.table, QString::fromLatin1(request.chopped(2)), false);
+        QCOMPARE(rig.connection->opens[0].host, rig.table.at(row).server);
+        rig.connection->peerAccept();
+        QCOMPARE(rig.connection->sent, request);
+    }
+
+    void testUsesTheProxyRowInProxyMode()
+    {
+        Rig rig(kUsualRows);
+        rig.useProxy = true;
+        QVERIFY(
+            rig.editor->testRow(rig.rowOf(QStringLiteral("de")), QStringLiteral("Google"), [] { return S; }));
+        QCOMPARE(rig.connection->opens[0].host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(rig.connection->opens[0].port, quint16(4343));
+        rig.connection->peerAccept();
+        QCOMPARE(rig.connection->sent, QByteArray("Google.de\r\n")); // the name itself is unchanged
+    }
+
+    void testWithoutARowDoesNothing()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(!rig.editor->testRow(-1, QStringLiteral("Google"), [] { return S; }));
+        QVERIFY(rig.connection->opens.isEmpty());
+        QVERIFY(rig.notice.messages.isEmpty());
+    }
+
+    void testNameThatNoRowServes()
+    {
+        // The selected row is one the loader skipped, so no row of the table serves its names.
+        Rig rig({QStringLiteral("co.uk|w|43|Enabled|25|x"), QStringLiteral("bad|w|forty|Enabled|25|x")});
+        QVERIFY(!rig.editor->testRow(1, QStringLiteral("a.b"), [] { return S; }));
+        QVERIFY(rig.connection->opens.isEmpty());
+        QCOMPARE(rig.notice.messages.size(), 1);
+    }
+
+    void testTimesOutAtTheFifthTick()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [] { return S; }));
+        rig.scheduler.advance(4000);
+        QVERIFY(rig.notice.messages.isEmpty());
+        QVERIFY(rig.editor->registrarTest().isRunning());
+        QCOMPARE(rig.editor->registrarTest().ticks(), 4);
+        rig.scheduler.advance(1000);
+        QCOMPARE(rig.messageTexts(), QStringList{QStringLiteral("Connection timed out")});
+        QVERIFY(!rig.editor->registrarTest().isRunning());
+        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        QCOMPARE(rig.editor->registrarTest().ticks(), 0);
+        QVERIFY(!rig.connection->isOpen());
+        rig.scheduler.advance(20000);
+        QCOMPARE(rig.notice.messages.size(), 1);
+    }
+
+    void timeOutCountsFromTheConnection()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [] { return S; }));
+        rig.scheduler.advance(3000);
+        rig.connection->peerAccept();
+        rig.connection->peerSend("partial answer");
+        rig.scheduler.advance(4999);
+        QVERIFY(rig.notice.messages.isEmpty());
+        rig.scheduler.advance(1);
+        QCOMPARE(rig.messageTexts(), QStringList{QStringLiteral("Connection timed out")});
+    }
+
+    void refusedConnectionEndsInTheTimeOut()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [] { return S; }));
+        rig.connection->peerFail();
+        QVERIFY(rig.notice.messages.isEmpty());
+        rig.scheduler.advance(5000);
+        QCOMPARE(rig.messageTexts(), QStringList{QStringLiteral("Connection timed out")});
+    }
+
+    void failedSendEndsQuietly()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [] { return S; }));
+        rig.connection->failSends = true;
+        rig.connection->peerAccept();
+        QVERIFY(!rig.connection->isOpen());
+        QVERIFY(!rig.editor->registrarTest().isRunning());
+        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        rig.scheduler.advance(30000);
+        QVERIFY(rig.notice.messages.isEmpty());
+    }
+
+    void answerIsJudgedWithTheSuccessBoxNow()
+    {
+        Rig rig(kUsualRows);
+        QString box = QStringLiteral("No match");
+        QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [&box] { return box; }));
+        rig.connection->peerAccept();
+        rig.connection->peerSend("Domain not found, status: free\r\n");
+        box = QStringLiteral("status: free"); // edited while the test runs
+        rig.connection->peerClose();
+        QCOMPARE(rig.notice.messages.size(), 1);
+        QCOMPARE(
+            rig.notice.messages[0].text,
+            QStringLiteral("Appears to be: AVAILABLE\r\nSuccess word: status: free\r\nDomain: Google.com\r\n"
+                           "whois.example:43\r\n\r\nDomain not found, status: free\r\n"));
+        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        rig.scheduler.advance(10000);
+        QCOMPARE(rig.notice.messages.size(), 1);
+    }
+
+    void newTestAbandonsThePrevious()
+    {
+        Rig rig(kUsualRows);
+        QVERIFY(rig.editor->testRow(0, QStringLiteral("first"), [] { return S; }));
+        rig.connection->peerAccept();
+        rig.scheduler.advance(3000);
+        QVERIFY(rig.editor->testRow(1, QStringLiteral("second"), [] { return S; }));
+        QCOMPARE(rig.connection->opens.size(), 2);
+        QCOMPARE(rig.connection->opens[1].host, QStringLiteral("whois.denic.example"));
+        rig.scheduler.advance(4000); // the first test's fifth tick would have come by now
+        QVERIFY(rig.notice.messages.isEmpty());
+        rig.connection->peerAccept();
+        QCOMPARE(rig.connection->sends.last(), QByteArray("second.de\r\n"));
+        rig.connection->peerSend("Domain: second.de\r\n");
+        rig.connection->peerClose();
+        QCOMPARE(rig.notice.messages.size(), 1);
+        QVERIFY(rig.notice.messages[0].text.startsWith(QLatin1String(
+            "Appears to be: Registered\r\nDomain: second.de\r\nwhois.denic.example:43\r\n\r\n")));
+    }
+
+    void message_data()
+    {
+        QTest::addColumn<QString>("testName");
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<QString>("expected"); // "-" for no message
+        const QString response = QStringLiteral("the answer\r\n");
+        using V = core::LookupVerdict;
+        QTest::newRow("available") << QStringLiteral("Google.com") << int(V::Available)
+                                   << QStringLiteral(
+                                          "Appears to be: AVAILABLE\r\nSuccess word: No match\r\n"
+                                          "Domain: Google.com\r\nw.example:4343\r\n\r\nthe answer\r\n");
+        QTest::newRow("blocked") << QStringLiteral("Google.com") << int(V::Blocked)
+                                 << QStringLiteral("Appears to be: Error/Blocked\r\nDomain: Google.com\r\n"
+                                                   "w.example:4343\r\n\r\nthe answer\r\n");
+        QTest::newRow("registered") << QStringLiteral("Google.com") << int(V::Registered)
+                                    << QStringLiteral("Appears to be: Registered\r\nDomain: Google.com\r\n"
+                                                      "w.example:4343\r\n\r\nthe answer\r\n");
+        QTest::newRow("empty field, com, available")
+            << QStringLiteral(".com") << int(V::Available) << QStringLiteral("-");
+        QTest::newRow("empty field, net, registered")
+            << QStringLiteral(".net") << int(V::Registered) << QStringLiteral("-");
+        QTest::newRow("empty field, blocked is shown")
+            << QStringLiteral(".com") << int(V::Blocked)
+            << QStringLiteral(
+                   "Appears to be: Error/Blocked\r\nDomain: .com\r\nw.example:4343\r\n\r\nthe answer\r\n");
+        QTest::newRow("empty field, other extension is shown")
+            << QStringLiteral(".de") << int(V::Registered)
+            << QStringLiteral(
+                   "Appears to be: Registered\r\nDomain: .de\r\nw.example:4343\r\n\r\nthe answer\r\n");
+        QTest::newRow("quote before .net")
+            << QStringLiteral("x\".net") << int(V::Available) << QStringLiteral("-");
+        QTest::newRow("quote before .com, registered")
+            << QStringLiteral("x\".com") << int(V::Registered) << QStringLiteral("-");
+        QTest::newRow("endoffile, available")
+            << QStringLiteral("endoffileffile.com") << int(V::Available) << QStringLiteral("-");
+        QTest::newRow("endoffile, registered is shown")
+            << QStringLiteral("endoffileffile.com") << int(V::Registered)
+            << QStringLiteral(
+                   "Appears to be: Registered\r\nDomain: endoffileffile.com\r\nw.example:4343\r\n\r\n"
+                   "the answer\r\n");
+    }
+    void message()
+    {
+        QFETCH(QString, testName);
+        QFETCH(int, verdict);
+        QFETCH(QString, expected);
+        const core::Judgement judgement{
+            core::LookupVerdict(verdict),
+            verdict == int(core::LookupVerdict::Available) ? QStringLiteral("No match") : QString()};
+        const std::optional<QString> text = core::registrarTestMessage(
+            judgement, testName, QStringLiteral("w.example"), 4343, QStringLiteral("the answer\r\n"));
+        if (expected == QLatin1String("-"))
+            QVERIFY(!text.has_value());
+        else
+            QCOMPARE(text.value_or(QStringLiteral("<none>")), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTldEditor)
+#include "tst_tldeditor.moc"

@@ -1,0 +1,527 @@
+#include "FakeConnection.h"
+#include "FakeNotice.h"
+#include "FakeScheduler.h"
+#include "FakeWhoisServer.h"
+#include "MemorySettingsStore.h"
+#include "TestFolder.h"
+#include "config/SettingsKeys.h"
+#include "core/TextFile.h"
+#include "core/TldTable.h"
+#include "platform/QtScheduler.h"
+#include "platform/QtWhoisConnection.h"
+#include "ui/SetupWindow.h"
+
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace wendlecott;
+using Mode = testing::FakeWhoisServer::Mode;
+
+namespace {
+
+const QString S = core::kStandardSuccessWords;
+const QString kTlds = QStringLiteral("TLDs.txt");
+constexpr int kWaitMs = 10000; // generous bound for loopback; a passing test takes milliseconds
+
+const QStringList kRows{
+    QStringLiteral("com|whois.example|43|Enabled|25|No match"),
+    QStringLiteral("org|whois.org.example|43|enabled|100|NOT FOUND"),
+    QStringLiteral("de|whois.denic.example|43|Disabled|3|free"),
+};
+
+QByteArray crlfLines(const QStringList &lines)
+{
+    return core::encodeText(core::joinLinesCrLf(lines));
+}
+
+// The Setup window over a temporary program folder. The registrar test runs on a scripted
+// connection and a hand-moved clock unless the test asks for real ones.
+struct Fixture {
+    explicit Fixture(const QStringList &rows = kRows)
+    {
+        folder.write(kTlds, crlfLines(rows));
+        (void)core::loadTLDTable(table, folder.file(kTlds));
+    }
+
+    ui::SetupWindow &open()
+    {
+        return openWith(
+            [this] {
+                auto made = std::make_unique<testing::FakeConnection>();
+                connection = made.get();
+                return made;
+            },
+            scheduler);
+    }
+    ui::SetupWindow &openWith(core::ConnectionFactory connections, core::Scheduler &clock)
+    {
+        window = std::make_unique<ui::SetupWindow>(config::ProgramFolder(folder.path()), settings, table,
+                                                   useProxy, defaultExtension, notice, std::move(connections),
+                                                   clock, timing);
+        window->setOnClosed([this] { ++closedCalls; });
+        return *window;
+    }
+
+    template <typename T> T *child(const char *name) const
+    {
+        return window->findChild<T *>(QString::fromLatin1(name));
+    }
+    QLineEdit *field(const char *name) const { return child<QLineEdit>(name); }
+    void click(const char *button) const { child<QPushButton>(button)->click(); }
+    QTreeView *list() const { return child<QTreeView>("lstDomains"); }
+    // A row click as the user makes it: the row becomes the current, selected one.
+    void clickRow(int row) const
+    {
+        list()->selectionModel()->setCurrentIndex(
+            list()->model()->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    int rowOf(const QString &extension) const
+    {
+        const QAbstractItemModel *model = list()->model();
+        for (int i = 0; i < model->rowCount(); ++i) {
+            if (model->index(i, 0).data().toString() == extension)
+                return i;
+        }
+        return -1;
+    }
+    QStringList shownRows() const
+    {
+        QStringList rows;
+        const QAbstractItemModel *model = list()->model();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList fields;
+            for (int c = 0; c < model->columnCount(); ++c)
+                fields.append(model->index(r, c).data().toString());
+            rows.append(fields.join(QLatin1Char('|')));
+        }
+        return rows;
+    }
+    QStringList labelTexts() const
+    {
+        QStringList texts;
+        for (const QLabel *label : window->findChildren<QLabel *>())
+            texts.append(label->text());
+        return texts;
+    }
+    QByteArray file() const { return folder.read(kTlds); }
+
+    testing::TestFolder folder;
+    testing::MemorySettingsStore settings;
+    core::TldTable table;
+    bool useProxy = false;
+    QString defaultExtension = QStringLiteral(".com");
+    testing::FakeNotice notice;
+    testing::FakeScheduler scheduler;
+    core::Timing timing;
+    testing::FakeConnection *connection = nullptr;
+    int closedCalls = 0;
+    std::unique_ptr<ui::SetupWindow> window;
+};
+
+} // namespace
+
+class TestUiSetup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void controlsAndCaptions()
+    {
+        Fixture f;
+        ui::SetupWindow &window = f.open();
+        QCOMPARE(window.objectName(), QStringLiteral("frmSettings"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Settings"));
+
+        const std::pair<const char *, const char *> buttons[] = {
+            {"cmdSave", "Add/Save"},         {"cmdToggle", "Enable/Disable"},  {"Command1", "New Extension"},
+            {"Command2", "Delete Selected"}, {"Command3", "Restore Defaults"}, {"Command4", "DEBUG"},
+            {"cmdTest", "Test Selected"},
+        };
+        for (const auto &[name, caption] : buttons) {
+            QVERIFY2(f.child<QPushButton>(name), name);
+            QCOMPARE(f.child<QPushButton>(name)->text(), QString::fromLatin1(caption));
+        }
+        for (const char *name : {"txtExt", "txtServer", "txtPort", "txtThrottle", "txtSuccess", "txtsearch",
+                                 "txtDefault", "txtthrot"})
+            QVERIFY2(f.field(name), name);
+        QVERIFY(f.child<QCheckBox>("chkProxy"));
+        QCOMPARE(
+            f.child<QCheckBox>("chkProxy")->text(),
+            QStringLiteral("Use the server entered under the extension \"proxy\" for all whois lookups"));
+
+        const QStringList labels = f.labelTexts();
+        for (const QString &caption :
+             {QStringLiteral("List of Top Level Domains:"), QStringLiteral("Extension:"),
+              QStringLiteral("Whois Server:"), QStringLiteral("Port:"), QStringLiteral("Throttle (ms):"),
+              QStringLiteral("Success Indicators:"),
+              QStringLiteral("Use this domain when testing registrars in the list below:"),
+              QStringLiteral("Use the following TLD as the default (generally com)"),
+              QStringLiteral(
+                  "Pause for this many milliseconds after each domain is scanned in Browse for Domains "
+                  "mode:"),
+              QStringLiteral("(Note: Other areas of the program use the individual throttle settings below)"),
+              QStringLiteral("Proxy WHOIS server:")})
+            QVERIFY2(labels.contains(caption), qPrintable(caption));
+        // The field labels point at their fields.
+        for (const QLabel *label : window.findChildren<QLabel *>()) {
+            if (label->text() == QLatin1String("Whois Server:"))
+                QCOMPARE(label->buddy(), f.field("txtServer"));
+        }
+
+        QStringList headers;
+        for (int c = 0; c < f.list()->model()->columnCount(); ++c)
+            headers.append(f.list()->model()->headerData(c, Qt::Horizontal).toString());
+        QCOMPARE(headers, (QStringList{QStringLiteral("Extension"), QStringLiteral("Server"),
+                                       QStringLiteral("Port"), QStringLiteral("Status"),
+                                       QStringLiteral("Throttle"), QStringLiteral("Success")}));
+        QCOMPARE(f.shownRows(), kRows);
+    }
+
+    void listStretchesWithTheWindow()
+    {
+        Fixture f;
+        ui::SetupWindow &window = f.open();
+        window.resize(760, 620);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize listBefore = f.list()->size();
+        const QSize fieldBefore = f.field("txtPort")->size();
+        window.resize(1000, 820);
+        QTRY_VERIFY(f.list()->height() > listBefore.height());
+        QVERIFY(f.list()->width() > listBefore.width());
+        QCOMPARE(f.field("txtPort")->height(), fieldBefore.height());
+    }
+
+    void openingFillsAndStores()
+    {
+        Fixture f;
+        f.open();
+        QCOMPARE(f.field("txtthrot")->text(), QStringLiteral("20"));
+        QCOMPARE(f.field("txtDefault")->text(), QStringLiteral(".com"));
+        QCOMPARE(f.field("txtsearch")->text(), QStringLiteral("Google"));
+        QVERIFY(!f.child<QCheckBox>("chkProxy")->isChecked());
+        QCOMPARE(f.settings.value(config::keys::Throttle), QStringLiteral("20"));
+        QCOMPARE(f.settings.value(config::keys::DefaultExt), QStringLiteral(".com"));
+        QCOMPARE(f.settings.value(config::keys::DefaultSearch), QStringLiteral("Google"));
+        QVERIFY(!f.child<QLabel>("lblSkippedRows")->isVisibleTo(f.window.get()));
+
+        // Typing stores at once.
+        f.field("txtthrot")->setText(QStringLiteral("250"));
+        f.field("txtsearch")->setText(QStringLiteral("Yahoo"));
+        QCOMPARE(f.settings.value(config::keys::Throttle), QStringLiteral("250"));
+        QCOMPARE(f.settings.value(config::keys::DefaultSearch), QStringLiteral("Yahoo"));
+    }
+
+    void proxyBox()
+    {
+        Fixture f;
+        f.settings.set(config::keys::ChkProxy, QStringLiteral("1"));
+        f.open();
+        auto *box = f.child<QCheckBox>("chkProxy");
+        QVERIFY(box->isChecked());
+        QVERIFY(f.useProxy);
+        box->click();
+        QVERIFY(!f.useProxy);
+        QCOMPARE(f.settings.value(config::keys::ChkProxy), QStringLiteral("0"));
+        box->click();
+        QVERIFY(f.useProxy);
+        QCOMPARE(f.settings.value(config::keys::ChkProxy), QStringLiteral("1"));
+    }
+
+    void rowClickThenAddSave()
+    {
+        Fixture f;
+        f.open();
+        f.clickRow(f.rowOf(QStringLiteral("de")));
+        QCOMPARE(f.field("txtExt")->text(), QStringLiteral("de"));
+        QCOMPARE(f.field("txtServer")->text(), QStringLiteral("whois.denic.example"));
+        QCOMPARE(f.field("txtPort")->text(), QStringLiteral("43"));
+        QCOMPARE(f.field("txtThrottle")->text(), QStringLiteral("3"));
+        QCOMPARE(f.field("txtSuccess")->text(), QStringLiteral("free"));
+        QVERIFY(!f.window->editor().editEnabled());
+
+        f.field("txtServer")->setText(QStringLiteral("whois.new.example"));
+        f.field("txtThrottle")->clear();
+        f.field("txtSuccess")->clear();
+        f.click("cmdSave");
+        QVERIFY(f.notice.messages.isEmpty());
+        QCOMPARE(f.field("txtThrottle")->text(), QStringLiteral("25"));
+        QCOMPARE(f.field("txtSuccess")->text(), S);
+        QVERIFY(f.shownRows().contains(QStringLiteral("de|whois.new.example|43|Disabled|25|") + S));
+        QCOMPARE(f.window->selectedRow(), f.rowOf(QStringLiteral("de")));
+        QCOMPARE(f.table.at(core::findTLD(f.table, QStringLiteral("x.de"), false)).server,
+                 QStringLiteral("whois.new.example"));
+
+        // "New Extension": a new row is saved enabled.
+        f.click("Command1");
+        QVERIFY(f.field("txtExt")->text().isEmpty());
+        QVERIFY(f.field("txtServer")->text().isEmpty());
+        QVERIFY(f.field("txtPort")->text().isEmpty());
+        QCOMPARE(f.field("txtThrottle")->text(), QStringLiteral("25"));
+        f.field("txtExt")->setText(QStringLiteral("NL"));
+        f.field("txtServer")->setText(QStringLiteral("whois.nl.example"));
+        f.field("txtPort")->setText(QStringLiteral("43"));
+        f.click("cmdSave");
+        QCOMPARE(f.shownRows().last(), QStringLiteral("nl|whois.nl.example|43|Enabled|25|") + S);
+        QVERIFY(f.file().endsWith("nl|whois.nl.example|43|Enabled|25|" + S.toLatin1() + "\r\n"));
+    }
+
+    void addSaveWithMissingFields()
+    {
+        Fixture f;
+        f.open();
+        const QByteArray before = f.file();
+        f.field("txtExt")->setText(QStringLiteral("nl"));
+        f.field("txtPort")->setText(QStringLiteral("43"));
+        f.click("cmdSave");
+        QCOMPARE(f.notice.messages.size(), 1);
+        QCOMPARE(f.notice.messages[0].text, QStringLiteral("Please enter valid information for all fields."));
+        QCOMPARE(f.file(), before);
+        QVERIFY(f.field("txtThrottle")->text().isEmpty()); // nothing filled in either
+    }
+
+    void enableDisable()
+    {
+        Fixture f;
+        f.open();
+        const int org = f.rowOf(QStringLiteral("org"));
+        f.click("cmdToggle"); // no row selected: nothing happens
+        QCOMPARE(f.shownRows(), kRows);
+        f.clickRow(org);
+        f.click("cmdToggle");
+        QCOMPARE(f.shownRows().at(org), QStringLiteral("org|whois.org.example|43|Enabled|100|NOT FOUND"));
+        QVERIFY(f.table.at(org).enabled);
+        QCOMPARE(f.window->selectedRow(), org); // still selected: a second click switches it back
+        f.click("cmdToggle");
+        QCOMPARE(f.shownRows().at(org), QStringLiteral("org|whois.org.example|43|Disabled|100|NOT FOUND"));
+        QVERIFY(!f.table.at(org).enabled);
+    }
+
+    void deleteSelected_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void deleteSelected()
+    {
+        QFETCH(bool, answer);
+        Fixture f;
+        f.open();
+        const QByteArray before = f.file();
+        f.notice.okCancelAnswer = answer;
+        f.clickRow(1);
+        f.click("Command2");
+        QCOMPARE(f.notice.questions,
+                 QStringList{QStringLiteral("Delete?\nReally delete this TLD from the list?")});
+        if (!answer) {
+            QCOMPARE(f.file(), before);
+            QCOMPARE(f.shownRows(), kRows);
+            QCOMPARE(f.field("txtExt")->text(), QStringLiteral("org"));
+            return;
+        }
+        QCOMPARE(f.shownRows(), (QStringList{kRows.at(0), kRows.at(2)}));
+        QCOMPARE(f.file(), crlfLines({kRows.at(0), QString(), kRows.at(2), QString()}));
+        QCOMPARE(f.table.size(), 2);
+        QVERIFY(f.field("txtExt")->text().isEmpty());
+        QVERIFY(f.field("txtServer")->text().isEmpty());
+        QVERIFY(f.field("txtPort")->text().isEmpty());
+        QCOMPARE(f.window->selectedRow(), -1); // a second click deletes nothing by accident
+    }
+
+    void restoreDefaultsAndDebug()
+    {
+        Fixture f;
+        f.open();
+        f.click("Command3");
+        QCOMPARE(f.list()->model()->rowCount(), 179);
+        QCOMPARE(f.table.size(), 179);
+        QCOMPARE(f.file(), core::encodeText(core::defaultTldText()));
+        f.click("Command4");
+        const QList<QByteArray> lines = f.folder.read(QStringLiteral("debug.txt")).split('\n');
+        QCOMPARE(lines.size(), 180); // 179 lines and the end of the last
+        QVERIFY(lines.first().startsWith("strTemp = strTemp & \"0|"));
+        QVERIFY(lines.first().endsWith("|43|Disabled|25|" + S.toLatin1() + "\" & vbcrlf\r"));
+    }
+
+    void headerClicksSort()
+    {
+        Fixture f;
+        ui::SetupWindow &window = f.open();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QHeaderView *header = f.list()->header();
+        const auto clickHeader = [header](int column) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(column) + 4, header->height() / 2));
+        };
+        const auto column = [&f](int index) {
+            QStringList texts;
+            for (int r = 0; r < f.list()->model()->rowCount(); ++r)
+                texts.append(f.list()->model()->index(r, index).data().toString());
+            return texts;
+        };
+        f.clickRow(f.rowOf(QStringLiteral("de")));
+        clickHeader(4);
+        QCOMPARE(column(4), (QStringList{QStringLiteral("100"), QStringLiteral("25"), QStringLiteral("3")}));
+        QCOMPARE(header->sortIndicatorSection(), 4);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        QCOMPARE(f.window->selectedRow(), f.rowOf(QStringLiteral("de"))); // the selection moved with its row
+        QCOMPARE(f.field("txtExt")->text(), QStringLiteral("de"));
+        clickHeader(0);
+        QCOMPARE(column(0),
+                 (QStringList{QStringLiteral("org"), QStringLiteral("de"), QStringLiteral("com")}));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        clickHeader(0);
+        QCOMPARE(column(0),
+                 (QStringList{QStringLiteral("com"), QStringLiteral("de"), QStringLiteral("org")}));
+        // DEBUG writes the list as sorted.
+        f.click("Command4");
+        QVERIFY(f.folder.read(QStringLiteral("debug.txt")).startsWith("strTemp = strTemp & \"com|"));
+    }
+
+    void defaultExtensionFocusOut_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("cleared") << QString() << QStringLiteral(".com");
+        QTest::newRow("without dot") << QStringLiteral("org") << QStringLiteral(".org");
+        QTest::newRow("with dot") << QStringLiteral(".net") << QStringLiteral(".net");
+    }
+    void defaultExtensionFocusOut()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        Fixture f;
+        f.open();
+        QLineEdit *box = f.field("txtDefault");
+        box->setText(typed);
+        QCOMPARE(f.defaultExtension, typed); // every change is taken at once
+        QCOMPARE(f.settings.value(config::keys::DefaultExt), typed);
+        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(box, &leave);
+        QCOMPARE(box->text(), expected);
+        QCOMPARE(f.defaultExtension, expected);
+        QCOMPARE(f.settings.value(config::keys::DefaultExt), expected);
+    }
+
+    void closingTakesTheDefaultAndCallsBack()
+    {
+        Fixture f;
+        ui::SetupWindow &window = f.open();
+        window.show();
+        f.field("txtDefault")->setText(QStringLiteral("info"));
+        f.defaultExtension = QStringLiteral("stale");
+        window.close();
+        QCOMPARE(f.closedCalls, 1);
+        QCOMPARE(f.defaultExtension, QStringLiteral(".info"));
+        QCOMPARE(f.settings.value(config::keys::DefaultExt), QStringLiteral(".info"));
+    }
+
+    void closingDropsTheTest()
+    {
+        Fixture f;
+        ui::SetupWindow &window = f.open();
+        window.show();
+        f.clickRow(0);
+        f.click("cmdTest");
+        QVERIFY(f.window->editor().registrarTest().isRunning());
+        window.close();
+        QVERIFY(!f.window->editor().registrarTest().isRunning());
+        QVERIFY(!f.connection->isOpen());
+        f.scheduler.advance(10000);
+        QVERIFY(f.notice.messages.isEmpty());
+    }
+
+    void skippedRowsAreShown()
+    {
+        Fixture f({QStringLiteral("com|w|43|Enabled|25|x"), QStringLiteral("bad|w|43|Enabled|soon|x"),
+                   QStringLiteral("de|w|70000|Enabled|25|x")});
+        f.open();
+        auto *label = f.child<QLabel>("lblSkippedRows");
+        QVERIFY(label->isVisibleTo(f.window.get()));
+        QCOMPARE(label->text(),
+                 QStringLiteral("2 rows of TLDs.txt could not be read and are not used: line 2 (the "
+                                "throttle is not a whole number), line 3 (the port is outside 1 to "
+                                "65535)."));
+        QCOMPARE(f.list()->model()->rowCount(), 3); // still listed, so they can be mended
+        f.click("Command3");
+        QVERIFY(!label->isVisibleTo(f.window.get()));
+    }
+
+    // The registrar test through a real socket to a fake whois server on 127.0.0.1.
+    void registrarTest_data()
+    {
+        QTest::addColumn<QString>("testField");
+        QTest::addColumn<QString>("successBox");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("head"); // empty: no message
+        QTest::newRow("available, word from the success box")
+            << QStringLiteral("Google") << QStringLiteral("nothing here, Status: FREE")
+            << QByteArray("status: free\r\n") << QByteArray("Google.com\r\n")
+            << QStringLiteral(
+                   "Appears to be: AVAILABLE\r\nSuccess word: Status: FREE\r\nDomain: Google.com\r\n"
+                   "127.0.0.1:%1\r\n\r\n");
+        QTest::newRow("stored word is not used")
+            << QStringLiteral("Google") << QStringLiteral("free") << QByteArray("No match for GOOGLE.COM\r\n")
+            << QByteArray("Google.com\r\n")
+            << QStringLiteral("Appears to be: Registered\r\nDomain: Google.com\r\n127.0.0.1:%1\r\n\r\n");
+        QTest::newRow("blocked") << QStringLiteral("Google.") << QStringLiteral("free")
+                                 << QByteArray("Query rate exceeded\r\n") << QByteArray("Google.com\r\n")
+                                 << QStringLiteral("Appears to be: Error/Blocked\r\nDomain: Google.com\r\n"
+                                                   "127.0.0.1:%1\r\n\r\n");
+        QTest::newRow("empty test field, available: no message")
+            << QString() << QStringLiteral("free") << QByteArray("free\r\n") << QByteArray(".com\r\n")
+            << QString();
+        QTest::newRow("empty test field, registered: no message")
+            << QString() << QStringLiteral("free") << QByteArray("Domain: com\r\n") << QByteArray(".com\r\n")
+            << QString();
+        QTest::newRow("empty test field, blocked is shown")
+            << QString() << QStringLiteral("free") << QByteArray("error\r\n") << QByteArray(".com\r\n")
+            << QStringLiteral("Appears to be: Error/Blocked\r\nDomain: .com\r\n127.0.0.1:%1\r\n\r\n");
+    }
+    void registrarTest()
+    {
+        QFETCH(QString, testField);
+        QFETCH(QString, successBox);
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, request);
+        QFETCH(QString, head);
+
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({Mode::AnswerAndClose, answer});
+        const QString port = QString::number(server.port());
+        Fixture f({QStringLiteral("com|127.0.0.1|") + port + QStringLiteral("|Enabled|25|No match"),
+                   QStringLiteral("net|192.0.2.1|43|Enabled|25|No match")});
+        platform::QtScheduler clock;
+        f.openWith(platform::QtWhoisConnection::factory(), clock);
+        int judged = 0;
+        QObject::connect(&f.window->editor().registrarTest(), &core::RegistrarTest::judged, f.window.get(),
+                         [&judged] { ++judged; });
+
+        f.clickRow(0);
+        f.field("txtsearch")->setText(testField);
+        f.field("txtSuccess")->setText(successBox);
+        f.click("cmdTest");
+        QTRY_COMPARE_WITH_TIMEOUT(judged, 1, kWaitMs);
+        QCOMPARE(server.rawRequests(), QList<QByteArray>{request});
+        if (head.isEmpty()) {
+            QVERIFY(f.notice.messages.isEmpty());
+        } else {
+            QCOMPARE(f.notice.messages.size(), 1);
+            QCOMPARE(f.notice.messages[0].text, head.arg(port) + QString::fromLatin1(answer));
+        }
+        QVERIFY(!f.window->editor().registrarTest().isRunning());
+        // The stored row was not touched by the words tried in the box.
+        QCOMPARE(f.table.at(0).successWords, QStringLiteral("No match"));
+    }
+};
+
+QTEST_MAIN(TestUiSetup)
+#include "tst_ui_setup.moc"
