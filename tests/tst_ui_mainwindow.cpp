@@ -14,8 +14,10 @@
 #include "ui/GeneratorWindow.h"
 #include "ui/MainLayout.h"
 #include "ui/MainWindow.h"
+#include "ui/MainWindowWiring.h"
 #include "ui/OverflowNotice.h"
 #include "ui/ResultListsView.h"
+#include "ui/SetupWindow.h"
 #include "ui/SplashWindow.h"
 
 #include <QApplication>
@@ -431,6 +433,39 @@ private Q_SLOTS:
         f.toolsItem(0)->trigger();
         QCOMPARE(browses, 1);
         QVERIFY(!f.start()->isVisibleTo(&w));
+    }
+
+    // The Setup window as main wires it: one at a time; closing it refills the extension box;
+    // at shutdown it goes without writing a setting.
+    void setupWindow()
+    {
+        Fixture f;
+        ui::Form1 &w = f.open();
+        ui::attachCompanionWindows(w, *f.context);
+        auto *setup = f.child<QPushButton>("cmdSetup");
+        QVERIFY(setup->isEnabled());
+        QCOMPARE(setup->toolTip(), QString());
+        setup->click();
+        QPointer<ui::SetupWindow> settings = w.findChild<ui::SetupWindow *>(QStringLiteral("frmSettings"));
+        QVERIFY(settings);
+        QVERIFY(settings->isVisible());
+        f.menu("mnuOptions")->actions().at(0)->trigger();
+        QCOMPARE(w.findChildren<ui::SetupWindow *>().size(), 1);
+
+        f.write(QStringLiteral("TLDs.txt"), "org|whois.example|43|Enabled|25|No match\r\n\r\n");
+        settings->close();
+        auto *tlds = f.child<QComboBox>("cmbTLDs");
+        QCOMPARE(tlds->count(), 1);
+        QCOMPARE(tlds->itemText(0), QStringLiteral("org"));
+        QTRY_VERIFY(!settings);
+
+        setup->click();
+        settings = w.findChild<ui::SetupWindow *>(QStringLiteral("frmSettings"));
+        QVERIFY(settings);
+        const QByteArray settingsBefore = f.settingsBytes();
+        w.close();
+        QVERIFY(!settings);
+        QCOMPARE(f.settingsBytes(), settingsBefore);
     }
 
     // Sources -----------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #include "ui/AboutWindow.h"
 #include "ui/AppContext.h"
 #include "ui/MainWindow.h"
+#include "ui/MainWindowWiring.h"
 #include "ui/SplashWindow.h"
 
 #include <QApplication>
@@ -83,6 +84,7 @@ int main(int argc, char *argv[])
     FirstPaintWatch paintWatch(sinceStart);
     const bool measure = parser.isSet(measureOption);
     const auto prepare = [&](ui::Form1 *window) {
+        ui::attachCompanionWindows(*window, context);
         QObject::connect(window, &ui::Form1::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         if (measure)
             window->installEventFilter(&paintWatch);

@@ -717,17 +717,14 @@ void Form1::closeEvent(QCloseEvent *event)
             if (QMessageBox *box = notice->lastMessageBox())
                 box->close();
         }
-        // Whatever else is open goes too: windows opened over this one, and the other
-        // top-level windows (the splash, hidden since start-up, among them).
-        QList<QPointer<QWidget>> children;
+        // Other windows opened over this one are hidden and go with it when the program
+        // ends; they are not closed, so that no close handler writes a setting now (the
+        // Setup window saves its default extension when it closes).
         for (QWidget *child : findChildren<QWidget *>()) {
-            if (child->isWindow())
-                children.append(child);
+            if (child->isWindow() && child->isVisible())
+                child->hide();
         }
-        for (const QPointer<QWidget> &child : std::as_const(children)) {
-            if (child && child->isVisible())
-                child->close();
-        }
+        // The other top-level windows (the splash, hidden since start-up, among them) close.
         const QWidgetList windows = QApplication::topLevelWidgets();
         for (QWidget *window : windows) {
             if (window != this && window->isWindow() && window->windowType() != Qt::ToolTip &&

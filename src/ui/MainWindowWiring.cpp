@@ -1,0 +1,37 @@
+#include "ui/MainWindowWiring.h"
+
+#include "ui/AppContext.h"
+#include "ui/MainWindow.h"
+#include "ui/SetupWindow.h"
+
+#include <QPointer>
+
+#include <memory>
+
+namespace wendlecott::ui {
+
+void attachCompanionWindows(Form1 &window, AppContext &context)
+{
+    // The Setup window reads the table when it opens, so each opening makes a new one; while
+    // one is open the command brings it to the front.
+    auto setup = std::make_shared<QPointer<SetupWindow>>();
+    window.setSetupOpener([&window, &context, setup] {
+        if (!*setup) {
+            auto *settings =
+                new SetupWindow(context.folder(), context.settings(), context.table(), context.useProxy(),
+                                context.defaultExtension(), context.notice(), context.connections(),
+                                context.scheduler(), context.timing(), &window);
+            settings->setAttribute(Qt::WA_DeleteOnClose);
+            settings->setOnClosed([&window] { window.loadTLDs(); });
+            *setup = settings;
+        }
+        (*setup)->show();
+        (*setup)->raise();
+        (*setup)->activateWindow();
+    });
+    // At shutdown the window goes without its close handler, which would save the default
+    // extension: nothing is written then. Its test lookup's socket goes with it.
+    QObject::connect(&window, &Form1::shutDown, &window, [setup] { delete setup->data(); });
+}
+
+} // namespace wendlecott::ui
