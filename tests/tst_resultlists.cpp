@@ -1,4 +1,5 @@
 #include "FakeNotice.h"
+#include "FakePorts.h"
 #include "TestFolder.h"
 #include "core/ResultLists.h"
 #include "core/TextFile.h"
@@ -14,32 +15,8 @@ using core::ListId;
 
 namespace {
 
-class FakeClipboard final : public core::Clipboard {
-public:
-    void setText(const QString &value) override
-    {
-        text = value;
-        ++sets;
-    }
-    QString text = QStringLiteral("untouched");
-    int sets = 0;
-};
-
-class FakeOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &url) override
-    {
-        addresses.append(url);
-        return true;
-    }
-    bool openFile(const QString &path) override
-    {
-        files.append(path);
-        return true;
-    }
-    QStringList addresses;
-    QStringList files;
-};
+using testing::FakeClipboard;
+using testing::FakeOpener;
 
 const QDateTime kMoment(QDate(2026, 12, 6), QTime(9, 40, 0));
 

@@ -1,4 +1,5 @@
 #include "FakeNotice.h"
+#include "FakePorts.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
@@ -40,29 +41,10 @@ using testing::FakeWhoisServer;
 
 namespace {
 
+using testing::FakeClipboard;
+using testing::FakeOpener;
+
 constexpr int kRunWaitMs = 15000; // bound of every wait on a run over real sockets
-
-class FakeOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &url) override
-    {
-        addresses.append(url);
-        return true;
-    }
-    bool openFile(const QString &path) override
-    {
-        files.append(path);
-        return true;
-    }
-    QStringList addresses;
-    QStringList files;
-};
-
-class FakeClipboard final : public core::Clipboard {
-public:
-    void setText(const QString &text) override { texts.append(text); }
-    QStringList texts;
-};
 
 // A program folder and a settings folder of their own, the main window over them, and fakes
 // for everything that would reach the user's desktop.

@@ -1,4 +1,5 @@
 #include "FakeNotice.h"
+#include "FakePorts.h"
 #include "TestFolder.h"
 #include "core/ResultLists.h"
 #include "platform/widgets/QtClipboard.h"
@@ -20,16 +21,8 @@ using core::ListId;
 
 namespace {
 
-class FakeOpener final : public core::AddressOpener {
-public:
-    bool openAddress(const QString &url) override
-    {
-        addresses.append(url);
-        return true;
-    }
-    bool openFile(const QString &) override { return true; }
-    QStringList addresses;
-};
+using testing::FakeClipboard;
+using testing::FakeOpener;
 
 QString name(const char *control, ListId id)
 {

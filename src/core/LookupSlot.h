@@ -5,6 +5,7 @@
 #include "core/TldTable.h"
 #include "core/Verdict.h"
 #include "core/WhoisConnection.h"
+#include "core/WhoisRequest.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -15,10 +16,6 @@
 #include <memory>
 
 namespace wendlecott::core {
-
-// The most a single lookup keeps of an answer. Real whois answers are a few kilobytes; a
-// server that streams without end is cut off here and judged on what it sent.
-inline constexpr qsizetype kMaxResponseBytes = qsizetype(1) << 20;
 
 // What a finished lookup hands to its owner, who files it (or shows the blocked notice).
 struct LookupOutcome {

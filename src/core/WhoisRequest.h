@@ -14,4 +14,17 @@ namespace wendlecott::core {
 // is always exactly one line.
 QByteArray whoisRequest(const QString &name);
 
+// The most of one answer that is kept (far above any real answer): a server that streams
+// without end is cut off here and judged on what it sent.
+inline constexpr qsizetype kMaxResponseBytes = qsizetype(1) << 20;
+
+// Appends what arrived to an answer, keeping at most kMaxResponseBytes; true once the answer
+// is full, when the caller closes the connection and judges what it has.
+inline bool appendToResponse(QByteArray &response, const QByteArray &bytes)
+{
+    const qsizetype room = kMaxResponseBytes - response.size();
+    response.append(bytes.constData(), qMin(room, bytes.size()));
+    return response.size() >= kMaxResponseBytes;
+}
+
 } // namespace wendlecott::core

@@ -3,6 +3,7 @@
 #include "core/Scheduler.h"
 #include "core/Timing.h"
 #include "core/WhoisConnection.h"
+#include "core/WhoisRequest.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -44,7 +45,7 @@ class frmWhois final : public QWidget {
     Q_OBJECT
 public:
     // Kept text is capped here; a server that sends more is cut off.
-    static constexpr qsizetype kMaxAnswerBytes = 1024 * 1024;
+    static constexpr qsizetype kMaxAnswerBytes = core::kMaxResponseBytes;
 
     frmWhois(const QString &domain, const core::TldTable &table, bool useProxy,
              core::ConnectionFactory connectionFactory, core::Scheduler &scheduler,

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/UserNotice.h"
+
+#include <QStringList>
+
+namespace wendlecott::testing {
+
+// Records what the logic put on the clipboard.
+class FakeClipboard final : public core::Clipboard {
+public:
+    void setText(const QString &value) override
+    {
+        text = value;
+        texts.append(value);
+        ++sets;
+    }
+    QString text = QStringLiteral("untouched");
+    QStringList texts;
+    int sets = 0;
+};
+
+// Records the addresses and files the logic asked the desktop to open.
+class FakeOpener final : public core::AddressOpener {
+public:
+    bool openAddress(const QString &url) override
+    {
+        addresses.append(url);
+        return true;
+    }
+    bool openFile(const QString &path) override
+    {
+        files.append(path);
+        return true;
+    }
+    QStringList addresses;
+    QStringList files;
+};
+
+} // namespace wendlecott::testing
