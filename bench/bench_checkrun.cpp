@@ -75,8 +75,6 @@ void measure(int names, int throttle, quint16 port)
     };
     source.domainFor = [](const QString &entry) { return entry + QStringLiteral(".com"); };
     source.storePosition = [&](qint32 next) {
-        if (qEnvironmentVariableIsSet("NO_POSITIONS"))
-            return;
         (void)config::writeSetting(settings, config::keys::FourWordNum, QString::number(next));
         (void)config::writeSetting(settings, config::keys::WordNumber, QString::number(next));
     };
@@ -105,6 +103,34 @@ void measure(int names, int throttle, quint16 port)
     std::fflush(stdout);
 }
 
+// How long a pause of throttle + 1 ms really lasts on the scheduler the run uses.
+void measurePause(int throttle)
+{
+    platform::QtScheduler scheduler;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    constexpr int kPauses = 100;
+    int done = 0;
+    qint64 totalNs = 0;
+    qint64 worstNs = 0;
+    std::function<void()> pause = [&] {
+        clock.start();
+        scheduler.callAfter(throttle + 1, [&] {
+            const qint64 elapsed = clock.nsecsElapsed();
+            totalNs += elapsed;
+            worstNs = qMax(worstNs, elapsed);
+            if (++done < kPauses)
+                pause();
+            else
+                loop.quit();
+        });
+    };
+    pause();
+    loop.exec();
+    std::printf("pause for throttle %3d ms: mean %.3f ms, longest %.3f ms (of %d)\n", throttle,
+                totalNs / 1e6 / kPauses, worstNs / 1e6, kPauses);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -125,7 +151,9 @@ int main(int argc, char *argv[])
     }
     server.setDefault(
         {testing::FakeWhoisServer::Mode::AnswerAndClose, QByteArrayLiteral("No match for domain.\r\n")});
-    for (int throttle : throttles)
+    for (int throttle : throttles) {
+        measurePause(throttle);
         measure(names, throttle, server.port());
+    }
     return 0;
 }
