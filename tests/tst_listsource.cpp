@@ -1,3 +1,4 @@
+#include "MemorySettingsStore.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "sources/ListSource.h"
@@ -11,32 +12,7 @@ using namespace wendlecott;
 
 namespace {
 
-// A settings store in memory, for this test alone.
-class MemoryStore final : public config::SettingsStore {
-public:
-    QString getSetting(const QString &app, const QString &section, const QString &key,
-                       const QString &defaultValue) const override
-    {
-        return m_values.value(address(app, section, key), defaultValue);
-    }
-    core::Status saveSetting(const QString &app, const QString &section, const QString &key,
-                             const QString &value) override
-    {
-        m_values.insert(address(app, section, key), value);
-        return {};
-    }
-    void set(const config::SettingKey &key, const QString &value)
-    {
-        saveSetting(key.app, config::kSettingsSection, key.key, value);
-    }
-
-private:
-    static QString address(const QString &app, const QString &section, const QString &key)
-    {
-        return app + QLatin1Char('/') + section + QLatin1Char('/') + key;
-    }
-    QHash<QString, QString> m_values;
-};
+using MemoryStore = testing::MemorySettingsStore;
 
 QByteArray lettersList(int count)
 {
