@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QtTest>
+#include <csignal>
 
 using namespace wendlecott;
 
@@ -93,6 +94,27 @@ private Q_SLOTS:
         QCOMPARE(run.out, QStringLiteral("available\tsecond.net\tMid\navailable\tthird.net\tMid\n"));
     }
 
+    void interruptStopsTheRunAndKeepsTheStoredPosition()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::Silent, {}});
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"), "first\r\nsecond\r\nthird\r\n");
+        // Ctrl-C arrives once the first lookup is under way.
+        QObject::connect(&server, &testing::FakeWhoisServer::requestReceived, &server,
+                         [] { ::raise(SIGINT); });
+
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY2(run.err.contains(QStringLiteral("resume with --start 2")), qPrintable(run.err));
+        QCOMPARE(server.requests(), QList<QByteArray>{"first.com"});
+        platform::IniSettingsStore settings;
+        QCOMPARE(config::readSetting(settings, config::keys::WordNumber, QString()), QStringLiteral("2"));
+    }
+
     void checkOfAMissingListFails()
     {
         testing::TestFolder folder;
@@ -137,7 +159,8 @@ private Q_SLOTS:
         run =
             runCli(folder, {QStringLiteral("lookup"), QStringLiteral("taken.com"), QStringLiteral("--raw")});
         QCOMPARE(run.status, cli::kExitOk);
-        QCOMPARE(run.out, QStringLiteral("Registered\ttaken.com\t%1\t\nDomain Name: TAKEN.COM\r\n").arg(where));
+        QCOMPARE(run.out,
+                 QStringLiteral("Registered\ttaken.com\t%1\t\nDomain Name: TAKEN.COM\r\n").arg(where));
     }
 
     void lookupWithoutARowFails()
