@@ -3,6 +3,7 @@
 #include "FakeWhoisServer.h"
 #include "core/Timing.h"
 #include "core/TldTable.h"
+#include "core/WhoisRequest.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 #include "platform/widgets/QtUserNotice.h"
@@ -400,7 +401,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, request);
-        QCOMPARE(ui::whoisRequestFor(name), request);
+        QCOMPARE(core::whoisRequest(name), request);
     }
 
     // --- the WHOIS window against a local whois server ---

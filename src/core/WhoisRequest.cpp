@@ -10,9 +10,13 @@ namespace wendlecott::core {
 
 QByteArray whoisRequest(const QString &name)
 {
-    QString line = name;
-    line.remove(QLatin1Char('\r'));
-    line.remove(QLatin1Char('\n'));
+    // A control character (CR and LF above all) must not turn into a second request line.
+    QString line;
+    line.reserve(name.size());
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
+            line.append(c);
+    }
 
     const bool ascii = std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c.unicode() < 0x80; });
     QByteArray bytes;

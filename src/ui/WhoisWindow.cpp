@@ -6,21 +6,11 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QPlainTextEdit>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace wendlecott::ui {
 
 namespace {
-
-bool isAscii(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 0x7f)
-            return false;
-    }
-    return true;
-}
 
 // The text box shows lines; whois servers end theirs with CR LF, some with a lone CR.
 QString normalisedLineEnds(QString text)
@@ -50,27 +40,6 @@ WhoisServer whoisServerFor(const core::TldTable &table, const QString &name, boo
         return fallback;
     const bool portValid = row.port >= 1 && row.port <= 65535;
     return {row.server.trimmed(), portValid ? quint16(row.port) : quint16(43)};
-}
-
-QByteArray whoisRequestFor(const QString &name)
-{
-    // A control character in the name must not turn into a second request line.
-    QString clean;
-    clean.reserve(name.size());
-    for (const QChar c : name) {
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
-            clean.append(c);
-    }
-    QByteArray request;
-    if (isAscii(clean)) {
-        request = clean.toLatin1();
-    } else {
-        request = QUrl::toAce(clean);
-        if (request.isEmpty()) // not a valid international name: send what we have
-            request = clean.toUtf8();
-    }
-    request.append("\r\n");
-    return request;
 }
 
 frmWhois::frmWhois(const QString &domain, const core::TldTable &table, bool useProxy,
@@ -161,7 +130,7 @@ void frmWhois::onConnected()
 {
     if (m_finished)
         return;
-    if (!m_connection->send(whoisRequestFor(m_domain)))
+    if (!m_connection->send(core::whoisRequest(m_domain)))
         finish(QStringLiteral("Could not send the request to %1.").arg(serverText()));
 }
 

@@ -35,9 +35,6 @@ inline constexpr quint16 kWhoisFallbackPort = 43;
 WhoisServer whoisServerFor(const core::TldTable &table, const QString &name, bool useProxy,
                            const WhoisServer &fallback = {kWhoisFallbackHost, kWhoisFallbackPort});
 
-// The request line for `name`: the name in its ASCII (IDNA) form, then CR LF.
-QByteArray whoisRequestFor(const QString &name);
-
 // The WHOIS Information window: asks the server that serves one name and shows its raw
 // answer as plain text. It never waits: the answer comes in through socket events, and a
 // server that stays silent is given up after Timing::whoisViewerTimeoutMs.
