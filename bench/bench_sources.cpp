@@ -55,7 +55,7 @@ QString fiveMegabytePage()
 QStringList manyExtensions()
 {
     QStringList extensions;
-    QFile file(QStringLiteral(WENDLECOTT_TESTDATA "/../data/default-whois-servers.tsv"));
+    QFile file(QStringLiteral(WENDLECOTT_TESTDATA "/tables/default-whois-servers.tsv"));
     if (file.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> lines = file.readAll().split('\n');
         for (qsizetype i = 1; i < lines.size(); ++i) {

@@ -264,7 +264,7 @@ private Q_SLOTS:
 
     void defaultServersMatchTheSharedList()
     {
-        QFile tsv(QStringLiteral(WENDLECOTT_SHARED_DATA "/default-whois-servers.tsv"));
+        QFile tsv(QStringLiteral(WENDLECOTT_TABLES "/default-whois-servers.tsv"));
         QVERIFY(tsv.open(QIODevice::ReadOnly));
         const QStringList lines = core::splitLines(core::decodeText(tsv.readAll())).mid(1);
         const QList<QStringList> rows = core::defaultTldRows();
