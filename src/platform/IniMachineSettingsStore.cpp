@@ -1,28 +1,12 @@
 #include "platform/IniMachineSettingsStore.h"
 
 #include "config/MachineSettings.h"
-#include "core/TextFile.h"
-#include "platform/FolderLock.h"
-#include "platform/IniDocument.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 
 namespace wendlecott::platform {
-
-namespace {
-
-// Typed registry data as a registry export writes it.
-bool isTypedData(const QString &raw)
-{
-    static const QRegularExpression typed(QStringLiteral("^(dword|qword|hex(\\([0-9a-f]+\\))?)\\s*:"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    return typed.match(raw).hasMatch();
-}
-
-} // namespace
 
 IniMachineSettingsStore::IniMachineSettingsStore(QString filePath, QString companyName)
     : m_filePath(std::move(filePath)), m_company(std::move(companyName))
@@ -37,27 +21,32 @@ QString IniMachineSettingsStore::defaultPath()
     return QDir::cleanPath(base + QLatin1Char('/') + config::kCompanyName + QStringLiteral("/machine.ini"));
 }
 
+QString IniMachineSettingsStore::settingsKey(const QString &app, const QString &section,
+                                             const QString &key) const
+{
+    QString path = config::machineStorePath(m_company, app, section);
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path + QLatin1Char('/') + key;
+}
+
 core::Result<QString> IniMachineSettingsStore::getSetting(const QString &app, const QString &section,
                                                           const QString &key,
                                                           const QString &defaultValue) const
 {
     if (const core::Status address = config::checkMachineAddress(app, section, key); !address)
         return address.error();
-    const core::Result<QString> text = core::readTextFile(m_filePath);
-    if (!text) {
-        if (text.code() == core::ErrorCode::NotFound)
-            return defaultValue;
+    const QSettings settings(m_filePath, QSettings::IniFormat);
+    if (settings.status() == QSettings::AccessError)
         return core::Result<QString>::failure(core::ErrorCode::ReadFailed,
                                               config::machineErrors::CannotOpenSection);
-    }
-    const IniDocument doc = IniDocument::parse(text.value());
-    const std::optional<QString> raw = doc.rawValue(config::machineStorePath(m_company, app, section), key);
-    if (!raw)
+    const QVariant value = settings.value(settingsKey(app, section, key));
+    if (!value.isValid())
         return defaultValue;
-    if (isTypedData(*raw))
+    if (value.typeId() != QMetaType::QString)
         return core::Result<QString>::failure(core::ErrorCode::InvalidInput,
                                               config::machineErrors::NotAString);
-    return decodeIniValue(*raw);
+    const QString text = value.toString();
+    return text.isNull() ? QStringLiteral("") : text;
 }
 
 core::Status IniMachineSettingsStore::saveSetting(const QString &app, const QString &section,
@@ -65,22 +54,26 @@ core::Status IniMachineSettingsStore::saveSetting(const QString &app, const QStr
 {
     if (const core::Status address = config::checkMachineAddress(app, section, key); !address)
         return address;
-    const QString folder = QFileInfo(m_filePath).absolutePath();
-    if (!QDir().mkpath(folder))
+    QSettings::Status status = QSettings::NoError;
+    {
+        QSettings settings(m_filePath, QSettings::IniFormat);
+        if (settings.status() == QSettings::AccessError)
+            return core::Status::failure(core::ErrorCode::WriteFailed,
+                                         config::machineErrors::CannotOpenSection);
+        // Checked first, so that a write given up is not kept in memory either.
+        if (!settings.isWritable())
+            return core::Status::failure(core::ErrorCode::WriteFailed,
+                                         QStringLiteral("Could not write %1").arg(m_filePath));
+        settings.setValue(settingsKey(app, section, key), value);
+        settings.sync();
+        status = settings.status();
+    }
+    if (status == QSettings::FormatError) // no later error is recorded over that one
+        status = QSettings(m_filePath, QSettings::IniFormat).status();
+    if (status == QSettings::AccessError)
         return core::Status::failure(core::ErrorCode::WriteFailed,
-                                     QStringLiteral("Could not create the folder %1").arg(folder));
-
-    const FolderLock lock(folder);
-
-    IniDocument doc;
-    const core::Result<QString> text = core::readTextFile(m_filePath);
-    if (text)
-        doc = IniDocument::parse(text.value());
-    else if (text.code() != core::ErrorCode::NotFound)
-        return core::Status::failure(core::ErrorCode::WriteFailed, config::machineErrors::CannotOpenSection);
-    // Always quoted: a text that looks like typed data ("dword:1") must read back as text.
-    doc.setRawValue(config::machineStorePath(m_company, app, section), key, encodeIniValue(value, true));
-    return core::writeTextAtomically(m_filePath, doc.toText(), core::Durability::Unsynced);
+                                     QStringLiteral("Could not write %1").arg(m_filePath));
+    return core::Status::success();
 }
 
 } // namespace wendlecott::platform

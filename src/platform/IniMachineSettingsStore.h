@@ -7,11 +7,11 @@
 
 namespace wendlecott::platform {
 
-// The machine-wide store as one INI file laid out like a registry export: the group is the
-// store path "SOFTWARE\Brindlemoor\<application key>\<section>", the INI key the value
-// name. Text values are written in double quotes; a value written as typed data
-// ("dword:00000001", "hex:..", "hex(7):..", "qword:..") is not text and reading it is an
-// error, as reading such a registry value was.
+// The machine-wide store as one INI file kept by QSettings, addressed like the registry it
+// stands for: the group is the store path "SOFTWARE\Brindlemoor\<application key>\<section>"
+// (QSettings takes the backslashes as its own group separators), the key the value name.
+// A value that QSettings reads as something other than one text (a list, "@ByteArray(..)",
+// "@Variant(..)") is no text, and reading it is an error, as reading such a registry value was.
 class IniMachineSettingsStore final : public config::MachineSettingsStore {
 public:
     explicit IniMachineSettingsStore(QString filePath, QString companyName = config::kCompanyName);
@@ -28,6 +28,8 @@ public:
                              const QString &value) override;
 
 private:
+    QString settingsKey(const QString &app, const QString &section, const QString &key) const;
+
     QString m_filePath;
     QString m_company;
 };
