@@ -1,10 +1,12 @@
 // A check run over N names against the fake whois server on 127.0.0.1, with the real socket,
-// timers, result lists and settings (positions stored as each name is taken), at a given
+// timers, result lists and settings (positions recorded as each name is taken and stored at
+// most once a second, as the programs do), at a given
 // throttle. Prints names per second against the pacing limit 1000 / (throttle + 1) and the
 // time per name beyond the pause.
 //
 //   bench_checkrun [NAMES] [THROTTLE_MS...]     (defaults: 10000 names; throttles 0 25 100)
 #include "FakeWhoisServer.h"
+#include "config/PositionRecorder.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/LookupSlot.h"
@@ -74,9 +76,11 @@ void measure(int names, int throttle, quint16 port)
         return QStringLiteral("n%1").arg(p, 3 + p % 6, 10, QLatin1Char('0'));
     };
     source.domainFor = [](const QString &entry) { return entry + QStringLiteral(".com"); };
+    config::PositionRecorder positions(settings, scheduler);
+    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
     source.storePosition = [&](qint32 next) {
-        (void)config::writeSetting(settings, config::keys::FourWordNum, QString::number(next));
-        (void)config::writeSetting(settings, config::keys::WordNumber, QString::number(next));
+        positions.record(config::keys::FourWordNum, QString::number(next));
+        positions.record(config::keys::WordNumber, QString::number(next));
     };
 
     int finished = 0;

@@ -725,10 +725,10 @@ private Q_SLOTS:
         f.start()->click();
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
         QCOMPARE(server.requests().first(), QByteArray("banana.com"));
-        QCOMPARE(f.setting(config::keys::FullWordNum), QStringLiteral("3"));
 
         f.stop()->click();
         QVERIFY(!w.run().isRunning());
+        QCOMPARE(f.setting(config::keys::FullWordNum), QStringLiteral("3")); // stored at Stop
         QCOMPARE(f.wordNum()->text(), QStringLiteral("3"));
         QCOMPARE(f.wordMax()->text(), QStringLiteral("5"));
         QVERIFY(f.start()->isEnabled());
@@ -754,7 +754,8 @@ private Q_SLOTS:
         QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
         QCOMPARE(server.requests().first(), QByteArray("one.com"));
-        QCOMPARE(f.setting(config::keys::GoogleWordNum), QStringLiteral("2"));
+        // Stored within a second while the run goes on.
+        QTRY_COMPARE_WITH_TIMEOUT(f.setting(config::keys::GoogleWordNum), QStringLiteral("2"), 5000);
         f.stop()->click();
         // Chosen anew: the search box is back, Start ready.
         QVERIFY(f.child("txtSearch")->isEnabled());
@@ -1215,11 +1216,13 @@ private Q_SLOTS:
         w.closeAtShutdown(companion);
         f.start()->click();
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
-        const QByteArray settingsBefore = f.settingsBytes();
         QSignalSpy shutDown(&w, &ui::Form1::shutDown);
 
         w.close();
         QCOMPARE(shutDown.size(), 1);
+        // The run's position is stored as it stops; nothing is written after that.
+        QCOMPARE(f.setting(config::keys::WordNumber), QStringLiteral("2"));
+        const QByteArray settingsBefore = f.settingsBytes();
         QVERIFY(!w.run().isRunning());
         QVERIFY(!w.isVisible());
         QVERIFY(!generator->isVisible());

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "config/FileUtils.h"
+#include "config/PositionRecorder.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/TldTable.h"
@@ -101,6 +102,11 @@ Form1::Form1(AppContext &context, QWidget *parent)
     m_run = new core::CheckRun(m_context.runEnvironment(), m_context.scheduler(), m_context.timing(),
                                m_context.connections(), 1, this);
     m_run->setObjectName(QStringLiteral("CheckRun"));
+    // Positions are stored at most once a second, and at Stop and the end of a list before
+    // the controls read them back.
+    m_positions = new config::PositionRecorder(m_context.settings(), m_context.scheduler(),
+                                               config::PositionRecorder::kWriteIntervalMs, this);
+    connect(m_run, &core::CheckRun::stopped, m_positions, &config::PositionRecorder::flush);
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("Form1Client"));
@@ -555,8 +561,8 @@ void Form1::cmdDoSearch_Click()
     run.storePosition = [this, resumeKey](qint32 next) {
         const QString text = QString::number(next);
         if (resumeKey)
-            (void)config::writeSetting(m_context.settings(), *resumeKey, text);
-        (void)config::writeSetting(m_context.settings(), config::keys::WordNumber, text);
+            m_positions->record(*resumeKey, text);
+        m_positions->record(config::keys::WordNumber, text);
     };
     m_run->startRun(std::move(run), start, count);
 }

@@ -24,6 +24,9 @@ class QStatusBar;
 namespace wendlecott::core {
 class CheckRun;
 }
+namespace wendlecott::config {
+class PositionRecorder;
+}
 
 namespace wendlecott::ui {
 
@@ -121,6 +124,7 @@ private:
 
     AppContext &m_context;
     core::CheckRun *m_run = nullptr;
+    config::PositionRecorder *m_positions = nullptr; // flushes when the window goes
     config::StartupState m_startup;
     QString m_listPath; // `ListPath`: the list file of the current source
     OpenFileDialog m_openFileDialog;

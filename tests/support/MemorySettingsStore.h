@@ -38,6 +38,13 @@ public:
         return core::Status::success();
     }
 
+    core::Status saveSettings(const QString &app, const QString &section,
+                              const QList<config::SettingValue> &values) override
+    {
+        ++batchWrites;
+        return config::SettingsStore::saveSettings(app, section, values);
+    }
+
     // Shortcuts over the key table.
     QString value(const config::SettingKey &key, const QString &defaultValue = {}) const
     {
@@ -55,7 +62,8 @@ public:
 
     bool failWrites = false;
     int writeAttempts = 0;
-    QStringList writes; // "key=value", in the order written
+    int batchWrites = 0; // saveSettings calls
+    QStringList writes;  // "key=value", in the order written
 
 private:
     static QString address(const QString &app, const QString &section, const QString &key)

@@ -2,6 +2,7 @@
 #include "app/cli/CliCommon.h"
 #include "app/cli/Interrupt.h"
 
+#include "config/PositionRecorder.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/LookupSlot.h"
@@ -141,8 +142,15 @@ int cmdCheck(CliContext &context, const QStringList &args)
     source.domainFor = [&](const QString &entry) {
         return sources::domainForEntry(entry, tld, defaultExtension);
     };
+    // Positions are stored at most once a second, and at once when the run stops.
+    config::PositionRecorder positions(context.settings, scheduler);
+    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
+    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &positions, [&](const QString &why) {
+        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
+        context.io.err.flush();
+    });
     source.storePosition = [&](qint32 next) {
-        (void)config::writeSetting(context.settings, config::keys::WordNumber, QString::number(next));
+        positions.record(config::keys::WordNumber, QString::number(next));
     };
 
     int counts[4] = {0, 0, 0, 0};
