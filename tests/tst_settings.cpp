@@ -552,11 +552,15 @@ private Q_SLOTS:
         QVERIFY(config::writeSetting(store, config::keys::DefaultExt, QStringLiteral(".org")).ok());
         const QByteArray before = folder.read(QStringLiteral("Wendlecott.ini"));
         core::Status status;
+        core::Status again;
         {
             const DiskFullScope full;
             status = config::writeSetting(store, config::keys::Throttle, QStringLiteral("40"));
+            // Written once more while the disk is still full: still not stored.
+            again = config::writeSetting(store, config::keys::Throttle, QStringLiteral("40"));
         }
         QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+        QCOMPARE(again.code(), core::ErrorCode::WriteFailed);
         QCOMPARE(folder.read(QStringLiteral("Wendlecott.ini")), before);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("Wendlecott.ini")});

@@ -43,11 +43,6 @@ WriteFaultScope::~WriteFaultScope()
     g_failAfterBytes = m_previous;
 }
 
-qint64 writeFaultAfterBytes()
-{
-    return g_failAfterBytes;
-}
-
 QString decodeText(const QByteArray &bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

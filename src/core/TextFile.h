@@ -64,9 +64,4 @@ private:
     qint64 m_previous;
 };
 
-// The byte count after which writes stop while a WriteFaultScope lives, or -1 when none does:
-// for a writer that appends with a single write on a descriptor it keeps open (the settings
-// journal), which cannot go through the functions above yet must fail in tests as they do.
-qint64 writeFaultAfterBytes();
-
 } // namespace wendlecott::core

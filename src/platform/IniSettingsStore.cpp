@@ -128,6 +128,9 @@ core::Status IniSettingsStore::saveSettings(const QString &app, const QString &s
             QStringLiteral("A setting needs an application key, a section and a key"));
     QSettings &settings = settingsFor(app);
     settings.sync();
+    // A file that cannot be read, or values of an earlier write that still cannot be stored.
+    if (settings.status() == QSettings::AccessError)
+        return writeFailed(settings);
     QList<const config::SettingValue *> changed;
     for (const config::SettingValue &value : values) {
         if (textOf(settings.value(settingsKey(section, value.key))) != value.value)
