@@ -2,6 +2,7 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "MemorySettingsStore.h"
+#include "TestAppState.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/TldEditor.h"
@@ -44,15 +45,13 @@ struct Rig {
     explicit Rig(const QStringList &rows)
     {
         folder.write(kTlds, crlfLines(rows));
-        (void)core::loadTLDTable(table, folder.file(kTlds));
-        editor = std::make_unique<config::TldEditor>(
-            config::ProgramFolder(folder.path()), settings, table, useProxy, defaultExtension, notice,
-            [this] {
-                auto made = std::make_unique<testing::FakeConnection>();
-                connection = made.get();
-                return made;
-            },
-            scheduler, timing, &cleanName);
+        state = testing::makeTestState({folder.path(), settings, notice, scheduler, [this] {
+                                            auto made = std::make_unique<testing::FakeConnection>();
+                                            connection = made.get();
+                                            return made;
+                                        }});
+        (void)state->reloadTable();
+        editor = std::make_unique<config::TldEditor>(*state, &cleanName);
         editor->open();
         notice.messages.clear();
     }
@@ -78,13 +77,10 @@ struct Rig {
 
     testing::TestFolder folder;
     testing::MemorySettingsStore settings;
-    core::TldTable table;
-    bool useProxy = false;
-    QString defaultExtension = QStringLiteral(".com");
     testing::FakeNotice notice;
     testing::FakeScheduler scheduler;
-    core::Timing timing;
     testing::FakeConnection *connection = nullptr; // owned by the editor's registrar test
+    std::unique_ptr<config::AppState> state;
     std::unique_ptr<config::TldEditor> editor;
 };
 
@@ -184,10 +180,10 @@ private Q_SLOTS:
         QVERIFY(rig.file().endsWith("\r\n"));
         core::TldTable fromDisk;
         QVERIFY(core::loadTLDTable(fromDisk, rig.folder.file(kTlds)).ok());
-        QCOMPARE(rig.table.size(), fromDisk.size());
+        QCOMPARE(rig.state->table().size(), fromDisk.size());
         const int index =
-            core::findTLD(rig.table, QStringLiteral("example.") + fields.extension.toLower(), false);
-        QCOMPARE(rig.table.at(index).server, fromDisk.at(index).server);
+            core::findTLD(rig.state->table(), QStringLiteral("example.") + fields.extension.toLower(), false);
+        QCOMPARE(rig.state->table().at(index).server, fromDisk.at(index).server);
     }
 
     void addSaveKeepsTheClickedRowsStatus()
@@ -201,7 +197,8 @@ private Q_SLOTS:
         fields->server = QStringLiteral("whois.new.example");
         QVERIFY(rig.editor->addSave(*fields).has_value());
         QVERIFY(rig.listRows().contains(QStringLiteral("de|whois.new.example|43|Disabled|25|free")));
-        QVERIFY(!rig.table.at(core::findTLD(rig.table, QStringLiteral("x.de"), false)).enabled);
+        QVERIFY(
+            !rig.state->table().at(core::findTLD(rig.state->table(), QStringLiteral("x.de"), false)).enabled);
 
         // After "New Extension" the same extension is saved enabled; throttle and success stay.
         rig.editor->newExtension(*fields);
@@ -213,7 +210,8 @@ private Q_SLOTS:
                    fields->throttle, fields->success};
         QVERIFY(rig.editor->addSave(*fields).has_value());
         QVERIFY(rig.listRows().contains(QStringLiteral("de|whois.new.example|43|Enabled|25|free")));
-        QVERIFY(rig.table.at(core::findTLD(rig.table, QStringLiteral("x.de"), false)).enabled);
+        QVERIFY(
+            rig.state->table().at(core::findTLD(rig.state->table(), QStringLiteral("x.de"), false)).enabled);
     }
 
     void addSaveRefusesMissingFields_data()
@@ -238,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(!rig.editor->addSave(fields).has_value());
         QCOMPARE(rig.messageTexts(), QStringList{config::kMissingFieldsMessage});
         QCOMPARE(rig.file(), before);
-        QCOMPARE(rig.table.size(), 3);
+        QCOMPARE(rig.state->table().size(), 3);
     }
 
     void failedWriteIsReportedAndTheFileSurvives()
@@ -258,7 +256,7 @@ private Q_SLOTS:
         QCOMPARE(rig.notice.messages.size(), 5);
         QCOMPARE(rig.file(), before);
         QCOMPARE(rig.listRows(), kUsualRows);
-        QCOMPARE(rig.table.size(), 3);
+        QCOMPARE(rig.state->table().size(), 3);
     }
 
     // "Enable/Disable" -------------------------------------------------------------------
@@ -285,7 +283,7 @@ private Q_SLOTS:
         QCOMPARE(*row, 1);
         QCOMPARE(rig.listRows().at(1),
                  QStringLiteral("org|whois.org|4300|") + expected + QStringLiteral("|70|No match,free"));
-        QCOMPARE(rig.table.at(1).enabled, expected == QLatin1String("Enabled"));
+        QCOMPARE(rig.state->table().at(1).enabled, expected == QLatin1String("Enabled"));
         // The edit boxes show that row: saving it again keeps the new status.
         QCOMPARE(rig.editor->editEnabled(), expected == QLatin1String("Enabled"));
     }
@@ -326,8 +324,9 @@ private Q_SLOTS:
         // An empty line after every remaining row.
         QCOMPARE(rig.file(), crlfLines({kUsualRows.at(0), QString(), kUsualRows.at(2), QString()}));
         QCOMPARE(rig.listRows(), (QStringList{kUsualRows.at(0), kUsualRows.at(2)}));
-        QCOMPARE(rig.table.size(), 2);
-        QCOMPARE(core::findTLD(rig.table, QStringLiteral("x.de"), false), 0); // de is gone: the com row
+        QCOMPARE(rig.state->table().size(), 2);
+        QCOMPARE(core::findTLD(rig.state->table(), QStringLiteral("x.de"), false),
+                 0); // de is gone: the com row
     }
 
     void deleteWithoutARowAsksNothing()
@@ -356,7 +355,7 @@ private Q_SLOTS:
         QVERIFY(rig.notice.questions.isEmpty()); // without asking
         QCOMPARE(rig.file(), core::encodeText(core::defaultTldText()));
         QCOMPARE(rig.editor->list().rowCount(), 179);
-        QCOMPARE(rig.table.size(), 179);
+        QCOMPARE(rig.state->table().size(), 179);
         QCOMPARE(rig.listRows(), rowTexts(core::defaultTldRows()));
     }
 
@@ -445,21 +444,20 @@ private Q_SLOTS:
         testing::TestFolder folder;
         folder.write(kTlds, crlfLines(kUsualRows));
         testing::MemorySettingsStore settings;
-        core::TldTable table;
-        bool useProxy = true; // whatever it was, the box decides once the window is open
-        QString defaultExtension = QStringLiteral(".com");
         testing::FakeNotice notice;
         testing::FakeScheduler scheduler;
-        core::Timing timing;
-        config::TldEditor editor(
-            config::ProgramFolder(folder.path()), settings, table, useProxy, defaultExtension, notice,
-            [] { return std::make_unique<testing::FakeConnection>(); }, scheduler, timing, &cleanName);
+        auto state = testing::makeTestState({folder.path(), settings, notice, scheduler,
+                                             [] { return std::make_unique<testing::FakeConnection>(); }});
+        (void)state->preferences().setUseProxy(
+            true); // whatever it was, the box decides once the window is open
+        settings.clear();
+        config::TldEditor editor(*state, &cleanName);
         const config::SetupOpening opening = editor.open();
         QCOMPARE(opening.throttle, QStringLiteral("20"));
         QCOMPARE(opening.search, QStringLiteral("Google"));
         QCOMPARE(opening.defaultExtension, QStringLiteral(".com"));
         QVERIFY(!opening.proxyChecked);
-        QVERIFY(!useProxy);
+        QVERIFY(!state->preferences().useProxy());
         QCOMPARE(settings.value(config::keys::Throttle), QStringLiteral("20"));
         QCOMPARE(settings.value(config::keys::DefaultExt), QStringLiteral(".com"));
         QCOMPARE(settings.value(config::keys::DefaultSearch), QStringLiteral("Google"));
@@ -473,13 +471,13 @@ private Q_SLOTS:
         rig.settings.set(config::keys::Throttle, QStringLiteral("150"));
         rig.settings.set(config::keys::DefaultSearch, QStringLiteral("Yahoo"));
         rig.settings.set(config::keys::ChkProxy, QStringLiteral("1"));
-        rig.defaultExtension = QStringLiteral(".org");
+        (void)rig.state->preferences().setDefaultExtension(QStringLiteral(".org"));
         const config::SetupOpening opening = rig.editor->open();
         QCOMPARE(opening.throttle, QStringLiteral("150"));
         QCOMPARE(opening.search, QStringLiteral("Yahoo"));
         QCOMPARE(opening.defaultExtension, QStringLiteral(".org"));
         QVERIFY(opening.proxyChecked);
-        QVERIFY(rig.useProxy);
+        QVERIFY(rig.state->preferences().useProxy());
         QCOMPARE(rig.settings.value(config::keys::DefaultExt), QStringLiteral(".org"));
     }
 
@@ -487,10 +485,10 @@ private Q_SLOTS:
     {
         Rig rig(kUsualRows);
         rig.editor->proxyClicked(true);
-        QVERIFY(rig.useProxy);
+        QVERIFY(rig.state->preferences().useProxy());
         QCOMPARE(rig.settings.value(config::keys::ChkProxy), QStringLiteral("1"));
         rig.editor->proxyClicked(false);
-        QVERIFY(!rig.useProxy);
+        QVERIFY(!rig.state->preferences().useProxy());
         QCOMPARE(rig.settings.value(config::keys::ChkProxy), QStringLiteral("0"));
     }
 
@@ -505,7 +503,7 @@ private Q_SLOTS:
         QCOMPARE(rig.settings.writes,
                  (QStringList{QStringLiteral("Throttle=3"), QStringLiteral("Throttle=35"),
                               QStringLiteral("DefaultSearch=Yah"), QStringLiteral("DefaultExt=.n")}));
-        QCOMPARE(rig.defaultExtension, QStringLiteral(".n"));
+        QCOMPARE(rig.state->preferences().defaultExtension(), QStringLiteral(".n"));
     }
 
     void defaultExtensionRule_data()
@@ -524,13 +522,13 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         Rig rig(kUsualRows);
         QCOMPARE(rig.editor->defaultExtensionLeft(typed), expected);
-        QCOMPARE(rig.defaultExtension, expected);
+        QCOMPARE(rig.state->preferences().defaultExtension(), expected);
         QCOMPARE(rig.settings.value(config::keys::DefaultExt), expected);
 
         // Closing the window takes the field as leaving it does.
-        rig.defaultExtension.clear();
+        rig.state->preferences().defaultExtension().clear();
         QCOMPARE(rig.editor->windowClosing(typed), expected);
-        QCOMPARE(rig.defaultExtension, expected);
+        QCOMPARE(rig.state->preferences().defaultExtension(), expected);
     }
 
     // Skipped rows -----------------------------------------------------------------------
@@ -540,7 +538,7 @@ private Q_SLOTS:
         Rig rig({QStringLiteral("com|w|43|Enabled|25|x"), QStringLiteral("bad|w|forty|Enabled|25|x"),
                  QStringLiteral("short|w|43"), QStringLiteral("de|w|43|Enabled|25|x")});
         QCOMPARE(rig.editor->list().rowCount(), 4); // the list shows every row of the file
-        QCOMPARE(rig.table.size(), 2);
+        QCOMPARE(rig.state->table().size(), 2);
         QCOMPARE(
             rig.editor->skippedRowsText(),
             QStringLiteral("2 rows of TLDs.txt could not be read and are not used: line 2 (the port is not a "
@@ -597,8 +595,8 @@ private Q_SLOTS:
         QVERIFY(rig.editor->testRow(rig.rowOf(extension), field, [] { return QStringLiteral("No match"); }));
         QCOMPARE(rig.editor->testName(), testName);
         QCOMPARE(rig.connection->opens.size(), 1);
-        const int row = core::findTLD(rig.table, QString::fromLatin1(request.chopped(2)), false);
-        QCOMPARE(rig.connection->opens[0].host, rig.table.at(row).server);
+        const int row = core::findTLD(rig.state->table(), QString::fromLatin1(request.chopped(2)), false);
+        QCOMPARE(rig.connection->opens[0].host, rig.state->table().at(row).server);
         rig.connection->peerAccept();
         QCOMPARE(rig.connection->sent, request);
     }
@@ -606,7 +604,7 @@ private Q_SLOTS:
     void testUsesTheProxyRowInProxyMode()
     {
         Rig rig(kUsualRows);
-        rig.useProxy = true;
+        (void)rig.state->preferences().setUseProxy(true);
         QVERIFY(
             rig.editor->testRow(rig.rowOf(QStringLiteral("de")), QStringLiteral("Google"), [] { return S; }));
         QCOMPARE(rig.connection->opens[0].host, QStringLiteral("127.0.0.1"));

@@ -6,9 +6,9 @@
 #include "core/WhoisRequest.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
-#include "platform/widgets/QtUserNotice.h"
-#include "ui/BlockedWindow.h"
+#include "ui/BlockedNotice.h"
 #include "ui/OverflowNotice.h"
+#include "ui/QtUserNotice.h"
 #include "ui/WhoisWindow.h"
 
 #include <QApplication>
@@ -95,7 +95,7 @@ private Q_SLOTS:
 
     void blockedNoticeHasItsCaptionAndTexts()
     {
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         QCOMPARE(notice.objectName(), QStringLiteral("frmBlocked"));
         QCOMPARE(notice.windowTitle(), QStringLiteral("Registrar blocked"));
         auto *label2 = notice.findChild<QLabel *>(QStringLiteral("Label2"));
@@ -122,7 +122,7 @@ private Q_SLOTS:
 
     void blockedNoticeKeepsTheFirstServerAndAnswer()
     {
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         QVERIFY(notice.fill(QStringLiteral("whois.first.example"), QStringLiteral("quota exceeded\r\n")));
         QVERIFY(!notice.fill(QStringLiteral("whois.second.example"), QStringLiteral("Connection Timed Out")));
         QCOMPARE(notice.findChild<QLineEdit *>(QStringLiteral("txtRegistrar"))->text(),
@@ -133,7 +133,7 @@ private Q_SLOTS:
 
     void blockedNoticeFilledWithoutServerStillKeepsItsAnswer()
     {
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         QVERIFY(notice.fill(QString(), QStringLiteral("first")));
         QVERIFY(!notice.fill(QStringLiteral("whois.late.example"), QStringLiteral("second")));
         QCOMPARE(notice.response(), QStringLiteral("first"));
@@ -150,7 +150,7 @@ private Q_SLOTS:
     void blockedResponseShowsMarkupLiterally()
     {
         QFETCH(QString, answer);
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         notice.fill(answer, answer);
         QCOMPARE(notice.findChild<QPlainTextEdit *>(QStringLiteral("txtResponse"))->toPlainText(), answer);
         QCOMPARE(notice.findChild<QLineEdit *>(QStringLiteral("txtRegistrar"))->text(), answer);
@@ -160,7 +160,7 @@ private Q_SLOTS:
 
     void overflowNoticeHasItsCaptionTextAndButton()
     {
-        ui::Form2 form;
+        ui::OverflowNotice form;
         QCOMPARE(form.objectName(), QStringLiteral("Form2"));
         QCOMPARE(form.windowTitle(), QStringLiteral("File backup"));
         const QString expected =
@@ -204,7 +204,7 @@ private Q_SLOTS:
         QFETCH(QString, expectedTitle);
         QFETCH(int, expectedIcon);
 
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         const QString text = QStringLiteral("File C:\\<b>lists</b>\\x.txt not found.");
         // A nested event loop would not return here until the box is answered; the test would hang.
         notice.showMessage(title, text, icon);
@@ -223,7 +223,7 @@ private Q_SLOTS:
 
     void questionsShowTheirButtonsAndReturnTheAnswer()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         QMessageBox::StandardButtons seenButtons;
         QString seenTitle;
         QString seenText;
@@ -258,7 +258,7 @@ private Q_SLOTS:
 
     void questionWaitsForTheUsersClick()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         int attempts = 0;
         QTimer clicker;
         clicker.setInterval(5);
@@ -286,11 +286,11 @@ private Q_SLOTS:
 
     void blockedNoticeIsFilledOnlyWhileEmptyAndMadeAnewAfterClosing()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         QVERIFY(!notice.blockedWindow());
 
         notice.showBlocked(QStringLiteral("whois.one.example"), QStringLiteral("Your quota is exceeded"));
-        QPointer<ui::frmBlocked> first = notice.blockedWindow();
+        QPointer<ui::BlockedNotice> first = notice.blockedWindow();
         QVERIFY(first);
         QVERIFY(first->isVisible());
         QVERIFY(!first->isModal());
@@ -315,9 +315,9 @@ private Q_SLOTS:
 
     void overflowNoticeShowsWithoutWaitingAndOnce()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         notice.showOverflowNotice();
-        QPointer<ui::Form2> form = notice.overflowWindow();
+        QPointer<ui::OverflowNotice> form = notice.overflowWindow();
         QVERIFY(form);
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("File backup"));
@@ -331,10 +331,10 @@ private Q_SLOTS:
 
     void noticeWindowsGoWithTheAdapter()
     {
-        QPointer<ui::frmBlocked> blocked;
-        QPointer<ui::Form2> overflow;
+        QPointer<ui::BlockedNotice> blocked;
+        QPointer<ui::OverflowNotice> overflow;
         {
-            platform::QtUserNotice notice;
+            ui::QtUserNotice notice;
             notice.showBlocked(QStringLiteral("whois.example"), QStringLiteral("error"));
             notice.showOverflowNotice();
             blocked = notice.blockedWindow();

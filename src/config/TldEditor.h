@@ -22,6 +22,9 @@ class UserNotice;
 
 namespace wendlecott::config {
 
+class AppState;
+class Preferences;
+
 class SettingsStore;
 
 inline const QString kMissingFieldsMessage = QStringLiteral("Please enter valid information for all fields.");
@@ -85,9 +88,7 @@ public:
     // xurlEncode followed by xCorrectName: how the test name is cleaned before it is sent.
     using NameCleaner = std::function<QString(const QString &)>;
 
-    TldEditor(ProgramFolder folder, SettingsStore &settings, core::TldTable &table, bool &useProxy,
-              QString &defaultExtension, core::UserNotice &notice, core::ConnectionFactory connections,
-              core::Scheduler &scheduler, const core::Timing &timing, NameCleaner cleanName);
+    TldEditor(AppState &state, NameCleaner cleanName);
     ~TldEditor();
     TldEditor(const TldEditor &) = delete;
     TldEditor &operator=(const TldEditor &) = delete;
@@ -154,11 +155,11 @@ private:
     int rowOfExtension(const QString &extension) const;
     void reportWriteFailure(const core::Status &status);
 
-    ProgramFolder m_folder;
+    AppState &m_state;
+    const ProgramFolder &m_folder;
     SettingsStore &m_settings;
-    core::TldTable &m_table;
-    bool &m_useProxy;
-    QString &m_defaultExtension;
+    const core::TldTable &m_table;
+    Preferences &m_preferences;
     core::UserNotice &m_notice;
     NameCleaner m_cleanName;
     std::unique_ptr<core::RegistrarTest> m_test;

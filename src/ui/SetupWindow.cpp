@@ -54,14 +54,8 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy = null
 
 } // namespace
 
-SetupWindow::SetupWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::TldTable &table,
-                         bool &useProxy, QString &defaultExtension, core::UserNotice &notice,
-                         core::ConnectionFactory connections, core::Scheduler &scheduler,
-                         const core::Timing &timing, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_editor(std::make_unique<config::TldEditor>(std::move(folder), settings, table, useProxy,
-                                                   defaultExtension, notice, std::move(connections),
-                                                   scheduler, timing, &cleanTestName))
+SetupWindow::SetupWindow(config::AppState &state, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_editor(std::make_unique<config::TldEditor>(state, &cleanTestName))
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));

@@ -19,8 +19,9 @@ class QPushButton;
 class QTreeView;
 
 namespace wendlecott::config {
+class AppState;
 class SettingsStore;
-}
+} // namespace wendlecott::config
 namespace wendlecott::core {
 class UserNotice;
 }
@@ -33,10 +34,7 @@ namespace wendlecott::ui {
 class SetupWindow : public QWidget {
     Q_OBJECT
 public:
-    SetupWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::TldTable &table,
-                bool &useProxy, QString &defaultExtension, core::UserNotice &notice,
-                core::ConnectionFactory connections, core::Scheduler &scheduler, const core::Timing &timing,
-                QWidget *parent = nullptr);
+    explicit SetupWindow(config::AppState &state, QWidget *parent = nullptr);
     ~SetupWindow() override;
 
     // Called when the window closes, after DefaultExtension is taken from the field: the main

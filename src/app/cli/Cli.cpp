@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
-#include "platform/IniSettingsStore.h"
+#include "app/cli/CliCommon.h"
+#include "platform/QtPorts.h"
 
 #include <map>
 
@@ -93,8 +94,11 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         io.err.flush();
         return kExitUsage;
     }
-    platform::IniSettingsStore settings;
-    CliContext context{config::ProgramFolder::locate(folderOverride, executableDir), io, settings};
+    config::AppPorts ports;
+    ports.notice = std::make_unique<CliNotice>(io.err);
+    platform::addQtAdapters(ports);
+    config::AppState state(config::ProgramFolder::locate(folderOverride, executableDir), std::move(ports));
+    CliContext context{state, io};
     const int status = found->second(context, rest.mid(1));
     io.out.flush();
     io.err.flush();

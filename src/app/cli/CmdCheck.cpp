@@ -4,12 +4,7 @@
 
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
-#include "core/LookupSlot.h"
-#include "core/ResultLists.h"
-#include "core/UserNotice.h"
-#include "platform/QtScheduler.h"
-#include "platform/QtWhoisConnection.h"
-#include "sources/EntryDomain.h"
+#include "sources/ListRun.h"
 #include "sources/ListSource.h"
 
 #include <QEventLoop>
@@ -18,35 +13,6 @@
 namespace wendlecott::cli {
 
 namespace {
-
-// Messages go to standard error; the blocked notice is already in the record lines.
-class CliNotice final : public core::UserNotice {
-public:
-    explicit CliNotice(QTextStream &err) : m_err(err) {}
-    void showMessage(const QString &title, const QString &text, core::NoticeIcon) override
-    {
-        QString line = text;
-        line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        m_err << "wendlecott-cli: " << (title.isEmpty() ? QString() : title + QLatin1String(": ")) << line
-              << '\n';
-        m_err.flush();
-    }
-    bool askOkCancel(const QString &, const QString &) override { return false; }
-    core::AbortRetryIgnore askAbortRetryIgnore(const QString &, const QString &) override
-    {
-        return core::AbortRetryIgnore::Abort;
-    }
-    void showBlocked(const QString &, const QString &) override {}
-    void showOverflowNotice() override
-    {
-        m_err << "wendlecott-cli: One of your lists has reached 20000 entries. They have been saved in the "
-                 "overflow folder and cleared.\n";
-        m_err.flush();
-    }
-
-private:
-    QTextStream &m_err;
-};
 
 QString recordLine(const core::RunRecord &record)
 {
@@ -109,41 +75,21 @@ int cmdCheck(CliContext &context, const QStringList &args)
         listPath = standardInput.fileName();
     }
 
-    auto loaded = loadProgramTldTable(context);
-    if (!loaded)
-        return fail(context, loaded.message());
-    core::TldTable table = std::move(loaded).value();
-    const bool useProxy = storedProxySwitch(context);
-    const QString defaultExtension =
-        config::readSetting(context.settings, config::keys::DefaultExt, config::defaults::DefaultExt);
-    core::PauseState pause;
-    pause.throttleMs = config::toInt32(config::readSetting(context.settings, config::keys::Throttle,
-                                                           config::defaults::ThrottleAtStartup))
-                           .value_or(0);
-
-    CliNotice notice(context.io.err);
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::ResultLists lists(context.folder.root(), notice, clipboard, opener);
-    const core::Timing timing;
-    platform::QtScheduler scheduler;
-    core::CheckRun run(core::RunEnvironment{table, useProxy, pause, lists, notice}, scheduler, timing,
-                       platform::QtWhoisConnection::factory());
+    if (const core::Status opened = openProgramState(context); !opened)
+        return fail(context, opened.message());
+    config::AppState &state = context.state;
+    core::CheckRun run(state.runEnvironment(), state.scheduler(), state.timing(), state.connections());
 
     sources::ListReader reader;
     const auto count = reader.entryCount(listPath);
     if (!count)
         return fail(context, QStringLiteral("File %1 not found.").arg(file));
 
-    core::RunSource source;
-    source.listPath = file.isEmpty() ? QStringLiteral("(standard input)") : file;
-    source.readEntry = [&](qint32 position) { return reader.readEntry(listPath, position); };
-    source.domainFor = [&](const QString &entry) {
-        return sources::domainForEntry(entry, tld, defaultExtension);
-    };
-    source.storePosition = [&](qint32 next) {
-        (void)config::writeSetting(context.settings, config::keys::WordNumber, QString::number(next));
-    };
+    sources::ListRunRequest request;
+    request.listPath = listPath;
+    request.shownName = file.isEmpty() ? QStringLiteral("(standard input)") : file;
+    request.extensionChoice = [tld] { return tld; };
+    const core::RunSource source = sources::makeListRunSource(std::move(request), state);
 
     int counts[4] = {0, 0, 0, 0};
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
