@@ -79,6 +79,15 @@ QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
     return label;
 }
 
+QPushButton *makeButton(const QString &name, const QString &caption, const QString &tooltip, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    if (!tooltip.isEmpty())
+        button->setToolTip(tooltip);
+    return button;
+}
+
 void setItemAvailable(QComboBox *combo, int index, bool available, const QString &tooltip)
 {
     auto *model = qobject_cast<QStandardItemModel *>(combo->model());
@@ -207,69 +216,12 @@ void MainWindow::buildTopStrip(QWidget *central)
     row->setContentsMargins(8, 4, 8 + pixelsCoveringTwips(200), 4);
     row->setSpacing(6);
 
-    const QString sourceTip = QStringLiteral("Select the type of search you would like to run");
-    m_sourceLabel = makeLabel(QStringLiteral("Label6"), QStringLiteral("Search Type:"), m_topStrip);
-    m_sourceLabel->setToolTip(sourceTip);
-    m_sourceBox = new QComboBox(m_topStrip);
-    m_sourceBox->setObjectName(QStringLiteral("Combo1"));
-    m_sourceBox->setToolTip(sourceTip);
-    for (const sources::NameSource &source : sources::nameSources())
-        m_sourceBox->addItem(source.caption);
-    m_sourceBox->setCurrentIndex(-1); // no source until the user picks one
-    m_sourceBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    connect(m_sourceBox, &QComboBox::activated, this, [this] { applySourceChoice(); });
-
-    m_startLabel = makeLabel(QStringLiteral("wLabel1"), QStringLiteral("Start Number:"), m_topStrip);
-    m_startPositionEdit = new QLineEdit(QStringLiteral("1"), m_topStrip);
-    m_startPositionEdit->setObjectName(QStringLiteral("txtWordNum"));
-    m_startPositionEdit->setFixedWidth(80);
-    m_ofLabel = makeLabel(QStringLiteral("wLabel2"), QStringLiteral("of"), m_topStrip);
-    m_entryCountEdit = new QLineEdit(QStringLiteral("1"), m_topStrip);
-    m_entryCountEdit->setObjectName(QStringLiteral("txtWordMax"));
-    m_entryCountEdit->setToolTip(QStringLiteral("The number of entries on your list."));
-    m_entryCountEdit->setFixedWidth(80);
-    connect(m_startPositionEdit, &QLineEdit::textChanged, this, &MainWindow::correctStartPosition);
-
-    m_startButton = new QPushButton(QStringLiteral("Start"), m_topStrip);
-    m_startButton->setObjectName(QStringLiteral("cmdDoSearch"));
-    m_startButton->setToolTip(QStringLiteral("Click here to start searching your list."));
-    m_startButton->setEnabled(false); // until a source is chosen
-    connect(m_startButton, &QPushButton::clicked, this, &MainWindow::startRun);
-    m_stopButton = new QPushButton(QStringLiteral("Stop"), m_topStrip);
-    m_stopButton->setObjectName(QStringLiteral("Command3"));
-    m_stopButton->setToolTip(QStringLiteral("Click here to stop searching names"));
-    m_stopButton->setEnabled(false);
-    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRun);
-
-    m_extensionLabel = makeLabel(QStringLiteral("sLblTLD"), QStringLiteral("TLD:"), m_topStrip);
-    m_extensionBox = new QComboBox(m_topStrip);
-    m_extensionBox->setObjectName(QStringLiteral("cmbTLDs"));
-    m_extensionBox->setEditable(true);
-    m_extensionBox->setInsertPolicy(QComboBox::NoInsert);
-    m_extensionBox->setMinimumContentsLength(6);
-
-    m_searchLabel = makeLabel(QStringLiteral("SLabel1"), QStringLiteral("Search String:"), m_topStrip);
-    m_searchEdit = new QLineEdit(m_topStrip);
-    m_searchEdit->setObjectName(QStringLiteral("txtSearch"));
-    m_searchEdit->setToolTip(QStringLiteral("Enter a search string"));
-    m_searchEdit->setMinimumWidth(160);
-    connect(m_searchEdit, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
-    m_searchTargetLabel = makeLabel(QStringLiteral("SLabel2"), QStringLiteral("Get"), m_topStrip);
-    m_searchTargetBox = new QComboBox(m_topStrip);
-    m_searchTargetBox->setObjectName(QStringLiteral("Combo2"));
-    m_searchTargetBox->setToolTip(QStringLiteral("The approximate number of domains to find, if available."));
-    m_searchTargetBox->addItems({QStringLiteral("~100 Domains"), QStringLiteral("~200 Domains"),
-                                 QStringLiteral("~500 Domains"), QStringLiteral("~1000 Domains")});
-    m_searchTargetBox->setCurrentIndex(0);
-    m_searchButton = new QPushButton(QStringLiteral("Search"), m_topStrip);
-    m_searchButton->setObjectName(QStringLiteral("cmdCreate"));
-    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::openListBuilder);
-
-    m_setupButton = new QPushButton(QStringLiteral("Setup"), m_topStrip);
-    m_setupButton->setObjectName(QStringLiteral("cmdSetup"));
+    buildSourceControls();
+    buildRunControls();
+    buildSearchControls();
+    m_setupButton = makeButton(QStringLiteral("cmdSetup"), QStringLiteral("Setup"), QString(), m_topStrip);
     connect(m_setupButton, &QPushButton::clicked, this, &MainWindow::openSetup);
-    m_websiteButton = new QPushButton(m_topStrip);
-    m_websiteButton->setObjectName(QStringLiteral("cmdWebsite"));
+    m_websiteButton = makeButton(QStringLiteral("cmdWebsite"), QString(), QString(), m_topStrip);
     connect(m_websiteButton, &QPushButton::clicked, this, &MainWindow::openWebsite);
 
     for (QWidget *widget : std::initializer_list<QWidget *>{
@@ -284,6 +236,73 @@ void MainWindow::buildTopStrip(QWidget *central)
     setSearchControlsVisible(false);
     m_searchEdit->setEnabled(false);
     m_searchTargetBox->setEnabled(false);
+}
+
+// "Search Type:" and Combo1, the name sources.
+void MainWindow::buildSourceControls()
+{
+    const QString sourceTip = QStringLiteral("Select the type of search you would like to run");
+    m_sourceLabel = makeLabel(QStringLiteral("Label6"), QStringLiteral("Search Type:"), m_topStrip);
+    m_sourceLabel->setToolTip(sourceTip);
+    m_sourceBox = new QComboBox(m_topStrip);
+    m_sourceBox->setObjectName(QStringLiteral("Combo1"));
+    m_sourceBox->setToolTip(sourceTip);
+    for (const sources::NameSource &source : sources::nameSources())
+        m_sourceBox->addItem(source.caption);
+    m_sourceBox->setCurrentIndex(-1); // no source until the user picks one
+    m_sourceBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(m_sourceBox, &QComboBox::activated, this, [this] { applySourceChoice(); });
+}
+
+// The positions, Start and Stop, and the extension box of a run over a list.
+void MainWindow::buildRunControls()
+{
+    m_startLabel = makeLabel(QStringLiteral("wLabel1"), QStringLiteral("Start Number:"), m_topStrip);
+    m_startPositionEdit = new QLineEdit(QStringLiteral("1"), m_topStrip);
+    m_startPositionEdit->setObjectName(QStringLiteral("txtWordNum"));
+    m_startPositionEdit->setFixedWidth(80);
+    m_ofLabel = makeLabel(QStringLiteral("wLabel2"), QStringLiteral("of"), m_topStrip);
+    m_entryCountEdit = new QLineEdit(QStringLiteral("1"), m_topStrip);
+    m_entryCountEdit->setObjectName(QStringLiteral("txtWordMax"));
+    m_entryCountEdit->setToolTip(QStringLiteral("The number of entries on your list."));
+    m_entryCountEdit->setFixedWidth(80);
+    connect(m_startPositionEdit, &QLineEdit::textChanged, this, &MainWindow::correctStartPosition);
+
+    m_startButton = makeButton(QStringLiteral("cmdDoSearch"), QStringLiteral("Start"),
+                               QStringLiteral("Click here to start searching your list."), m_topStrip);
+    m_startButton->setEnabled(false); // until a source is chosen
+    connect(m_startButton, &QPushButton::clicked, this, &MainWindow::startRun);
+    m_stopButton = makeButton(QStringLiteral("Command3"), QStringLiteral("Stop"),
+                              QStringLiteral("Click here to stop searching names"), m_topStrip);
+    m_stopButton->setEnabled(false);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRun);
+
+    m_extensionLabel = makeLabel(QStringLiteral("sLblTLD"), QStringLiteral("TLD:"), m_topStrip);
+    m_extensionBox = new QComboBox(m_topStrip);
+    m_extensionBox->setObjectName(QStringLiteral("cmbTLDs"));
+    m_extensionBox->setEditable(true);
+    m_extensionBox->setInsertPolicy(QComboBox::NoInsert);
+    m_extensionBox->setMinimumContentsLength(6);
+}
+
+// The search box of the two search-engine sources.
+void MainWindow::buildSearchControls()
+{
+    m_searchLabel = makeLabel(QStringLiteral("SLabel1"), QStringLiteral("Search String:"), m_topStrip);
+    m_searchEdit = new QLineEdit(m_topStrip);
+    m_searchEdit->setObjectName(QStringLiteral("txtSearch"));
+    m_searchEdit->setToolTip(QStringLiteral("Enter a search string"));
+    m_searchEdit->setMinimumWidth(160);
+    connect(m_searchEdit, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
+    m_searchTargetLabel = makeLabel(QStringLiteral("SLabel2"), QStringLiteral("Get"), m_topStrip);
+    m_searchTargetBox = new QComboBox(m_topStrip);
+    m_searchTargetBox->setObjectName(QStringLiteral("Combo2"));
+    m_searchTargetBox->setToolTip(QStringLiteral("The approximate number of domains to find, if available."));
+    m_searchTargetBox->addItems({QStringLiteral("~100 Domains"), QStringLiteral("~200 Domains"),
+                                 QStringLiteral("~500 Domains"), QStringLiteral("~1000 Domains")});
+    m_searchTargetBox->setCurrentIndex(0);
+    m_searchButton = makeButton(QStringLiteral("cmdCreate"), QStringLiteral("Search"), QString(), m_topStrip);
+    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::openListBuilder);
 }
 
 void MainWindow::buildResultArea(QWidget *central)

@@ -106,6 +106,9 @@ protected:
 private:
     void buildMenus();
     void buildTopStrip(QWidget *central);
+    void buildSourceControls();
+    void buildRunControls();
+    void buildSearchControls();
     void buildResultArea(QWidget *central);
     void buildStatusBar();
     void runStartup();

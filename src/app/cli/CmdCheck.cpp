@@ -10,6 +10,8 @@
 #include <QEventLoop>
 #include <QTemporaryFile>
 
+#include <variant>
+
 namespace wendlecott::cli {
 
 namespace {
@@ -29,16 +31,16 @@ QString recordLine(const core::RunRecord &record)
     return {};
 }
 
-} // namespace
-
-// check [FILE] [--tld EXT] [--start N]: a check run over a list file (standard input without
-// FILE), filing verdicts into the program folder's lists as the main window does. Ctrl-C
-// stops it as the Stop button does.
-int cmdCheck(CliContext &context, const QStringList &args)
-{
-    QString file;
-    QString tld;
+struct CheckOptions {
+    QString file; // empty: standard input
+    QString tld;  // stands for the main window's extension box
     qint32 start = 1;
+};
+
+// The options of check, or the exit status of a usage error (already reported).
+std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QStringList &args)
+{
+    CheckOptions options;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
@@ -46,22 +48,37 @@ int cmdCheck(CliContext &context, const QStringList &args)
                 return fail(context, QStringLiteral("check: %1 needs a value").arg(arg), kExitUsage);
             const QString value = args.at(++i);
             if (arg == QLatin1String("--tld")) {
-                tld = value;
+                options.tld = value;
             } else {
                 const auto position = config::toInt32(value);
                 if (!position || *position < 1)
                     return fail(context, QStringLiteral("check: --start needs a position from 1"),
                                 kExitUsage);
-                start = *position;
+                options.start = *position;
             }
         } else if (arg.startsWith(QLatin1String("--"))) {
             return fail(context, QStringLiteral("check: unknown option '%1'").arg(arg), kExitUsage);
-        } else if (file.isEmpty()) {
-            file = arg;
+        } else if (options.file.isEmpty()) {
+            options.file = arg;
         } else {
             return fail(context, QStringLiteral("check: give at most one list file"), kExitUsage);
         }
     }
+    return options;
+}
+
+} // namespace
+
+// check [FILE] [--tld EXT] [--start N]: a check run over a list file (standard input without
+// FILE), filing verdicts into the program folder's lists as the main window does. Ctrl-C
+// stops it as the Stop button does.
+int cmdCheck(CliContext &context, const QStringList &args)
+{
+    const auto parsed = parseCheckOptions(context, args);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const CheckOptions &options = std::get<CheckOptions>(parsed);
+    const QString &file = options.file;
 
     // Standard input becomes a temporary list file, read like any other list.
     QTemporaryFile standardInput;
@@ -88,7 +105,7 @@ int cmdCheck(CliContext &context, const QStringList &args)
     sources::ListRunRequest request;
     request.listPath = listPath;
     request.shownName = file.isEmpty() ? QStringLiteral("(standard input)") : file;
-    request.extensionChoice = [tld] { return tld; };
+    request.extensionChoice = [tld = options.tld] { return tld; };
     const core::RunSource source = sources::makeListRunSource(std::move(request), state);
 
     int counts[4] = {0, 0, 0, 0};
@@ -106,7 +123,7 @@ int cmdCheck(CliContext &context, const QStringList &args)
         run.stopRun();
     });
 
-    run.startRun(source, start, count.value());
+    run.startRun(source, options.start, count.value());
     if (run.isRunning())
         loop.exec();
 
