@@ -641,7 +641,7 @@ void Form1::mnuAbout_Click()
 
 void Form1::mnuEdit_Click(int index)
 {
-    m_context.lists().editMenu(index);
+    m_context.lists().runEditMenuItem(index);
 }
 
 void Form1::openWhois(const QString &domain)
