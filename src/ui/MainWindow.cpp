@@ -649,7 +649,7 @@ void MainWindow::showAbout()
 
 void MainWindow::runEditMenuItem(int index)
 {
-    m_state.lists().editMenu(index);
+    m_state.lists().runEditMenuItem(index);
 }
 
 void MainWindow::openWhois(const QString &domain)
