@@ -128,7 +128,12 @@ bool GeneratorSession::generateNames()
         tell(words.status());
         return false;
     }
-    m_job = std::make_unique<GeneratorJob>(currentInput(std::move(words).value()), m_nameLimit);
+    QStringList affixes = std::move(words).value();
+    // Unchanged since it was shown, the list shares the shown one's text instead of holding a
+    // second copy of a possibly long file for the whole generation.
+    if (affixes == m_words)
+        affixes = m_words;
+    m_job = std::make_unique<GeneratorJob>(currentInput(std::move(affixes)), m_nameLimit);
     Q_EMIT namesReset();
     setGenerating(true);
     m_nextStep.start(0, [this] { buildSlice(); });
