@@ -339,8 +339,8 @@ private Q_SLOTS:
     void deleteWritesTheRowsInListOrder()
     {
         Rig rig(kUsualRows);
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false)); // ascending: com, de, proxy
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false)); // descending: proxy, de, com
+        QVERIFY(rig.editor->sortByColumn(0, false)); // ascending: com, de, proxy
+        QVERIFY(rig.editor->sortByColumn(0, false)); // descending: proxy, de, com
         QCOMPARE(rig.listRows(), (QStringList{kUsualRows.at(2), kUsualRows.at(1), kUsualRows.at(0)}));
         QVERIFY(rig.editor->deleteRow(1));
         QCOMPARE(rig.file(), crlfLines({kUsualRows.at(2), QString(), kUsualRows.at(0), QString()}));
@@ -372,8 +372,8 @@ private Q_SLOTS:
             QByteArray("strTemp = strTemp & \"com|whois.example|43|Enabled|25|No match,AVAIL\" & vbcrlf\r\n"
                        "strTemp = strTemp & \"short|x||||\" & vbcrlf\r\n"));
         // In list order.
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
         QVERIFY(rig.editor->writeDebugFile().ok());
         QVERIFY(rig.folder.read(QStringLiteral("debug.txt")).startsWith("strTemp = strTemp & \"short|"));
     }
@@ -398,14 +398,14 @@ private Q_SLOTS:
                 texts.append(row.value(index));
             return texts;
         };
-        QVERIFY(rig.editor->EnhListView_SortColumns(4, false));
+        QVERIFY(rig.editor->sortByColumn(4, false));
         QCOMPARE(column(4), (QStringList{QStringLiteral("100"), QStringLiteral("25"), QStringLiteral("3")}));
         // Another column: the direction is reversed all the same.
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
         QCOMPARE(column(0), (QStringList{QStringLiteral("C"), QStringLiteral("b"), QStringLiteral("a")}));
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
         QCOMPARE(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("C")}));
-        QVERIFY(rig.editor->EnhListView_SortColumns(4, false));
+        QVERIFY(rig.editor->sortByColumn(4, false));
         QCOMPARE(column(4), (QStringList{QStringLiteral("3"), QStringLiteral("25"), QStringLiteral("100")}));
         QCOMPARE(rig.editor->sortState().column, 4);
         QVERIFY(!rig.editor->sortState().ascending);
@@ -423,13 +423,13 @@ private Q_SLOTS:
     void sortEdges()
     {
         Rig empty(QStringList{});
-        QVERIFY(empty.editor->EnhListView_SortColumns(0, true));
+        QVERIFY(empty.editor->sortByColumn(0, true));
         QVERIFY(!empty.editor->sortState().sorted); // nothing to sort, nothing changed
 
         Rig rig(kUsualRows);
-        QVERIFY(!rig.editor->EnhListView_SortColumns(6, false));
+        QVERIFY(!rig.editor->sortByColumn(6, false));
         QVERIFY(rig.notice.messages.isEmpty());
-        QVERIFY(!rig.editor->EnhListView_SortColumns(-1, true));
+        QVERIFY(!rig.editor->sortByColumn(-1, true));
         QCOMPARE(rig.notice.messages.size(), 1);
         QCOMPARE(rig.notice.messages[0].title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
         QVERIFY(rig.notice.messages[0].text.startsWith(QLatin1String("Error ")));

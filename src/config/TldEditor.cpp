@@ -247,7 +247,7 @@ core::Status TldEditor::writeDebugFile()
     return written;
 }
 
-bool TldEditor::EnhListView_SortColumns(int column, bool showErrors)
+bool TldEditor::sortByColumn(int column, bool showErrors)
 {
     if (m_list.rowCount() == 0)
         return true;

@@ -129,9 +129,10 @@ public:
     // "DEBUG": writes debug.txt in the program folder from the list.
     core::Status writeDebugFile();
 
-    // A column header was clicked. Returns true; false (with a message when `showErrors`)
-    // for a column that the list does not have.
-    bool EnhListView_SortColumns(int column, bool showErrors);
+    // A column header was clicked: sorts the list by that column, reversing the direction
+    // (one for the whole list). Returns true; false (with a message when `showErrors`) for a
+    // column that the list does not have.
+    bool sortByColumn(int column, bool showErrors);
 
     // "Test Selected": composes and cleans the test name, finds the row that serves it and
     // starts the test. False when no row is selected or no TLD row serves the name.
