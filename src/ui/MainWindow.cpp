@@ -534,7 +534,8 @@ void MainWindow::searchTextChanged()
 void MainWindow::openGenerator()
 {
     if (!m_generator) {
-        m_generator = new GeneratorWindow(m_state.folder(), m_state.settings(), m_state.notice(), this);
+        m_generator = new GeneratorWindow(m_state.folder(), m_state.settings(), m_state.notice(),
+                                          m_state.scheduler(), this);
         m_generator->setStartRun([this](qint64 count) { startListRun(count); });
     }
     m_generator->show();
