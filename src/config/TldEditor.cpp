@@ -106,7 +106,7 @@ TldEditor::TldEditor(ProgramFolder folder, SettingsStore &settings, core::TldTab
     , m_defaultExtension(defaultExtension)
     , m_notice(notice)
     , m_cleanName(std::move(cleanName))
-    , m_test(std::make_unique<core::RegistrarTest>(connections(), scheduler, timing, notice))
+    , m_probe(std::make_unique<core::RegistrarProbe>(connections(), scheduler, timing, notice))
 {
 }
 
@@ -271,7 +271,7 @@ bool TldEditor::testRow(int row, const QString &testField, std::function<QString
 {
     if (row < 0 || row >= m_list.rowCount())
         return false;
-    m_test->abandon();
+    m_probe->abandon();
     m_testName = composeTestName(testField, field(m_list.row(row), 0));
     const QString name = m_cleanName ? m_cleanName(m_testName) : m_testName;
     const int index = core::findTLD(m_table, name, m_useProxy);
@@ -281,7 +281,7 @@ bool TldEditor::testRow(int row, const QString &testField, std::function<QString
         return false;
     }
     const core::TldEntry &entry = m_table.at(index);
-    m_test->start(m_testName, name, entry.server, entry.port, std::move(successBox));
+    m_probe->start(m_testName, name, entry.server, entry.port, std::move(successBox));
     return true;
 }
 
@@ -316,7 +316,7 @@ void TldEditor::searchChanged(const QString &text)
 
 QString TldEditor::windowClosing(const QString &defaultField)
 {
-    m_test->abandon();
+    m_probe->abandon();
     // Closing is leaving the field too: an emptied field must not leave names without an extension.
     return defaultExtensionLeft(defaultField);
 }

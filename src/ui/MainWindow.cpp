@@ -646,8 +646,8 @@ void Form1::mnuEdit_Click(int index)
 
 void Form1::openWhois(const QString &domain)
 {
-    frmWhois::replaceAndShow(m_whois, domain, m_context.table(), m_context.useProxy(),
-                             m_context.connections(), m_context.scheduler(), m_context.timing(), this);
+    WhoisWindow::replaceAndShow(m_whois, domain, m_context.table(), m_context.useProxy(),
+                                m_context.connections(), m_context.scheduler(), m_context.timing(), this);
 }
 
 // Resize ------------------------------------------------------------------------------------

@@ -31,7 +31,7 @@ class AppContext;
 class GeneratorWindow;
 class ResultListsView;
 class frmAbout;
-class frmWhois;
+class WhoisWindow;
 
 // Form1, the main window: the strip that chooses the name source and starts and stops a
 // check run, the five result lists, the status bar and the menus. It binds controls to the
@@ -135,7 +135,7 @@ private:
 
     QPointer<GeneratorWindow> m_generator;
     QPointer<frmAbout> m_about;
-    QPointer<frmWhois> m_whois;
+    QPointer<WhoisWindow> m_whois;
     QList<QPointer<QWidget>> m_companions;
 
     // Top strip.
