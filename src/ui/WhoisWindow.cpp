@@ -1,6 +1,5 @@
 #include "ui/WhoisWindow.h"
 
-
 #include <QCloseEvent>
 #include <QFont>
 #include <QPlainTextEdit>
