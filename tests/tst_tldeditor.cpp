@@ -6,7 +6,7 @@
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/TldEditor.h"
-#include "core/RegistrarTest.h"
+#include "core/RegistrarProbe.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
 #include "sources/TextOps.h"
@@ -79,7 +79,7 @@ struct Rig {
     testing::MemorySettingsStore settings;
     testing::FakeNotice notice;
     testing::FakeScheduler scheduler;
-    testing::FakeConnection *connection = nullptr; // owned by the editor's registrar test
+    testing::FakeConnection *connection = nullptr; // owned by the editor's registrar probe
     std::unique_ptr<config::AppState> state;
     std::unique_ptr<config::TldEditor> editor;
 };
@@ -636,13 +636,13 @@ private Q_SLOTS:
         QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [] { return S; }));
         rig.scheduler.advance(4000);
         QVERIFY(rig.notice.messages.isEmpty());
-        QVERIFY(rig.editor->registrarTest().isRunning());
-        QCOMPARE(rig.editor->registrarTest().ticks(), 4);
+        QVERIFY(rig.editor->registrarProbe().isRunning());
+        QCOMPARE(rig.editor->registrarProbe().ticks(), 4);
         rig.scheduler.advance(1000);
         QCOMPARE(rig.messageTexts(), QStringList{QStringLiteral("Connection timed out")});
-        QVERIFY(!rig.editor->registrarTest().isRunning());
-        QVERIFY(!rig.editor->registrarTest().isTimerActive());
-        QCOMPARE(rig.editor->registrarTest().ticks(), 0);
+        QVERIFY(!rig.editor->registrarProbe().isRunning());
+        QVERIFY(!rig.editor->registrarProbe().isTimerActive());
+        QCOMPARE(rig.editor->registrarProbe().ticks(), 0);
         QVERIFY(!rig.connection->isOpen());
         rig.scheduler.advance(20000);
         QCOMPARE(rig.notice.messages.size(), 1);
@@ -678,8 +678,8 @@ private Q_SLOTS:
         rig.connection->failSends = true;
         rig.connection->peerAccept();
         QVERIFY(!rig.connection->isOpen());
-        QVERIFY(!rig.editor->registrarTest().isRunning());
-        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        QVERIFY(!rig.editor->registrarProbe().isRunning());
+        QVERIFY(!rig.editor->registrarProbe().isTimerActive());
         rig.scheduler.advance(30000);
         QVERIFY(rig.notice.messages.isEmpty());
     }
@@ -698,7 +698,7 @@ private Q_SLOTS:
             rig.notice.messages[0].text,
             QStringLiteral("Appears to be: AVAILABLE\r\nSuccess word: status: free\r\nDomain: Google.com\r\n"
                            "whois.example:43\r\n\r\nDomain not found, status: free\r\n"));
-        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        QVERIFY(!rig.editor->registrarProbe().isTimerActive());
         rig.scheduler.advance(10000);
         QCOMPARE(rig.notice.messages.size(), 1);
     }
@@ -721,63 +721,6 @@ private Q_SLOTS:
         QCOMPARE(rig.notice.messages.size(), 1);
         QVERIFY(rig.notice.messages[0].text.startsWith(QLatin1String(
             "Appears to be: Registered\r\nDomain: second.de\r\nwhois.denic.example:43\r\n\r\n")));
-    }
-
-    void message_data()
-    {
-        QTest::addColumn<QString>("testName");
-        QTest::addColumn<int>("verdict");
-        QTest::addColumn<QString>("expected"); // "-" for no message
-        const QString response = QStringLiteral("the answer\r\n");
-        using V = core::LookupVerdict;
-        QTest::newRow("available") << QStringLiteral("Google.com") << int(V::Available)
-                                   << QStringLiteral(
-                                          "Appears to be: AVAILABLE\r\nSuccess word: No match\r\n"
-                                          "Domain: Google.com\r\nw.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("blocked") << QStringLiteral("Google.com") << int(V::Blocked)
-                                 << QStringLiteral("Appears to be: Error/Blocked\r\nDomain: Google.com\r\n"
-                                                   "w.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("registered") << QStringLiteral("Google.com") << int(V::Registered)
-                                    << QStringLiteral("Appears to be: Registered\r\nDomain: Google.com\r\n"
-                                                      "w.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("empty field, com, available")
-            << QStringLiteral(".com") << int(V::Available) << QStringLiteral("-");
-        QTest::newRow("empty field, net, registered")
-            << QStringLiteral(".net") << int(V::Registered) << QStringLiteral("-");
-        QTest::newRow("empty field, blocked is shown")
-            << QStringLiteral(".com") << int(V::Blocked)
-            << QStringLiteral(
-                   "Appears to be: Error/Blocked\r\nDomain: .com\r\nw.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("empty field, other extension is shown")
-            << QStringLiteral(".de") << int(V::Registered)
-            << QStringLiteral(
-                   "Appears to be: Registered\r\nDomain: .de\r\nw.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("quote before .net")
-            << QStringLiteral("x\".net") << int(V::Available) << QStringLiteral("-");
-        QTest::newRow("quote before .com, registered")
-            << QStringLiteral("x\".com") << int(V::Registered) << QStringLiteral("-");
-        QTest::newRow("endoffile, available")
-            << QStringLiteral("endoffileffile.com") << int(V::Available) << QStringLiteral("-");
-        QTest::newRow("endoffile, registered is shown")
-            << QStringLiteral("endoffileffile.com") << int(V::Registered)
-            << QStringLiteral(
-                   "Appears to be: Registered\r\nDomain: endoffileffile.com\r\nw.example:4343\r\n\r\n"
-                   "the answer\r\n");
-    }
-    void message()
-    {
-        QFETCH(QString, testName);
-        QFETCH(int, verdict);
-        QFETCH(QString, expected);
-        const core::Judgement judgement{
-            core::LookupVerdict(verdict),
-            verdict == int(core::LookupVerdict::Available) ? QStringLiteral("No match") : QString()};
-        const std::optional<QString> text = core::registrarTestMessage(
-            judgement, testName, QStringLiteral("w.example"), 4343, QStringLiteral("the answer\r\n"));
-        if (expected == QLatin1String("-"))
-            QVERIFY(!text.has_value());
-        else
-            QCOMPARE(text.value_or(QStringLiteral("<none>")), expected);
     }
 };
 

@@ -423,9 +423,9 @@ private Q_SLOTS:
         window.show();
         f.clickRow(0);
         f.click("cmdTest");
-        QVERIFY(f.window->editor().registrarTest().isRunning());
+        QVERIFY(f.window->editor().registrarProbe().isRunning());
         window.close();
-        QVERIFY(!f.window->editor().registrarTest().isRunning());
+        QVERIFY(!f.window->editor().registrarProbe().isRunning());
         QVERIFY(!f.connection->isOpen());
         f.scheduler.advance(10000);
         QVERIFY(f.notice.messages.isEmpty());
@@ -496,7 +496,7 @@ private Q_SLOTS:
         platform::QtScheduler clock;
         f.openWith(platform::QtWhoisConnection::factory(), clock);
         int judged = 0;
-        QObject::connect(&f.window->editor().registrarTest(), &core::RegistrarTest::judged, f.window.get(),
+        QObject::connect(&f.window->editor().registrarProbe(), &core::RegistrarProbe::judged, f.window.get(),
                          [&judged] { ++judged; });
 
         f.clickRow(0);
@@ -511,7 +511,7 @@ private Q_SLOTS:
             QCOMPARE(f.notice.messages.size(), 1);
             QCOMPARE(f.notice.messages[0].text, head.arg(port) + QString::fromLatin1(answer));
         }
-        QVERIFY(!f.window->editor().registrarTest().isRunning());
+        QVERIFY(!f.window->editor().registrarProbe().isRunning());
         // The stored row was not touched by the words tried in the box.
         QCOMPARE(f.state->table().at(0).successWords, QStringLiteral("No match"));
     }

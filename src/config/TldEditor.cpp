@@ -106,8 +106,8 @@ TldEditor::TldEditor(AppState &state, NameCleaner cleanName)
     , m_preferences(state.preferences())
     , m_notice(state.notice())
     , m_cleanName(std::move(cleanName))
-    , m_test(std::make_unique<core::RegistrarTest>(state.connections()(), state.scheduler(), state.timing(),
-                                                   state.notice()))
+    , m_probe(std::make_unique<core::RegistrarProbe>(state.connections()(), state.scheduler(), state.timing(),
+                                                     state.notice()))
 {
 }
 
@@ -272,7 +272,7 @@ bool TldEditor::testRow(int row, const QString &testField, std::function<QString
 {
     if (row < 0 || row >= m_list.rowCount())
         return false;
-    m_test->abandon();
+    m_probe->abandon();
     m_testName = composeTestName(testField, field(m_list.row(row), 0));
     const QString name = m_cleanName ? m_cleanName(m_testName) : m_testName;
     const int index = core::findTLD(m_table, name, m_preferences.useProxy());
@@ -282,7 +282,7 @@ bool TldEditor::testRow(int row, const QString &testField, std::function<QString
         return false;
     }
     const core::TldEntry &entry = m_table.at(index);
-    m_test->start(m_testName, name, entry.server, entry.port, std::move(successBox));
+    m_probe->start(m_testName, name, entry.server, entry.port, std::move(successBox));
     return true;
 }
 
@@ -315,7 +315,7 @@ void TldEditor::searchChanged(const QString &text)
 
 QString TldEditor::windowClosing(const QString &defaultField)
 {
-    m_test->abandon();
+    m_probe->abandon();
     // Closing is leaving the field too: an emptied field must not leave names without an extension.
     return defaultExtensionLeft(defaultField);
 }

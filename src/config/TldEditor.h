@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "core/RegistrarTest.h"
+#include "core/RegistrarProbe.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
@@ -102,7 +102,7 @@ public:
     QString tldPath() const;
     bool editEnabled() const { return m_editEnabled; }
     const QString &testName() const { return m_testName; }
-    core::RegistrarTest &registrarTest() { return *m_test; }
+    core::RegistrarProbe &registrarProbe() { return *m_probe; }
     const ListSort &sortState() const { return m_sort; }
     // The rows of TLDs.txt the table loader could not use, as a line for the window.
     QString skippedRowsText() const { return skippedRowsNotice(m_table.skipped); }
@@ -163,7 +163,7 @@ private:
     Preferences &m_preferences;
     core::UserNotice &m_notice;
     NameCleaner m_cleanName;
-    std::unique_ptr<core::RegistrarTest> m_test;
+    std::unique_ptr<core::RegistrarProbe> m_probe;
 
     core::TldListModel m_list;
     ListSort m_sort;

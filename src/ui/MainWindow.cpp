@@ -655,8 +655,8 @@ void MainWindow::runEditMenuItem(int index)
 
 void MainWindow::openWhois(const QString &domain)
 {
-    frmWhois::replaceAndShow(m_whois, domain, m_state.table(), m_state.preferences().useProxy(),
-                             m_state.connections(), m_state.scheduler(), m_state.timing(), this);
+    WhoisWindow::replaceAndShow(m_whois, domain, m_state.table(), m_state.preferences().useProxy(),
+                                m_state.connections(), m_state.scheduler(), m_state.timing(), this);
 }
 
 // Resize ------------------------------------------------------------------------------------

@@ -35,7 +35,7 @@ class GeneratorWindow;
 class QtUserNotice;
 class ResultListsView;
 class AboutWindow;
-class frmWhois;
+class WhoisWindow;
 
 // The main window (object name "Form1"): the strip that chooses the name source and starts and stops a
 // check run, the five result lists, the status bar and the menus. It binds controls to the
@@ -144,7 +144,7 @@ private:
 
     QPointer<GeneratorWindow> m_generator;
     QPointer<AboutWindow> m_about;
-    QPointer<frmWhois> m_whois;
+    QPointer<WhoisWindow> m_whois;
     QList<QPointer<QWidget>> m_companions;
 
     // Top strip.
