@@ -37,6 +37,9 @@ std::optional<QString> registrarTestMessage(const Judgement &judgement, const QS
     case LookupVerdict::Blocked:
         head = {QStringLiteral("Appears to be: Error/Blocked"), domain, server};
         break;
+    case LookupVerdict::Unknown:
+        head = {QStringLiteral("Appears to be: Unknown"), domain, server};
+        break;
     case LookupVerdict::Registered:
         if (isEmptyTestName(testName))
             return std::nullopt;
