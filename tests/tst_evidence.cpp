@@ -239,8 +239,10 @@ private Q_SLOTS:
             "kr", "", A, "not-found");
         row("object does not exist", "The queried object does not exist: DOMAIN NOT FOUND\n", "fm", "", A,
             "does-not-exist");
-        row("no data found", "No Data Found\n", "biz", "", A, "no-data-found");
+        row("no data found", "No Data Found\n", "biz", "", A, "not-found");
         row("no entries found after an error code", "%ERROR:101: no entries found\n", "cz", "", A,
+            "not-found");
+        row("no entries found inside a line", "% Whois: no entries found for x.cz\n", "cz", "", A,
             "no-entries-found");
         row("no object found status", "Domain Name: ex.ng\nDomain Status: No Object Found\n", "ng", "ex.ng",
             A, "no-object-found");

@@ -256,7 +256,7 @@ private Q_SLOTS:
             const Tally throttled = tallies.value(QStringLiteral("throttled"));
             QVERIFY(registered.share(registered.verdicts.value(LookupVerdict::Available)) <= 1.0);
             QVERIFY(available.share(available.verdicts.value(LookupVerdict::Registered)) <= 1.0);
-            QVERIFY(available.share(available.right) >= 85.0);
+            QVERIFY(available.share(available.right) >= 90.0);
             QVERIFY(registered.share(registered.right) >= 95.0);
             QCOMPARE(throttled.wrong, 0);
         }
