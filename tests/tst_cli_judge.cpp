@@ -124,6 +124,7 @@ private Q_SLOTS:
         QTest::newRow("empty tld") << args("judge --evidence --tld=.");
         QTest::newRow("tld without value") << args("judge --evidence --tld");
         QTest::newRow("name without value") << args("judge --evidence --tld com --name");
+        QTest::newRow("empty name") << args("judge --evidence --tld com --name=");
         QTest::newRow("name without evidence") << args("judge --success-words x --name a.com");
         QTest::newRow("tld without evidence") << args("judge --success-words x --tld com");
         QTest::newRow("two files") << args("judge --evidence --tld com a.txt b.txt");

@@ -76,6 +76,8 @@ QString parseOptions(const QStringList &args, JudgeOptions &options)
         return QStringLiteral("judge needs --success-words or --evidence");
     if (options.evidence && (!options.tld || core::normalizedTld(*options.tld).isEmpty()))
         return QStringLiteral("judge --evidence needs --tld EXT");
+    if (options.name && options.name->trimmed().isEmpty())
+        return QStringLiteral("--name needs NAME");
     if (!options.evidence && (options.tld || options.name))
         return QStringLiteral("--tld and --name go with --evidence");
     if (options.files.size() > 1)
