@@ -63,7 +63,7 @@ private Q_SLOTS:
             if (!core::isFieldKind(table.rules().at(i).kind))
                 QVERIFY2(table.regex(i).isValid(), qPrintable(table.rules().at(i).pattern));
         }
-        QCOMPARE(kinds.size(), 8);
+        QCOMPARE(kinds.size(), 9);
     }
 
     void fieldNamesAreNormalized_data()
@@ -308,6 +308,12 @@ private Q_SLOTS:
             "ALL users who agree to these terms.\n",
             "com", "", U, "no-evidence");
         row("nothing known", "Hello\n", "com", "", U, "no-evidence");
+        row("not-found phrase in the terms", "If no match for your query is found, the name may be free.\n",
+            "com", "", U, "no-evidence");
+        row("error phrase in the terms",
+            "The service may be temporarily unavailable when we update it.\n"
+            "No match for \"X.COM\".\n",
+            "com", "", A, "no-match");
     }
     void judge()
     {

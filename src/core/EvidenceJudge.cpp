@@ -172,11 +172,14 @@ struct ServingRules {
                 free.append(i);
             if (applies[i] && table.rules().at(i).kind == EvidenceKind::Unknown)
                 unknown.append(i);
+            if (applies[i] && table.rules().at(i).kind == EvidenceKind::Terms)
+                terms.append(i);
         }
     }
     QList<bool> applies;
     QList<int> free;
     QList<int> unknown;
+    QList<int> terms;
 };
 
 // One pass over the answer's lines: the text for the phrase rules and what the field rules find.
@@ -332,23 +335,51 @@ bool AnswerScan::matchesUnknownPhrase(QStringView line) const
                        [&](int i) { return m_table.regex(i).match(line).hasMatch(); });
 }
 
-// The first rule of `kind` (in table order) that matches the phrase text, with its line.
-Found firstPhrase(const EvidenceTable &table, const QList<bool> &applies, const QString &text,
-                  EvidenceKind kind)
+QRegularExpressionMatch matchPhrase(const QRegularExpression &regex, const QString &text, qsizetype from)
 {
-    for (int i = 0; i < table.size(); ++i) {
-        if (!applies.at(i) || table.rules().at(i).kind != kind)
-            continue;
-        const QRegularExpressionMatch match = table.regex(i).match(
-            text, 0, QRegularExpression::NormalMatch, QRegularExpression::DontCheckSubjectStringMatchOption);
+    return regex.match(text, from, QRegularExpression::NormalMatch,
+                       QRegularExpression::DontCheckSubjectStringMatchOption);
+}
+
+// The line of the phrase text where rule `rule` first matches, or nullopt. A not-found,
+// blocked or unknown phrase on a line of terms of use ("access may be denied if ...") does
+// not count there; the search goes on after that line.
+std::optional<QStringView> phraseLineOf(const EvidenceTable &table, const ServingRules &serving, int rule,
+                                        const QString &text)
+{
+    const EvidenceKind kind = table.rules().at(rule).kind;
+    const bool termsApply =
+        kind == EvidenceKind::Available || kind == EvidenceKind::Blocked || kind == EvidenceKind::Unknown;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const QRegularExpressionMatch match = matchPhrase(table.regex(rule), text, from);
         if (!match.hasMatch())
-            continue;
+            return std::nullopt;
         const qsizetype at = std::min(match.capturedStart(), text.size() - 1);
         const qsizetype begin = at > 0 ? text.lastIndexOf(QLatin1Char('\n'), at - 1) + 1 : 0;
         qsizetype end = text.indexOf(QLatin1Char('\n'), at);
         if (end < 0)
             end = text.size();
-        return {i, evidenceText(QStringView(text).mid(begin, end - begin))};
+        const QStringView line = QStringView(text).mid(begin, end - begin);
+        const bool terms = termsApply && std::any_of(serving.terms.begin(), serving.terms.end(), [&](int t) {
+                               return table.regex(t).match(line).hasMatch();
+                           });
+        if (!terms)
+            return line;
+        from = end + 1;
+    }
+    return std::nullopt;
+}
+
+// The first rule of `kind` (in table order) that matches the phrase text, with its line.
+Found firstPhrase(const EvidenceTable &table, const ServingRules &serving, const QString &text,
+                  EvidenceKind kind)
+{
+    for (int i = 0; i < table.size(); ++i) {
+        if (!serving.applies.at(i) || table.rules().at(i).kind != kind)
+            continue;
+        if (const std::optional<QStringView> line = phraseLineOf(table, serving, i, text))
+            return {i, evidenceText(*line)};
     }
     return {};
 }
@@ -396,22 +427,21 @@ EvidenceJudgement EvidenceJudge::judge(QStringView answer, const QString &tld, c
     if (!hasVisibleText(answer))
         return {LookupVerdict::Unknown, kRuleEmpty, {}};
     const ServingRules serving(m_table, normalizedTld(tld));
-    const QList<bool> &applies = serving.applies;
     const std::optional<AskedName> asked = askedName(name);
     AnswerScan scan(m_table, serving, asked, nullptr);
     scan.run(answer);
     const QString &text = scan.phraseText;
 
-    if (const Found blocked = firstPhrase(m_table, applies, text, EvidenceKind::Blocked); blocked.found())
+    if (const Found blocked = firstPhrase(m_table, serving, text, EvidenceKind::Blocked); blocked.found())
         return decided(LookupVerdict::Blocked, m_table, blocked);
     Found data = scan.data;
     if (!data.found())
-        data = firstPhrase(m_table, applies, text, EvidenceKind::Registered);
+        data = firstPhrase(m_table, serving, text, EvidenceKind::Registered);
     if (data.found() && aboutAskedName(scan, answer, asked))
         return decided(LookupVerdict::Registered, m_table, data);
-    if (const Found unknown = firstPhrase(m_table, applies, text, EvidenceKind::Unknown); unknown.found())
+    if (const Found unknown = firstPhrase(m_table, serving, text, EvidenceKind::Unknown); unknown.found())
         return decided(LookupVerdict::Unknown, m_table, unknown);
-    if (const Found available = firstPhrase(m_table, applies, text, EvidenceKind::Available);
+    if (const Found available = firstPhrase(m_table, serving, text, EvidenceKind::Available);
         available.found())
         return decided(LookupVerdict::Available, m_table, available);
     if (scan.free.found())
@@ -433,10 +463,7 @@ QList<int> EvidenceJudge::matchingRules(QStringView answer, const QString &tld) 
     for (int i = 0; i < m_table.size(); ++i) {
         const EvidenceKind kind = m_table.rules().at(i).kind;
         if (!hits.at(i) && applies.at(i) && !isFieldKind(kind) && kind != EvidenceKind::Free)
-            hits[i] = m_table.regex(i)
-                          .match(scan.phraseText, 0, QRegularExpression::NormalMatch,
-                                 QRegularExpression::DontCheckSubjectStringMatchOption)
-                          .hasMatch();
+            hits[i] = phraseLineOf(m_table, serving, i, scan.phraseText).has_value();
         if (hits.at(i))
             matching.append(i);
     }

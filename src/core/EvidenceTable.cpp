@@ -21,7 +21,7 @@ struct KindName {
     EvidenceKind kind;
     const char *name;
 };
-constexpr std::array<KindName, 8> kKindNames{{
+constexpr std::array<KindName, 9> kKindNames{{
     {EvidenceKind::Name, "name"},
     {EvidenceKind::Data, "data"},
     {EvidenceKind::Status, "status"},
@@ -30,6 +30,7 @@ constexpr std::array<KindName, 8> kKindNames{{
     {EvidenceKind::Available, "available"},
     {EvidenceKind::Blocked, "blocked"},
     {EvidenceKind::Unknown, "unknown"},
+    {EvidenceKind::Terms, "terms"},
 }};
 
 QRegularExpression compilePhrase(const QString &pattern)

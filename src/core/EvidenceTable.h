@@ -24,6 +24,7 @@ enum class EvidenceKind {
     Available,  // phrase: a not-found answer
     Blocked,    // phrase: a rate limit or refused access
     Unknown,    // phrase: a server error, an unsupported extension, a name that cannot be registered
+    Terms, // phrase: a line of terms of use, on which Available, Blocked and Unknown phrases do not count
 };
 
 // The kind as the table writes it ("name", "data", ...), and back.
