@@ -201,6 +201,9 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
         record.kind = RunRecord::Kind::Blocked;
         m_env.notice.showBlocked(outcome.server, outcome.response);
         break;
+    case LookupVerdict::Unknown:
+        record.kind = RunRecord::Kind::Unknown; // never filed as Registered or Available
+        break;
     }
     m_env.lists.checkOverflow();
     m_slots[std::size_t(slotIndex)]->abort();

@@ -40,7 +40,8 @@ struct RunEnvironment {
 
 // What became of one name, for the command line's report.
 struct RunRecord {
-    enum class Kind { Available, Registered, Blocked, Timeout };
+    // Unknown: an answer without a verdict a user can act on; like Timeout, filed nowhere.
+    enum class Kind { Available, Registered, Blocked, Timeout, Unknown };
     Kind kind = Kind::Registered;
     QString name;
     QString server;

@@ -36,6 +36,9 @@ std::optional<QString> registrarProbeMessage(const Judgement &judgement, const Q
     case LookupVerdict::Blocked:
         head = {QStringLiteral("Appears to be: Error/Blocked"), domain, server};
         break;
+    case LookupVerdict::Unknown:
+        head = {QStringLiteral("Appears to be: Unknown"), domain, server};
+        break;
     case LookupVerdict::Registered:
         if (isEmptyTestName(testName))
             return std::nullopt;

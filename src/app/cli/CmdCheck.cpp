@@ -27,6 +27,8 @@ QString recordLine(const core::RunRecord &record)
         return QStringLiteral("blocked\t%1\t%2").arg(record.name, record.server);
     case core::RunRecord::Kind::Timeout:
         return QStringLiteral("timeout\t%1\t%2").arg(record.name, record.server);
+    case core::RunRecord::Kind::Unknown:
+        return QStringLiteral("unknown\t%1\t%2").arg(record.name, record.server);
     }
     return {};
 }
