@@ -84,11 +84,13 @@ QString replaceAll(const QString &text, QStringView before, QStringView after, Q
 {
     if (before.isEmpty() || text.size() < before.size())
         return text;
-    const QStringMatcher matcher(before, cs);
+    // Most texts hold no occurrence (xCorrectName tries some forty patterns on every name):
+    // a plain search answers that without building the matcher's table.
     const QStringView source(text);
-    qsizetype hit = matcher.indexIn(source, 0);
+    qsizetype hit = source.indexOf(before, 0, cs);
     if (hit < 0)
         return text;
+    const QStringMatcher matcher(before, cs);
     QString out;
     out.reserve(after.size() > before.size() ? text.size() + text.size() / 8 : text.size());
     qsizetype from = 0;
