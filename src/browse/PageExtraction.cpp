@@ -16,7 +16,8 @@ bool isStopCharacter(QChar c)
 // True when "http://" (any case) starts at `at` and ends before `end`.
 bool httpAt(QStringView line, qsizetype at, qsizetype end)
 {
-    return at + kHttp.size() <= end && line.mid(at, kHttp.size()).compare(kHttp, Qt::CaseInsensitive) == 0;
+    return at + kHttp.size() <= end && (line.at(at) == u'h' || line.at(at) == u'H') &&
+           line.mid(at, kHttp.size()).compare(kHttp, Qt::CaseInsensitive) == 0;
 }
 
 // The plain-text candidate: the text before the extension that ends at `end` (an index just
