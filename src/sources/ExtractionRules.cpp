@@ -72,9 +72,10 @@ bool isAddressLine(const QString &line, const EnabledExtensions &extensions)
 {
     if (!line.startsWith(kHttp, Qt::CaseSensitive))
         return false;
-    for (const QString &excluded : {kYahooDomainName, QStringLiteral("yimg"), kAfterNicDomainName})
+    for (const QString &excluded : {kYahooDomainName, QStringLiteral("yimg"), kAfterNicDomainName}) {
         if (line.contains(excluded, Qt::CaseInsensitive))
             return false;
+    }
     return !line.contains(u'@') && extensions.foundIn(line);
 }
 
