@@ -125,7 +125,8 @@ std::optional<QString> readAnswer(CliContext &context, const QStringList &files)
 int judgeByEvidence(CliContext &context, const JudgeOptions &options, const QString &answer)
 {
     QList<core::EvidenceProblem> problems;
-    const core::EvidenceJudge judge(core::EvidenceTable::forProgramFolder(context.folder.root(), &problems));
+    const core::EvidenceJudge judge(
+        core::EvidenceTable::forProgramFolder(context.state.folder().root(), &problems));
     // A broken line of the user's table is named and skipped; the rest still judges.
     for (const core::EvidenceProblem &problem : problems)
         context.io.err << "wendlecott-cli: " << problem.describe() << '\n';
