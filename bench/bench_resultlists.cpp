@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
             nanos.push_back(one.nsecsElapsed());
         }
         const double totalMs = static_cast<double>(all.nsecsElapsed()) / 1e6;
-        const qint64 bytes = QFileInfo(l.lists.liveFilePath(ListId::Low)).size();
+        const qint64 bytes = QFileInfo(l.lists.files().liveFilePath(ListId::Low)).size();
         std::printf("filing %d names into one list, files included\n", total);
         std::printf("  total:                     %9.1f ms\n", totalMs);
         std::printf("  one filing, first 100:     %9.1f us (mean)\n", meanMicros(nanos, 0, 100));
@@ -64,13 +64,10 @@ int main(int argc, char *argv[])
         std::printf("  live file at the end:      %9lld bytes\n", static_cast<long long>(bytes));
 
         // After a deletion the next filing replaces the file whole, once (mean of 10).
-        auto *low = l.lists.model(ListId::Low);
         qint64 wholeNanos = 0;
         const int rounds = 10;
         for (int r = 0; r < rounds; ++r) {
-            l.lists.selectionModel(ListId::Low)
-                ->setCurrentIndex(low->index(0), QItemSelectionModel::ClearAndSelect);
-            l.lists.cmdClear_Click(ListId::Low);
+            l.lists.deleteEntry(ListId::Low, 0);
             QElapsedTimer whole;
             whole.start();
             l.lists.addAvailable(QStringLiteral("candidate-after-delete%1.com").arg(r));

@@ -93,7 +93,7 @@ void benchReadEntry()
     const double allMs = timeMs([&] {
         for (qint32 p = 1;; ++p) {
             const core::Result<QString> entry = reader.readEntry(path, p);
-            if (!entry || entry.value() == sources::EndOfListSentinel)
+            if (!entry || entry.value() == core::kEndOfListSentinel)
                 break;
             chars += entry.value().size();
             ++read;

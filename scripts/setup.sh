@@ -2,7 +2,7 @@
 # Installs what building, running and testing Wendlecott needs on Debian 12, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth)
+packages=(cmake ninja-build g++ qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth clang-format python3)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -55,8 +55,9 @@ struct Harness {
             connections.append(connection.get());
             return connection;
         };
-        run = std::make_unique<core::CheckRun>(core::RunEnvironment{table, useProxy, pause, lists, notice},
-                                               scheduler, timing, factory, slots);
+        run = std::make_unique<core::CheckRun>(
+            core::RunEnvironment{table, [this] { return useProxy; }, pause, lists, notice}, scheduler, timing,
+            factory, slots);
     }
 
     core::RunSource source()

@@ -59,7 +59,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("entry");
-        const QString end = sources::EndOfListSentinel;
+        const QString end = core::kEndOfListSentinel;
         const QByteArray abc = "a\r\nb\r\nc\r\n";
         QTest::newRow("first") << abc << 1 << QStringLiteral("a");
         QTest::newRow("middle") << abc << 2 << QStringLiteral("b");
@@ -180,7 +180,7 @@ private Q_SLOTS:
         overwrite(path, "x\r\n");
         setModified(path, before); // even with the old time, the size tells
         QCOMPARE(reader.readEntry(path, 1).value(), QStringLiteral("x"));
-        QCOMPARE(reader.readEntry(path, 2).value(), sources::EndOfListSentinel);
+        QCOMPARE(reader.readEntry(path, 2).value(), core::kEndOfListSentinel);
     }
 
 #ifdef Q_OS_LINUX
@@ -222,12 +222,12 @@ private Q_SLOTS:
         sources::ListReader reader;
         for (int p = 1; p <= 5000; ++p)
             QCOMPARE(reader.readEntry(path, p).value(), QStringLiteral("w") + QString::number(p - 1));
-        QCOMPARE(reader.readEntry(path, 5001).value(), sources::EndOfListSentinel);
+        QCOMPARE(reader.readEntry(path, 5001).value(), core::kEndOfListSentinel);
         for (int p = 5000; p >= 1; p -= 7)
             QCOMPARE(reader.readEntry(path, p).value(), QStringLiteral("w") + QString::number(p - 1));
     }
 
-    void txtWordNum_Change_data()
+    void correctedStartPosition_data()
     {
         QTest::addColumn<QString>("wordNum");
         QTest::addColumn<QString>("wordMax");
@@ -250,12 +250,12 @@ private Q_SLOTS:
         QTest::newRow("spaces kept") << QStringLiteral(" 12") << QStringLiteral("676")
                                      << QStringLiteral(" 12");
     }
-    void txtWordNum_Change()
+    void correctedStartPosition()
     {
         QFETCH(QString, wordNum);
         QFETCH(QString, wordMax);
         QFETCH(QString, result);
-        QCOMPARE(sources::txtWordNum_Change(wordNum, wordMax), result);
+        QCOMPARE(sources::correctedStartPosition(wordNum, wordMax), result);
     }
 
     void nameSourcesInComboOrder()
@@ -510,7 +510,7 @@ private Q_SLOTS:
         QCOMPARE(reader.readEntry(path, 1).value(), first);
         QCOMPARE(reader.readEntry(path, 2).value(), first.left(first.size() - 1) + QLatin1Char('b'));
         QCOMPARE(reader.readEntry(path, count).value(), last);
-        QCOMPARE(reader.readEntry(path, count + 1).value(), sources::EndOfListSentinel);
+        QCOMPARE(reader.readEntry(path, count + 1).value(), core::kEndOfListSentinel);
         const QByteArray raw = rawShippedList(name);
         QCOMPARE(raw.size(), qsizetype(count) * (first.size() + 2));
         QCOMPARE(raw.count("\r\n"), qsizetype(count));

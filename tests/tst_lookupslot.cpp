@@ -9,7 +9,7 @@ using namespace wendlecott;
 
 namespace {
 
-core::TldEntry entry(const QString &server = QStringLiteral("whois.example.net"), int port = 43,
+core::TldEntry entry(const QString &server = QStringLiteral("whois.example.net"), quint16 port = 43,
                      const QString &successWords = core::kStandardSuccessWords)
 {
     core::TldEntry e;
@@ -91,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(rig.scheduler.nextDueIn(), rig.timing.tickMs);
         QCOMPARE(rig.slot->name(), QStringLiteral("example.com"));
         QCOMPARE(rig.slot->server(), QStringLiteral("whois.test"));
-        QCOMPARE(rig.slot->port(), 4343);
+        QCOMPARE(rig.slot->port(), quint16(4343));
         QCOMPARE(rig.slot->successWords(), core::kStandardSuccessWords);
 
         rig.conn->peerAccept();
@@ -170,7 +170,7 @@ private Q_SLOTS:
         QCOMPARE(o.matchedWord, matched);
         QCOMPARE(o.name, QStringLiteral("example.com"));
         QCOMPARE(o.server, QStringLiteral("whois.test"));
-        QCOMPARE(o.port, 4343);
+        QCOMPARE(o.port, quint16(4343));
         QCOMPARE(o.response, QString::fromUtf8(all));
         QVERIFY(!rig.slot->isInFlight());
         QVERIFY(!rig.slot->isTimerActive());
@@ -208,7 +208,7 @@ private Q_SLOTS:
         QCOMPARE(rig.outcomes.size(), 1);
         QCOMPARE(rig.outcomes[0].response, QStringLiteral("first part, no match"));
         QCOMPARE(rig.outcomes[0].verdict, core::LookupVerdict::Available);
-        QCOMPARE(rig.outcomes[0].port, 4343);
+        QCOMPARE(rig.outcomes[0].port, quint16(4343));
     }
 
     void timeOutCountsFromTheConnection()
@@ -382,17 +382,6 @@ private Q_SLOTS:
         QCOMPARE(rig.outcomes[2].response, QStringLiteral("Domain Name: x"));
         QCOMPARE(rig.conn->sends.last(), QByteArray("c.com\r\n"));
         QVERIFY(!rig.slot->isInFlight());
-    }
-
-    void portOutsideTheRangeIsNeverOpened()
-    {
-        Rig rig;
-        rig.slot->startLookup(QStringLiteral("example.com"), entry(QStringLiteral("whois.test"), 70000));
-        rig.scheduler.advance(30000);
-        QVERIFY(rig.conn->opens.isEmpty());
-        QVERIFY(rig.outcomes.isEmpty());
-        QVERIFY(rig.slot->isInFlight());
-        rig.slot->abort();
     }
 };
 

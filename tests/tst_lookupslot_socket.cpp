@@ -110,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(o.response, QString::fromUtf8(answer));
         QCOMPARE(o.name, name);
         QCOMPARE(o.server, QStringLiteral("127.0.0.1"));
-        QCOMPARE(o.port, int(server.port()));
+        QCOMPARE(o.port, server.port());
         QCOMPARE(server.rawRequests(), QList<QByteArray>{request});
         QCOMPARE(server.connectionCount(), 1);
         QCOMPARE(status.size(), 1);

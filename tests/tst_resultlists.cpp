@@ -33,12 +33,6 @@ struct Fixture {
     core::ResultLists &operator*() { return *lists; }
     core::ResultLists *operator->() { return lists.get(); }
 
-    void select(ListId id, int row)
-    {
-        auto *model = lists->model(id);
-        lists->selectionModel(id)->setCurrentIndex(model->index(row), QItemSelectionModel::ClearAndSelect);
-    }
-
     testing::TestFolder folder;
     testing::FakeNotice notice;
     FakeClipboard clipboard;
@@ -178,30 +172,6 @@ private Q_SLOTS:
         QCOMPARE(f.folder.read(QStringLiteral("SuperHighProfile.txt")), crlf({QStringLiteral("abc.com")}));
     }
 
-    void overflowFolderIsFoundWithoutRegardToCase()
-    {
-        Fixture f;
-        QDir(f.folder.path()).rmdir(QStringLiteral("overflow"));
-        QDir(f.folder.path()).mkdir(QStringLiteral("OverFlow"));
-        f->addAvailable(QStringLiteral("ab.com"));
-        QVERIFY(f->saveOverflow());
-        QCOMPARE(f.folder.read(QStringLiteral("OverFlow/SuperHighProfile.txt")),
-                 crlf({QStringLiteral("ab.com")}));
-        QVERIFY(!f.folder.exists(QStringLiteral("overflow")));
-    }
-
-    void overflowKeepsASetFromAnEarlierSession()
-    {
-        Fixture f;
-        f.folder.write(QStringLiteral("overflow/LowProfile.txt"), "earlier.com\r\n");
-        f->addAvailable(QStringLiteral("ab.com"));
-        QVERIFY(f->saveOverflow());
-        QCOMPARE(f.folder.read(QStringLiteral("overflow/LowProfile.txt")), QByteArray("earlier.com\r\n"));
-        QCOMPARE(f.folder.read(QStringLiteral("overflow/SuperHighProfile126202694000AM.txt")),
-                 crlf({QStringLiteral("ab.com")}));
-        QVERIFY(f.folder.exists(QStringLiteral("overflow/LowProfile126202694000AM.txt")));
-    }
-
     void overflowThatCannotBeSavedKeepsTheLists()
     {
         Fixture f;
@@ -259,8 +229,7 @@ private Q_SLOTS:
         QCOMPARE(f.folder.read(QStringLiteral("HighProfile.txt")), QByteArray("mid12.com\r\n"));
 
         // A deletion leaves the file as it is until the next filing replaces it.
-        f.select(ListId::Low, 1);
-        f->cmdClear_Click(ListId::Low);
+        QVERIFY(f->deleteEntry(ListId::Low, 1));
         QCOMPARE(f->entries(ListId::Low),
                  (QStringList{QStringLiteral("longname1.com"), QStringLiteral("longname3.com")}));
         QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")),
@@ -273,7 +242,7 @@ private Q_SLOTS:
                  QByteArray("longname1.com\r\nlongname3.com\r\nlongname4.com\r\n"));
 
         // A clear, too: the Mid file keeps its line until any filing.
-        f->cmdClear2_Click(ListId::Mid);
+        f->clearList(ListId::Mid);
         QCOMPARE(f.folder.read(QStringLiteral("HighProfile.txt")), QByteArray("mid12.com\r\n"));
         f->addAvailable(QStringLiteral("cd.com"));
         QCOMPARE(f.folder.read(QStringLiteral("HighProfile.txt")), QByteArray());
@@ -286,36 +255,35 @@ private Q_SLOTS:
                  QByteArray("longname1.com\r\nlongname3.com\r\nlongname4.com\r\n"));
     }
 
-    void firstFilingReplacesAnOldLiveFile()
-    {
-        Fixture f;
-        f.folder.write(QStringLiteral("LowProfile.txt"), "from.last.time\r\n");
-        f->addAvailable(QStringLiteral("ab.com"));
-        QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")), QByteArray());
-    }
-
-    void deleteTakesTheCurrentEntry()
+    void deleteTakesThatEntryAndCountsDown()
     {
         Fixture f;
         f->addAvailable(QStringLiteral("aa.com"));
         f->addAvailable(QStringLiteral("bb.com"));
         f->addAvailable(QStringLiteral("cc.com"));
-        f->cmdClear_Click(ListId::High); // nothing current
-        QCOMPARE(f->entries(ListId::High).size(), 3);
-        QCOMPARE(f->counter(ListId::High), 3);
+        for (const qsizetype row : {qsizetype(-1), qsizetype(3)}) {
+            QVERIFY(!f->deleteEntry(ListId::High, row));
+            QCOMPARE(f->entries(ListId::High).size(), 3);
+            QCOMPARE(f->counter(ListId::High), 3);
+        }
+        QVERIFY(!f->deleteEntry(ListId::None, 0));
 
-        f.select(ListId::High, 1);
-        f->cmdClear_Click(ListId::High);
+        QVERIFY(f->deleteEntry(ListId::High, 1));
         QCOMPARE(f->entries(ListId::High), (QStringList{QStringLiteral("aa.com"), QStringLiteral("cc.com")}));
         QCOMPARE(f->caption(ListId::High), QStringLiteral("High Profile (2)"));
-        // The entry that moved up is now the selected one.
-        QCOMPARE(f->selectionModel(ListId::High)->currentIndex().row(), 1);
-        f->cmdClear_Click(ListId::High);
-        f->cmdClear_Click(ListId::High);
+        QVERIFY(f->deleteEntry(ListId::High, 1));
+        QVERIFY(f->deleteEntry(ListId::High, 0));
         QVERIFY(f->entries(ListId::High).isEmpty());
         QCOMPARE(f->counter(ListId::High), 0);
-        f->cmdClear_Click(ListId::High);
+        QVERIFY(!f->deleteEntry(ListId::High, 0));
         QCOMPARE(f->counter(ListId::High), 0);
+
+        // The counter is not the size of the list: after a Start it can go below zero.
+        f->addAvailable(QStringLiteral("dd.com"));
+        f->addAvailable(QStringLiteral("ee.com"));
+        f->resetCounters();
+        QVERIFY(f->deleteEntry(ListId::High, 0));
+        QCOMPARE(f->caption(ListId::High), QStringLiteral("High Profile (-1)"));
     }
 
     void savedListEditsLeaveRememberedAlone()
@@ -323,10 +291,9 @@ private Q_SLOTS:
         Fixture f;
         f.folder.write(QStringLiteral("Remembered.txt"), "keep.com\r\nalso.com\r\n");
         f->loadRemembered();
-        f.select(ListId::Saved, 0);
-        f->cmdClear_Click(ListId::Saved);
+        QVERIFY(f->deleteEntry(ListId::Saved, 0));
         QCOMPARE(f->entries(ListId::Saved), QStringList{QStringLiteral("also.com")});
-        f->cmdClear2_Click(ListId::Saved);
+        f->clearList(ListId::Saved);
         QVERIFY(f->entries(ListId::Saved).isEmpty());
         QCOMPARE(f->caption(ListId::Saved), QStringLiteral("Saved Domains"));
         QCOMPARE(f.folder.read(QStringLiteral("Remembered.txt")), QByteArray("keep.com\r\nalso.com\r\n"));
@@ -337,41 +304,11 @@ private Q_SLOTS:
         Fixture f;
         f->addRegistered(QStringLiteral("taken.com"));
         QSignalSpy captions(f.lists.get(), &core::ResultLists::captionChanged);
-        f->cmdClear2_Click(ListId::Registered);
+        f->clearList(ListId::Registered);
         QVERIFY(f->entries(ListId::Registered).isEmpty());
         QCOMPARE(f->counter(ListId::Registered), 0);
         QCOMPARE(f->caption(ListId::Registered), QStringLiteral("Registered"));
         QCOMPARE(captions.size(), 1);
-    }
-
-    void deleteKey_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<bool>("handled");
-        QTest::addColumn<int>("left"); // entries left of three, the second current
-        QTest::newRow("Delete") << int(Qt::Key_Delete) << int(Qt::NoModifier) << true << 2;
-        QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier) << true << 0;
-        QTest::newRow("Shift+Delete on the keypad")
-            << int(Qt::Key_Delete) << int(Qt::ShiftModifier | Qt::KeypadModifier) << true << 0;
-        QTest::newRow("Ctrl+Shift+Delete")
-            << int(Qt::Key_Delete) << int(Qt::ShiftModifier | Qt::ControlModifier) << true << 2;
-        QTest::newRow("Ctrl+Delete") << int(Qt::Key_Delete) << int(Qt::ControlModifier) << true << 2;
-        QTest::newRow("Backspace") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << false << 3;
-    }
-    void deleteKey()
-    {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(bool, handled);
-        QFETCH(int, left);
-        for (const ListId id : {ListId::Low, ListId::Registered, ListId::High, ListId::Mid, ListId::Saved}) {
-            Fixture f;
-            f->model(id)->append(names("x", 3));
-            f.select(id, 1);
-            QCOMPARE(f->listKeyDown(id, key, Qt::KeyboardModifiers(modifiers)), handled);
-            QCOMPARE(f->entries(id).size(), left);
-        }
     }
 
     void editMenu_data()
@@ -403,7 +340,7 @@ private Q_SLOTS:
             f->model(static_cast<ListId>(i))->append(QStringList{QStringLiteral("list%1.com").arg(i)});
         if (item < 10)
             QCOMPARE(core::ResultLists::editMenuItems().at(item).caption, caption);
-        f->editMenu(item);
+        f->runEditMenuItem(item);
         for (int i = 1; i <= 5; ++i)
             QCOMPARE(f->entries(static_cast<ListId>(i)).isEmpty(), cleared.contains(i));
         if (copied == 0)
@@ -417,31 +354,40 @@ private Q_SLOTS:
         Fixture f;
         f->addRegistered(QStringLiteral("one.com"));
         f->addRegistered(QStringLiteral("two.net"));
-        f->cmdCopy_Click(ListId::Registered);
+        f->copyList(ListId::Registered);
         QCOMPARE(f.clipboard.text, QStringLiteral("one.com\r\ntwo.net\r\n"));
-        f->cmdCopy_Click(ListId::High);
+        f->copyList(ListId::High);
         QCOMPARE(f.clipboard.text, QString());
         QCOMPARE(f.clipboard.sets, 2);
     }
 
-    void dragTextListsSelectedRowsAscending()
+    void dragsStartFromResultListsAndNameTheirSource()
     {
         Fixture f;
         f->model(ListId::Mid)->append(names("mid", 6));
         QCOMPARE(f->dragSourceList(), ListId::None);
-        QCOMPARE(f->dragText(ListId::Mid, {4, 0, 3, 3, 99}), QStringLiteral("0|3|4"));
+        auto *mid = f->model(ListId::Mid);
+        std::unique_ptr<QMimeData> mime(mid->mimeData({mid->index(4), mid->index(0), mid->index(3)}));
+        QCOMPARE(mime->text(), QStringLiteral("0|3|4"));
         QCOMPARE(f->dragSourceList(), ListId::Mid);
 
         auto *model = f->model(ListId::Low);
         model->append(names("low", 3));
-        std::unique_ptr<QMimeData> mime(model->mimeData({model->index(2), model->index(1)}));
+        mime.reset(model->mimeData({model->index(2), model->index(1)}));
         QCOMPARE(mime->text(), QStringLiteral("1|2"));
         QCOMPARE(f->dragSourceList(), ListId::Low);
-        f->model(ListId::Saved)->append(QStringLiteral("saved.com"));
-        QVERIFY(!(f->model(ListId::Saved)->flags(f->model(ListId::Saved)->index(0)) & Qt::ItemIsDragEnabled));
+        QCOMPARE(model->supportedDragActions(), Qt::CopyAction);
+
+        auto *saved = f->model(ListId::Saved);
+        saved->append(QStringLiteral("saved.com"));
+        QCOMPARE(saved->mimeData({saved->index(0)}), nullptr);
+        QCOMPARE(f->dragSourceList(), ListId::Low);
+        QVERIFY(!(saved->flags(saved->index(0)) & Qt::ItemIsDragEnabled));
         QVERIFY(model->flags(model->index(0)) & Qt::ItemIsDragEnabled);
-        QVERIFY(f->model(ListId::Saved)->flags({}) & Qt::ItemIsDropEnabled);
+        QVERIFY(saved->flags({}) & Qt::ItemIsDropEnabled);
         QVERIFY(!(model->flags({}) & Qt::ItemIsDropEnabled));
+        QCOMPARE(saved->supportedDropActions(), Qt::CopyAction);
+        QCOMPARE(model->supportedDropActions(), Qt::IgnoreAction);
     }
 
     void dropOnSaved_data()
@@ -477,8 +423,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             f->addRegistered(QStringLiteral("reg%1.com").arg(i));
         if (clicked != 0)
-            f->listClicked(static_cast<ListId>(clicked));
-        f->listClicked(ListId::Saved); // the saved list has no click of its own
+            f->setDragSourceList(static_cast<ListId>(clicked));
+        f->setDragSourceList(ListId::Saved); // the saved list has no click of its own
         QCOMPARE(f->dropOnSaved(text), added.size());
         const QStringList expected = QStringList{QStringLiteral("kept.com")} + added;
         QCOMPARE(f->entries(ListId::Saved), expected);
@@ -551,93 +497,38 @@ private Q_SLOTS:
                  QByteArray("kept.com\r\nnew.com\r\nnewer.com\r\n"));
     }
 
-    void missingProgramFolderIsReportedOnce()
-    {
-        testing::TestFolder other;
-        Fixture f(other.file(QStringLiteral("gone")));
-        f->addAvailable(QStringLiteral("ab.com"));
-        f->addAvailable(QStringLiteral("cd.com"));
-        QCOMPARE(f.notice.messages.size(), 1);
-        QCOMPARE(f->entries(ListId::High).size(), 2);
-    }
-
-    void loadRememberedSkipsBlankLines()
-    {
-        Fixture f;
-        f.folder.write(QStringLiteral("Remembered.txt"), "\r\na.com\r\n \r\n\r\nb.net\r\n  \r\nc.org");
-        f->loadRemembered();
-        QCOMPARE(f->entries(ListId::Saved), (QStringList{QStringLiteral("a.com"), QStringLiteral("b.net"),
-                                                         QStringLiteral("  "), QStringLiteral("c.org")}));
-        Fixture missing;
-        missing->loadRemembered();
-        QVERIFY(missing->entries(ListId::Saved).isEmpty());
-        QVERIFY(missing.notice.messages.isEmpty());
-    }
-
-    void fileStamp_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QDateTime>("moment");
-        QTest::addColumn<QString>("stamp");
-        const QLocale us(QLocale::English, QLocale::UnitedStates);
-        QTest::newRow("United States, morning") << us << kMoment << "126202694000AM";
-        QTest::newRow("United States, evening")
-            << us << QDateTime(QDate(2026, 1, 2), QTime(21, 5, 9)) << "12202690509PM";
-        QTest::newRow("United Kingdom")
-            << QLocale(QLocale::English, QLocale::UnitedKingdom) << kMoment << "06122026094000";
-        QTest::newRow("Germany keeps its dots")
-            << QLocale(QLocale::German, QLocale::Germany) << kMoment << "06.12.2026094000";
-    }
-    void fileStamp()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(QDateTime, moment);
-        QFETCH(QString, stamp);
-        QCOMPARE(core::fileStampFor(moment, locale), stamp);
-    }
-
-    void newFileStampUsesTheClock()
-    {
-        Fixture f;
-        QCOMPARE(f->fileStamp(), QString());
-        QCOMPARE(f->liveFilePath(ListId::High), f.folder.file(QStringLiteral("SuperHighProfile.txt")));
-        f->newFileStamp();
-        QCOMPARE(f->fileStamp(), QStringLiteral("126202694000AM"));
-        QCOMPARE(f->liveFilePath(ListId::Mid),
-                 f.folder.file(QStringLiteral("HighProfile126202694000AM.txt")));
-        f.now = f.now.addSecs(1);
-        f->newFileStamp();
-        QCOMPARE(f->fileStamp(), QStringLiteral("126202694001AM"));
-    }
-
-    void doubleClickOpensThePurchaseLink()
+    void openEntryOpensThePurchaseLink()
     {
         Fixture f;
         f->addAvailable(QStringLiteral("a&b.com"));
-        f->listDoubleClicked(ListId::High); // nothing current
+        f->openEntry(ListId::High, 1); // no such entry
+        f->openEntry(ListId::High, -1);
         QVERIFY(f.opener.addresses.isEmpty());
-        f.select(ListId::High, 0);
-        f->listDoubleClicked(ListId::High);
+        QCOMPARE(f->selectedDomain(), QString());
+        f->openEntry(ListId::High, 0);
         QCOMPARE(f->selectedDomain(), QStringLiteral("a&b.com"));
         QCOMPARE(f.opener.addresses, QStringList{QStringLiteral(
                                          "https://www.secureserver.net/gdshop/registrar/search.asp?prog_id="
                                          "wendlecott&from=rhp&checkAvail=1&domainToCheck=a%26b.com")});
 
         f->setPurchaseLinkOn(false);
+        f->model(ListId::Saved)->append(QStringLiteral("kept.com"));
         QSignalSpy whois(f.lists.get(), &core::ResultLists::whoisRequested);
-        f->listDoubleClicked(ListId::High);
+        f->openEntry(ListId::Saved, 0);
         QCOMPARE(whois.size(), 1);
+        QCOMPARE(whois.first().first().toString(), QStringLiteral("kept.com"));
+        QCOMPARE(f->selectedDomain(), QStringLiteral("kept.com"));
         QCOMPARE(f.opener.addresses.size(), 1);
     }
 
     void clickNamesOnlyResultListsAsDragSource()
     {
         Fixture f;
-        f->listClicked(ListId::Saved);
+        f->setDragSourceList(ListId::Saved);
         QCOMPARE(f->dragSourceList(), ListId::None);
-        f->listClicked(ListId::Registered);
+        f->setDragSourceList(ListId::Registered);
         QCOMPARE(f->dragSourceList(), ListId::Registered);
-        f->listClicked(ListId::Saved);
+        f->setDragSourceList(ListId::Saved);
         QCOMPARE(f->dragSourceList(), ListId::Registered);
     }
 };

@@ -8,6 +8,36 @@
 
 using namespace wendlecott;
 
+namespace {
+
+// A pipe that hands over its bytes a few at a time and could give more than anyone wants.
+class TricklingDevice : public QIODevice {
+public:
+    explicit TricklingDevice(qint64 size) : m_left(size)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    qint64 handedOver() const { return m_handedOver; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::min({maxSize, m_left, qint64(3)});
+        std::fill(data, data + n, 'x');
+        m_left -= n;
+        m_handedOver += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 m_left;
+    qint64 m_handedOver = 0;
+};
+
+} // namespace
+
 class TestTextFile : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -97,6 +127,25 @@ private Q_SLOTS:
         testing::TestFolder folder;
         QCOMPARE(core::readLines(folder.file(QStringLiteral("missing.txt"))).code(),
                  core::ErrorCode::NotFound);
+    }
+
+    void boundedReadsRefuseWhatIsTooLong()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("ten.txt"), "0123456789");
+        QCOMPARE(core::readBytes(folder.file(QStringLiteral("ten.txt")), 10).value(),
+                 QByteArray("0123456789"));
+        QCOMPARE(core::readBytes(folder.file(QStringLiteral("ten.txt")), 9).code(),
+                 core::ErrorCode::InvalidInput);
+        QCOMPARE(core::readBytes(folder.file(QStringLiteral("none.txt")), 9).code(),
+                 core::ErrorCode::NotFound);
+
+        TricklingDevice exact(100);
+        QCOMPARE(core::readAtMost(exact, 100).value().size(), 100);
+        // An endless source is read only one byte past the limit.
+        TricklingDevice endless(std::numeric_limits<qint64>::max());
+        QCOMPARE(core::readAtMost(endless, 100).code(), core::ErrorCode::InvalidInput);
+        QCOMPARE(endless.handedOver(), 101);
     }
 
     void resolvesPartsWithoutRegardToCase()

@@ -333,6 +333,27 @@ private Q_SLOTS:
         QFETCH(QString, result);
         QCOMPARE(sources::replaceAll(text, before, after), result);
     }
+
+    // Short texts and long ones are searched differently; both replace as QString::replace.
+    void replaceAllWithoutRegardToCase()
+    {
+        QRandomGenerator random(31);
+        const QStringList pieces = {QStringLiteral("https://"), QStringLiteral("HtTpS://"),
+                                    QStringLiteral("http://"),  QStringLiteral("x"),
+                                    QStringLiteral("tp"),       QStringLiteral("s:")};
+        for (int round = 0; round < 400; ++round) {
+            QString text;
+            const int count = int(random.bounded(round % 2 == 0 ? 8 : 400));
+            for (int i = 0; i < count; ++i)
+                text += pieces.at(int(random.bounded(int(pieces.size()))));
+            QString expected = text;
+            expected.replace(QStringLiteral("https://"), QStringLiteral("http://"), Qt::CaseInsensitive);
+            QCOMPARE(sources::replaceAll(text, u"https://", u"http://", Qt::CaseInsensitive), expected);
+            expected = text;
+            expected.replace(QStringLiteral("tp"), QString(), Qt::CaseSensitive);
+            QCOMPARE(sources::replaceAll(text, u"tp", {}), expected);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTextOps)

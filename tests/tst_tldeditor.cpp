@@ -2,10 +2,11 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "MemorySettingsStore.h"
+#include "TestAppState.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/TldEditor.h"
-#include "core/RegistrarTest.h"
+#include "core/RegistrarProbe.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
 #include "sources/TextOps.h"
@@ -44,15 +45,13 @@ struct Rig {
     explicit Rig(const QStringList &rows)
     {
         folder.write(kTlds, crlfLines(rows));
-        (void)core::loadTLDTable(table, folder.file(kTlds));
-        editor = std::make_unique<config::TldEditor>(
-            config::ProgramFolder(folder.path()), settings, table, useProxy, defaultExtension, notice,
-            [this] {
-                auto made = std::make_unique<testing::FakeConnection>();
-                connection = made.get();
-                return made;
-            },
-            scheduler, timing, &cleanName);
+        state = testing::makeTestState({folder.path(), settings, notice, scheduler, [this] {
+                                            auto made = std::make_unique<testing::FakeConnection>();
+                                            connection = made.get();
+                                            return made;
+                                        }});
+        (void)state->reloadTable();
+        editor = std::make_unique<config::TldEditor>(*state, &cleanName);
         editor->open();
         notice.messages.clear();
     }
@@ -78,13 +77,10 @@ struct Rig {
 
     testing::TestFolder folder;
     testing::MemorySettingsStore settings;
-    core::TldTable table;
-    bool useProxy = false;
-    QString defaultExtension = QStringLiteral(".com");
     testing::FakeNotice notice;
     testing::FakeScheduler scheduler;
-    core::Timing timing;
-    testing::FakeConnection *connection = nullptr; // owned by the editor's registrar test
+    testing::FakeConnection *connection = nullptr; // owned by the editor's registrar probe
+    std::unique_ptr<config::AppState> state;
     std::unique_ptr<config::TldEditor> editor;
 };
 
@@ -184,10 +180,10 @@ private Q_SLOTS:
         QVERIFY(rig.file().endsWith("\r\n"));
         core::TldTable fromDisk;
         QVERIFY(core::loadTLDTable(fromDisk, rig.folder.file(kTlds)).ok());
-        QCOMPARE(rig.table.size(), fromDisk.size());
+        QCOMPARE(rig.state->table().size(), fromDisk.size());
         const int index =
-            core::findTLD(rig.table, QStringLiteral("example.") + fields.extension.toLower(), false);
-        QCOMPARE(rig.table.at(index).server, fromDisk.at(index).server);
+            core::findTLD(rig.state->table(), QStringLiteral("example.") + fields.extension.toLower(), false);
+        QCOMPARE(rig.state->table().at(index).server, fromDisk.at(index).server);
     }
 
     void addSaveKeepsTheClickedRowsStatus()
@@ -201,7 +197,8 @@ private Q_SLOTS:
         fields->server = QStringLiteral("whois.new.example");
         QVERIFY(rig.editor->addSave(*fields).has_value());
         QVERIFY(rig.listRows().contains(QStringLiteral("de|whois.new.example|43|Disabled|25|free")));
-        QVERIFY(!rig.table.at(core::findTLD(rig.table, QStringLiteral("x.de"), false)).enabled);
+        QVERIFY(
+            !rig.state->table().at(core::findTLD(rig.state->table(), QStringLiteral("x.de"), false)).enabled);
 
         // After "New Extension" the same extension is saved enabled; throttle and success stay.
         rig.editor->newExtension(*fields);
@@ -213,7 +210,8 @@ private Q_SLOTS:
                    fields->throttle, fields->success};
         QVERIFY(rig.editor->addSave(*fields).has_value());
         QVERIFY(rig.listRows().contains(QStringLiteral("de|whois.new.example|43|Enabled|25|free")));
-        QVERIFY(rig.table.at(core::findTLD(rig.table, QStringLiteral("x.de"), false)).enabled);
+        QVERIFY(
+            rig.state->table().at(core::findTLD(rig.state->table(), QStringLiteral("x.de"), false)).enabled);
     }
 
     void addSaveRefusesMissingFields_data()
@@ -238,7 +236,7 @@ private Q_SLOTS:
         QVERIFY(!rig.editor->addSave(fields).has_value());
         QCOMPARE(rig.messageTexts(), QStringList{config::kMissingFieldsMessage});
         QCOMPARE(rig.file(), before);
-        QCOMPARE(rig.table.size(), 3);
+        QCOMPARE(rig.state->table().size(), 3);
     }
 
     void failedWriteIsReportedAndTheFileSurvives()
@@ -258,7 +256,7 @@ private Q_SLOTS:
         QCOMPARE(rig.notice.messages.size(), 5);
         QCOMPARE(rig.file(), before);
         QCOMPARE(rig.listRows(), kUsualRows);
-        QCOMPARE(rig.table.size(), 3);
+        QCOMPARE(rig.state->table().size(), 3);
     }
 
     // "Enable/Disable" -------------------------------------------------------------------
@@ -285,7 +283,7 @@ private Q_SLOTS:
         QCOMPARE(*row, 1);
         QCOMPARE(rig.listRows().at(1),
                  QStringLiteral("org|whois.org|4300|") + expected + QStringLiteral("|70|No match,free"));
-        QCOMPARE(rig.table.at(1).enabled, expected == QLatin1String("Enabled"));
+        QCOMPARE(rig.state->table().at(1).enabled, expected == QLatin1String("Enabled"));
         // The edit boxes show that row: saving it again keeps the new status.
         QCOMPARE(rig.editor->editEnabled(), expected == QLatin1String("Enabled"));
     }
@@ -326,8 +324,9 @@ private Q_SLOTS:
         // An empty line after every remaining row.
         QCOMPARE(rig.file(), crlfLines({kUsualRows.at(0), QString(), kUsualRows.at(2), QString()}));
         QCOMPARE(rig.listRows(), (QStringList{kUsualRows.at(0), kUsualRows.at(2)}));
-        QCOMPARE(rig.table.size(), 2);
-        QCOMPARE(core::findTLD(rig.table, QStringLiteral("x.de"), false), 0); // de is gone: the com row
+        QCOMPARE(rig.state->table().size(), 2);
+        QCOMPARE(core::findTLD(rig.state->table(), QStringLiteral("x.de"), false),
+                 0); // de is gone: the com row
     }
 
     void deleteWithoutARowAsksNothing()
@@ -340,8 +339,8 @@ private Q_SLOTS:
     void deleteWritesTheRowsInListOrder()
     {
         Rig rig(kUsualRows);
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false)); // ascending: com, de, proxy
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false)); // descending: proxy, de, com
+        QVERIFY(rig.editor->sortByColumn(0, false)); // ascending: com, de, proxy
+        QVERIFY(rig.editor->sortByColumn(0, false)); // descending: proxy, de, com
         QCOMPARE(rig.listRows(), (QStringList{kUsualRows.at(2), kUsualRows.at(1), kUsualRows.at(0)}));
         QVERIFY(rig.editor->deleteRow(1));
         QCOMPARE(rig.file(), crlfLines({kUsualRows.at(2), QString(), kUsualRows.at(0), QString()}));
@@ -356,7 +355,7 @@ private Q_SLOTS:
         QVERIFY(rig.notice.questions.isEmpty()); // without asking
         QCOMPARE(rig.file(), core::encodeText(core::defaultTldText()));
         QCOMPARE(rig.editor->list().rowCount(), 179);
-        QCOMPARE(rig.table.size(), 179);
+        QCOMPARE(rig.state->table().size(), 179);
         QCOMPARE(rig.listRows(), rowTexts(core::defaultTldRows()));
     }
 
@@ -373,8 +372,8 @@ private Q_SLOTS:
             QByteArray("strTemp = strTemp & \"com|whois.example|43|Enabled|25|No match,AVAIL\" & vbcrlf\r\n"
                        "strTemp = strTemp & \"short|x||||\" & vbcrlf\r\n"));
         // In list order.
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
         QVERIFY(rig.editor->writeDebugFile().ok());
         QVERIFY(rig.folder.read(QStringLiteral("debug.txt")).startsWith("strTemp = strTemp & \"short|"));
     }
@@ -399,14 +398,14 @@ private Q_SLOTS:
                 texts.append(row.value(index));
             return texts;
         };
-        QVERIFY(rig.editor->EnhListView_SortColumns(4, false));
+        QVERIFY(rig.editor->sortByColumn(4, false));
         QCOMPARE(column(4), (QStringList{QStringLiteral("100"), QStringLiteral("25"), QStringLiteral("3")}));
         // Another column: the direction is reversed all the same.
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
         QCOMPARE(column(0), (QStringList{QStringLiteral("C"), QStringLiteral("b"), QStringLiteral("a")}));
-        QVERIFY(rig.editor->EnhListView_SortColumns(0, false));
+        QVERIFY(rig.editor->sortByColumn(0, false));
         QCOMPARE(column(0), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("C")}));
-        QVERIFY(rig.editor->EnhListView_SortColumns(4, false));
+        QVERIFY(rig.editor->sortByColumn(4, false));
         QCOMPARE(column(4), (QStringList{QStringLiteral("3"), QStringLiteral("25"), QStringLiteral("100")}));
         QCOMPARE(rig.editor->sortState().column, 4);
         QVERIFY(!rig.editor->sortState().ascending);
@@ -424,13 +423,13 @@ private Q_SLOTS:
     void sortEdges()
     {
         Rig empty(QStringList{});
-        QVERIFY(empty.editor->EnhListView_SortColumns(0, true));
+        QVERIFY(empty.editor->sortByColumn(0, true));
         QVERIFY(!empty.editor->sortState().sorted); // nothing to sort, nothing changed
 
         Rig rig(kUsualRows);
-        QVERIFY(!rig.editor->EnhListView_SortColumns(6, false));
+        QVERIFY(!rig.editor->sortByColumn(6, false));
         QVERIFY(rig.notice.messages.isEmpty());
-        QVERIFY(!rig.editor->EnhListView_SortColumns(-1, true));
+        QVERIFY(!rig.editor->sortByColumn(-1, true));
         QCOMPARE(rig.notice.messages.size(), 1);
         QCOMPARE(rig.notice.messages[0].title, QStringLiteral("Error in Function : EnhListView_SortColumns"));
         QVERIFY(rig.notice.messages[0].text.startsWith(QLatin1String("Error ")));
@@ -445,21 +444,20 @@ private Q_SLOTS:
         testing::TestFolder folder;
         folder.write(kTlds, crlfLines(kUsualRows));
         testing::MemorySettingsStore settings;
-        core::TldTable table;
-        bool useProxy = true; // whatever it was, the box decides once the window is open
-        QString defaultExtension = QStringLiteral(".com");
         testing::FakeNotice notice;
         testing::FakeScheduler scheduler;
-        core::Timing timing;
-        config::TldEditor editor(
-            config::ProgramFolder(folder.path()), settings, table, useProxy, defaultExtension, notice,
-            [] { return std::make_unique<testing::FakeConnection>(); }, scheduler, timing, &cleanName);
+        auto state = testing::makeTestState({folder.path(), settings, notice, scheduler,
+                                             [] { return std::make_unique<testing::FakeConnection>(); }});
+        (void)state->preferences().setUseProxy(
+            true); // whatever it was, the box decides once the window is open
+        settings.clear();
+        config::TldEditor editor(*state, &cleanName);
         const config::SetupOpening opening = editor.open();
         QCOMPARE(opening.throttle, QStringLiteral("20"));
         QCOMPARE(opening.search, QStringLiteral("Google"));
         QCOMPARE(opening.defaultExtension, QStringLiteral(".com"));
         QVERIFY(!opening.proxyChecked);
-        QVERIFY(!useProxy);
+        QVERIFY(!state->preferences().useProxy());
         QCOMPARE(settings.value(config::keys::Throttle), QStringLiteral("20"));
         QCOMPARE(settings.value(config::keys::DefaultExt), QStringLiteral(".com"));
         QCOMPARE(settings.value(config::keys::DefaultSearch), QStringLiteral("Google"));
@@ -473,13 +471,13 @@ private Q_SLOTS:
         rig.settings.set(config::keys::Throttle, QStringLiteral("150"));
         rig.settings.set(config::keys::DefaultSearch, QStringLiteral("Yahoo"));
         rig.settings.set(config::keys::ChkProxy, QStringLiteral("1"));
-        rig.defaultExtension = QStringLiteral(".org");
+        (void)rig.state->preferences().setDefaultExtension(QStringLiteral(".org"));
         const config::SetupOpening opening = rig.editor->open();
         QCOMPARE(opening.throttle, QStringLiteral("150"));
         QCOMPARE(opening.search, QStringLiteral("Yahoo"));
         QCOMPARE(opening.defaultExtension, QStringLiteral(".org"));
         QVERIFY(opening.proxyChecked);
-        QVERIFY(rig.useProxy);
+        QVERIFY(rig.state->preferences().useProxy());
         QCOMPARE(rig.settings.value(config::keys::DefaultExt), QStringLiteral(".org"));
     }
 
@@ -487,10 +485,10 @@ private Q_SLOTS:
     {
         Rig rig(kUsualRows);
         rig.editor->proxyClicked(true);
-        QVERIFY(rig.useProxy);
+        QVERIFY(rig.state->preferences().useProxy());
         QCOMPARE(rig.settings.value(config::keys::ChkProxy), QStringLiteral("1"));
         rig.editor->proxyClicked(false);
-        QVERIFY(!rig.useProxy);
+        QVERIFY(!rig.state->preferences().useProxy());
         QCOMPARE(rig.settings.value(config::keys::ChkProxy), QStringLiteral("0"));
     }
 
@@ -505,7 +503,7 @@ private Q_SLOTS:
         QCOMPARE(rig.settings.writes,
                  (QStringList{QStringLiteral("Throttle=3"), QStringLiteral("Throttle=35"),
                               QStringLiteral("DefaultSearch=Yah"), QStringLiteral("DefaultExt=.n")}));
-        QCOMPARE(rig.defaultExtension, QStringLiteral(".n"));
+        QCOMPARE(rig.state->preferences().defaultExtension(), QStringLiteral(".n"));
     }
 
     void defaultExtensionRule_data()
@@ -524,13 +522,13 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         Rig rig(kUsualRows);
         QCOMPARE(rig.editor->defaultExtensionLeft(typed), expected);
-        QCOMPARE(rig.defaultExtension, expected);
+        QCOMPARE(rig.state->preferences().defaultExtension(), expected);
         QCOMPARE(rig.settings.value(config::keys::DefaultExt), expected);
 
         // Closing the window takes the field as leaving it does.
-        rig.defaultExtension.clear();
+        rig.state->preferences().defaultExtension().clear();
         QCOMPARE(rig.editor->windowClosing(typed), expected);
-        QCOMPARE(rig.defaultExtension, expected);
+        QCOMPARE(rig.state->preferences().defaultExtension(), expected);
     }
 
     // Skipped rows -----------------------------------------------------------------------
@@ -540,7 +538,7 @@ private Q_SLOTS:
         Rig rig({QStringLiteral("com|w|43|Enabled|25|x"), QStringLiteral("bad|w|forty|Enabled|25|x"),
                  QStringLiteral("short|w|43"), QStringLiteral("de|w|43|Enabled|25|x")});
         QCOMPARE(rig.editor->list().rowCount(), 4); // the list shows every row of the file
-        QCOMPARE(rig.table.size(), 2);
+        QCOMPARE(rig.state->table().size(), 2);
         QCOMPARE(
             rig.editor->skippedRowsText(),
             QStringLiteral("2 rows of TLDs.txt could not be read and are not used: line 2 (the port is not a "
@@ -597,8 +595,8 @@ private Q_SLOTS:
         QVERIFY(rig.editor->testRow(rig.rowOf(extension), field, [] { return QStringLiteral("No match"); }));
         QCOMPARE(rig.editor->testName(), testName);
         QCOMPARE(rig.connection->opens.size(), 1);
-        const int row = core::findTLD(rig.table, QString::fromLatin1(request.chopped(2)), false);
-        QCOMPARE(rig.connection->opens[0].host, rig.table.at(row).server);
+        const int row = core::findTLD(rig.state->table(), QString::fromLatin1(request.chopped(2)), false);
+        QCOMPARE(rig.connection->opens[0].host, rig.state->table().at(row).server);
         rig.connection->peerAccept();
         QCOMPARE(rig.connection->sent, request);
     }
@@ -606,7 +604,7 @@ private Q_SLOTS:
     void testUsesTheProxyRowInProxyMode()
     {
         Rig rig(kUsualRows);
-        rig.useProxy = true;
+        (void)rig.state->preferences().setUseProxy(true);
         QVERIFY(
             rig.editor->testRow(rig.rowOf(QStringLiteral("de")), QStringLiteral("Google"), [] { return S; }));
         QCOMPARE(rig.connection->opens[0].host, QStringLiteral("127.0.0.1"));
@@ -638,13 +636,13 @@ private Q_SLOTS:
         QVERIFY(rig.editor->testRow(0, QStringLiteral("Google"), [] { return S; }));
         rig.scheduler.advance(4000);
         QVERIFY(rig.notice.messages.isEmpty());
-        QVERIFY(rig.editor->registrarTest().isRunning());
-        QCOMPARE(rig.editor->registrarTest().ticks(), 4);
+        QVERIFY(rig.editor->registrarProbe().isRunning());
+        QCOMPARE(rig.editor->registrarProbe().ticks(), 4);
         rig.scheduler.advance(1000);
         QCOMPARE(rig.messageTexts(), QStringList{QStringLiteral("Connection timed out")});
-        QVERIFY(!rig.editor->registrarTest().isRunning());
-        QVERIFY(!rig.editor->registrarTest().isTimerActive());
-        QCOMPARE(rig.editor->registrarTest().ticks(), 0);
+        QVERIFY(!rig.editor->registrarProbe().isRunning());
+        QVERIFY(!rig.editor->registrarProbe().isTimerActive());
+        QCOMPARE(rig.editor->registrarProbe().ticks(), 0);
         QVERIFY(!rig.connection->isOpen());
         rig.scheduler.advance(20000);
         QCOMPARE(rig.notice.messages.size(), 1);
@@ -680,8 +678,8 @@ private Q_SLOTS:
         rig.connection->failSends = true;
         rig.connection->peerAccept();
         QVERIFY(!rig.connection->isOpen());
-        QVERIFY(!rig.editor->registrarTest().isRunning());
-        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        QVERIFY(!rig.editor->registrarProbe().isRunning());
+        QVERIFY(!rig.editor->registrarProbe().isTimerActive());
         rig.scheduler.advance(30000);
         QVERIFY(rig.notice.messages.isEmpty());
     }
@@ -700,7 +698,7 @@ private Q_SLOTS:
             rig.notice.messages[0].text,
             QStringLiteral("Appears to be: AVAILABLE\r\nSuccess word: status: free\r\nDomain: Google.com\r\n"
                            "whois.example:43\r\n\r\nDomain not found, status: free\r\n"));
-        QVERIFY(!rig.editor->registrarTest().isTimerActive());
+        QVERIFY(!rig.editor->registrarProbe().isTimerActive());
         rig.scheduler.advance(10000);
         QCOMPARE(rig.notice.messages.size(), 1);
     }
@@ -723,63 +721,6 @@ private Q_SLOTS:
         QCOMPARE(rig.notice.messages.size(), 1);
         QVERIFY(rig.notice.messages[0].text.startsWith(QLatin1String(
             "Appears to be: Registered\r\nDomain: second.de\r\nwhois.denic.example:43\r\n\r\n")));
-    }
-
-    void message_data()
-    {
-        QTest::addColumn<QString>("testName");
-        QTest::addColumn<int>("verdict");
-        QTest::addColumn<QString>("expected"); // "-" for no message
-        const QString response = QStringLiteral("the answer\r\n");
-        using V = core::LookupVerdict;
-        QTest::newRow("available") << QStringLiteral("Google.com") << int(V::Available)
-                                   << QStringLiteral(
-                                          "Appears to be: AVAILABLE\r\nSuccess word: No match\r\n"
-                                          "Domain: Google.com\r\nw.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("blocked") << QStringLiteral("Google.com") << int(V::Blocked)
-                                 << QStringLiteral("Appears to be: Error/Blocked\r\nDomain: Google.com\r\n"
-                                                   "w.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("registered") << QStringLiteral("Google.com") << int(V::Registered)
-                                    << QStringLiteral("Appears to be: Registered\r\nDomain: Google.com\r\n"
-                                                      "w.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("empty field, com, available")
-            << QStringLiteral(".com") << int(V::Available) << QStringLiteral("-");
-        QTest::newRow("empty field, net, registered")
-            << QStringLiteral(".net") << int(V::Registered) << QStringLiteral("-");
-        QTest::newRow("empty field, blocked is shown")
-            << QStringLiteral(".com") << int(V::Blocked)
-            << QStringLiteral(
-                   "Appears to be: Error/Blocked\r\nDomain: .com\r\nw.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("empty field, other extension is shown")
-            << QStringLiteral(".de") << int(V::Registered)
-            << QStringLiteral(
-                   "Appears to be: Registered\r\nDomain: .de\r\nw.example:4343\r\n\r\nthe answer\r\n");
-        QTest::newRow("quote before .net")
-            << QStringLiteral("x\".net") << int(V::Available) << QStringLiteral("-");
-        QTest::newRow("quote before .com, registered")
-            << QStringLiteral("x\".com") << int(V::Registered) << QStringLiteral("-");
-        QTest::newRow("endoffile, available")
-            << QStringLiteral("endoffileffile.com") << int(V::Available) << QStringLiteral("-");
-        QTest::newRow("endoffile, registered is shown")
-            << QStringLiteral("endoffileffile.com") << int(V::Registered)
-            << QStringLiteral(
-                   "Appears to be: Registered\r\nDomain: endoffileffile.com\r\nw.example:4343\r\n\r\n"
-                   "the answer\r\n");
-    }
-    void message()
-    {
-        QFETCH(QString, testName);
-        QFETCH(int, verdict);
-        QFETCH(QString, expected);
-        const core::Judgement judgement{
-            core::LookupVerdict(verdict),
-            verdict == int(core::LookupVerdict::Available) ? QStringLiteral("No match") : QString()};
-        const std::optional<QString> text = core::registrarTestMessage(
-            judgement, testName, QStringLiteral("w.example"), 4343, QStringLiteral("the answer\r\n"));
-        if (expected == QLatin1String("-"))
-            QVERIFY(!text.has_value());
-        else
-            QCOMPARE(text.value_or(QStringLiteral("<none>")), expected);
     }
 };
 

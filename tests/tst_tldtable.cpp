@@ -116,6 +116,54 @@ private Q_SLOTS:
         QCOMPARE(core::findTLD(table, QStringLiteral("example.de"), false), 1);
     }
 
+    // The server a name is asked at: the row findTLD picks, else the registry fallback.
+    void whoisServerFor_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("proxy");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("own row") << QStringLiteral("example.org") << false
+                                 << QStringLiteral("whois.org.example") << 4343;
+        QTest::newRow("com row") << QStringLiteral("example.com") << false
+                                 << QStringLiteral("whois.com.example") << 43;
+        QTest::newRow("proxy row") << QStringLiteral("example.org") << true << QStringLiteral("127.0.0.1")
+                                   << 4300;
+        QTest::newRow("server written with spaces")
+            << QStringLiteral("example.io") << false << QStringLiteral("whois.io.example") << 43;
+        QTest::newRow("row without a server")
+            << QStringLiteral("example.tv") << false << QStringLiteral("fallback.example") << 4444;
+        QTest::newRow("no row serves it")
+            << QStringLiteral("a.example.zz") << false << QStringLiteral("fallback.example") << 4444;
+    }
+    void whoisServerFor()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, proxy);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const core::TldTable table = core::parseTldText(core::joinLinesCrLf({
+            QStringLiteral("com|whois.com.example|43|Enabled|25|") + S,
+            QStringLiteral("org|whois.org.example|4343|Disabled|25|") + S,
+            QStringLiteral("io| whois.io.example |43|Enabled|25|") + S,
+            QStringLiteral("tv| |43|Enabled|25|") + S,
+            QStringLiteral("proxy|127.0.0.1|4300|Enabled|25|") + S,
+        }));
+        QCOMPARE(table.size(), 5);
+        const core::WhoisServer server =
+            core::whoisServerFor(table, name, proxy, {QStringLiteral("fallback.example"), 4444});
+        QCOMPARE(server.host, host);
+        QCOMPARE(int(server.port), port);
+    }
+
+    void emptyTableAsksTheRegistryFallback()
+    {
+        const core::WhoisServer server =
+            core::whoisServerFor(core::TldTable{}, QStringLiteral("example.com"), false);
+        QCOMPARE(server.host, QStringLiteral("whois.verisign-grs.com"));
+        QCOMPARE(server.port, quint16(43));
+    }
+
     void parseRow_data()
     {
         QTest::addColumn<QString>("line");
@@ -176,7 +224,7 @@ private Q_SLOTS:
         }
         QCOMPARE(table.size(), 1);
         QVERIFY(table.skipped.isEmpty());
-        QCOMPARE(table.at(0).port, port);
+        QCOMPARE(int(table.at(0).port), port);
         QCOMPARE(table.at(0).throttle, throttle);
         QCOMPARE(table.at(0).enabled, enabled);
         QCOMPARE(table.at(0).successWords, line.section(QLatin1Char('|'), 5, 5));
@@ -244,7 +292,7 @@ private Q_SLOTS:
 
         QStringList enabled;
         for (const core::TldEntry &entry : table.rows) {
-            QCOMPARE(entry.port, 43);
+            QCOMPARE(entry.port, quint16(43));
             QCOMPARE(entry.throttle, 25);
             QVERIFY(!entry.server.isEmpty());
             if (entry.enabled)

@@ -3,20 +3,21 @@
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
+#include "config/AppState.h"
 #include "config/SettingsKeys.h"
 #include "config/Startup.h"
 #include "core/CheckRun.h"
 #include "core/ResultLists.h"
 #include "platform/IniSettingsStore.h"
-#include "platform/widgets/QtUserNotice.h"
 #include "ui/AboutWindow.h"
-#include "ui/AppContext.h"
-#include "ui/BlockedWindow.h"
+#include "ui/BlockedNotice.h"
+#include "ui/DesktopPorts.h"
 #include "ui/GeneratorWindow.h"
 #include "ui/MainLayout.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowWiring.h"
 #include "ui/OverflowNotice.h"
+#include "ui/QtUserNotice.h"
 #include "ui/ResultListsView.h"
 #include "ui/SetupWindow.h"
 #include "ui/SplashWindow.h"
@@ -91,32 +92,34 @@ struct Fixture {
         setSetting(config::keys::FirstUse, QStringLiteral("NO"));
     }
 
-    ui::AppContext &makeContext(bool qtNotice = false, std::unique_ptr<core::Scheduler> scheduler = {})
+    config::AppState &makeContext(bool qtNotice = false, std::unique_ptr<core::Scheduler> scheduler = {})
     {
-        ui::AppServices services;
+        config::AppPorts ports;
         if (!qtNotice) {
             auto fakeNotice = std::make_unique<testing::FakeNotice>();
             notice = fakeNotice.get();
-            services.notice = std::move(fakeNotice);
+            ports.notice = std::move(fakeNotice);
         } else {
             notice = nullptr;
         }
         auto fakeOpener = std::make_unique<FakeOpener>();
         opener = fakeOpener.get();
-        services.opener = std::move(fakeOpener);
+        ports.opener = std::move(fakeOpener);
         auto fakeClipboard = std::make_unique<FakeClipboard>();
         clipboard = fakeClipboard.get();
-        services.clipboard = std::move(fakeClipboard);
-        services.scheduler = std::move(scheduler);
-        context = std::make_unique<ui::AppContext>(config::ProgramFolder(program), settingsDir,
-                                                   std::move(services));
+        ports.clipboard = std::move(fakeClipboard);
+        ports.scheduler = std::move(scheduler);
+        context = std::make_unique<config::AppState>(config::ProgramFolder(program),
+                                                     ui::desktopPorts(std::move(ports), settingsDir));
         return *context;
     }
+    // The notice as windows, when the test did not bring its own.
+    ui::QtUserNotice *qtNotice() const { return dynamic_cast<ui::QtUserNotice *>(&context->notice()); }
 
-    ui::Form1 &open(bool qtNotice = false)
+    ui::MainWindow &open(bool qtNotice = false)
     {
         makeContext(qtNotice);
-        window = std::make_unique<ui::Form1>(*context);
+        window = std::make_unique<ui::MainWindow>(*context);
         window->setOpenFileDialog([this](QWidget *, const QString &dir, const QString &filter) {
             dialogCalls.append({dir, filter});
             return dialogAnswer;
@@ -125,7 +128,7 @@ struct Fixture {
     }
 
     // A second start of the program over the same folders.
-    ui::Form1 &restart(bool qtNotice = false)
+    ui::MainWindow &restart(bool qtNotice = false)
     {
         window.reset();
         context.reset();
@@ -151,8 +154,8 @@ struct Fixture {
     testing::FakeNotice *notice = nullptr;
     FakeOpener *opener = nullptr;
     FakeClipboard *clipboard = nullptr;
-    std::unique_ptr<ui::AppContext> context;
-    std::unique_ptr<ui::Form1> window;
+    std::unique_ptr<config::AppState> context;
+    std::unique_ptr<ui::MainWindow> window;
     std::optional<QString> dialogAnswer;
     QList<QPair<QString, QString>> dialogCalls;
 };
@@ -265,7 +268,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, tooltip);
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         // With every window of the program there, each control shows its own tooltip.
         w.setSetupOpener([] {});
         w.setListBuilderOpener([] {});
@@ -289,7 +292,7 @@ private Q_SLOTS:
     void windowCaptionsAndLists()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         QCOMPARE(w.objectName(), QStringLiteral("Form1"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Wendlecott by Brindlemoor"));
         w.show();
@@ -333,7 +336,7 @@ private Q_SLOTS:
     void menus()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         QStringList titles;
         for (QAction *action : w.menuBar()->actions())
             titles << action->text();
@@ -363,7 +366,7 @@ private Q_SLOTS:
     void windowsNotThereYet()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         auto *setup = f.child<QPushButton>("cmdSetup");
         auto *create = f.child<QPushButton>("cmdCreate");
         QAction *setupItem = f.menu("mnuOptions")->actions().at(0);
@@ -371,15 +374,15 @@ private Q_SLOTS:
         QVERIFY(model);
 
         QVERIFY(!setup->isEnabled());
-        QCOMPARE(setup->toolTip(), ui::Form1::kNotAvailableYet);
+        QCOMPARE(setup->toolTip(), ui::MainWindow::kNotAvailableYet);
         QVERIFY(!setupItem->isEnabled());
-        QCOMPARE(setupItem->toolTip(), ui::Form1::kNotAvailableYet);
-        QCOMPARE(create->toolTip(), ui::Form1::kNotAvailableYet);
+        QCOMPARE(setupItem->toolTip(), ui::MainWindow::kNotAvailableYet);
+        QCOMPARE(create->toolTip(), ui::MainWindow::kNotAvailableYet);
         for (int index : {0, 2, 3}) {
             QVERIFY(!model->item(index)->isEnabled());
-            QCOMPARE(model->item(index)->toolTip(), ui::Form1::kNotAvailableYet);
+            QCOMPARE(model->item(index)->toolTip(), ui::MainWindow::kNotAvailableYet);
             QVERIFY(!f.toolsItem(index)->isEnabled());
-            QCOMPARE(f.toolsItem(index)->toolTip(), ui::Form1::kNotAvailableYet);
+            QCOMPARE(f.toolsItem(index)->toolTip(), ui::MainWindow::kNotAvailableYet);
         }
         for (int index : {1, 4, 5, 6, 7, 8}) {
             QVERIFY(model->item(index)->isEnabled());
@@ -422,7 +425,7 @@ private Q_SLOTS:
     void setupWindow()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         ui::attachCompanionWindows(w, *f.context);
         auto *setup = f.child<QPushButton>("cmdSetup");
         QVERIFY(setup->isEnabled());
@@ -496,7 +499,7 @@ private Q_SLOTS:
     void generateNamesOpensOneGenerator()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         QVERIFY(!w.generatorWindow());
         f.toolsItem(1)->trigger();
         QPointer<ui::GeneratorWindow> generator = w.generatorWindow();
@@ -523,7 +526,7 @@ private Q_SLOTS:
         Fixture f;
         f.write(QStringLiteral("wordlists/FullWordList.txt"), "apple\r\n\r\nbanana\r\ncherry\r\ndate\r\n");
         f.setSetting(config::keys::FullWordNum, QStringLiteral("3"));
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         QVERIFY(!f.start()->isEnabled()); // nothing to start before a source is chosen
         f.toolsItem(4)->trigger();
         QCOMPARE(f.wordMax()->text(), QStringLiteral("4"));
@@ -545,7 +548,7 @@ private Q_SLOTS:
     {
         Fixture f;
         f.write(QStringLiteral("first.txt"), "a\r\nb\r\nc\r\n");
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
 
         // Cancelled at its first use: no list, nothing counted.
         f.toolsItem(8)->trigger();
@@ -602,7 +605,7 @@ private Q_SLOTS:
     void editMenuClearsAndCopies()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         core::ResultLists &lists = f.context->lists();
         lists.addAvailable(QStringLiteral("abc.com"));        // High
         lists.addAvailable(QStringLiteral("abcdef.com"));     // Mid
@@ -635,7 +638,7 @@ private Q_SLOTS:
         Fixture f;
         f.pointTldsAt(server.port());
         f.write(QStringLiteral("list.txt"), "abc\r\nbravo\r\n\r\ncharlie99x\r\n");
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         f.dialogAnswer = f.path(QStringLiteral("list.txt"));
         f.toolsItem(8)->trigger();
         QCOMPARE(f.wordMax()->text(), QStringLiteral("3"));
@@ -692,7 +695,7 @@ private Q_SLOTS:
         Fixture f;
         f.pointTldsAt(server.port());
         f.write(QStringLiteral("list.txt"), "alpha\r\nbeta.com\r\n");
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         f.dialogAnswer = f.path(QStringLiteral("list.txt"));
         f.toolsItem(8)->trigger();
         auto *tlds = f.child<QComboBox>("cmbTLDs");
@@ -719,7 +722,7 @@ private Q_SLOTS:
         f.pointTldsAt(server.port());
         f.write(QStringLiteral("wordlists/FullWordList.txt"),
                 "apple\r\nbanana\r\ncherry\r\ndate\r\nelder\r\n");
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         f.toolsItem(4)->trigger();
         f.wordNum()->setText(QStringLiteral("2"));
         f.start()->click();
@@ -745,7 +748,7 @@ private Q_SLOTS:
         Fixture f;
         f.pointTldsAt(server.port());
         f.write(QStringLiteral("BrowserSearch.txt"), "one.com\r\ntwo.com\r\nthree.com\r\n");
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         w.setListBuilderOpener([] {});
         f.toolsItem(3)->trigger();
         f.wordMax()->setText(QStringLiteral("3"));
@@ -772,7 +775,7 @@ private Q_SLOTS:
         f.pointTldsAt(server.port());
         f.write(QStringLiteral("Appends.txt"), "my\r\n");
         f.setSetting(config::keys::CustWordNum, QStringLiteral("3"));
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         f.toolsItem(1)->trigger();
         ui::GeneratorWindow *generator = w.generatorWindow();
         QVERIFY(generator);
@@ -805,7 +808,7 @@ private Q_SLOTS:
     {
         Fixture f;
         f.setSetting(config::keys::ShowHelp, QStringLiteral("0"));
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         QAction *viewHelp = f.menu("mnuHelp")->actions().at(0);
         viewHelp->trigger();
         QVERIFY(f.opener->files.isEmpty());
@@ -843,12 +846,12 @@ private Q_SLOTS:
     void websiteButtonAndAbout()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         f.child<QPushButton>("cmdWebsite")->click();
         QCOMPARE(f.opener->addresses, QStringList{QStringLiteral("http://www.wendlecott.example")});
 
         f.menu("mnuAboutMenu")->actions().at(0)->trigger();
-        QPointer<ui::frmAbout> about = w.aboutWindow();
+        QPointer<ui::AboutWindow> about = w.aboutWindow();
         QVERIFY(about);
         QVERIFY(about->isVisible());
         QVERIFY(!about->isModal());
@@ -943,7 +946,7 @@ private Q_SLOTS:
     void windowFollowsTheLayout()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         w.showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(1000, 700);
@@ -985,7 +988,7 @@ private Q_SLOTS:
         QFETCH(QSize, asked);
         QFETCH(QSize, kept);
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         w.showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.resize(900, 900);
@@ -1005,7 +1008,7 @@ private Q_SLOTS:
     {
         Fixture f;
         f.write(QStringLiteral("Help.chm"), "help");
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         Q_UNUSED(w);
         QCOMPARE(f.notice->messages.size(), 1);
         QCOMPARE(f.notice->messages.first().title, QString());
@@ -1013,8 +1016,8 @@ private Q_SLOTS:
         QCOMPARE(f.notice->messages.first().icon, core::NoticeIcon::None);
         QCOMPARE(f.opener->files, QStringList{f.path(QStringLiteral("Help.chm"))});
         QCOMPARE(f.context->pause().throttleMs, 25);
-        QCOMPARE(f.context->defaultExtension(), QStringLiteral(".com"));
-        QVERIFY(!f.context->useProxy());
+        QCOMPARE(f.context->preferences().defaultExtension(), QStringLiteral(".com"));
+        QVERIFY(!f.context->preferences().useProxy());
         auto *tlds = f.child<QComboBox>("cmbTLDs");
         QStringList offered;
         for (int i = 0; i < tlds->count(); ++i)
@@ -1038,20 +1041,20 @@ private Q_SLOTS:
     {
         Fixture f;
         f.open(true);
-        platform::QtUserNotice *notice = f.context->qtNotice();
+        ui::QtUserNotice *notice = f.qtNotice();
         QVERIFY(notice);
         QPointer<QMessageBox> box = notice->lastMessageBox();
         QVERIFY(box);
         QCOMPARE(box->text(), config::kFirstUseMessage);
         QCOMPARE(box->icon(), QMessageBox::NoIcon);
         QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(box->windowTitle(), platform::QtUserNotice::defaultTitle());
+        QCOMPARE(box->windowTitle(), ui::QtUserNotice::defaultTitle());
         QCOMPARE(box->parentWidget(), f.window.get());
         box->close();
         QTRY_VERIFY(!box);
 
         f.restart(true);
-        QVERIFY(!f.context->qtNotice()->lastMessageBox());
+        QVERIFY(!f.qtNotice()->lastMessageBox());
     }
 
     void startupReadsSettings_data()
@@ -1077,8 +1080,8 @@ private Q_SLOTS:
         f.setSetting(config::keys::FirstUse, QStringLiteral("no"));
         f.open();
         QCOMPARE(f.context->pause().throttleMs, throttleMs);
-        QCOMPARE(f.context->useProxy(), useProxy);
-        QCOMPARE(f.context->defaultExtension(), QStringLiteral(".org"));
+        QCOMPARE(f.context->preferences().useProxy(), useProxy);
+        QCOMPARE(f.context->preferences().defaultExtension(), QStringLiteral(".org"));
         QVERIFY(f.notice->messages.isEmpty());
         QCOMPARE(f.child<QComboBox>("cmbTLDs")->count(), 2); // the start-up went on to the end
     }
@@ -1095,7 +1098,7 @@ private Q_SLOTS:
     void loadTLDsKeepsAChoiceStillOffered()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         auto *tlds = f.child<QComboBox>("cmbTLDs");
         tlds->setCurrentIndex(tlds->findText(QStringLiteral("net")));
         f.write(QStringLiteral("TLDs.txt"), "org|whois.example|43|Enabled|25|No match\r\n\r\n"
@@ -1123,7 +1126,7 @@ private Q_SLOTS:
         const auto restore = qScopeGuard([&] {
             QFile::setPermissions(f.program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         });
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.isVisible());
@@ -1149,9 +1152,9 @@ private Q_SLOTS:
         Fixture f;
         auto scheduler = std::make_unique<testing::FakeScheduler>();
         testing::FakeScheduler &clock = *scheduler;
-        ui::AppContext &context = f.makeContext(false, std::move(scheduler));
-        ui::frmSplash splash(context);
-        QSignalSpy loaded(&splash, &ui::frmSplash::mainWindowLoaded);
+        config::AppState &context = f.makeContext(false, std::move(scheduler));
+        ui::SplashWindow splash(context);
+        QSignalSpy loaded(&splash, &ui::SplashWindow::mainWindowLoaded);
         splash.start();
         QVERIFY(splash.isVisible());
         clock.advance(74 * context.timing().splashTickMs);
@@ -1166,7 +1169,7 @@ private Q_SLOTS:
         QCOMPARE(splash.counter(), 150); // its timer has stopped
 
         // Closing the main window closes the (hidden) splash too.
-        QSignalSpy shutDown(splash.mainWindow(), &ui::Form1::shutDown);
+        QSignalSpy shutDown(splash.mainWindow(), &ui::MainWindow::shutDown);
         splash.mainWindow()->close();
         QCOMPARE(shutDown.size(), 1);
         QVERIFY(!splash.isVisible());
@@ -1177,8 +1180,8 @@ private Q_SLOTS:
         Fixture f;
         auto scheduler = std::make_unique<testing::FakeScheduler>();
         testing::FakeScheduler &clock = *scheduler;
-        ui::AppContext &context = f.makeContext(false, std::move(scheduler));
-        ui::frmSplash splash(context);
+        config::AppState &context = f.makeContext(false, std::move(scheduler));
+        ui::SplashWindow splash(context);
         splash.start();
         clock.advance(10 * context.timing().splashTickMs);
         splash.close();
@@ -1196,18 +1199,18 @@ private Q_SLOTS:
         Fixture f;
         f.pointTldsAt(server.port());
         f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\n");
-        ui::Form1 &w = f.open(true);
+        ui::MainWindow &w = f.open(true);
         w.show();
         f.toolsItem(1)->trigger(); // the generator is open too
         f.dialogAnswer = f.path(QStringLiteral("list.txt"));
         f.toolsItem(8)->trigger();
         f.menu("mnuAboutMenu")->actions().at(0)->trigger();
-        platform::QtUserNotice *notice = f.context->qtNotice();
+        ui::QtUserNotice *notice = f.qtNotice();
         notice->showBlocked(QStringLiteral("whois.example"), QStringLiteral("quota exceeded"));
         notice->showOverflowNotice();
-        QPointer<ui::frmBlocked> blocked = notice->blockedWindow();
-        QPointer<ui::Form2> overflow = notice->overflowWindow();
-        QPointer<ui::frmAbout> about = w.aboutWindow();
+        QPointer<ui::BlockedNotice> blocked = notice->blockedWindow();
+        QPointer<ui::OverflowNotice> overflow = notice->overflowWindow();
+        QPointer<ui::AboutWindow> about = w.aboutWindow();
         QPointer<ui::GeneratorWindow> generator = w.generatorWindow();
         auto *companion = new QWidget;
         companion->setAttribute(Qt::WA_DeleteOnClose);
@@ -1216,7 +1219,7 @@ private Q_SLOTS:
         w.closeAtShutdown(companion);
         f.start()->click();
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
-        QSignalSpy shutDown(&w, &ui::Form1::shutDown);
+        QSignalSpy shutDown(&w, &ui::MainWindow::shutDown);
 
         w.close();
         QCOMPARE(shutDown.size(), 1);
@@ -1240,9 +1243,9 @@ private Q_SLOTS:
     void fileExitShutsDown()
     {
         Fixture f;
-        ui::Form1 &w = f.open();
+        ui::MainWindow &w = f.open();
         w.show();
-        QSignalSpy shutDown(&w, &ui::Form1::shutDown);
+        QSignalSpy shutDown(&w, &ui::MainWindow::shutDown);
         f.menu("mnuFile")->actions().at(0)->trigger();
         QCOMPARE(shutDown.size(), 1);
         QVERIFY(!w.isVisible());

@@ -12,6 +12,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -41,6 +42,7 @@ struct Window {
             qWarning("the window was not exposed");
     }
     QListView *list(ListId id) const { return view->findChild<QListView *>(name("List", id)); }
+    QLabel *label(ListId id) const { return view->findChild<QLabel *>(name("Label", id)); }
     QPushButton *button(const char *control, ListId id) const
     {
         return view->findChild<QPushButton *>(name(control, id));
@@ -49,6 +51,11 @@ struct Window {
     {
         return list(id)->visualRect(lists->model(id)->index(row)).center();
     }
+    void clickRow(ListId id, int row, Qt::KeyboardModifiers modifiers = {}) const
+    {
+        QTest::mouseClick(list(id)->viewport(), Qt::LeftButton, modifiers, rowCentre(id, row));
+    }
+    int currentRow(ListId id) const { return list(id)->selectionModel()->currentIndex().row(); }
     void fill(ListId id, int count)
     {
         QStringList entries;
@@ -89,7 +96,7 @@ private Q_SLOTS:
             QVERIFY(list != nullptr);
             QCOMPARE(list->font().family(), QStringLiteral("Verdana"));
             QCOMPARE(list->model(), w.lists->model(id));
-            QCOMPARE(list->selectionModel(), w.lists->selectionModel(id));
+            QCOMPARE(list->selectionModel()->model(), w.lists->model(id));
             QVERIFY(w.button("cmdCopy_", id) != nullptr);
             QCOMPARE(w.button("cmdCopy_", id)->toolTip(), QStringLiteral("Copy List"));
             QCOMPARE(w.button("cmdClear_", id)->toolTip(), QStringLiteral("Delete Selected Item"));
@@ -164,6 +171,124 @@ private Q_SLOTS:
         QTest::mouseClick(saved->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Saved, 2));
         QTest::keyClick(saved, Qt::Key_Delete);
         QCOMPARE(w.lists->entries(ListId::Saved).size(), 2);
+    }
+
+    void deleteKey_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("left"); // entries left of three, the second current
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << int(Qt::NoModifier) << 2;
+        QTest::newRow("Shift+Delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier) << 0;
+        QTest::newRow("Shift+Delete on the keypad")
+            << int(Qt::Key_Delete) << int(Qt::ShiftModifier | Qt::KeypadModifier) << 0;
+        QTest::newRow("Delete on the keypad") << int(Qt::Key_Delete) << int(Qt::KeypadModifier) << 2;
+        QTest::newRow("Ctrl+Shift+Delete")
+            << int(Qt::Key_Delete) << int(Qt::ShiftModifier | Qt::ControlModifier) << 2;
+        QTest::newRow("Alt+Shift+Delete")
+            << int(Qt::Key_Delete) << int(Qt::ShiftModifier | Qt::AltModifier) << 2;
+        QTest::newRow("Meta+Shift+Delete")
+            << int(Qt::Key_Delete) << int(Qt::ShiftModifier | Qt::MetaModifier) << 2;
+        QTest::newRow("Ctrl+Delete") << int(Qt::Key_Delete) << int(Qt::ControlModifier) << 2;
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << 3;
+        QTest::newRow("Shift+Backspace") << int(Qt::Key_Backspace) << int(Qt::ShiftModifier) << 3;
+    }
+    void deleteKey()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, left);
+        Window w;
+        for (const ListId id : kAll)
+            w.fill(id, 3);
+        for (const ListId id : kAll) {
+            w.list(id)->selectionModel()->setCurrentIndex(w.lists->model(id)->index(1),
+                                                          QItemSelectionModel::ClearAndSelect);
+            QTest::keyClick(w.list(id), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            QCOMPARE(w.lists->entries(id).size(), left);
+            if (left == 2)
+                QCOMPARE(w.lists->entries(id).at(1),
+                         QStringLiteral("list%1-2.com").arg(static_cast<int>(id)));
+        }
+    }
+
+    void deleteMovesTheSelectionToTheEntryThatMovedUp()
+    {
+        Window w;
+        for (const char *name : {"aa.com", "bb.com", "cc.com"})
+            w.lists->addAvailable(QString::fromLatin1(name));
+        QListView *high = w.list(ListId::High);
+        // Nothing current: Delete changes nothing, counter included.
+        QTest::keyClick(high, Qt::Key_Delete);
+        QTest::mouseClick(w.button("cmdClear_", ListId::High), Qt::LeftButton);
+        QCOMPARE(w.lists->entries(ListId::High).size(), 3);
+        QCOMPARE(w.lists->counter(ListId::High), 3);
+
+        w.clickRow(ListId::High, 1);
+        QTest::keyClick(high, Qt::Key_Delete);
+        QCOMPARE(w.lists->entries(ListId::High),
+                 (QStringList{QStringLiteral("aa.com"), QStringLiteral("cc.com")}));
+        QCOMPARE(w.currentRow(ListId::High), 1);
+        QCOMPARE(high->selectionModel()->selectedRows(),
+                 QModelIndexList{w.lists->model(ListId::High)->index(1)});
+        QCOMPARE(w.label(ListId::High)->text(), QStringLiteral("High Profile (2)"));
+
+        // The last entry goes; the one above becomes current.
+        QTest::mouseClick(w.button("cmdClear_", ListId::High), Qt::LeftButton);
+        QCOMPARE(w.lists->entries(ListId::High), QStringList{QStringLiteral("aa.com")});
+        QCOMPARE(w.currentRow(ListId::High), 0);
+        QTest::keyClick(high, Qt::Key_Delete);
+        QVERIFY(w.lists->entries(ListId::High).isEmpty());
+        QVERIFY(!high->selectionModel()->hasSelection());
+        QTest::keyClick(high, Qt::Key_Delete);
+        QCOMPARE(w.lists->counter(ListId::High), 0);
+        QCOMPARE(w.label(ListId::High)->text(), QStringLiteral("High Profile (0)"));
+    }
+
+    void keysOnTheSavedListLeaveRememberedAlone()
+    {
+        Window w;
+        w.folder.write(QStringLiteral("Remembered.txt"), "keep.com\r\nalso.com\r\n");
+        w.lists->loadRemembered();
+        w.clickRow(ListId::Saved, 0);
+        QTest::keyClick(w.list(ListId::Saved), Qt::Key_Delete);
+        QCOMPARE(w.lists->entries(ListId::Saved), QStringList{QStringLiteral("also.com")});
+        QTest::keyClick(w.list(ListId::Saved), Qt::Key_Delete, Qt::ShiftModifier);
+        QVERIFY(w.lists->entries(ListId::Saved).isEmpty());
+        QCOMPARE(w.label(ListId::Saved)->text(), QStringLiteral("Saved Domains"));
+        QCOMPARE(w.folder.read(QStringLiteral("Remembered.txt")), QByteArray("keep.com\r\nalso.com\r\n"));
+    }
+
+    void aDragCarriesTheSelectedRows()
+    {
+        Window w;
+        w.fill(ListId::Low, 4);
+        w.clickRow(ListId::Low, 3);
+        w.clickRow(ListId::Low, 0, Qt::ControlModifier);
+        w.clickRow(ListId::Low, 2, Qt::ControlModifier);
+        QListView *low = w.list(ListId::Low);
+        // What the list view hands to the model when a drag starts.
+        std::unique_ptr<QMimeData> mime(
+            w.lists->model(ListId::Low)->mimeData(low->selectionModel()->selectedIndexes()));
+        QCOMPARE(mime->text(), QStringLiteral("0|2|3"));
+        QCOMPARE(w.lists->dragSourceList(), ListId::Low);
+    }
+
+    void doubleClickAsksForTheWhoisWindowWhenTheLinkIsOff()
+    {
+        Window w;
+        w.fill(ListId::Mid, 3);
+        w.lists->setPurchaseLinkOn(false);
+        QSignalSpy whois(w.lists.get(), &core::ResultLists::whoisRequested);
+        w.clickRow(ListId::Mid, 2); // a double-click is a click and a second press
+        QTest::mouseDClick(w.list(ListId::Mid)->viewport(), Qt::LeftButton, {}, w.rowCentre(ListId::Mid, 2));
+        QCOMPARE(whois.size(), 1);
+        QCOMPARE(whois.first().first().toString(), QStringLiteral("list4-2.com"));
+        QVERIFY(w.opener.addresses.isEmpty());
+        // A double-click below the last entry opens nothing.
+        QTest::mouseDClick(w.list(ListId::Mid)->viewport(), Qt::LeftButton, {},
+                           QPoint(5, w.list(ListId::Mid)->viewport()->height() - 3));
+        QCOMPARE(whois.size(), 1);
     }
 
     void clicksNameTheDragSourceAndDoubleClickOpensTheLink()

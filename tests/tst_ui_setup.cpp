@@ -3,6 +3,7 @@
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
 #include "MemorySettingsStore.h"
+#include "TestAppState.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "core/TextFile.h"
@@ -43,11 +44,7 @@ QByteArray crlfLines(const QStringList &lines)
 // The Setup window over a temporary program folder. The registrar test runs on a scripted
 // connection and a hand-moved clock unless the test asks for real ones.
 struct Fixture {
-    explicit Fixture(const QStringList &rows = kRows)
-    {
-        folder.write(kTlds, crlfLines(rows));
-        (void)core::loadTLDTable(table, folder.file(kTlds));
-    }
+    explicit Fixture(const QStringList &rows = kRows) { folder.write(kTlds, crlfLines(rows)); }
 
     ui::SetupWindow &open()
     {
@@ -61,9 +58,9 @@ struct Fixture {
     }
     ui::SetupWindow &openWith(core::ConnectionFactory connections, core::Scheduler &clock)
     {
-        window = std::make_unique<ui::SetupWindow>(config::ProgramFolder(folder.path()), settings, table,
-                                                   useProxy, defaultExtension, notice, std::move(connections),
-                                                   clock, timing);
+        state = testing::makeTestState({folder.path(), settings, notice, clock, std::move(connections)});
+        (void)state->reloadTable();
+        window = std::make_unique<ui::SetupWindow>(*state);
         window->setOnClosed([this] { ++closedCalls; });
         return *window;
     }
@@ -113,14 +110,11 @@ struct Fixture {
 
     testing::TestFolder folder;
     testing::MemorySettingsStore settings;
-    core::TldTable table;
-    bool useProxy = false;
-    QString defaultExtension = QStringLiteral(".com");
     testing::FakeNotice notice;
     testing::FakeScheduler scheduler;
-    core::Timing timing;
     testing::FakeConnection *connection = nullptr;
     int closedCalls = 0;
+    std::unique_ptr<config::AppState> state;
     std::unique_ptr<ui::SetupWindow> window;
 };
 
@@ -223,12 +217,12 @@ private Q_SLOTS:
         f.open();
         auto *box = f.child<QCheckBox>("chkProxy");
         QVERIFY(box->isChecked());
-        QVERIFY(f.useProxy);
+        QVERIFY(f.state->preferences().useProxy());
         box->click();
-        QVERIFY(!f.useProxy);
+        QVERIFY(!f.state->preferences().useProxy());
         QCOMPARE(f.settings.value(config::keys::ChkProxy), QStringLiteral("0"));
         box->click();
-        QVERIFY(f.useProxy);
+        QVERIFY(f.state->preferences().useProxy());
         QCOMPARE(f.settings.value(config::keys::ChkProxy), QStringLiteral("1"));
     }
 
@@ -253,7 +247,7 @@ private Q_SLOTS:
         QCOMPARE(f.field("txtSuccess")->text(), S);
         QVERIFY(f.shownRows().contains(QStringLiteral("de|whois.new.example|43|Disabled|25|") + S));
         QCOMPARE(f.window->selectedRow(), f.rowOf(QStringLiteral("de")));
-        QCOMPARE(f.table.at(core::findTLD(f.table, QStringLiteral("x.de"), false)).server,
+        QCOMPARE(f.state->table().at(core::findTLD(f.state->table(), QStringLiteral("x.de"), false)).server,
                  QStringLiteral("whois.new.example"));
 
         // "New Extension": a new row is saved enabled.
@@ -294,11 +288,11 @@ private Q_SLOTS:
         f.clickRow(org);
         f.click("cmdToggle");
         QCOMPARE(f.shownRows().at(org), QStringLiteral("org|whois.org.example|43|Enabled|100|NOT FOUND"));
-        QVERIFY(f.table.at(org).enabled);
+        QVERIFY(f.state->table().at(org).enabled);
         QCOMPARE(f.window->selectedRow(), org); // still selected: a second click switches it back
         f.click("cmdToggle");
         QCOMPARE(f.shownRows().at(org), QStringLiteral("org|whois.org.example|43|Disabled|100|NOT FOUND"));
-        QVERIFY(!f.table.at(org).enabled);
+        QVERIFY(!f.state->table().at(org).enabled);
     }
 
     void deleteSelected_data()
@@ -326,7 +320,7 @@ private Q_SLOTS:
         }
         QCOMPARE(f.shownRows(), (QStringList{kRows.at(0), kRows.at(2)}));
         QCOMPARE(f.file(), crlfLines({kRows.at(0), QString(), kRows.at(2), QString()}));
-        QCOMPARE(f.table.size(), 2);
+        QCOMPARE(f.state->table().size(), 2);
         QVERIFY(f.field("txtExt")->text().isEmpty());
         QVERIFY(f.field("txtServer")->text().isEmpty());
         QVERIFY(f.field("txtPort")->text().isEmpty());
@@ -339,7 +333,7 @@ private Q_SLOTS:
         f.open();
         f.click("Command3");
         QCOMPARE(f.list()->model()->rowCount(), 179);
-        QCOMPARE(f.table.size(), 179);
+        QCOMPARE(f.state->table().size(), 179);
         QCOMPARE(f.file(), core::encodeText(core::defaultTldText()));
         f.click("Command4");
         const QList<QByteArray> lines = f.folder.read(QStringLiteral("debug.txt")).split('\n');
@@ -400,12 +394,12 @@ private Q_SLOTS:
         f.open();
         QLineEdit *box = f.field("txtDefault");
         box->setText(typed);
-        QCOMPARE(f.defaultExtension, typed); // every change is taken at once
+        QCOMPARE(f.state->preferences().defaultExtension(), typed); // every change is taken at once
         QCOMPARE(f.settings.value(config::keys::DefaultExt), typed);
         QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
         QCoreApplication::sendEvent(box, &leave);
         QCOMPARE(box->text(), expected);
-        QCOMPARE(f.defaultExtension, expected);
+        QCOMPARE(f.state->preferences().defaultExtension(), expected);
         QCOMPARE(f.settings.value(config::keys::DefaultExt), expected);
     }
 
@@ -415,10 +409,10 @@ private Q_SLOTS:
         ui::SetupWindow &window = f.open();
         window.show();
         f.field("txtDefault")->setText(QStringLiteral("info"));
-        f.defaultExtension = QStringLiteral("stale");
+        (void)f.state->preferences().setDefaultExtension(QStringLiteral("stale"));
         window.close();
         QCOMPARE(f.closedCalls, 1);
-        QCOMPARE(f.defaultExtension, QStringLiteral(".info"));
+        QCOMPARE(f.state->preferences().defaultExtension(), QStringLiteral(".info"));
         QCOMPARE(f.settings.value(config::keys::DefaultExt), QStringLiteral(".info"));
     }
 
@@ -429,9 +423,9 @@ private Q_SLOTS:
         window.show();
         f.clickRow(0);
         f.click("cmdTest");
-        QVERIFY(f.window->editor().registrarTest().isRunning());
+        QVERIFY(f.window->editor().registrarProbe().isRunning());
         window.close();
-        QVERIFY(!f.window->editor().registrarTest().isRunning());
+        QVERIFY(!f.window->editor().registrarProbe().isRunning());
         QVERIFY(!f.connection->isOpen());
         f.scheduler.advance(10000);
         QVERIFY(f.notice.messages.isEmpty());
@@ -502,7 +496,7 @@ private Q_SLOTS:
         platform::QtScheduler clock;
         f.openWith(platform::QtWhoisConnection::factory(), clock);
         int judged = 0;
-        QObject::connect(&f.window->editor().registrarTest(), &core::RegistrarTest::judged, f.window.get(),
+        QObject::connect(&f.window->editor().registrarProbe(), &core::RegistrarProbe::judged, f.window.get(),
                          [&judged] { ++judged; });
 
         f.clickRow(0);
@@ -517,9 +511,9 @@ private Q_SLOTS:
             QCOMPARE(f.notice.messages.size(), 1);
             QCOMPARE(f.notice.messages[0].text, head.arg(port) + QString::fromLatin1(answer));
         }
-        QVERIFY(!f.window->editor().registrarTest().isRunning());
+        QVERIFY(!f.window->editor().registrarProbe().isRunning());
         // The stored row was not touched by the words tried in the box.
-        QCOMPARE(f.table.at(0).successWords, QStringLiteral("No match"));
+        QCOMPARE(f.state->table().at(0).successWords, QStringLiteral("No match"));
     }
 };
 

@@ -6,9 +6,9 @@
 #include "core/WhoisRequest.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
-#include "platform/widgets/QtUserNotice.h"
-#include "ui/BlockedWindow.h"
+#include "ui/BlockedNotice.h"
 #include "ui/OverflowNotice.h"
+#include "ui/QtUserNotice.h"
 #include "ui/WhoisWindow.h"
 
 #include <QApplication>
@@ -95,7 +95,7 @@ private Q_SLOTS:
 
     void blockedNoticeHasItsCaptionAndTexts()
     {
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         QCOMPARE(notice.objectName(), QStringLiteral("frmBlocked"));
         QCOMPARE(notice.windowTitle(), QStringLiteral("Registrar blocked"));
         auto *label2 = notice.findChild<QLabel *>(QStringLiteral("Label2"));
@@ -122,7 +122,7 @@ private Q_SLOTS:
 
     void blockedNoticeKeepsTheFirstServerAndAnswer()
     {
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         QVERIFY(notice.fill(QStringLiteral("whois.first.example"), QStringLiteral("quota exceeded\r\n")));
         QVERIFY(!notice.fill(QStringLiteral("whois.second.example"), QStringLiteral("Connection Timed Out")));
         QCOMPARE(notice.findChild<QLineEdit *>(QStringLiteral("txtRegistrar"))->text(),
@@ -133,7 +133,7 @@ private Q_SLOTS:
 
     void blockedNoticeFilledWithoutServerStillKeepsItsAnswer()
     {
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         QVERIFY(notice.fill(QString(), QStringLiteral("first")));
         QVERIFY(!notice.fill(QStringLiteral("whois.late.example"), QStringLiteral("second")));
         QCOMPARE(notice.response(), QStringLiteral("first"));
@@ -150,7 +150,7 @@ private Q_SLOTS:
     void blockedResponseShowsMarkupLiterally()
     {
         QFETCH(QString, answer);
-        ui::frmBlocked notice;
+        ui::BlockedNotice notice;
         notice.fill(answer, answer);
         QCOMPARE(notice.findChild<QPlainTextEdit *>(QStringLiteral("txtResponse"))->toPlainText(), answer);
         QCOMPARE(notice.findChild<QLineEdit *>(QStringLiteral("txtRegistrar"))->text(), answer);
@@ -160,7 +160,7 @@ private Q_SLOTS:
 
     void overflowNoticeHasItsCaptionTextAndButton()
     {
-        ui::Form2 form;
+        ui::OverflowNotice form;
         QCOMPARE(form.objectName(), QStringLiteral("Form2"));
         QCOMPARE(form.windowTitle(), QStringLiteral("File backup"));
         const QString expected =
@@ -204,7 +204,7 @@ private Q_SLOTS:
         QFETCH(QString, expectedTitle);
         QFETCH(int, expectedIcon);
 
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         const QString text = QStringLiteral("File C:\\<b>lists</b>\\x.txt not found.");
         // A nested event loop would not return here until the box is answered; the test would hang.
         notice.showMessage(title, text, icon);
@@ -223,7 +223,7 @@ private Q_SLOTS:
 
     void questionsShowTheirButtonsAndReturnTheAnswer()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         QMessageBox::StandardButtons seenButtons;
         QString seenTitle;
         QString seenText;
@@ -258,7 +258,7 @@ private Q_SLOTS:
 
     void questionWaitsForTheUsersClick()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         int attempts = 0;
         QTimer clicker;
         clicker.setInterval(5);
@@ -286,11 +286,11 @@ private Q_SLOTS:
 
     void blockedNoticeIsFilledOnlyWhileEmptyAndMadeAnewAfterClosing()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         QVERIFY(!notice.blockedWindow());
 
         notice.showBlocked(QStringLiteral("whois.one.example"), QStringLiteral("Your quota is exceeded"));
-        QPointer<ui::frmBlocked> first = notice.blockedWindow();
+        QPointer<ui::BlockedNotice> first = notice.blockedWindow();
         QVERIFY(first);
         QVERIFY(first->isVisible());
         QVERIFY(!first->isModal());
@@ -315,9 +315,9 @@ private Q_SLOTS:
 
     void overflowNoticeShowsWithoutWaitingAndOnce()
     {
-        platform::QtUserNotice notice;
+        ui::QtUserNotice notice;
         notice.showOverflowNotice();
-        QPointer<ui::Form2> form = notice.overflowWindow();
+        QPointer<ui::OverflowNotice> form = notice.overflowWindow();
         QVERIFY(form);
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("File backup"));
@@ -331,10 +331,10 @@ private Q_SLOTS:
 
     void noticeWindowsGoWithTheAdapter()
     {
-        QPointer<ui::frmBlocked> blocked;
-        QPointer<ui::Form2> overflow;
+        QPointer<ui::BlockedNotice> blocked;
+        QPointer<ui::OverflowNotice> overflow;
         {
-            platform::QtUserNotice notice;
+            ui::QtUserNotice notice;
             notice.showBlocked(QStringLiteral("whois.example"), QStringLiteral("error"));
             notice.showOverflowNotice();
             blocked = notice.blockedWindow();
@@ -344,46 +344,7 @@ private Q_SLOTS:
         QVERIFY(overflow.isNull());
     }
 
-    // --- the WHOIS window: server choice and request ---
-
-    void serverForName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("proxy");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::newRow("own row") << QStringLiteral("example.org") << false
-                                 << QStringLiteral("whois.org.example") << 4343;
-        QTest::newRow("com row") << QStringLiteral("example.com") << false
-                                 << QStringLiteral("whois.com.example") << 43;
-        QTest::newRow("proxy row") << QStringLiteral("example.org") << true << QStringLiteral("127.0.0.1")
-                                   << 4300;
-        QTest::newRow("no row serves it")
-            << QStringLiteral("a.example.zz") << false << QStringLiteral("fallback.example") << 4444;
-    }
-    void serverForName()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, proxy);
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        const core::TldTable table =
-            tableWith({row(QStringLiteral("com"), QStringLiteral("whois.com.example"), 43),
-                       row(QStringLiteral("org"), QStringLiteral("whois.org.example"), 4343),
-                       row(QStringLiteral("proxy"), kLocalHost, 4300)});
-        const ui::WhoisServer server =
-            ui::whoisServerFor(table, name, proxy, {QStringLiteral("fallback.example"), 4444});
-        QCOMPARE(server.host, host);
-        QCOMPARE(int(server.port), port);
-    }
-
-    void emptyTableUsesTheFallback()
-    {
-        const ui::WhoisServer server =
-            ui::whoisServerFor(core::TldTable{}, QStringLiteral("example.com"), false);
-        QCOMPARE(server.host, ui::kWhoisFallbackHost);
-        QCOMPARE(server.port, quint16(43));
-    }
+    // --- the WHOIS window: the request ---
 
     void requestBytes_data()
     {
@@ -421,8 +382,8 @@ private Q_SLOTS:
         const core::TldTable table =
             tableWith({row(QStringLiteral("com"), QStringLiteral("whois.invalid"), 43),
                        row(QStringLiteral("test"), kLocalHost, server.port())});
-        ui::frmWhois window(QStringLiteral("example.test"), table, false,
-                            platform::QtWhoisConnection::factory(), scheduler, timing);
+        ui::WhoisWindow window(QStringLiteral("example.test"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
         window.setFallbackServer({kLocalHost, fallback.port()});
         QCOMPARE(window.windowTitle(), QStringLiteral("WHOIS Information"));
         QCOMPARE(window.font().family(), QStringLiteral("Verdana"));
@@ -430,9 +391,9 @@ private Q_SLOTS:
         QVERIFY(text1);
         QVERIFY(text1->isReadOnly());
 
-        window.start();
+        window.askServer();
         window.show();
-        QCOMPARE(window.server(), (ui::WhoisServer{kLocalHost, server.port()}));
+        QCOMPARE(window.server(), (core::WhoisServer{kLocalHost, server.port()}));
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
         QCOMPARE(text1->toPlainText(),
                  QStringLiteral("Domain Name: EXAMPLE.TEST\n<b>bold</b> &amp; <i>more</i>\n"
@@ -453,11 +414,11 @@ private Q_SLOTS:
         platform::QtScheduler scheduler;
         const core::Timing timing;
         const core::TldTable table = tableWith({row(QStringLiteral("test"), kLocalHost, server.port())});
-        ui::frmWhois window(QStringLiteral("chunks.test"), table, false,
-                            platform::QtWhoisConnection::factory(), scheduler, timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("chunks.test"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
-        QCOMPARE(window.text(),
+        QCOMPARE(window.shownText(),
                  QString::fromLatin1(answer).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
 
@@ -481,13 +442,13 @@ private Q_SLOTS:
         platform::QtScheduler scheduler;
         const core::Timing timing;
         const core::TldTable table = tableWith(rows);
-        ui::frmWhois window(name, table, false, platform::QtWhoisConnection::factory(), scheduler, timing);
+        ui::WhoisWindow window(name, table, false, platform::QtWhoisConnection::factory(), scheduler, timing);
         window.setFallbackServer({kLocalHost, fallback.port()});
-        window.start();
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
-        QCOMPARE(window.server(), (ui::WhoisServer{kLocalHost, fallback.port()}));
+        QCOMPARE(window.server(), (core::WhoisServer{kLocalHost, fallback.port()}));
         QCOMPARE(fallback.requests(), QList<QByteArray>{name.toLatin1()});
-        QCOMPARE(window.text(), QStringLiteral("No match for \"%1\".\n").arg(name.toUpper()));
+        QCOMPARE(window.shownText(), QStringLiteral("No match for \"%1\".\n").arg(name.toUpper()));
     }
 
     void proxyModeAsksTheProxyRowWithTheNameUnchanged()
@@ -499,9 +460,9 @@ private Q_SLOTS:
         const core::TldTable table =
             tableWith({row(QStringLiteral("de"), QStringLiteral("whois.invalid"), 43),
                        row(QStringLiteral("proxy"), kLocalHost, proxy.port())});
-        ui::frmWhois window(QStringLiteral("example.de"), table, true, platform::QtWhoisConnection::factory(),
-                            scheduler, timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("example.de"), table, true,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
         QCOMPARE(proxy.rawRequests(), QList<QByteArray>{QByteArray("example.de\r\n")});
     }
@@ -515,11 +476,11 @@ private Q_SLOTS:
         core::Timing timing;
         timing.whoisViewerTimeoutMs = 200;
         const core::TldTable table = tableWith({row(QStringLiteral("net"), kLocalHost, server.port())});
-        ui::frmWhois window(QStringLiteral("quiet.net"), table, false, platform::QtWhoisConnection::factory(),
-                            scheduler, timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("quiet.net"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
-        QCOMPARE(window.text(),
+        QCOMPARE(window.shownText(),
                  QStringLiteral("No answer from 127.0.0.1:%1 after 0.2 seconds.").arg(server.port()));
         QCOMPARE(server.requests(), QList<QByteArray>{QByteArray("quiet.net")});
     }
@@ -531,12 +492,12 @@ private Q_SLOTS:
         platform::QtScheduler scheduler;
         const core::Timing timing;
         const core::TldTable table = tableWith({row(QStringLiteral("com"), kLocalHost, port)});
-        ui::frmWhois window(QStringLiteral("refused.com"), table, false,
-                            platform::QtWhoisConnection::factory(), scheduler, timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("refused.com"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
-        QVERIFY2(window.text().startsWith(QStringLiteral("Could not connect to 127.0.0.1:%1").arg(port)),
-                 qPrintable(window.text()));
+        QVERIFY2(window.shownText().startsWith(QStringLiteral("Could not connect to 127.0.0.1:%1").arg(port)),
+                 qPrintable(window.shownText()));
     }
 
     void serverClosingWithoutAnswerIsSaidSo()
@@ -547,11 +508,11 @@ private Q_SLOTS:
         platform::QtScheduler scheduler;
         const core::Timing timing;
         const core::TldTable table = tableWith({row(QStringLiteral("com"), kLocalHost, server.port())});
-        ui::frmWhois window(QStringLiteral("empty.com"), table, false, platform::QtWhoisConnection::factory(),
-                            scheduler, timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("empty.com"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
-        QCOMPARE(window.text(),
+        QCOMPARE(window.shownText(),
                  QStringLiteral("127.0.0.1:%1 closed the connection without an answer.").arg(server.port()));
     }
 
@@ -563,16 +524,16 @@ private Q_SLOTS:
         platform::QtScheduler scheduler;
         const core::Timing timing;
         const core::TldTable table = tableWith({row(QStringLiteral("com"), kLocalHost, server.port())});
-        ui::frmWhois window(QStringLiteral("flood.com"), table, false, platform::QtWhoisConnection::factory(),
-                            scheduler, timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("flood.com"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.askServer();
         QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
-        const QString text = window.text();
+        const QString text = window.shownText();
         const QString status =
             QStringLiteral("127.0.0.1:%1 sent more than 1 MiB; the answer is cut off there.")
                 .arg(server.port());
         QVERIFY(text.startsWith(status + QStringLiteral("\n\n")));
-        QCOMPARE(text.size() - status.size() - 2, ui::frmWhois::kMaxAnswerBytes);
+        QCOMPARE(text.size() - status.size() - 2, core::kMaxResponseBytes);
     }
 
     void replacingTheWindowShowsOnlyTheSecondAnswer()
@@ -585,20 +546,20 @@ private Q_SLOTS:
         const core::Timing timing;
         const core::TldTable table = tableWith({row(QStringLiteral("com"), kLocalHost, server.port())});
 
-        QPointer<ui::frmWhois> current;
-        QPointer<ui::frmWhois> first =
-            ui::frmWhois::replaceAndShow(current, QStringLiteral("first.com"), table, false,
-                                         platform::QtWhoisConnection::factory(), scheduler, timing);
+        QPointer<ui::WhoisWindow> current;
+        QPointer<ui::WhoisWindow> first =
+            ui::WhoisWindow::replaceAndShow(current, QStringLiteral("first.com"), table, false,
+                                            platform::QtWhoisConnection::factory(), scheduler, timing);
         QVERIFY(first->isVisible());
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kWaitMs);
 
-        QPointer<ui::frmWhois> second =
-            ui::frmWhois::replaceAndShow(current, QStringLiteral("second.com"), table, false,
-                                         platform::QtWhoisConnection::factory(), scheduler, timing);
+        QPointer<ui::WhoisWindow> second =
+            ui::WhoisWindow::replaceAndShow(current, QStringLiteral("second.com"), table, false,
+                                            platform::QtWhoisConnection::factory(), scheduler, timing);
         QCOMPARE(current.data(), second.data());
         QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), kWaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(second->isFinished(), kWaitMs);
-        QCOMPARE(second->text(), QStringLiteral("Domain Name: SECOND.COM\n"));
+        QCOMPARE(second->shownText(), QStringLiteral("Domain Name: SECOND.COM\n"));
         QVERIFY(second->isVisible());
         second->close();
         QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), kWaitMs);
@@ -613,9 +574,9 @@ private Q_SLOTS:
         const core::Timing timing; // 30 s
         const core::TldTable table =
             tableWith({row(QStringLiteral("net"), QStringLiteral("whois.example.net"), 43)});
-        ui::frmWhois window(QStringLiteral("slow.net"), table, false, fakeFactory(connection), scheduler,
-                            timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("slow.net"), table, false, fakeFactory(connection), scheduler,
+                               timing);
+        window.askServer();
         QVERIFY(connection);
         QCOMPARE(connection->opens.size(), 1);
         QCOMPARE(connection->opens.first().host, QStringLiteral("whois.example.net"));
@@ -625,10 +586,10 @@ private Q_SLOTS:
 
         scheduler.advance(29999);
         QVERIFY(!window.isFinished());
-        QVERIFY(window.text().isEmpty());
+        QVERIFY(window.shownText().isEmpty());
         scheduler.advance(1);
         QVERIFY(window.isFinished());
-        QCOMPARE(window.text(),
+        QCOMPARE(window.shownText(),
                  QStringLiteral("whois.example.net:43 did not finish its answer within 30 seconds; "
                                 "this is what arrived:\n\nDomain Name: SLOW.NET\nRegis"));
         QVERIFY(!connection->isOpen());
@@ -636,7 +597,7 @@ private Q_SLOTS:
         // Whatever the connection still reports afterwards changes nothing.
         connection->peerSend("trar: late\r\n");
         connection->peerClose();
-        QVERIFY(window.text().endsWith(QStringLiteral("Regis")));
+        QVERIFY(window.shownText().endsWith(QStringLiteral("Regis")));
     }
 
     void brokenConnectionKeepsWhatArrived()
@@ -646,14 +607,14 @@ private Q_SLOTS:
         const core::Timing timing;
         const core::TldTable table =
             tableWith({row(QStringLiteral("net"), QStringLiteral("whois.example.net"), 43)});
-        ui::frmWhois window(QStringLiteral("broken.net"), table, false, fakeFactory(connection), scheduler,
-                            timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("broken.net"), table, false, fakeFactory(connection), scheduler,
+                               timing);
+        window.askServer();
         connection->peerAccept();
         connection->peerSend("Domain Name: BROKEN.NET\r\n");
         connection->peerFail(QStringLiteral("reset by peer"));
         QVERIFY(window.isFinished());
-        QCOMPARE(window.text(),
+        QCOMPARE(window.shownText(),
                  QStringLiteral("The connection to whois.example.net:43 broke: reset by peer\n\n"
                                 "Domain Name: BROKEN.NET\n"));
         QCOMPARE(scheduler.pendingCount(), std::size_t(0));
@@ -666,19 +627,19 @@ private Q_SLOTS:
         const core::Timing timing;
         const core::TldTable table =
             tableWith({row(QStringLiteral("de"), QStringLiteral("whois.example.de"), 43)});
-        ui::frmWhois window(QStringLiteral("big.de"), table, false, fakeFactory(connection), scheduler,
-                            timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("big.de"), table, false, fakeFactory(connection), scheduler,
+                               timing);
+        window.askServer();
         connection->peerAccept();
         // "ü" is two bytes; an odd prefix puts the limit in the middle of one.
         QByteArray chunk = "x";
-        while (chunk.size() <= ui::frmWhois::kMaxAnswerBytes)
+        while (chunk.size() <= core::kMaxResponseBytes)
             chunk += "\xc3\xbc";
         connection->peerSend(chunk);
         QVERIFY(window.isFinished());
         QVERIFY(!connection->isOpen());
-        const qsizetype characters = (ui::frmWhois::kMaxAnswerBytes - 2) / 2;
-        QCOMPARE(window.text(),
+        const qsizetype characters = (core::kMaxResponseBytes - 2) / 2;
+        QCOMPARE(window.shownText(),
                  QStringLiteral("whois.example.de:43 sent more than 1 MiB; the answer is cut off "
                                 "there.\n\nx") +
                      QString(characters, QChar(0xfc)));
@@ -691,9 +652,9 @@ private Q_SLOTS:
         const core::Timing timing;
         const core::TldTable table =
             tableWith({row(QStringLiteral("com"), QStringLiteral("whois.example.com"), 43)});
-        ui::frmWhois window(QStringLiteral("open.com"), table, false, fakeFactory(connection), scheduler,
-                            timing);
-        window.start();
+        ui::WhoisWindow window(QStringLiteral("open.com"), table, false, fakeFactory(connection), scheduler,
+                               timing);
+        window.askServer();
         window.show();
         connection->peerAccept();
         QVERIFY(connection->isOpen());

@@ -92,6 +92,7 @@ private Q_SLOTS:
         QCOMPARE(core::verdictName(LookupVerdict::Available), QStringLiteral("Available"));
         QCOMPARE(core::verdictName(LookupVerdict::Registered), QStringLiteral("Registered"));
         QCOMPARE(core::verdictName(LookupVerdict::Blocked), QStringLiteral("Blocked"));
+        QCOMPARE(core::verdictName(LookupVerdict::Unknown), QStringLiteral("Unknown"));
     }
 
     // A figure, not a gate: how the default success words fare on real registry answers.

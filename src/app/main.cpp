@@ -1,6 +1,7 @@
+#include "config/AppState.h"
 #include "config/ProgramFolder.h"
 #include "ui/AboutWindow.h"
-#include "ui/AppContext.h"
+#include "ui/DesktopPorts.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowWiring.h"
 #include "ui/SplashWindow.h"
@@ -78,27 +79,29 @@ int main(int argc, char *argv[])
     parser.addOptions({folderOption, noSplashOption, measureOption});
     parser.process(app);
 
-    ui::AppContext context(
-        config::ProgramFolder::locate(parser.value(folderOption), QCoreApplication::applicationDirPath()));
+    config::AppState state(
+        config::ProgramFolder::locate(parser.value(folderOption), QCoreApplication::applicationDirPath()),
+        ui::desktopPorts());
 
     FirstPaintWatch paintWatch(sinceStart);
     const bool measure = parser.isSet(measureOption);
-    const auto prepare = [&](ui::Form1 *window) {
-        ui::attachCompanionWindows(*window, context);
-        QObject::connect(window, &ui::Form1::shutDown, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    const auto prepare = [&](ui::MainWindow *window) {
+        ui::attachCompanionWindows(*window, state);
+        QObject::connect(window, &ui::MainWindow::shutDown, &app, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
         if (measure)
             window->installEventFilter(&paintWatch);
     };
 
-    std::unique_ptr<ui::Form1> mainWindow;
-    std::unique_ptr<ui::frmSplash> splash;
+    std::unique_ptr<ui::MainWindow> mainWindow;
+    std::unique_ptr<ui::SplashWindow> splash;
     if (parser.isSet(noSplashOption)) {
-        mainWindow = std::make_unique<ui::Form1>(context);
+        mainWindow = std::make_unique<ui::MainWindow>(state);
         prepare(mainWindow.get());
         mainWindow->show();
     } else {
-        splash = std::make_unique<ui::frmSplash>(context);
-        QObject::connect(splash.get(), &ui::frmSplash::mainWindowLoaded, &app, prepare);
+        splash = std::make_unique<ui::SplashWindow>(state);
+        QObject::connect(splash.get(), &ui::SplashWindow::mainWindowLoaded, &app, prepare);
         splash->start();
     }
     const int status = QApplication::exec();

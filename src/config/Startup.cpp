@@ -1,7 +1,9 @@
 #include "config/Startup.h"
 
+#include "config/AppState.h"
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
+#include "core/ResultLists.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
 
@@ -28,43 +30,34 @@ void createMissingFolders(const ProgramFolder &folder)
     }
 }
 
-StartupState runStartupSequence(const ProgramFolder &folder, SettingsStore &settings, core::TldTable &table,
-                                const std::function<void()> &loadSavedList)
+StartupState runStartupSequence(AppState &state)
 {
-    StartupState state;
-
-    if (auto throttle = toInt32(readSetting(settings, keys::Throttle, defaults::ThrottleAtStartup)))
-        state.throttleMs = *throttle;
+    StartupState startup;
+    const ProgramFolder &folder = state.folder();
+    SettingsStore &settings = state.settings();
 
     if (readSetting(settings, keys::ShowHelp, defaults::ShowHelp) == QLatin1String("1")) {
         (void)writeSetting(settings, keys::ShowHelp, QStringLiteral("0"));
-        state.helpPath = folder.path(kHelpFileName);
-        state.openHelp = xfileExists(state.helpPath);
+        startup.helpPath = folder.path(kHelpFileName);
+        startup.openHelp = xfileExists(startup.helpPath);
     }
 
     createMissingFiles(folder);
-    if (loadSavedList)
-        loadSavedList();
+    state.lists().loadRemembered();
 
     if (auto position = toInt32(readSetting(settings, keys::WordNumber, defaults::WordNumber)))
-        state.wordNumber = *position;
+        startup.wordNumber = *position;
 
     createMissingFolders(folder);
 
-    const QString tldPath = folder.path(QLatin1Char('\\') + core::kTldFileName);
-    (void)core::writeDefaultTLDs(tldPath, false);
-    (void)core::loadTLDTable(table, tldPath);
-    state.tldChoices = core::loadTLDs(tldPath);
-
-    if (auto proxy = toTruth(readSetting(settings, keys::ChkProxy, defaults::ChkProxy)))
-        state.useProxy = *proxy;
-    state.defaultExtension = readSetting(settings, keys::DefaultExt, defaults::DefaultExt);
+    (void)state.open();
+    startup.tldChoices = core::loadTLDs(state.tldPath());
 
     if (readSetting(settings, keys::FirstUse, defaults::FirstUse).isEmpty()) {
         (void)writeSetting(settings, keys::FirstUse, QStringLiteral("NO"));
-        state.showFirstUseMessage = true;
+        startup.showFirstUseMessage = true;
     }
-    return state;
+    return startup;
 }
 
 } // namespace wendlecott::config

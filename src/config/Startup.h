@@ -1,15 +1,8 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "config/SettingsStore.h"
 
 #include <QStringList>
-
-#include <functional>
-
-namespace wendlecott::core {
-struct TldTable;
-}
 
 namespace wendlecott::config {
 
@@ -19,24 +12,22 @@ inline const QString kFirstUseMessage = QStringLiteral(
     "enabled, but you can configure this program to work with any TLD.");
 inline const QString kHelpFileName = QStringLiteral("\\Help.chm");
 
-// What the start-up read and made, for the main window to apply.
+class AppState;
+
+// What the start-up found, for the main window to act on.
 struct StartupState {
-    qint32 throttleMs = 0; // stays 0 when "Throttle" is not a number
     bool openHelp = false; // first start and "Help.chm" is there
     QString helpPath;
     qint32 wordNumber = 0;
-    bool useProxy = false;
-    QString defaultExtension;
     bool showFirstUseMessage = false;
     QStringList tldChoices; // the extension drop-down's items
 };
 
-// The start-up steps that need no window, in their order: settings read, files and folders
-// created when missing, the default TLD table written when missing and the table loaded,
-// the first-use flag. A step that fails is skipped and the next one runs.
-// `loadSavedList` runs at its place in the order (after the files are made).
-StartupState runStartupSequence(const ProgramFolder &folder, SettingsStore &settings, core::TldTable &table,
-                                const std::function<void()> &loadSavedList = {});
+// The desktop program's start-up steps that need no window, in their order: the help flag,
+// files created when missing, the saved list loaded, folders created when missing, the
+// state opened (preferences read, the default TLD table written when missing, the table
+// loaded), the first-use flag. A step that fails is skipped and the next one runs.
+StartupState runStartupSequence(AppState &state);
 
 // Creates the program folder's files and folders that are missing (steps of the start-up).
 void createMissingFiles(const ProgramFolder &folder);

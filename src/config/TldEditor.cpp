@@ -1,5 +1,7 @@
 #include "config/TldEditor.h"
 
+#include "config/AppState.h"
+
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
 #include "core/TextFile.h"
@@ -96,17 +98,16 @@ QString skippedRowsNotice(const QList<core::SkippedRow> &skipped)
     return text + QLatin1Char('.');
 }
 
-TldEditor::TldEditor(ProgramFolder folder, SettingsStore &settings, core::TldTable &table, bool &useProxy,
-                     QString &defaultExtension, core::UserNotice &notice, core::ConnectionFactory connections,
-                     core::Scheduler &scheduler, const core::Timing &timing, NameCleaner cleanName)
-    : m_folder(std::move(folder))
-    , m_settings(settings)
-    , m_table(table)
-    , m_useProxy(useProxy)
-    , m_defaultExtension(defaultExtension)
-    , m_notice(notice)
+TldEditor::TldEditor(AppState &state, NameCleaner cleanName)
+    : m_state(state)
+    , m_folder(state.folder())
+    , m_settings(state.settings())
+    , m_table(state.table())
+    , m_preferences(state.preferences())
+    , m_notice(state.notice())
     , m_cleanName(std::move(cleanName))
-    , m_test(std::make_unique<core::RegistrarTest>(connections(), scheduler, timing, notice))
+    , m_probe(std::make_unique<core::RegistrarProbe>(state.connections()(), state.scheduler(), state.timing(),
+                                                     state.notice()))
 {
 }
 
@@ -130,10 +131,10 @@ SetupOpening TldEditor::open()
     if (opening.proxyChecked)
         proxyClicked(true);
     else
-        m_useProxy = false;
+        (void)m_preferences.setUseProxy(false);
 
     // The texts are stored as the window fills them in, so a first opening stores the defaults.
-    opening.defaultExtension = m_defaultExtension;
+    opening.defaultExtension = m_preferences.defaultExtension();
     defaultExtensionChanged(opening.defaultExtension);
     opening.throttle = readSetting(m_settings, keys::Throttle, defaults::ThrottleInSetup);
     throttleChanged(opening.throttle);
@@ -223,7 +224,7 @@ bool TldEditor::deleteRow(int row)
         return false;
     }
     m_list.removeRowAt(row);
-    (void)core::loadTLDTable(m_table, tldPath());
+    (void)m_state.reloadTable();
     return true;
 }
 
@@ -246,7 +247,7 @@ core::Status TldEditor::writeDebugFile()
     return written;
 }
 
-bool TldEditor::EnhListView_SortColumns(int column, bool showErrors)
+bool TldEditor::sortByColumn(int column, bool showErrors)
 {
     if (m_list.rowCount() == 0)
         return true;
@@ -271,30 +272,28 @@ bool TldEditor::testRow(int row, const QString &testField, std::function<QString
 {
     if (row < 0 || row >= m_list.rowCount())
         return false;
-    m_test->abandon();
+    m_probe->abandon();
     m_testName = composeTestName(testField, field(m_list.row(row), 0));
     const QString name = m_cleanName ? m_cleanName(m_testName) : m_testName;
-    const int index = core::findTLD(m_table, name, m_useProxy);
+    const int index = core::findTLD(m_table, name, m_preferences.useProxy());
     if (index < 0 || index >= m_table.size()) {
         m_notice.showMessage(QString(), QStringLiteral("No TLD row serves %1").arg(name),
                              core::NoticeIcon::Warning);
         return false;
     }
     const core::TldEntry &entry = m_table.at(index);
-    m_test->start(m_testName, name, entry.server, entry.port, std::move(successBox));
+    m_probe->start(m_testName, name, entry.server, entry.port, std::move(successBox));
     return true;
 }
 
 void TldEditor::proxyClicked(bool checked)
 {
-    m_useProxy = checked;
-    (void)writeSetting(m_settings, keys::ChkProxy, checked ? QStringLiteral("1") : QStringLiteral("0"));
+    (void)m_preferences.setUseProxy(checked);
 }
 
 void TldEditor::defaultExtensionChanged(const QString &text)
 {
-    (void)writeSetting(m_settings, keys::DefaultExt, text);
-    m_defaultExtension = text;
+    (void)m_preferences.setDefaultExtension(text);
 }
 
 QString TldEditor::defaultExtensionLeft(const QString &text)
@@ -316,7 +315,7 @@ void TldEditor::searchChanged(const QString &text)
 
 QString TldEditor::windowClosing(const QString &defaultField)
 {
-    m_test->abandon();
+    m_probe->abandon();
     // Closing is leaving the field too: an emptied field must not leave names without an extension.
     return defaultExtensionLeft(defaultField);
 }
@@ -324,7 +323,7 @@ QString TldEditor::windowClosing(const QString &defaultField)
 void TldEditor::reload()
 {
     refillList();
-    (void)core::loadTLDTable(m_table, tldPath());
+    (void)m_state.reloadTable();
 }
 
 void TldEditor::refillList()

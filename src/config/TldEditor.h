@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "core/RegistrarTest.h"
+#include "core/RegistrarProbe.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
@@ -21,6 +21,9 @@ class UserNotice;
 }
 
 namespace wendlecott::config {
+
+class AppState;
+class Preferences;
 
 class SettingsStore;
 
@@ -85,9 +88,7 @@ public:
     // xurlEncode followed by xCorrectName: how the test name is cleaned before it is sent.
     using NameCleaner = std::function<QString(const QString &)>;
 
-    TldEditor(ProgramFolder folder, SettingsStore &settings, core::TldTable &table, bool &useProxy,
-              QString &defaultExtension, core::UserNotice &notice, core::ConnectionFactory connections,
-              core::Scheduler &scheduler, const core::Timing &timing, NameCleaner cleanName);
+    TldEditor(AppState &state, NameCleaner cleanName);
     ~TldEditor();
     TldEditor(const TldEditor &) = delete;
     TldEditor &operator=(const TldEditor &) = delete;
@@ -101,7 +102,7 @@ public:
     QString tldPath() const;
     bool editEnabled() const { return m_editEnabled; }
     const QString &testName() const { return m_testName; }
-    core::RegistrarTest &registrarTest() { return *m_test; }
+    core::RegistrarProbe &registrarProbe() { return *m_probe; }
     const ListSort &sortState() const { return m_sort; }
     // The rows of TLDs.txt the table loader could not use, as a line for the window.
     QString skippedRowsText() const { return skippedRowsNotice(m_table.skipped); }
@@ -128,9 +129,10 @@ public:
     // "DEBUG": writes debug.txt in the program folder from the list.
     core::Status writeDebugFile();
 
-    // A column header was clicked. Returns true; false (with a message when `showErrors`)
-    // for a column that the list does not have.
-    bool EnhListView_SortColumns(int column, bool showErrors);
+    // A column header was clicked: sorts the list by that column, reversing the direction
+    // (one for the whole list). Returns true; false (with a message when `showErrors`) for a
+    // column that the list does not have.
+    bool sortByColumn(int column, bool showErrors);
 
     // "Test Selected": composes and cleans the test name, finds the row that serves it and
     // starts the test. False when no row is selected or no TLD row serves the name.
@@ -154,14 +156,14 @@ private:
     int rowOfExtension(const QString &extension) const;
     void reportWriteFailure(const core::Status &status);
 
-    ProgramFolder m_folder;
+    AppState &m_state;
+    const ProgramFolder &m_folder;
     SettingsStore &m_settings;
-    core::TldTable &m_table;
-    bool &m_useProxy;
-    QString &m_defaultExtension;
+    const core::TldTable &m_table;
+    Preferences &m_preferences;
     core::UserNotice &m_notice;
     NameCleaner m_cleanName;
-    std::unique_ptr<core::RegistrarTest> m_test;
+    std::unique_ptr<core::RegistrarProbe> m_probe;
 
     core::TldListModel m_list;
     ListSort m_sort;

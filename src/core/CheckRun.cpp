@@ -9,8 +9,6 @@ namespace wendlecott::core {
 
 namespace {
 
-const QString kEndOfListSentinel = QStringLiteral("endoffileffile");
-
 QString profileClassName(ProfileClass profile)
 {
     switch (profile) {
@@ -153,7 +151,7 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
     if (m_stopFlag)
         return;
     const QString domain = m_source.domainFor ? m_source.domainFor(entry) : entry;
-    const int row = domain.isEmpty() ? -1 : findTLD(m_env.table, domain, m_env.useProxy);
+    const int row = domain.isEmpty() ? -1 : findTLD(m_env.table, domain, m_env.useProxy && m_env.useProxy());
     if (row < 0 || row >= m_env.table.size()) {
         // Nothing to look up: an entry that cleans to nothing is passed over quietly; a
         // name no row serves is reported. Either way the batch ends at once rather than
@@ -202,6 +200,9 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
     case LookupVerdict::Blocked:
         record.kind = RunRecord::Kind::Blocked;
         m_env.notice.showBlocked(outcome.server, outcome.response);
+        break;
+    case LookupVerdict::Unknown:
+        record.kind = RunRecord::Kind::Unknown; // never filed as Registered or Available
         break;
     }
     m_env.lists.checkOverflow();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Result.h"
+#include "core/RunSource.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
 #include "core/Verdict.h"
@@ -31,25 +32,16 @@ struct PauseState {
 // The program-wide values a run reads at each lookup.
 struct RunEnvironment {
     const TldTable &table;
-    const bool &useProxy;
+    std::function<bool()> useProxy; // the proxy switch as it stands at each lookup
     PauseState &pause;
     ResultLists &lists;
     UserNotice &notice;
 };
 
-// How a run gets its names: entry p of the list (or the end-of-list sentinel, or an error
-// when the list cannot be read), the domain a run looks up for an entry, and where the
-// position of the next entry is stored as each name is taken.
-struct RunSource {
-    std::function<Result<QString>(qint32 position)> readEntry;
-    std::function<QString(const QString &entry)> domainFor;
-    std::function<void(qint32 nextPosition)> storePosition;
-    QString listPath; // named in the message when the list cannot be read
-};
-
 // What became of one name, for the command line's report.
 struct RunRecord {
-    enum class Kind { Available, Registered, Blocked, Timeout };
+    // Unknown: an answer without a verdict a user can act on; like Timeout, filed nowhere.
+    enum class Kind { Available, Registered, Blocked, Timeout, Unknown };
     Kind kind = Kind::Registered;
     QString name;
     QString server;

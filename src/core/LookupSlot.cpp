@@ -1,6 +1,5 @@
 #include "core/LookupSlot.h"
 
-#include "core/TextFile.h"
 #include "core/WhoisRequest.h"
 
 namespace wendlecott::core {
@@ -9,21 +8,20 @@ LookupSlot::LookupSlot(int slotNumber, std::unique_ptr<WhoisConnection> connecti
                        const Timing &timing, QObject *parent)
     : QObject(parent)
     , m_slotNumber(slotNumber)
-    , m_connection(std::move(connection))
+    , m_query(std::move(connection), scheduler)
     , m_timing(timing)
     , m_timer(scheduler, [this] { onTick(); })
 {
-    connect(m_connection.get(), &WhoisConnection::connected, this, &LookupSlot::onConnected);
-    connect(m_connection.get(), &WhoisConnection::dataArrived, this, &LookupSlot::onData);
-    connect(m_connection.get(), &WhoisConnection::closedByPeer, this, &LookupSlot::onClosedByPeer);
-    connect(m_connection.get(), &WhoisConnection::failed, this, &LookupSlot::onFailed);
+    connect(&m_query, &WhoisQuery::connected, this, &LookupSlot::onConnected);
+    connect(&m_query, &WhoisQuery::received, this, &LookupSlot::onReceived);
+    connect(&m_query, &WhoisQuery::finished, this, &LookupSlot::onQueryFinished);
 }
 
 LookupSlot::~LookupSlot()
 {
     m_timer.stop();
-    m_connection->disconnect(this);
-    m_connection->close();
+    m_query.disconnect(this);
+    m_query.cancel();
 }
 
 void LookupSlot::setStopCheck(std::function<bool()> isStopped)
@@ -31,93 +29,77 @@ void LookupSlot::setStopCheck(std::function<bool()> isStopped)
     m_isStopped = std::move(isStopped);
 }
 
-QString LookupSlot::response() const
-{
-    return decodeText(m_response);
-}
-
 QString LookupSlot::remoteHost() const
 {
-    return m_connection->remoteHost();
+    return m_query.remoteHost();
 }
 
 void LookupSlot::startLookup(const QString &name, const TldEntry &entry)
 {
     m_name = name;
-    m_server = entry.server;
-    m_port = entry.port;
+    m_server = {entry.server, entry.port};
+    m_request = whoisRequest(name);
     m_successWords = entry.successWords;
-    m_response.clear();
     m_ticks = 0;
     m_reconnects = 0;
     m_inFlight = true;
     m_timer.start(m_timing.tickMs);
-    connectToServer();
+    m_query.start(m_server, m_request);
 }
 
 void LookupSlot::abort()
 {
-    m_connection->close();
+    m_query.cancel();
     m_timer.stop();
     m_ticks = 0;
     m_inFlight = false;
 }
 
 // Every attempt goes to the entry's own server and port, retries included: a server on a
-// port other than 43 (a local whois proxy, say) must stay reachable after a time-out.
-void LookupSlot::connectToServer()
-{
-    m_connection->close();
-    if (m_port < 1 || m_port > 65535)
-        return; // cannot be connected to; the time-out retries and the watchdog gives up
-    m_connection->open(m_server, quint16(m_port));
-}
-
+// port other than 43 (a local whois proxy, say) must stay reachable after a time-out. The
+// text of the earlier attempts is kept and judged with the new one.
 void LookupSlot::reconnect()
 {
     ++m_reconnects;
-    connectToServer();
+    WhoisQueryOptions options;
+    options.carriedAnswer = m_query.answerBytes();
+    m_query.start(m_server, m_request, std::move(options));
 }
 
 void LookupSlot::onConnected()
 {
-    if (stopped() || !m_inFlight) {
-        m_connection->close();
+    if (stopped()) {
+        m_query.cancel();
         return;
     }
     Q_EMIT statusText(QStringLiteral("connecting(") + QString::number(m_slotNumber) +
                       QStringLiteral("): - Search String: ") + m_name);
     m_ticks = 0;
     m_timer.start(m_timing.tickMs);
-    if (!m_connection->send(whoisRequest(m_name)))
-        reconnect();
 }
 
-void LookupSlot::onData(const QByteArray &bytes)
+void LookupSlot::onReceived()
 {
-    if (stopped() || !m_inFlight) {
-        m_connection->close();
-        return;
-    }
-    // A server that does not stop sending is judged on what fits, as if it had closed.
-    if (appendToResponse(m_response, bytes))
-        finish();
-}
-
-void LookupSlot::onClosedByPeer()
-{
-    if (stopped() || !m_inFlight) {
-        m_connection->close();
-        return;
-    }
-    finish();
-}
-
-void LookupSlot::onFailed()
-{
-    // No message and no verdict: the time-out tries again.
     if (stopped())
-        m_connection->close();
+        m_query.cancel();
+}
+
+void LookupSlot::onQueryFinished(const WhoisAnswer &answer)
+{
+    if (stopped())
+        return; // the query has closed the connection; no verdict
+    switch (answer.ending) {
+    case WhoisEnding::ServerClosed:
+    case WhoisEnding::CapReached: // judged on what fits, as if the server had closed
+        finish(answer);
+        break;
+    case WhoisEnding::SendFailed:
+        reconnect();
+        break;
+    case WhoisEnding::NoConnection:
+    case WhoisEnding::TimedOut:
+        break; // no message and no verdict: the time-out tries again
+    }
 }
 
 void LookupSlot::onTick()
@@ -125,7 +107,7 @@ void LookupSlot::onTick()
     ++m_ticks;
     if (stopped()) {
         m_timer.stop();
-        m_connection->close();
+        m_query.cancel();
         return;
     }
     if (m_ticks >= m_timing.reconnectTicks) {
@@ -135,18 +117,17 @@ void LookupSlot::onTick()
     }
 }
 
-void LookupSlot::finish()
+void LookupSlot::finish(const WhoisAnswer &answer)
 {
     m_timer.stop();
     LookupOutcome outcome;
     outcome.name = m_name;
-    outcome.response = decodeText(m_response);
+    outcome.response = answer.text;
     const Judgement judgement = judgeResponse(outcome.response, m_successWords);
     outcome.verdict = judgement.verdict;
     outcome.matchedWord = judgement.matchedWord;
-    outcome.server = m_connection->remoteHost();
-    outcome.port = m_port;
-    m_connection->close();
+    outcome.server = answer.host;
+    outcome.port = m_server.port;
     m_inFlight = false;
     Q_EMIT finished(outcome); // last: the handler may start the next lookup on this slot
 }

@@ -5,7 +5,7 @@
 #include "core/TldTable.h"
 #include "core/Verdict.h"
 #include "core/WhoisConnection.h"
-#include "core/WhoisRequest.h"
+#include "core/WhoisQuery.h"
 
 #include <QByteArray>
 #include <QMetaType>
@@ -23,11 +23,11 @@ struct LookupOutcome {
     LookupVerdict verdict = LookupVerdict::Registered;
     QString matchedWord; // the success word that matched; empty unless Available
     QString server;      // the connection's remote host: the whois server that answered
-    int port = 43;
+    quint16 port = kDefaultPort;
     QString response; // the whole answer as text
 };
 
-// One lookup slot: one connection and one time-out timer that ask one whois server about
+// One lookup slot: one whois query and one time-out timer that ask one whois server about
 // one name at a time and judge the answer when the server closes the connection.
 //
 // idle --startLookup--> connecting --connected/request sent--> waiting for data
@@ -52,12 +52,11 @@ public:
 
     int slotNumber() const { return m_slotNumber; }
     const QString &name() const { return m_name; }
-    const QString &server() const { return m_server; }
-    int port() const { return m_port; }
+    const QString &server() const { return m_server.host; }
+    quint16 port() const { return m_server.port; }
     const QString &successWords() const { return m_successWords; }
     // Everything received for the current (or last) lookup, over all its attempts.
-    const QByteArray &responseBytes() const { return m_response; }
-    QString response() const;
+    const QByteArray &responseBytes() const { return m_query.answerBytes(); }
     int ticks() const { return m_ticks; }
     // True from startLookup until the verdict or abort().
     bool isInFlight() const { return m_inFlight; }
@@ -76,27 +75,24 @@ Q_SIGNALS:
 
 private:
     void onConnected();
-    void onData(const QByteArray &bytes);
-    void onClosedByPeer();
-    void onFailed();
+    void onReceived();
+    void onQueryFinished(const WhoisAnswer &answer);
     void onTick();
 
     bool stopped() const { return m_isStopped && m_isStopped(); }
-    void connectToServer();
     void reconnect();
-    void finish();
+    void finish(const WhoisAnswer &answer);
 
     const int m_slotNumber;
-    std::unique_ptr<WhoisConnection> m_connection;
+    WhoisQuery m_query;
     const Timing &m_timing;
     PeriodicTimer m_timer;
     std::function<bool()> m_isStopped;
 
     QString m_name;
-    QString m_server;
-    int m_port = 43;
+    WhoisServer m_server;
+    QByteArray m_request;
     QString m_successWords;
-    QByteArray m_response;
     int m_ticks = 0;
     int m_reconnects = 0;
     bool m_inFlight = false;

@@ -6,6 +6,7 @@
 #include <QTemporaryFile>
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <filesystem>
 
 namespace wendlecott::core {
@@ -102,6 +103,35 @@ Result<QByteArray> readBytes(const QString &path)
         return Result<QByteArray>::failure(
             ErrorCode::ReadFailed, QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
     return file.readAll();
+}
+
+Result<QByteArray> readBytes(const QString &path, qint64 maxBytes)
+{
+    QFile file(path);
+    if (!file.exists())
+        return Result<QByteArray>::failure(ErrorCode::NotFound,
+                                           QStringLiteral("File %1 not found.").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return Result<QByteArray>::failure(
+            ErrorCode::ReadFailed, QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
+    return readAtMost(file, maxBytes);
+}
+
+Result<QByteArray> readAtMost(QIODevice &device, qint64 maxBytes)
+{
+    constexpr qint64 kChunk = qint64(1) << 16;
+    QByteArray bytes;
+    // A pipe may hand over less than asked for; read until its end or one byte past the limit.
+    while (bytes.size() <= maxBytes) {
+        const QByteArray chunk = device.read(std::min(kChunk, maxBytes + 1 - qint64(bytes.size())));
+        if (chunk.isEmpty())
+            break;
+        bytes.append(chunk);
+    }
+    if (bytes.size() > maxBytes)
+        return Result<QByteArray>::failure(ErrorCode::InvalidInput,
+                                           QStringLiteral("more than %1 bytes").arg(maxBytes));
+    return bytes;
 }
 
 Result<QString> readTextFile(const QString &path)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 namespace wendlecott::core {
 
 // The one place that reads and writes text files.
@@ -34,6 +36,11 @@ Result<QString> readTextFile(const QString &path);
 Result<QStringList> readLines(const QString &path);
 // Raw bytes of a file.
 Result<QByteArray> readBytes(const QString &path);
+// Raw bytes of a file of at most `maxBytes` bytes; a longer file is refused (InvalidInput)
+// after reading one byte past the limit, so a huge or endless file costs no more than that.
+Result<QByteArray> readBytes(const QString &path, qint64 maxBytes);
+// The same for what a device (standard input) gives until its end.
+Result<QByteArray> readAtMost(QIODevice &device, qint64 maxBytes);
 
 // Replaces the file with `bytes` atomically (write to a temporary file, then rename).
 // On failure the old file is intact and a WriteFailed status names the file.

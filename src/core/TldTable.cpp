@@ -100,7 +100,7 @@ TldTable parseTldText(const QString &text)
         TldEntry entry;
         entry.extension = fields.at(0).toLower();
         entry.server = fields.at(1).toLower();
-        entry.port = *port;
+        entry.port = quint16(*port);
         entry.enabled = fields.at(3) == kEnabledStatus;
         entry.throttle = *throttle;
         entry.successWords = fields.at(5);
@@ -153,6 +153,19 @@ int findTLD(const TldTable &table, const QString &name, bool useProxy)
     // The last label has no row: try the last two ("co.uk").
     const QString lastTwo = labels.at(labels.size() - 2) + QLatin1Char('.') + labels.last();
     return scan(lastTwo.toLower());
+}
+
+WhoisServer whoisServerFor(const TldTable &table, const QString &name, bool useProxy,
+                           const WhoisServer &fallback)
+{
+    const int index = findTLD(table, name, useProxy);
+    if (index < 0)
+        return fallback;
+    const TldEntry &row = table.at(index);
+    const QString host = row.server.trimmed();
+    if (host.isEmpty())
+        return fallback;
+    return {host, row.port};
 }
 
 Status saveTLD(const QString &path, const QString &extension, const QString &server, const QString &port,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Result.h"
+#include "core/WhoisRequest.h"
 
 #include <QAbstractTableModel>
 #include <QList>
@@ -17,19 +18,19 @@ inline const QString kTldFileName = QStringLiteral("TLDs.txt");
 inline const QString kEnabledStatus = QStringLiteral("Enabled");
 inline const QString kDisabledStatus = QStringLiteral("Disabled");
 // Every default row has these.
-inline constexpr int kDefaultPort = 43;
+inline constexpr quint16 kDefaultPort = 43;
 inline constexpr int kDefaultThrottle = 25;
 // The Setup list's columns, one per field of a row.
 inline constexpr int kTldFieldCount = 6;
 
 // One row of TLDs.txt in memory.
 struct TldEntry {
-    QString extension;    // field 1, lower-cased
-    QString server;       // field 2, lower-cased
-    int port = 43;        // field 3, 1..65535
-    bool enabled = false; // field 4 is exactly "Enabled"
-    int throttle = 25;    // field 5, milliseconds
-    QString successWords; // field 6 exactly as in the file
+    QString extension;           // field 1, lower-cased
+    QString server;              // field 2, lower-cased
+    quint16 port = kDefaultPort; // field 3; the loader takes 1..65535 only
+    bool enabled = false;        // field 4 is exactly "Enabled"
+    int throttle = 25;           // field 5, milliseconds
+    QString successWords;        // field 6 exactly as in the file
 };
 
 // A file line that the loader could not take as a row, and why.
@@ -60,6 +61,15 @@ TldTable parseTldText(const QString &text);
 // row (row 0 without one), a longer name tries its last two labels ("co.uk"). An empty
 // table serves nothing.
 int findTLD(const TldTable &table, const QString &name, bool useProxy);
+
+// The com and net registry server, asked about a name that no TLD row serves.
+inline const WhoisServer kWhoisFallbackServer{QStringLiteral("whois.verisign-grs.com"), 43};
+
+// The server that answers for `name`: the server and port of the row findTLD picks (the
+// proxy row in proxy mode), or `fallback` when no row serves the name or the row names no
+// server.
+WhoisServer whoisServerFor(const TldTable &table, const QString &name, bool useProxy,
+                           const WhoisServer &fallback = kWhoisFallbackServer);
 
 // Replaces every row of `extension` (lower-cased) or appends one; port and throttle are
 // the texts the user typed. The file is replaced atomically. A field holding "|" or a

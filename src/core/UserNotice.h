@@ -4,6 +4,10 @@
 
 namespace wendlecott::core {
 
+// The text of the notice that a result list reached its overflow size and the lists were
+// saved into the overflow folder and cleared; the windows and the command line show it alike.
+QString overflowNoticeText();
+
 enum class NoticeIcon { None, Information, Warning, Critical };
 enum class AbortRetryIgnore { Abort, Retry, Ignore };
 

@@ -57,6 +57,8 @@ QString verdictName(LookupVerdict verdict)
         return QStringLiteral("Registered");
     case LookupVerdict::Blocked:
         return QStringLiteral("Blocked");
+    case LookupVerdict::Unknown:
+        return QStringLiteral("Unknown");
     }
     return QStringLiteral("Registered");
 }

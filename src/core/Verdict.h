@@ -4,7 +4,10 @@
 
 namespace wendlecott::core {
 
-enum class LookupVerdict { Available, Registered, Blocked };
+// Unknown: the answer says nothing a user can act on (empty, an error, an extension the
+// server does not serve). The success-word rule below never gives it; the evidence rules
+// (EvidenceJudge) do. Callers file an Unknown name nowhere, as a lookup without a verdict.
+enum class LookupVerdict { Available, Registered, Blocked, Unknown };
 
 struct Judgement {
     LookupVerdict verdict = LookupVerdict::Registered;

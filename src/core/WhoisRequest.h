@@ -5,6 +5,13 @@
 
 namespace wendlecott::core {
 
+// A whois server to ask: host name or address, and TCP port.
+struct WhoisServer {
+    QString host;
+    quint16 port = 43;
+    friend bool operator==(const WhoisServer &, const WhoisServer &) = default;
+};
+
 // The bytes of a whois request for `name`: the name and CR LF, nothing else.
 //
 // A pure-ASCII name goes out exactly as given (case kept). A name with letters outside
@@ -15,16 +22,7 @@ namespace wendlecott::core {
 QByteArray whoisRequest(const QString &name);
 
 // The most of one answer that is kept (far above any real answer): a server that streams
-// without end is cut off here and judged on what it sent.
+// without end is cut off here and judged on what it sent (WhoisQuery applies it).
 inline constexpr qsizetype kMaxResponseBytes = qsizetype(1) << 20;
-
-// Appends what arrived to an answer, keeping at most kMaxResponseBytes; true once the answer
-// is full, when the caller closes the connection and judges what it has.
-inline bool appendToResponse(QByteArray &response, const QByteArray &bytes)
-{
-    const qsizetype room = kMaxResponseBytes - response.size();
-    response.append(bytes.constData(), qMin(room, bytes.size()));
-    return response.size() >= kMaxResponseBytes;
-}
 
 } // namespace wendlecott::core

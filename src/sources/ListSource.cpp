@@ -146,7 +146,7 @@ core::Result<QString> ListReader::readEntry(const QString &path, qint32 position
     if (position <= 0)
         return QString();
     if (std::size_t(position) > m_entries.size())
-        return EndOfListSentinel;
+        return core::kEndOfListSentinel;
     const Span &span = m_entries[std::size_t(position) - 1];
     return m_text.mid(span.start, span.length);
 }
@@ -174,7 +174,7 @@ core::Result<QString> readEntry(const QString &path, qint32 position)
     return reader.readEntry(path, position);
 }
 
-QString txtWordNum_Change(const QString &wordNum, const QString &wordMax)
+QString correctedStartPosition(const QString &wordNum, const QString &wordMax)
 {
     // Positions are 1-based: a position below 1 would end a run before its first name.
     const std::optional<qint32> position = config::toInt32(wordNum);
@@ -216,7 +216,7 @@ SourceSelection selectSource(const QString &caption, const config::SettingsStore
         listButtons();
         const QString stored =
             config::readSetting(settings, *source->resumeKey, config::defaults::SourcePosition);
-        s.wordNum = txtWordNum_Change(stored, *s.wordMax);
+        s.wordNum = correctedStartPosition(stored, *s.wordMax);
         break;
     }
     case SourceKind::CustomList:

@@ -4,6 +4,7 @@
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
 #include "core/Result.h"
+#include "core/RunSource.h"
 
 #include <QString>
 
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace wendlecott::sources {
-
-// Stands for the end of the list wherever a name is expected.
-inline const QString EndOfListSentinel = QStringLiteral("endoffileffile");
 
 // What a source puts into txtWordNum when it is chosen.
 enum class StartPosition {
@@ -61,7 +59,7 @@ qint32 countEntries(const QString &path);
 // read afresh.
 class ListReader {
 public:
-    // Entry `position` (1-based) of the file at `path`; EndOfListSentinel past the last
+    // Entry `position` (1-based) of the file at `path`; core::kEndOfListSentinel past the last
     // entry; the empty text for a position of 0 or less. When the file cannot be read: an
     // error whose message is "File " + path + " not found.", for the caller to show.
     core::Result<QString> readEntry(const QString &path, qint32 position);
@@ -98,7 +96,7 @@ core::Result<QString> readEntry(const QString &path, qint32 position);
 // After every edit of txtWordNum: the text it must hold. "1" when either text is not a whole
 // number (an empty box included), when the position is not below the entry count, or when it
 // is below 1; otherwise the text as it is.
-QString txtWordNum_Change(const QString &wordNum, const QString &wordMax);
+QString correctedStartPosition(const QString &wordNum, const QString &wordMax);
 
 // cmdCreate ("Search") is enabled exactly when txtSearch holds at least one character.
 bool searchButtonEnabled(const QString &searchText);

@@ -4,6 +4,7 @@
 #include <QStringMatcher>
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -84,11 +85,22 @@ QString replaceAll(const QString &text, QStringView before, QStringView after, Q
 {
     if (before.isEmpty() || text.size() < before.size())
         return text;
-    const QStringMatcher matcher(before, cs);
+    // A short text (a name, which xCorrectName tries some forty patterns on) mostly holds no
+    // occurrence: a plain search answers that without building the matcher's table, which
+    // pays off only over longer texts.
     const QStringView source(text);
-    qsizetype hit = matcher.indexIn(source, 0);
+    std::optional<QStringMatcher> matcher;
+    qsizetype hit = -1;
+    if (text.size() <= 256) {
+        hit = source.indexOf(before, 0, cs);
+    } else {
+        matcher.emplace(before, cs);
+        hit = matcher->indexIn(source, 0);
+    }
     if (hit < 0)
         return text;
+    if (!matcher)
+        matcher.emplace(before, cs);
     QString out;
     out.reserve(after.size() > before.size() ? text.size() + text.size() / 8 : text.size());
     qsizetype from = 0;
@@ -96,7 +108,7 @@ QString replaceAll(const QString &text, QStringView before, QStringView after, Q
         out.append(source.mid(from, hit - from));
         out.append(after);
         from = hit + before.size();
-        hit = matcher.indexIn(source, from);
+        hit = matcher->indexIn(source, from);
     }
     out.append(source.mid(from));
     return out;

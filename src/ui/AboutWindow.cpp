@@ -24,7 +24,7 @@ QString versionText()
            QString::number(WENDLECOTT_VERSION_MINOR);
 }
 
-frmAbout::frmAbout(core::AddressOpener &opener, QWidget *parent) : QDialog(parent), m_opener(opener)
+AboutWindow::AboutWindow(core::AddressOpener &opener, QWidget *parent) : QDialog(parent), m_opener(opener)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ") + config::kProductName);
@@ -47,7 +47,7 @@ frmAbout::frmAbout(core::AddressOpener &opener, QWidget *parent) : QDialog(paren
     website->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(config::kProductWebAddress.toHtmlEscaped()));
     website->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     website->setCursor(Qt::PointingHandCursor);
-    connect(website, &QLabel::linkActivated, this, [this] { lblWebsite_Click(); });
+    connect(website, &QLabel::linkActivated, this, [this] { openWebsite(); });
 
     auto *facts = new QFormLayout;
     facts->addRow(QStringLiteral("Owned By:"), company);
@@ -65,9 +65,9 @@ frmAbout::frmAbout(core::AddressOpener &opener, QWidget *parent) : QDialog(paren
     layout->addWidget(buttons);
 }
 
-frmAbout::~frmAbout() = default;
+AboutWindow::~AboutWindow() = default;
 
-void frmAbout::lblWebsite_Click()
+void AboutWindow::openWebsite()
 {
     // A browser that cannot be started leaves the window as it is, without a message.
     (void)m_opener.openAddress(addressForBrowser(config::kProductWebAddress));

@@ -17,16 +17,16 @@ QString addressForBrowser(const QString &address);
 // The program's version as shown: major and minor joined by ".".
 QString versionText();
 
-// frmAbout: the product, its owner, its version and its web address. Not modal; a click on
+// AboutWindow: the product, its owner, its version and its web address. Not modal; a click on
 // the address opens it in the browser as the main window's website button does.
-class frmAbout final : public QDialog {
+class AboutWindow final : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(core::AddressOpener &opener, QWidget *parent = nullptr);
-    ~frmAbout() override;
+    explicit AboutWindow(core::AddressOpener &opener, QWidget *parent = nullptr);
+    ~AboutWindow() override;
 
     // The click on the address.
-    void lblWebsite_Click();
+    void openWebsite();
 
 private:
     core::AddressOpener &m_opener;

@@ -1,12 +1,9 @@
 #include "ui/GeneratorWindow.h"
 
-#include "config/SettingsKeys.h"
-#include "config/SettingsStore.h"
-#include "core/UserNotice.h"
+#include "platform/QtScheduler.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,19 +13,32 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTimer>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace wendlecott::ui {
 
 namespace {
 
-const QString kNothingSelected = QStringLiteral("You must first select an item to remove from the list.");
-
 QString defaultSaveDialog(QWidget *parent, const QString &caption, const QString &proposedPath,
                           const QString &filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, proposedPath, filter);
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QString &toolTip)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(toolTip);
+    return button;
+}
+
+QLineEdit *makeField(QWidget *parent, const char *name)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    return field;
 }
 
 } // namespace
@@ -71,158 +81,212 @@ void GeneratedNamesModel::namesAppended()
 
 GeneratorWindow::GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings,
                                  core::UserNotice &notice, QWidget *parent)
+    : GeneratorWindow(std::move(folder), settings, notice, std::make_unique<platform::QtScheduler>(), nullptr,
+                      parent)
+{
+}
+
+GeneratorWindow::GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings,
+                                 core::UserNotice &notice, core::Scheduler &scheduler, QWidget *parent)
+    : GeneratorWindow(std::move(folder), settings, notice, nullptr, &scheduler, parent)
+{
+}
+
+GeneratorWindow::GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings,
+                                 core::UserNotice &notice, std::unique_ptr<core::Scheduler> ownScheduler,
+                                 core::Scheduler *scheduler, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_folder(std::move(folder))
-    , m_settings(settings)
-    , m_notice(notice)
+    , m_ownScheduler(std::move(ownScheduler))
+    , m_session(std::make_unique<sources::GeneratorSession>(std::move(folder), settings, notice,
+                                                            scheduler ? *scheduler : *m_ownScheduler))
     , m_saveDialog(&defaultSaveDialog)
 {
     setObjectName(QStringLiteral("frmMake"));
     setWindowTitle(QStringLiteral("Domain Name Creator"));
     buildControls();
-    loadFromFiles();
+    connectControls();
+    connectSession();
+    reloadLists();
 }
 
 GeneratorWindow::~GeneratorWindow()
 {
-    // List1 must let go of the names before the job that holds them goes.
-    m_list1Model->setNames(nullptr);
+    // List1 lets go of the names before the session that holds them goes.
+    m_generatedModel->setNames(nullptr);
 }
 
 void GeneratorWindow::buildControls()
 {
-    auto *baseLabel = new QLabel(QStringLiteral("Base Word:"), this);
-    m_text1 = new QLineEdit(this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setToolTip(QStringLiteral("This word will appear in every domain created."));
-    baseLabel->setBuddy(m_text1);
+    m_baseWordEdit = makeField(this, "Text1");
+    m_baseWordEdit->setToolTip(QStringLiteral("This word will appear in every domain created."));
+    m_baseWordLabel = new QLabel(QStringLiteral("Base Word:"), this);
+    m_baseWordLabel->setBuddy(m_baseWordEdit);
+    m_startButton = makeButton(this, "Command1", QStringLiteral("Start Generator"),
+                               QStringLiteral("Once you have a base word, click here to create your list!"));
+    buildAffixControls();
+    QGroupBox *switchFrame = buildSwitchFrame();
+    QGroupBox *extensionFrame = buildExtensionFrame();
+    QGroupBox *generatedFrame = buildGeneratedFrame();
+    m_statusLine = makeField(this, "txtStatus");
+    m_statusLine->setReadOnly(true);
+    arrangeControls(switchFrame, extensionFrame, generatedFrame);
+}
 
-    m_command1 = new QPushButton(QStringLiteral("Start Generator"), this);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setToolTip(QStringLiteral("Once you have a base word, click here to create your list!"));
-
-    auto *switchFrame = new QGroupBox(QStringLiteral("Prefixes/Suffixes"), this);
-    auto *switchLayout = new QVBoxLayout(switchFrame);
-    const QString captions[3] = {QStringLiteral("Prefixes"), QStringLiteral("Suffixes"),
-                                 QStringLiteral("Hyphens")};
-    for (int i = 0; i < 3; ++i) {
-        m_chkAdd[i] = new QCheckBox(captions[i], switchFrame);
-        m_chkAdd[i]->setObjectName(QStringLiteral("chkAdd_%1").arg(i));
-        switchLayout->addWidget(m_chkAdd[i]);
-        connect(m_chkAdd[i], &QCheckBox::clicked, this, [this, i] { onSwitchClicked(i); });
+QGroupBox *GeneratorWindow::buildSwitchFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Prefixes/Suffixes"), this);
+    auto *layout = new QVBoxLayout(frame);
+    const QString captions[sources::kAffixSwitchCount] = {
+        QStringLiteral("Prefixes"), QStringLiteral("Suffixes"), QStringLiteral("Hyphens")};
+    for (int i = 0; i < sources::kAffixSwitchCount; ++i) {
+        m_switchBoxes[i] = new QCheckBox(captions[i], frame);
+        m_switchBoxes[i]->setObjectName(QStringLiteral("chkAdd_%1").arg(i));
+        layout->addWidget(m_switchBoxes[i]);
     }
+    return frame;
+}
 
-    auto *affixLabel = new QLabel(QStringLiteral("Prefix/Suffix:"), this);
-    m_text2 = new QLineEdit(this);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    affixLabel->setBuddy(m_text2);
-    m_cmdAdd = new QPushButton(QStringLiteral("Add"), this);
-    m_cmdAdd->setObjectName(QStringLiteral("cmdAdd"));
-    m_cmdAdd->setToolTip(QStringLiteral("Add your word."));
-    m_cmdSub = new QPushButton(QStringLiteral("Del"), this);
-    m_cmdSub->setObjectName(QStringLiteral("cmdSub"));
-    m_cmdSub->setToolTip(QStringLiteral("Remove the selected word."));
-    m_list2 = new QListWidget(this);
-    m_list2->setObjectName(QStringLiteral("List2"));
-    m_list2->setSelectionMode(QAbstractItemView::SingleSelection);
+void GeneratorWindow::buildAffixControls()
+{
+    m_affixEdit = makeField(this, "Text2");
+    m_affixLabel = new QLabel(QStringLiteral("Prefix/Suffix:"), this);
+    m_affixLabel->setBuddy(m_affixEdit);
+    m_addButton = makeButton(this, "cmdAdd", QStringLiteral("Add"), QStringLiteral("Add your word."));
+    m_deleteButton =
+        makeButton(this, "cmdSub", QStringLiteral("Del"), QStringLiteral("Remove the selected word."));
+    m_affixList = new QListWidget(this);
+    m_affixList->setObjectName(QStringLiteral("List2"));
+    m_affixList->setSelectionMode(QAbstractItemView::SingleSelection);
+}
 
-    auto *tldFrame = new QGroupBox(QStringLiteral("Top Level Domains"), this);
-    auto *tldLayout = new QVBoxLayout(tldFrame);
-    tldLayout->addWidget(new QLabel(QStringLiteral("(taken from Setup window)"), tldFrame));
-    m_listView1 = new QListWidget(tldFrame);
-    m_listView1->setObjectName(QStringLiteral("ListView1"));
-    tldLayout->addWidget(m_listView1);
+QGroupBox *GeneratorWindow::buildExtensionFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Top Level Domains"), this);
+    auto *layout = new QVBoxLayout(frame);
+    layout->addWidget(new QLabel(QStringLiteral("(taken from Setup window)"), frame));
+    m_extensionList = new QListWidget(frame);
+    m_extensionList->setObjectName(QStringLiteral("ListView1"));
+    layout->addWidget(m_extensionList);
+    return frame;
+}
 
-    auto *generatedFrame = new QGroupBox(QStringLiteral("Generated Domains"), this);
-    auto *generatedLayout = new QVBoxLayout(generatedFrame);
-    m_list1 = new QListView(generatedFrame);
-    m_list1->setObjectName(QStringLiteral("List1"));
-    m_list1->setUniformItemSizes(true);
-    m_list1->setLayoutMode(QListView::Batched);
-    m_list1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list1Model = new GeneratedNamesModel(this);
-    m_list1->setModel(m_list1Model);
-    generatedLayout->addWidget(m_list1);
-    m_command2 = new QPushButton(QStringLiteral("Save Domains As..."), generatedFrame);
-    m_command2->setObjectName(QStringLiteral("Command2"));
-    m_command2->setToolTip(QStringLiteral("Save your list as a text file."));
-    generatedLayout->addWidget(m_command2);
+QGroupBox *GeneratorWindow::buildGeneratedFrame()
+{
+    auto *frame = new QGroupBox(QStringLiteral("Generated Domains"), this);
+    auto *layout = new QVBoxLayout(frame);
+    m_generatedList = new QListView(frame);
+    m_generatedList->setObjectName(QStringLiteral("List1"));
+    m_generatedList->setUniformItemSizes(true);
+    m_generatedList->setLayoutMode(QListView::Batched);
+    m_generatedList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_generatedModel = new GeneratedNamesModel(this);
+    m_generatedList->setModel(m_generatedModel);
+    layout->addWidget(m_generatedList);
+    m_saveAsButton = makeButton(frame, "Command2", QStringLiteral("Save Domains As..."),
+                                QStringLiteral("Save your list as a text file."));
+    layout->addWidget(m_saveAsButton);
+    return frame;
+}
 
-    m_txtStatus = new QLineEdit(QStringLiteral("Status..."), this);
-    m_txtStatus->setObjectName(QStringLiteral("txtStatus"));
-    m_txtStatus->setReadOnly(true);
-
+void GeneratorWindow::arrangeControls(QGroupBox *switchFrame, QGroupBox *extensionFrame,
+                                      QGroupBox *generatedFrame)
+{
     // Left: base word, switches and the word list; middle: extensions; right: the names.
     auto *left = new QVBoxLayout;
     auto *baseRow = new QHBoxLayout;
-    baseRow->addWidget(baseLabel);
-    baseRow->addWidget(m_text1, 1);
+    baseRow->addWidget(m_baseWordLabel);
+    baseRow->addWidget(m_baseWordEdit, 1);
     left->addLayout(baseRow);
-    left->addWidget(m_command1);
+    left->addWidget(m_startButton);
     left->addWidget(switchFrame);
-    left->addWidget(affixLabel);
+    left->addWidget(m_affixLabel);
     auto *affixRow = new QHBoxLayout;
-    affixRow->addWidget(m_text2, 1);
-    affixRow->addWidget(m_cmdAdd);
-    affixRow->addWidget(m_cmdSub);
+    affixRow->addWidget(m_affixEdit, 1);
+    affixRow->addWidget(m_addButton);
+    affixRow->addWidget(m_deleteButton);
     left->addLayout(affixRow);
-    left->addWidget(m_list2, 1);
+    left->addWidget(m_affixList, 1);
 
     auto *columns = new QHBoxLayout;
     columns->addLayout(left, 2);
-    columns->addWidget(tldFrame, 1);
+    columns->addWidget(extensionFrame, 1);
     columns->addWidget(generatedFrame, 2);
 
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(columns, 1);
-    outer->addWidget(m_txtStatus);
+    outer->addWidget(m_statusLine);
     resize(720, 440);
-
-    m_sliceTimer = new QTimer(this);
-    m_sliceTimer->setInterval(0);
-    connect(m_sliceTimer, &QTimer::timeout, this, &GeneratorWindow::generateSlice);
-
-    connect(m_command1, &QPushButton::clicked, this, &GeneratorWindow::generateNames);
-    connect(m_text1, &QLineEdit::returnPressed, this, &GeneratorWindow::generateNames);
-    connect(m_command2, &QPushButton::clicked, this, &GeneratorWindow::saveDomainsAs);
-    connect(m_cmdAdd, &QPushButton::clicked, this, &GeneratorWindow::addWord);
-    connect(m_text2, &QLineEdit::returnPressed, this, &GeneratorWindow::addWord);
-    connect(m_cmdSub, &QPushButton::clicked, this, &GeneratorWindow::removeWord);
-    connect(m_text1, &QLineEdit::textChanged, this,
-            [this](const QString &text) { config::writeSetting(m_settings, config::keys::TxtMake, text); });
 }
 
-void GeneratorWindow::loadFromFiles()
+void GeneratorWindow::connectControls()
 {
-    m_list2->clear();
-    if (const auto words = sources::readAffixWords(m_folder.path(sources::kAppendsFile)))
-        m_list2->addItems(words.value());
-
-    // Restoring is not a change by the user: nothing is written back.
-    for (int i = 0; i < 3; ++i) {
-        const QString stored =
-            config::readSetting(m_settings, config::chkAddKey(i), config::defaults::ChkAdd);
-        m_chkAdd[i]->setChecked(config::toTruth(stored).value_or(true));
+    connect(m_startButton, &QPushButton::clicked, this, &GeneratorWindow::generateNames);
+    connect(m_baseWordEdit, &QLineEdit::returnPressed, this, &GeneratorWindow::generateNames);
+    connect(m_saveAsButton, &QPushButton::clicked, this, &GeneratorWindow::saveDomainsAs);
+    connect(m_addButton, &QPushButton::clicked, this, &GeneratorWindow::addWord);
+    connect(m_affixEdit, &QLineEdit::returnPressed, this, &GeneratorWindow::addWord);
+    connect(m_deleteButton, &QPushButton::clicked, this, &GeneratorWindow::removeSelectedWord);
+    connect(m_baseWordEdit, &QLineEdit::textChanged, m_session.get(),
+            &sources::GeneratorSession::setBaseWord);
+    for (int i = 0; i < sources::kAffixSwitchCount; ++i) {
+        // A click, not a change: restoring the boxes writes no setting.
+        connect(m_switchBoxes[i], &QCheckBox::clicked, this,
+                [this, i](bool checked) { m_session->setSwitch(sources::AffixSwitch(i), checked); });
     }
+    connect(m_extensionList, &QListWidget::itemChanged, this, &GeneratorWindow::onExtensionItemChanged);
+}
+
+void GeneratorWindow::connectSession()
+{
+    sources::GeneratorSession *session = m_session.get();
+    connect(session, &sources::GeneratorSession::namesReset, this,
+            [this] { m_generatedModel->setNames(m_session->names()); });
+    connect(session, &sources::GeneratorSession::namesAppended, m_generatedModel,
+            &GeneratedNamesModel::namesAppended);
+    connect(session, &sources::GeneratorSession::statusChanged, m_statusLine, &QLineEdit::setText);
+    connect(session, &sources::GeneratorSession::generatingChanged, this,
+            [this](bool generating) { setInputsEnabled(!generating); });
+    m_statusLine->setText(session->status());
+}
+
+void GeneratorWindow::reloadLists()
+{
+    m_session->load();
+    showLists();
+}
+
+void GeneratorWindow::showLists()
+{
+    m_affixList->clear();
+    m_affixList->addItems(m_session->words());
+
+    // Showing what is stored is not a change by the user: nothing is written back.
+    for (int i = 0; i < sources::kAffixSwitchCount; ++i)
+        m_switchBoxes[i]->setChecked(m_session->isSwitchOn(sources::AffixSwitch(i)));
     {
-        const QSignalBlocker blocker(m_text1);
-        m_text1->setText(config::readSetting(m_settings, config::keys::TxtMake, config::defaults::TxtMake));
+        const QSignalBlocker blocker(m_baseWordEdit);
+        m_baseWordEdit->setText(m_session->baseWord());
     }
 
-    m_listView1->clear();
-    for (const QString &extension :
-         sources::readGeneratorExtensions(m_folder.path(sources::kGeneratorTldFile))) {
-        auto *item = new QListWidgetItem(extension, m_listView1);
+    const QSignalBlocker blocker(m_extensionList);
+    m_extensionList->clear();
+    for (const sources::ExtensionItem &extension : m_session->extensions()) {
+        auto *item = new QListWidgetItem(extension.text, m_extensionList);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Checked);
+        item->setCheckState(extension.checked ? Qt::Checked : Qt::Unchecked);
     }
+}
+
+void GeneratorWindow::onExtensionItemChanged(QListWidgetItem *item)
+{
+    m_session->setExtensionChecked(m_extensionList->row(item), item->checkState() == Qt::Checked);
 }
 
 void GeneratorWindow::showEvent(QShowEvent *event)
 {
     // A window opened again reads its lists anew; one merely shown again keeps them.
-    if (m_reloadOnShow && !m_generating)
-        loadFromFiles();
+    if (m_reloadOnShow && !m_session->isGenerating())
+        reloadLists();
     m_reloadOnShow = false;
     QWidget::showEvent(event);
 }
@@ -235,143 +299,43 @@ void GeneratorWindow::closeEvent(QCloseEvent *event)
 
 void GeneratorWindow::setInputsEnabled(bool enabled)
 {
-    for (QCheckBox *box : m_chkAdd)
+    // The extension list and the word list stay enabled.
+    for (QCheckBox *box : m_switchBoxes)
         box->setEnabled(enabled);
-    m_text1->setEnabled(enabled);
-    m_text2->setEnabled(enabled);
-    m_command1->setEnabled(enabled);
-    m_command2->setEnabled(enabled);
-    m_cmdAdd->setEnabled(enabled);
-    m_cmdSub->setEnabled(enabled);
-}
-
-void GeneratorWindow::onSwitchClicked(int index)
-{
-    config::writeSetting(m_settings, config::chkAddKey(index),
-                         m_chkAdd[index]->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    for (QWidget *input : std::initializer_list<QWidget *>{m_baseWordEdit, m_affixEdit, m_startButton,
+                                                           m_saveAsButton, m_addButton, m_deleteButton})
+        input->setEnabled(enabled);
 }
 
 void GeneratorWindow::generateNames()
 {
-    if (m_generating)
-        return;
-    m_list1Model->setNames(nullptr);
-    m_job.reset();
-    setInputsEnabled(false);
-
-    // The words are read from the file at this moment, not from List2.
-    auto words = sources::readAffixWords(m_folder.path(sources::kAppendsFile));
-    if (!words) {
-        m_notice.showMessage({}, words.message(), core::NoticeIcon::Warning);
-        setInputsEnabled(true);
-        return;
-    }
-
-    sources::GeneratorInput input;
-    input.base = m_text1->text();
-    input.affixes = std::move(words).value();
-    for (int i = 0; i < m_listView1->count(); ++i) {
-        const QListWidgetItem *item = m_listView1->item(i);
-        if (item->checkState() == Qt::Checked)
-            input.extensions.append(item->text());
-    }
-    input.prefixes = m_chkAdd[0]->isChecked();
-    input.suffixes = m_chkAdd[1]->isChecked();
-    input.hyphens = m_chkAdd[2]->isChecked();
-
-    m_job = std::make_unique<sources::GeneratorJob>(std::move(input), sources::kMaxGeneratedNames);
-    m_list1Model->setNames(&m_job->names());
-    m_generating = true;
-    // Slices run from the event loop, so the window repaints and stays responsive.
-    m_sliceTimer->start();
-}
-
-void GeneratorWindow::generateSlice()
-{
-    if (!m_job) {
-        m_sliceTimer->stop();
-        return;
-    }
-    const sources::GeneratorProgress progress = m_job->step(m_sliceSize);
-    m_list1Model->namesAppended();
-    if (progress.statusChanged)
-        m_txtStatus->setText(m_job->status());
-    if (!progress.finished)
-        return;
-    m_sliceTimer->stop();
-    m_txtStatus->setText(sources::sortingStatus(progress.created));
-    // Let the status show before the file is written.
-    QTimer::singleShot(0, this, &GeneratorWindow::writeAndStart);
-}
-
-void GeneratorWindow::writeAndStart()
-{
-    const qint64 created = m_job->created();
-    const core::Status written =
-        sources::writeCreatedDomains(m_folder.path(sources::kCreatedDomainsFile), m_job->names());
-    m_generating = false;
-    setInputsEnabled(true);
-    if (!written) {
-        // The old list is still on disk; checking it would check the wrong names.
-        m_txtStatus->setText(written.message());
-        m_notice.showMessage({}, written.message(), core::NoticeIcon::Warning);
-        return;
-    }
-    if (m_job->limitReached()) {
-        m_notice.showMessage(
-            {},
-            QStringLiteral("Only the first %1 names were created; the list cannot take more.").arg(created),
-            core::NoticeIcon::Information);
-    }
-    m_txtStatus->setText(sources::searchStartedStatus(created));
-    QTimer::singleShot(0, this, [this, created] {
-        if (m_startRun)
-            m_startRun(created);
-    });
+    m_session->generateNames();
 }
 
 void GeneratorWindow::saveDomainsAs()
 {
-    const QString folder = m_folder.path(sources::kCustomListsFolder);
-    QDir().mkpath(folder);
-    const QString proposed = folder + QLatin1Char('/') + m_text1->text() + QStringLiteral(".txt");
+    const QString proposed = m_session->proposedSavePath();
     const QString chosen = m_saveDialog ? m_saveDialog(this, QStringLiteral("Save Domains As"), proposed,
                                                        QStringLiteral("*.txt"))
                                         : QString();
-    if (chosen.isEmpty())
-        return; // cancelled: nothing is saved
-    const core::Status saved = sources::saveDomainsAs(m_folder.path(sources::kCreatedDomainsFile), chosen);
-    if (!saved)
-        m_notice.showMessage({}, saved.message(), core::NoticeIcon::Warning);
+    m_session->saveDomainsAs(chosen);
 }
 
 void GeneratorWindow::addWord()
 {
-    const QString word = m_text2->text();
-    const core::Status added = sources::appendAffixWord(m_folder.path(sources::kAppendsFile), word);
-    if (!added) {
-        m_notice.showMessage({}, added.message(), core::NoticeIcon::Warning);
+    const QString word = m_affixEdit->text();
+    if (!m_session->addWord(word))
         return;
-    }
-    m_list2->addItem(word);
-    m_text2->clear();
+    m_affixList->addItem(word);
+    m_affixEdit->clear();
 }
 
-void GeneratorWindow::removeWord()
+void GeneratorWindow::removeSelectedWord()
 {
-    const QList<QListWidgetItem *> selected = m_list2->selectedItems();
-    if (selected.isEmpty()) {
-        m_notice.showMessage({}, kNothingSelected, core::NoticeIcon::None);
-        return;
-    }
-    QListWidgetItem *item = selected.first();
-    const core::Status removed = sources::removeAffixWord(m_folder.path(sources::kAppendsFile), item->text());
-    if (!removed) {
-        m_notice.showMessage({}, removed.message(), core::NoticeIcon::Warning);
-        return;
-    }
-    // Only the selected entry leaves the list, though every equal line left the file.
-    delete m_list2->takeItem(m_list2->row(item));
+    const QList<QListWidgetItem *> selected = m_affixList->selectedItems();
+    const int row = selected.isEmpty() ? -1 : m_affixList->row(selected.first());
+    if (m_session->removeWord(row))
+        delete m_affixList->takeItem(row);
 }
 
 } // namespace wendlecott::ui

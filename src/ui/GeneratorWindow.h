@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "sources/Generator.h"
+#include "sources/GeneratorSession.h"
 
 #include <QAbstractListModel>
 #include <QWidget>
@@ -10,18 +10,21 @@
 #include <memory>
 
 class QCheckBox;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QListWidgetItem;
 class QPushButton;
-class QTimer;
 
 namespace wendlecott::config {
 class SettingsStore;
 }
 namespace wendlecott::core {
+class Scheduler;
 class UserNotice;
-}
+} // namespace wendlecott::core
 
 namespace wendlecott::ui {
 
@@ -44,75 +47,84 @@ private:
     int m_shown = 0;
 };
 
-// frmMake, the "Domain Name Creator": builds names from a base word, the words of
-// Appends.txt and the checked extensions, writes them to CreatedDomains.txt and hands the
-// count to the main window, which starts a check run over them.
+// frmMake, the "Domain Name Creator": the controls of sources::GeneratorSession, which
+// builds names from a base word, the words of Appends.txt and the checked extensions,
+// writes them to CreatedDomains.txt and hands the count to the main window to start a run.
 class GeneratorWindow : public QWidget {
     Q_OBJECT
 public:
     // Answers a save-file dialog: the chosen path, or an empty text when cancelled.
     using SaveDialog = std::function<QString(QWidget *parent, const QString &caption,
                                              const QString &proposedPath, const QString &filter)>;
-    // Sets the main window's txtWordMax to the count and presses its Start.
-    using StartRun = std::function<void(qint64 count)>;
+    using StartRun = sources::GeneratorSession::StartRun;
 
+    // Slices of a generation run on Qt's event loop.
     GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::UserNotice &notice,
                     QWidget *parent = nullptr);
+    // Slices of a generation run on `scheduler`.
+    GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::UserNotice &notice,
+                    core::Scheduler &scheduler, QWidget *parent = nullptr);
     ~GeneratorWindow() override;
 
-    void setStartRun(StartRun startRun) { m_startRun = std::move(startRun); }
+    sources::GeneratorSession &session() { return *m_session; }
+    void setStartRun(StartRun startRun) { m_session->setStartRun(std::move(startRun)); }
     void setSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
     // Names built per slice between returns to the event loop.
-    void setSliceSize(qint64 names) { m_sliceSize = qMax<qint64>(1, names); }
+    void setSliceSize(qint64 names) { m_session->setSliceSize(names); }
+    bool isGenerating() const { return m_session->isGenerating(); }
 
-    bool isGenerating() const { return m_generating; }
+    // Reads the word list, the switches, the base word and the extension list anew and
+    // shows them, as when the window opens.
+    void reloadLists();
 
-    // Reads the word list, the switches, the base word and the extension list, as when the
-    // window opens.
-    void loadFromFiles();
-
-    // The commands of the window.
+    // The commands of the window, as their buttons and Enter keys run them.
     void generateNames();
     void saveDomainsAs();
     void addWord();
-    void removeWord();
+    void removeSelectedWord();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::UserNotice &notice,
+                    std::unique_ptr<core::Scheduler> ownScheduler, core::Scheduler *scheduler,
+                    QWidget *parent);
+
     void buildControls();
+    QGroupBox *buildSwitchFrame();
+    QGroupBox *buildExtensionFrame();
+    QGroupBox *buildGeneratedFrame();
+    void buildAffixControls();
+    void arrangeControls(QGroupBox *switchFrame, QGroupBox *extensionFrame, QGroupBox *generatedFrame);
+    void connectControls();
+    void connectSession();
+
+    void showLists();
     void setInputsEnabled(bool enabled);
-    void generateSlice();
-    void writeAndStart();
-    void onSwitchClicked(int index);
+    void onExtensionItemChanged(QListWidgetItem *item);
 
-    config::ProgramFolder m_folder;
-    config::SettingsStore &m_settings;
-    core::UserNotice &m_notice;
-    StartRun m_startRun;
+    // Owned only when the window runs its slices on Qt's event loop itself.
+    std::unique_ptr<core::Scheduler> m_ownScheduler;
+    std::unique_ptr<sources::GeneratorSession> m_session;
     SaveDialog m_saveDialog;
-    qint64 m_sliceSize = 20000;
-
-    // The current or last generation; its names stay in List1 until the next one.
-    std::unique_ptr<sources::GeneratorJob> m_job;
-    bool m_generating = false;
     bool m_reloadOnShow = false;
 
-    QLineEdit *m_text1 = nullptr;
-    QLineEdit *m_text2 = nullptr;
-    QListView *m_list1 = nullptr;
-    GeneratedNamesModel *m_list1Model = nullptr;
-    QListWidget *m_list2 = nullptr;
-    QListWidget *m_listView1 = nullptr;
-    QCheckBox *m_chkAdd[3] = {};
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_cmdAdd = nullptr;
-    QPushButton *m_cmdSub = nullptr;
-    QLineEdit *m_txtStatus = nullptr;
-    QTimer *m_sliceTimer = nullptr;
+    QLabel *m_baseWordLabel = nullptr;
+    QLineEdit *m_baseWordEdit = nullptr;
+    QPushButton *m_startButton = nullptr;
+    QCheckBox *m_switchBoxes[sources::kAffixSwitchCount] = {};
+    QLabel *m_affixLabel = nullptr;
+    QLineEdit *m_affixEdit = nullptr;
+    QPushButton *m_addButton = nullptr;
+    QPushButton *m_deleteButton = nullptr;
+    QListWidget *m_affixList = nullptr;
+    QListWidget *m_extensionList = nullptr;
+    QListView *m_generatedList = nullptr;
+    GeneratedNamesModel *m_generatedModel = nullptr;
+    QPushButton *m_saveAsButton = nullptr;
+    QLineEdit *m_statusLine = nullptr;
 };
 
 } // namespace wendlecott::ui

@@ -1,17 +1,16 @@
 #include "ui/MainWindow.h"
 
+#include "config/AppState.h"
 #include "config/FileUtils.h"
-#include "config/PositionRecorder.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/TldTable.h"
-#include "platform/widgets/QtUserNotice.h"
-#include "sources/EntryDomain.h"
+#include "sources/ListRun.h"
 #include "ui/AboutWindow.h"
-#include "ui/AppContext.h"
-#include "ui/BlockedWindow.h"
+#include "ui/BlockedNotice.h"
 #include "ui/GeneratorWindow.h"
 #include "ui/OverflowNotice.h"
+#include "ui/QtUserNotice.h"
 #include "ui/ResultListsView.h"
 #include "ui/WhoisWindow.h"
 
@@ -80,6 +79,15 @@ QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
     return label;
 }
 
+QPushButton *makeButton(const QString &name, const QString &caption, const QString &tooltip, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    if (!tooltip.isEmpty())
+        button->setToolTip(tooltip);
+    return button;
+}
+
 void setItemAvailable(QComboBox *combo, int index, bool available, const QString &tooltip)
 {
     auto *model = qobject_cast<QStandardItemModel *>(combo->model());
@@ -93,20 +101,15 @@ void setItemAvailable(QComboBox *combo, int index, bool available, const QString
 
 } // namespace
 
-Form1::Form1(AppContext &context, QWidget *parent)
-    : QMainWindow(parent), m_context(context), m_openFileDialog(&nativeOpenFileDialog)
+MainWindow::MainWindow(config::AppState &state, QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_openFileDialog(&nativeOpenFileDialog)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kDesignCaption);
 
-    m_run = new core::CheckRun(m_context.runEnvironment(), m_context.scheduler(), m_context.timing(),
-                               m_context.connections(), 1, this);
+    m_run = new core::CheckRun(m_state.runEnvironment(), m_state.scheduler(), m_state.timing(),
+                               m_state.connections(), 1, this);
     m_run->setObjectName(QStringLiteral("CheckRun"));
-    // Positions are stored at most once a second, and at Stop and the end of a list before
-    // the controls read them back.
-    m_positions = new config::PositionRecorder(m_context.settings(), m_context.scheduler(),
-                                               config::PositionRecorder::kWriteIntervalMs, this);
-    connect(m_run, &core::CheckRun::stopped, m_positions, &config::PositionRecorder::flush);
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("Form1Client"));
@@ -121,34 +124,41 @@ Form1::Form1(AppContext &context, QWidget *parent)
         if (panel >= 0 && panel < int(m_panels.size()))
             m_panels[std::size_t(panel)]->setText(text);
     });
-    connect(m_run, &core::CheckRun::stopped, this, &Form1::onRunStopped);
-    connect(&m_context.lists(), &core::ResultLists::whoisRequested, this, &Form1::openWhois);
+    // The positions are stored before the controls read them back.
+    connect(m_run, &core::CheckRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
+    connect(m_run, &core::CheckRun::stopped, this, &MainWindow::onRunStopped);
+    connect(&m_state.lists(), &core::ResultLists::whoisRequested, this, &MainWindow::openWhois);
 
-    if (platform::QtUserNotice *notice = m_context.qtNotice())
+    if (QtUserNotice *notice = widgetNotice())
         notice->setParentWidget(this);
 
-    formLoad();
+    runStartup();
 }
 
-Form1::~Form1()
+MainWindow::~MainWindow()
 {
-    if (platform::QtUserNotice *notice = m_context.qtNotice())
+    if (QtUserNotice *notice = widgetNotice())
         notice->setParentWidget(nullptr);
 }
 
-GeneratorWindow *Form1::generatorWindow() const
+QtUserNotice *MainWindow::widgetNotice() const
+{
+    return dynamic_cast<QtUserNotice *>(&m_state.notice());
+}
+
+GeneratorWindow *MainWindow::generatorWindow() const
 {
     return m_generator.data();
 }
 
-frmAbout *Form1::aboutWindow() const
+AboutWindow *MainWindow::aboutWindow() const
 {
     return m_about.data();
 }
 
 // Building ------------------------------------------------------------------------------
 
-void Form1::buildMenus()
+void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
 
@@ -164,7 +174,7 @@ void Form1::buildMenus()
     for (std::size_t i = 0; i < items.size(); ++i) {
         QAction *action = edit->addAction(items[i].caption);
         action->setObjectName(QStringLiteral("mnuEditItem_%1").arg(i));
-        connect(action, &QAction::triggered, this, [this, i] { mnuEdit_Click(int(i)); });
+        connect(action, &QAction::triggered, this, [this, i] { runEditMenuItem(int(i)); });
     }
 
     QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
@@ -175,125 +185,136 @@ void Form1::buildMenus()
         QAction *action = tools->addAction(sources[i].caption);
         action->setObjectName(QStringLiteral("mnuToolsItem_%1").arg(i));
         connect(action, &QAction::triggered, this, [this, i] { selectSourceItem(int(i)); });
-        m_mnuTools[i] = action;
+        m_toolsActions[i] = action;
     }
 
     QMenu *options = bar->addMenu(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
     options->setToolTipsVisible(true);
-    m_mnuSetup = options->addAction(QStringLiteral("Setup"));
-    m_mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
-    connect(m_mnuSetup, &QAction::triggered, this, &Form1::cmdSetup_Click);
+    m_setupAction = options->addAction(QStringLiteral("Setup"));
+    m_setupAction->setObjectName(QStringLiteral("mnuSetup"));
+    connect(m_setupAction, &QAction::triggered, this, &MainWindow::openSetup);
 
     QMenu *help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     QAction *viewHelp = help->addAction(QStringLiteral("View Help"));
     viewHelp->setObjectName(QStringLiteral("mnuViewHelp"));
-    connect(viewHelp, &QAction::triggered, this, &Form1::mnuViewHelp_Click);
+    connect(viewHelp, &QAction::triggered, this, &MainWindow::viewHelp);
 
     QMenu *about = bar->addMenu(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
     QAction *aboutThis = about->addAction(QStringLiteral("About this software"));
     aboutThis->setObjectName(QStringLiteral("mnuAbout"));
-    connect(aboutThis, &QAction::triggered, this, &Form1::mnuAbout_Click);
+    connect(aboutThis, &QAction::triggered, this, &MainWindow::showAbout);
 }
 
-void Form1::buildTopStrip(QWidget *central)
+void MainWindow::buildTopStrip(QWidget *central)
 {
-    m_frame1 = new QFrame(central);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setFrameShape(QFrame::NoFrame);
-    auto *row = new QHBoxLayout(m_frame1);
+    m_topStrip = new QFrame(central);
+    m_topStrip->setObjectName(QStringLiteral("Frame1"));
+    m_topStrip->setFrameShape(QFrame::NoFrame);
+    auto *row = new QHBoxLayout(m_topStrip);
     // The strip is 200 twips wider than the window: keep its right end clear of the edge.
     row->setContentsMargins(8, 4, 8 + pixelsCoveringTwips(200), 4);
     row->setSpacing(6);
 
-    const QString sourceTip = QStringLiteral("Select the type of search you would like to run");
-    m_label6 = makeLabel(QStringLiteral("Label6"), QStringLiteral("Search Type:"), m_frame1);
-    m_label6->setToolTip(sourceTip);
-    m_combo1 = new QComboBox(m_frame1);
-    m_combo1->setObjectName(QStringLiteral("Combo1"));
-    m_combo1->setToolTip(sourceTip);
-    for (const sources::NameSource &source : sources::nameSources())
-        m_combo1->addItem(source.caption);
-    m_combo1->setCurrentIndex(-1); // no source until the user picks one
-    m_combo1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    connect(m_combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
-
-    m_wLabel1 = makeLabel(QStringLiteral("wLabel1"), QStringLiteral("Start Number:"), m_frame1);
-    m_txtWordNum = new QLineEdit(QStringLiteral("1"), m_frame1);
-    m_txtWordNum->setObjectName(QStringLiteral("txtWordNum"));
-    m_txtWordNum->setFixedWidth(80);
-    m_wLabel2 = makeLabel(QStringLiteral("wLabel2"), QStringLiteral("of"), m_frame1);
-    m_txtWordMax = new QLineEdit(QStringLiteral("1"), m_frame1);
-    m_txtWordMax->setObjectName(QStringLiteral("txtWordMax"));
-    m_txtWordMax->setToolTip(QStringLiteral("The number of entries on your list."));
-    m_txtWordMax->setFixedWidth(80);
-    connect(m_txtWordNum, &QLineEdit::textChanged, this, &Form1::txtWordNum_Change);
-
-    m_cmdDoSearch = new QPushButton(QStringLiteral("Start"), m_frame1);
-    m_cmdDoSearch->setObjectName(QStringLiteral("cmdDoSearch"));
-    m_cmdDoSearch->setToolTip(QStringLiteral("Click here to start searching your list."));
-    m_cmdDoSearch->setEnabled(false); // until a source is chosen
-    connect(m_cmdDoSearch, &QPushButton::clicked, this, &Form1::cmdDoSearch_Click);
-    m_command3 = new QPushButton(QStringLiteral("Stop"), m_frame1);
-    m_command3->setObjectName(QStringLiteral("Command3"));
-    m_command3->setToolTip(QStringLiteral("Click here to stop searching names"));
-    m_command3->setEnabled(false);
-    connect(m_command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-
-    m_sLblTLD = makeLabel(QStringLiteral("sLblTLD"), QStringLiteral("TLD:"), m_frame1);
-    m_cmbTLDs = new QComboBox(m_frame1);
-    m_cmbTLDs->setObjectName(QStringLiteral("cmbTLDs"));
-    m_cmbTLDs->setEditable(true);
-    m_cmbTLDs->setInsertPolicy(QComboBox::NoInsert);
-    m_cmbTLDs->setMinimumContentsLength(6);
-
-    m_sLabel1 = makeLabel(QStringLiteral("SLabel1"), QStringLiteral("Search String:"), m_frame1);
-    m_txtSearch = new QLineEdit(m_frame1);
-    m_txtSearch->setObjectName(QStringLiteral("txtSearch"));
-    m_txtSearch->setToolTip(QStringLiteral("Enter a search string"));
-    m_txtSearch->setMinimumWidth(160);
-    connect(m_txtSearch, &QLineEdit::textChanged, this, &Form1::txtSearch_Change);
-    m_sLabel2 = makeLabel(QStringLiteral("SLabel2"), QStringLiteral("Get"), m_frame1);
-    m_combo2 = new QComboBox(m_frame1);
-    m_combo2->setObjectName(QStringLiteral("Combo2"));
-    m_combo2->setToolTip(QStringLiteral("The approximate number of domains to find, if available."));
-    m_combo2->addItems({QStringLiteral("~100 Domains"), QStringLiteral("~200 Domains"),
-                        QStringLiteral("~500 Domains"), QStringLiteral("~1000 Domains")});
-    m_combo2->setCurrentIndex(0);
-    m_cmdCreate = new QPushButton(QStringLiteral("Search"), m_frame1);
-    m_cmdCreate->setObjectName(QStringLiteral("cmdCreate"));
-    connect(m_cmdCreate, &QPushButton::clicked, this, &Form1::cmdCreate_Click);
-
-    m_cmdSetup = new QPushButton(QStringLiteral("Setup"), m_frame1);
-    m_cmdSetup->setObjectName(QStringLiteral("cmdSetup"));
-    connect(m_cmdSetup, &QPushButton::clicked, this, &Form1::cmdSetup_Click);
-    m_cmdWebsite = new QPushButton(m_frame1);
-    m_cmdWebsite->setObjectName(QStringLiteral("cmdWebsite"));
-    connect(m_cmdWebsite, &QPushButton::clicked, this, &Form1::cmdWebsite_Click);
+    buildSourceControls();
+    buildRunControls();
+    buildSearchControls();
+    m_setupButton = makeButton(QStringLiteral("cmdSetup"), QStringLiteral("Setup"), QString(), m_topStrip);
+    connect(m_setupButton, &QPushButton::clicked, this, &MainWindow::openSetup);
+    m_websiteButton = makeButton(QStringLiteral("cmdWebsite"), QString(), QString(), m_topStrip);
+    connect(m_websiteButton, &QPushButton::clicked, this, &MainWindow::openWebsite);
 
     for (QWidget *widget : std::initializer_list<QWidget *>{
-             m_label6, m_combo1, m_wLabel1, m_txtWordNum, m_wLabel2, m_txtWordMax, m_cmdDoSearch, m_command3,
-             m_sLblTLD, m_cmbTLDs, m_sLabel1, m_txtSearch, m_sLabel2, m_combo2, m_cmdCreate})
+             m_sourceLabel, m_sourceBox, m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
+             m_startButton, m_stopButton, m_extensionLabel, m_extensionBox, m_searchLabel, m_searchEdit,
+             m_searchTargetLabel, m_searchTargetBox, m_searchButton})
         row->addWidget(widget);
     row->addStretch(1);
-    row->addWidget(m_cmdSetup);
-    row->addWidget(m_cmdWebsite);
+    row->addWidget(m_setupButton);
+    row->addWidget(m_websiteButton);
 
     setSearchControlsVisible(false);
-    m_txtSearch->setEnabled(false);
-    m_combo2->setEnabled(false);
+    m_searchEdit->setEnabled(false);
+    m_searchTargetBox->setEnabled(false);
 }
 
-void Form1::buildResultArea(QWidget *central)
+// "Search Type:" and Combo1, the name sources.
+void MainWindow::buildSourceControls()
 {
-    m_frame2 = new QGroupBox(kFrameCaption, central);
-    m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_listsView = new ResultListsView(m_context.lists(), m_frame2);
+    const QString sourceTip = QStringLiteral("Select the type of search you would like to run");
+    m_sourceLabel = makeLabel(QStringLiteral("Label6"), QStringLiteral("Search Type:"), m_topStrip);
+    m_sourceLabel->setToolTip(sourceTip);
+    m_sourceBox = new QComboBox(m_topStrip);
+    m_sourceBox->setObjectName(QStringLiteral("Combo1"));
+    m_sourceBox->setToolTip(sourceTip);
+    for (const sources::NameSource &source : sources::nameSources())
+        m_sourceBox->addItem(source.caption);
+    m_sourceBox->setCurrentIndex(-1); // no source until the user picks one
+    m_sourceBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(m_sourceBox, &QComboBox::activated, this, [this] { applySourceChoice(); });
 }
 
-void Form1::buildStatusBar()
+// The positions, Start and Stop, and the extension box of a run over a list.
+void MainWindow::buildRunControls()
+{
+    m_startLabel = makeLabel(QStringLiteral("wLabel1"), QStringLiteral("Start Number:"), m_topStrip);
+    m_startPositionEdit = new QLineEdit(QStringLiteral("1"), m_topStrip);
+    m_startPositionEdit->setObjectName(QStringLiteral("txtWordNum"));
+    m_startPositionEdit->setFixedWidth(80);
+    m_ofLabel = makeLabel(QStringLiteral("wLabel2"), QStringLiteral("of"), m_topStrip);
+    m_entryCountEdit = new QLineEdit(QStringLiteral("1"), m_topStrip);
+    m_entryCountEdit->setObjectName(QStringLiteral("txtWordMax"));
+    m_entryCountEdit->setToolTip(QStringLiteral("The number of entries on your list."));
+    m_entryCountEdit->setFixedWidth(80);
+    connect(m_startPositionEdit, &QLineEdit::textChanged, this, &MainWindow::correctStartPosition);
+
+    m_startButton = makeButton(QStringLiteral("cmdDoSearch"), QStringLiteral("Start"),
+                               QStringLiteral("Click here to start searching your list."), m_topStrip);
+    m_startButton->setEnabled(false); // until a source is chosen
+    connect(m_startButton, &QPushButton::clicked, this, &MainWindow::startRun);
+    m_stopButton = makeButton(QStringLiteral("Command3"), QStringLiteral("Stop"),
+                              QStringLiteral("Click here to stop searching names"), m_topStrip);
+    m_stopButton->setEnabled(false);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRun);
+
+    m_extensionLabel = makeLabel(QStringLiteral("sLblTLD"), QStringLiteral("TLD:"), m_topStrip);
+    m_extensionBox = new QComboBox(m_topStrip);
+    m_extensionBox->setObjectName(QStringLiteral("cmbTLDs"));
+    m_extensionBox->setEditable(true);
+    m_extensionBox->setInsertPolicy(QComboBox::NoInsert);
+    m_extensionBox->setMinimumContentsLength(6);
+}
+
+// The search box of the two search-engine sources.
+void MainWindow::buildSearchControls()
+{
+    m_searchLabel = makeLabel(QStringLiteral("SLabel1"), QStringLiteral("Search String:"), m_topStrip);
+    m_searchEdit = new QLineEdit(m_topStrip);
+    m_searchEdit->setObjectName(QStringLiteral("txtSearch"));
+    m_searchEdit->setToolTip(QStringLiteral("Enter a search string"));
+    m_searchEdit->setMinimumWidth(160);
+    connect(m_searchEdit, &QLineEdit::textChanged, this, &MainWindow::searchTextChanged);
+    m_searchTargetLabel = makeLabel(QStringLiteral("SLabel2"), QStringLiteral("Get"), m_topStrip);
+    m_searchTargetBox = new QComboBox(m_topStrip);
+    m_searchTargetBox->setObjectName(QStringLiteral("Combo2"));
+    m_searchTargetBox->setToolTip(QStringLiteral("The approximate number of domains to find, if available."));
+    m_searchTargetBox->addItems({QStringLiteral("~100 Domains"), QStringLiteral("~200 Domains"),
+                                 QStringLiteral("~500 Domains"), QStringLiteral("~1000 Domains")});
+    m_searchTargetBox->setCurrentIndex(0);
+    m_searchButton = makeButton(QStringLiteral("cmdCreate"), QStringLiteral("Search"), QString(), m_topStrip);
+    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::openListBuilder);
+}
+
+void MainWindow::buildResultArea(QWidget *central)
+{
+    m_resultFrame = new QGroupBox(kFrameCaption, central);
+    m_resultFrame->setObjectName(QStringLiteral("Frame2"));
+    m_listsView = new ResultListsView(m_state.lists(), m_resultFrame);
+}
+
+void MainWindow::buildStatusBar()
 {
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
@@ -312,109 +333,104 @@ void Form1::buildStatusBar()
 
 // Start-up ------------------------------------------------------------------------------
 
-void Form1::formLoad()
+void MainWindow::runStartup()
 {
     // Caption, website button and frame caption.
     setWindowTitle(config::kProductName + QStringLiteral(" by ") + config::kCompanyName);
-    m_cmdWebsite->setText(QStringLiteral("Visit ") + config::kProductWebAddress);
-    m_frame2->setTitle(m_context.lists().purchaseLinkOn() ? kPurchaseFrameCaption : kFrameCaption);
+    m_websiteButton->setText(QStringLiteral("Visit ") + config::kProductWebAddress);
+    m_resultFrame->setTitle(m_state.lists().purchaseLinkOn() ? kPurchaseFrameCaption : kFrameCaption);
 
     // Settings read, help flag, files, saved list, folders, TLD table, proxy, default
     // extension and the first-use flag, each step skipped when it fails.
-    m_startup = config::runStartupSequence(m_context.folder(), m_context.settings(), m_context.table(),
-                                           [this] { m_context.lists().loadRemembered(); });
-    m_context.pause().throttleMs = m_startup.throttleMs;
+    m_startup = config::runStartupSequence(m_state);
     if (m_startup.openHelp)
-        (void)m_context.opener().openFile(m_startup.helpPath);
+        (void)m_state.opener().openFile(m_startup.helpPath);
     // Maximised; without a window manager to do that, the window covers the screen itself.
     if (const QScreen *screen = this->screen())
         setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
     // "wordNumber" (m_startup.wordNumber) would seed the run's position; every Start replaces
     // it with txtWordNum, so nothing reads it before then.
-    m_context.useProxy() = m_startup.useProxy;
-    m_context.defaultExtension() = m_startup.defaultExtension;
-    m_cmbTLDs->clear();
-    m_cmbTLDs->addItems(m_startup.tldChoices);
-    m_cmbTLDs->setCurrentIndex(-1);
-    m_cmbTLDs->setEditText(QString());
+    m_extensionBox->clear();
+    m_extensionBox->addItems(m_startup.tldChoices);
+    m_extensionBox->setCurrentIndex(-1);
+    m_extensionBox->setEditText(QString());
 
     if (m_startup.showFirstUseMessage)
-        m_context.notice().showMessage(QString(), config::kFirstUseMessage, core::NoticeIcon::None);
+        m_state.notice().showMessage(QString(), config::kFirstUseMessage, core::NoticeIcon::None);
 }
 
-void Form1::loadTLDs()
+void MainWindow::loadTLDs()
 {
-    const QString current = m_cmbTLDs->currentText();
-    const QStringList choices =
-        core::loadTLDs(m_context.folder().path(QLatin1Char('\\') + core::kTldFileName));
-    m_cmbTLDs->clear();
-    m_cmbTLDs->addItems(choices);
+    const QString current = m_extensionBox->currentText();
+    const QStringList choices = core::loadTLDs(m_state.tldPath());
+    m_extensionBox->clear();
+    m_extensionBox->addItems(choices);
     // An extension that is still offered stays chosen; any other choice is gone with its row.
     const int keep = current.isEmpty() ? -1 : choices.indexOf(current);
-    m_cmbTLDs->setCurrentIndex(keep);
+    m_extensionBox->setCurrentIndex(keep);
     if (keep < 0)
-        m_cmbTLDs->setEditText(QString());
+        m_extensionBox->setEditText(QString());
 }
 
 // Hooks ---------------------------------------------------------------------------------
 
-void Form1::setSetupOpener(std::function<void()> opener)
+void MainWindow::setSetupOpener(std::function<void()> opener)
 {
     m_setupOpener = std::move(opener);
     refreshAvailability();
 }
 
-void Form1::setListBuilderOpener(std::function<void()> opener)
+void MainWindow::setListBuilderOpener(std::function<void()> opener)
 {
     m_listBuilderOpener = std::move(opener);
     refreshAvailability();
 }
 
-void Form1::setBrowseOpener(std::function<void()> opener)
+void MainWindow::setBrowseOpener(std::function<void()> opener)
 {
     m_browseOpener = std::move(opener);
     refreshAvailability();
 }
 
-void Form1::closeAtShutdown(QWidget *window)
+void MainWindow::closeAtShutdown(QWidget *window)
 {
     if (window)
         m_companions.append(QPointer<QWidget>(window));
 }
 
-void Form1::refreshAvailability()
+void MainWindow::refreshAvailability()
 {
     const bool setup = bool(m_setupOpener);
     const bool builder = bool(m_listBuilderOpener);
     const bool browse = bool(m_browseOpener);
 
-    m_cmdSetup->setEnabled(setup);
-    m_cmdSetup->setToolTip(setup ? QString() : kNotAvailableYet);
-    m_mnuSetup->setEnabled(setup);
-    m_mnuSetup->setToolTip(setup ? m_mnuSetup->text() : kNotAvailableYet);
+    m_setupButton->setEnabled(setup);
+    m_setupButton->setToolTip(setup ? QString() : kNotAvailableYet);
+    m_setupAction->setEnabled(setup);
+    m_setupAction->setToolTip(setup ? m_setupAction->text() : kNotAvailableYet);
 
-    m_cmdCreate->setToolTip(builder ? QStringLiteral("Click here to start your internet search!")
-                                    : kNotAvailableYet);
+    m_searchButton->setToolTip(builder ? QStringLiteral("Click here to start your internet search!")
+                                       : kNotAvailableYet);
     setSearchButtonEnabled(m_searchButtonWanted);
 
-    setItemAvailable(m_combo1, kBrowseItem, browse, kNotAvailableYet);
-    setItemAvailable(m_combo1, kYahooItem, builder, kNotAvailableYet);
-    setItemAvailable(m_combo1, kGoogleItem, builder, kNotAvailableYet);
+    setItemAvailable(m_sourceBox, kBrowseItem, browse, kNotAvailableYet);
+    setItemAvailable(m_sourceBox, kYahooItem, builder, kNotAvailableYet);
+    setItemAvailable(m_sourceBox, kGoogleItem, builder, kNotAvailableYet);
     setSourceChoiceEnabled(m_sourceChoiceEnabled);
 }
 
-void Form1::setSearchButtonEnabled(bool wanted)
+void MainWindow::setSearchButtonEnabled(bool wanted)
 {
     m_searchButtonWanted = wanted;
-    m_cmdCreate->setEnabled(wanted && bool(m_listBuilderOpener));
+    m_searchButton->setEnabled(wanted && bool(m_listBuilderOpener));
 }
 
 // Combo1 and the Tools menu's sources go together: while a run goes neither may change it.
-void Form1::setSourceChoiceEnabled(bool enabled)
+void MainWindow::setSourceChoiceEnabled(bool enabled)
 {
     m_sourceChoiceEnabled = enabled;
-    m_combo1->setEnabled(enabled);
+    m_sourceBox->setEnabled(enabled);
     const auto &sources = sources::nameSources();
     for (std::size_t i = 0; i < sources.size(); ++i) {
         bool available = true;
@@ -422,30 +438,30 @@ void Form1::setSourceChoiceEnabled(bool enabled)
             available = bool(m_browseOpener);
         else if (int(i) == kYahooItem || int(i) == kGoogleItem)
             available = bool(m_listBuilderOpener);
-        m_mnuTools[i]->setEnabled(enabled && available);
-        m_mnuTools[i]->setToolTip(available ? sources[i].caption : kNotAvailableYet);
+        m_toolsActions[i]->setEnabled(enabled && available);
+        m_toolsActions[i]->setToolTip(available ? sources[i].caption : kNotAvailableYet);
     }
 }
 
 // Sources -------------------------------------------------------------------------------
 
-void Form1::Combo1_Click()
+void MainWindow::applySourceChoice()
 {
-    applySelection(sources::selectSource(m_combo1->currentText(), m_context.settings(), m_context.folder(),
-                                         m_txtSearch->text()),
+    applySelection(sources::selectSource(m_sourceBox->currentText(), m_state.settings(), m_state.folder(),
+                                         m_searchEdit->text()),
                    true);
 }
 
-void Form1::selectSourceItem(int index)
+void MainWindow::selectSourceItem(int index)
 {
     // Only what the menu offers: not during a run, not a source whose window is missing.
-    if (index < 0 || index >= m_combo1->count() || !m_mnuTools[std::size_t(index)]->isEnabled())
+    if (index < 0 || index >= m_sourceBox->count() || !m_toolsActions[std::size_t(index)]->isEnabled())
         return;
-    m_combo1->setCurrentIndex(index);
-    Combo1_Click();
+    m_sourceBox->setCurrentIndex(index);
+    applySourceChoice();
 }
 
-void Form1::applySelection(sources::SourceSelection selection, bool allowDialogs)
+void MainWindow::applySelection(sources::SourceSelection selection, bool allowDialogs)
 {
     if (!selection.known)
         return;
@@ -465,21 +481,21 @@ void Form1::applySelection(sources::SourceSelection selection, bool allowDialogs
         m_listPath = *selection.listPath;
     // The count first: txtWordNum's change handler measures the position against it.
     if (selection.wordMax)
-        m_txtWordMax->setText(*selection.wordMax);
+        m_entryCountEdit->setText(*selection.wordMax);
     if (selection.startEnabled)
-        m_cmdDoSearch->setEnabled(*selection.startEnabled);
+        m_startButton->setEnabled(*selection.startEnabled);
     if (selection.stopEnabled)
-        m_command3->setEnabled(*selection.stopEnabled);
+        m_stopButton->setEnabled(*selection.stopEnabled);
     if (selection.searchTextEnabled)
-        m_txtSearch->setEnabled(*selection.searchTextEnabled);
+        m_searchEdit->setEnabled(*selection.searchTextEnabled);
     if (selection.searchEngineEnabled)
-        m_combo2->setEnabled(*selection.searchEngineEnabled);
+        m_searchTargetBox->setEnabled(*selection.searchEngineEnabled);
     if (selection.searchButtonEnabled)
         setSearchButtonEnabled(*selection.searchButtonEnabled);
     if (selection.wordNumEnabled)
-        m_txtWordNum->setEnabled(*selection.wordNumEnabled);
+        m_startPositionEdit->setEnabled(*selection.wordNumEnabled);
     if (selection.wordNum)
-        m_txtWordNum->setText(*selection.wordNum);
+        m_startPositionEdit->setText(*selection.wordNum);
 
     if (!allowDialogs)
         return;
@@ -489,36 +505,39 @@ void Form1::applySelection(sources::SourceSelection selection, bool allowDialogs
         m_browseOpener();
 }
 
-void Form1::setWordListControlsVisible(bool visible)
-{
-    for (QWidget *widget : std::initializer_list<QWidget *>{m_wLabel1, m_txtWordNum, m_wLabel2, m_txtWordMax,
-                                                            m_cmdDoSearch, m_sLblTLD, m_cmbTLDs})
-        widget->setVisible(visible);
-}
-
-void Form1::setSearchControlsVisible(bool visible)
+void MainWindow::setWordListControlsVisible(bool visible)
 {
     for (QWidget *widget :
-         std::initializer_list<QWidget *>{m_sLabel1, m_txtSearch, m_sLabel2, m_combo2, m_cmdCreate})
+         std::initializer_list<QWidget *>{m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
+                                          m_startButton, m_extensionLabel, m_extensionBox})
         widget->setVisible(visible);
 }
 
-void Form1::txtWordNum_Change()
+void MainWindow::setSearchControlsVisible(bool visible)
 {
-    const QString fixed = sources::txtWordNum_Change(m_txtWordNum->text(), m_txtWordMax->text());
-    if (fixed != m_txtWordNum->text())
-        m_txtWordNum->setText(fixed);
+    for (QWidget *widget : std::initializer_list<QWidget *>{m_searchLabel, m_searchEdit, m_searchTargetLabel,
+                                                            m_searchTargetBox, m_searchButton})
+        widget->setVisible(visible);
 }
 
-void Form1::txtSearch_Change()
+void MainWindow::correctStartPosition()
 {
-    setSearchButtonEnabled(sources::searchButtonEnabled(m_txtSearch->text()));
+    const QString fixed =
+        sources::correctedStartPosition(m_startPositionEdit->text(), m_entryCountEdit->text());
+    if (fixed != m_startPositionEdit->text())
+        m_startPositionEdit->setText(fixed);
 }
 
-void Form1::openGenerator()
+void MainWindow::searchTextChanged()
+{
+    setSearchButtonEnabled(sources::searchButtonEnabled(m_searchEdit->text()));
+}
+
+void MainWindow::openGenerator()
 {
     if (!m_generator) {
-        m_generator = new GeneratorWindow(m_context.folder(), m_context.settings(), m_context.notice(), this);
+        m_generator = new GeneratorWindow(m_state.folder(), m_state.settings(), m_state.notice(),
+                                          m_state.scheduler(), this);
         m_generator->setStartRun([this](qint64 count) { startListRun(count); });
     }
     m_generator->show();
@@ -528,116 +547,102 @@ void Form1::openGenerator()
 
 // The run ---------------------------------------------------------------------------------
 
-void Form1::cmdDoSearch_Click()
+void MainWindow::startRun()
 {
     if (m_run->isRunning())
         return; // one run at a time
 
-    for (QWidget *widget :
-         std::initializer_list<QWidget *>{m_cmdDoSearch, m_command3, m_txtWordNum, m_combo2, m_txtSearch})
+    for (QWidget *widget : std::initializer_list<QWidget *>{m_startButton, m_stopButton, m_startPositionEdit,
+                                                            m_searchTargetBox, m_searchEdit})
         widget->setEnabled(false);
     setSourceChoiceEnabled(false);
     setSearchButtonEnabled(false);
 
-    const sources::NameSource *source = sources::findNameSource(m_combo1->currentText());
+    const sources::NameSource *source = sources::findNameSource(m_sourceBox->currentText());
     if (source && source->kind == SourceKind::Search)
-        m_txtWordNum->setText(QStringLiteral("1")); // the search lists always start at 1
-    const qint32 start = wholeNumber(m_txtWordNum->text());
-    const qint32 count = wholeNumber(m_txtWordMax->text());
-    m_command3->setEnabled(true);
+        m_startPositionEdit->setText(QStringLiteral("1")); // the search lists always start at 1
+    const qint32 start = wholeNumber(m_startPositionEdit->text());
+    const qint32 count = wholeNumber(m_entryCountEdit->text());
+    m_stopButton->setEnabled(true);
 
-    core::RunSource run;
-    run.listPath = m_listPath;
-    // One reader per run: it reads the list once and notices when the file is replaced.
-    auto reader = std::make_shared<sources::ListReader>();
-    run.readEntry = [reader, path = m_listPath](qint32 position) {
-        return reader->readEntry(path, position);
-    };
-    // The extension box and the default extension are read at every name, as they stand then.
-    run.domainFor = [this](const QString &entry) {
-        return sources::domainForEntry(entry, m_cmbTLDs->currentText(), m_context.defaultExtension());
-    };
-    const std::optional<config::SettingKey> resumeKey = source ? source->resumeKey : std::nullopt;
-    run.storePosition = [this, resumeKey](qint32 next) {
-        const QString text = QString::number(next);
-        if (resumeKey)
-            m_positions->record(*resumeKey, text);
-        m_positions->record(config::keys::WordNumber, text);
-    };
-    m_run->startRun(std::move(run), start, count);
+    sources::ListRunRequest request;
+    request.listPath = m_listPath;
+    request.resumeKey = source ? source->resumeKey : std::nullopt;
+    request.extensionChoice = [this] { return m_extensionBox->currentText(); };
+    m_run->startRun(sources::makeListRunSource(std::move(request), m_state), start, count);
 }
 
-void Form1::Command3_Click()
+void MainWindow::stopRun()
 {
     m_run->stopRun();
 }
 
-void Form1::startListRun(qint64 entryCount)
+void MainWindow::startListRun(qint64 entryCount)
 {
-    m_txtWordMax->setText(QString::number(entryCount));
+    m_entryCountEdit->setText(QString::number(entryCount));
     // A list written just now is checked from its first name, whatever position an earlier
     // run left in the box.
-    m_txtWordNum->setText(QStringLiteral("1"));
-    cmdDoSearch_Click();
+    m_startPositionEdit->setText(QStringLiteral("1"));
+    startRun();
 }
 
 // Stop, or the end of the list: the controls come back for the current source.
-void Form1::onRunStopped()
+void MainWindow::onRunStopped()
 {
     if (m_shuttingDown)
         return;
     setSourceChoiceEnabled(true);
-    const QString caption = m_combo1->currentText();
+    const QString caption = m_sourceBox->currentText();
     const sources::NameSource *source = sources::findNameSource(caption);
     const bool fixedFile = source && source->kind != SourceKind::CustomList &&
                            source->kind != SourceKind::Generate && source->kind != SourceKind::Browse;
     if (fixedFile) {
         applySelection(
-            sources::selectSource(caption, m_context.settings(), m_context.folder(), m_txtSearch->text()),
+            sources::selectSource(caption, m_state.settings(), m_state.folder(), m_searchEdit->text()),
             false);
         return;
     }
-    m_cmdDoSearch->setEnabled(true);
-    m_command3->setEnabled(false);
-    m_txtSearch->setEnabled(false);
-    m_combo2->setEnabled(false);
+    m_startButton->setEnabled(true);
+    m_stopButton->setEnabled(false);
+    m_searchEdit->setEnabled(false);
+    m_searchTargetBox->setEnabled(false);
     setSearchButtonEnabled(false);
-    m_txtWordNum->setEnabled(true);
-    m_txtWordNum->setText(config::readSetting(m_context.settings(), config::keys::CustWordNum,
-                                              config::defaults::SourcePosition));
+    m_startPositionEdit->setEnabled(true);
+    m_startPositionEdit->setText(
+        config::readSetting(m_state.settings(), config::keys::CustWordNum, config::defaults::SourcePosition));
 }
 
 // Other commands --------------------------------------------------------------------------
 
-void Form1::cmdSetup_Click()
+void MainWindow::openSetup()
 {
     if (m_setupOpener)
         m_setupOpener();
 }
 
-void Form1::cmdCreate_Click()
+void MainWindow::openListBuilder()
 {
     if (m_listBuilderOpener)
         m_listBuilderOpener();
 }
 
-void Form1::cmdWebsite_Click()
+void MainWindow::openWebsite()
 {
     // A browser that cannot be started leaves the window as it is, without a message.
-    (void)m_context.opener().openAddress(addressForBrowser(config::kProductWebAddress));
+    (void)m_state.opener().openAddress(addressForBrowser(config::kProductWebAddress));
 }
 
-void Form1::mnuViewHelp_Click()
+void MainWindow::viewHelp()
 {
-    const QString path = m_context.folder().path(config::kHelpFileName);
+    const QString path = m_state.folder().path(config::kHelpFileName);
     if (config::xfileExists(path))
-        (void)m_context.opener().openFile(path);
+        (void)m_state.opener().openFile(path);
 }
 
-void Form1::mnuAbout_Click()
+void MainWindow::showAbout()
 {
     if (!m_about) {
-        m_about = new frmAbout(m_context.opener(), this);
+        m_about = new AboutWindow(m_state.opener(), this);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_about->show();
@@ -645,34 +650,34 @@ void Form1::mnuAbout_Click()
     m_about->activateWindow();
 }
 
-void Form1::mnuEdit_Click(int index)
+void MainWindow::runEditMenuItem(int index)
 {
-    m_context.lists().editMenu(index);
+    m_state.lists().runEditMenuItem(index);
 }
 
-void Form1::openWhois(const QString &domain)
+void MainWindow::openWhois(const QString &domain)
 {
-    frmWhois::replaceAndShow(m_whois, domain, m_context.table(), m_context.useProxy(),
-                             m_context.connections(), m_context.scheduler(), m_context.timing(), this);
+    WhoisWindow::replaceAndShow(m_whois, domain, m_state.table(), m_state.preferences().useProxy(),
+                                m_state.connections(), m_state.scheduler(), m_state.timing(), this);
 }
 
 // Resize ------------------------------------------------------------------------------------
 
-void Form1::resizeEvent(QResizeEvent *event)
+void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     applyLayout();
 }
 
-void Form1::applyLayout()
+void MainWindow::applyLayout()
 {
     const MainGeometry geometry =
         computeMainLayout(twipsFromPixels(width()), twipsFromPixels(height()), isMinimized());
     if (geometry.arrangement) {
         const MainArrangement &a = *geometry.arrangement;
-        m_frame1->setGeometry(pixelRect(a.topStrip));
-        m_frame2->setGeometry(pixelRect(a.resultFrame));
-        m_listsView->setGeometry(0, 0, m_frame2->width(), m_frame2->height());
+        m_topStrip->setGeometry(pixelRect(a.topStrip));
+        m_resultFrame->setGeometry(pixelRect(a.resultFrame));
+        m_listsView->setGeometry(0, 0, m_resultFrame->width(), m_resultFrame->height());
         std::array<ResultListsView::ColumnPlacement, 5> places;
         for (std::size_t i = 0; i < places.size(); ++i) {
             places[i] = {pixelRect(a.columns[i].label), pixelRect(a.columns[i].list),
@@ -697,7 +702,7 @@ void Form1::applyLayout()
 
 // Shutdown ----------------------------------------------------------------------------------
 
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_shuttingDown) {
         m_shuttingDown = true;
@@ -715,7 +720,7 @@ void Form1::closeEvent(QCloseEvent *event)
             m_whois->close();
         if (m_about)
             m_about->close();
-        if (platform::QtUserNotice *notice = m_context.qtNotice()) {
+        if (QtUserNotice *notice = widgetNotice()) {
             if (auto *blocked = notice->blockedWindow())
                 blocked->close();
             if (auto *overflow = notice->overflowWindow())

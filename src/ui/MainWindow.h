@@ -21,26 +21,27 @@ class QMenu;
 class QPushButton;
 class QStatusBar;
 
+namespace wendlecott::config {
+class AppState;
+}
+
 namespace wendlecott::core {
 class CheckRun;
-}
-namespace wendlecott::config {
-class PositionRecorder;
 }
 
 namespace wendlecott::ui {
 
-class AppContext;
 class GeneratorWindow;
+class QtUserNotice;
 class ResultListsView;
-class frmAbout;
-class frmWhois;
+class AboutWindow;
+class WhoisWindow;
 
-// Form1, the main window: the strip that chooses the name source and starts and stops a
+// The main window (object name "Form1"): the strip that chooses the name source and starts and stops a
 // check run, the five result lists, the status bar and the menus. It binds controls to the
 // logic and keeps no rules of its own. Constructing it runs the start-up sequence; closing it
 // (by any means) shuts the program down.
-class Form1 final : public QMainWindow {
+class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     // The "Custom List" file dialog: the chosen file, nothing when cancelled.
@@ -54,8 +55,8 @@ public:
     static inline const QString kPurchaseFrameCaption =
         QStringLiteral("Domain Name Manager - Double Click any domain to purchase");
 
-    explicit Form1(AppContext &context, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(config::AppState &state, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Windows that come from elsewhere. Until its opener is set a command stays visible but
     // disabled, its tooltip saying it is not available yet.
@@ -71,16 +72,16 @@ public:
     void loadTLDs();
 
     // The handlers, as the controls and menus run them.
-    void cmdDoSearch_Click();         // Start
-    void Command3_Click();            // Stop
-    void Combo1_Click();              // a choice in Combo1: selectSource for its caption
-    void selectSourceItem(int index); // Tools menu item `index`: Combo1's item, then Combo1_Click
-    void cmdSetup_Click();
-    void cmdCreate_Click();
-    void cmdWebsite_Click();
-    void mnuViewHelp_Click();
-    void mnuAbout_Click();
-    void mnuEdit_Click(int index);
+    void startRun();                  // Start
+    void stopRun();                   // Stop
+    void applySourceChoice();         // a choice in Combo1: selectSource for its caption
+    void selectSourceItem(int index); // Tools menu item `index`: Combo1's item, then applySourceChoice
+    void openSetup();
+    void openListBuilder();
+    void openWebsite();
+    void viewHelp();
+    void showAbout();
+    void runEditMenuItem(int index);
     // What the generator (and the list builder) do when their list is written: txtWordMax
     // takes the count, txtWordNum 1, then Start is pressed.
     void startListRun(qint64 entryCount);
@@ -88,7 +89,7 @@ public:
     core::CheckRun &run() const { return *m_run; }
     QString listPath() const { return m_listPath; }
     GeneratorWindow *generatorWindow() const;
-    frmAbout *aboutWindow() const;
+    AboutWindow *aboutWindow() const;
     ResultListsView *resultListsView() const { return m_listsView; }
     const config::StartupState &startupState() const { return m_startup; }
     // The arrangement of the last layout, for checks.
@@ -105,14 +106,17 @@ protected:
 private:
     void buildMenus();
     void buildTopStrip(QWidget *central);
+    void buildSourceControls();
+    void buildRunControls();
+    void buildSearchControls();
     void buildResultArea(QWidget *central);
     void buildStatusBar();
-    void formLoad();
+    void runStartup();
 
     void applySelection(sources::SourceSelection selection, bool allowDialogs);
     void onRunStopped();
-    void txtWordNum_Change();
-    void txtSearch_Change();
+    void correctStartPosition();
+    void searchTextChanged();
     void setWordListControlsVisible(bool visible);
     void setSearchControlsVisible(bool visible);
     void setSearchButtonEnabled(bool wanted);
@@ -121,10 +125,11 @@ private:
     void openGenerator();
     void openWhois(const QString &domain);
     void applyLayout();
+    // The notice as windows, or null when a test brought its own.
+    QtUserNotice *widgetNotice() const;
 
-    AppContext &m_context;
+    config::AppState &m_state;
     core::CheckRun *m_run = nullptr;
-    config::PositionRecorder *m_positions = nullptr; // flushes when the window goes
     config::StartupState m_startup;
     QString m_listPath; // `ListPath`: the list file of the current source
     OpenFileDialog m_openFileDialog;
@@ -138,39 +143,39 @@ private:
     std::optional<MainArrangement> m_arrangement;
 
     QPointer<GeneratorWindow> m_generator;
-    QPointer<frmAbout> m_about;
-    QPointer<frmWhois> m_whois;
+    QPointer<AboutWindow> m_about;
+    QPointer<WhoisWindow> m_whois;
     QList<QPointer<QWidget>> m_companions;
 
     // Top strip.
-    QFrame *m_frame1 = nullptr;
-    QLabel *m_label6 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QLabel *m_wLabel1 = nullptr;
-    QLineEdit *m_txtWordNum = nullptr;
-    QLabel *m_wLabel2 = nullptr;
-    QLineEdit *m_txtWordMax = nullptr;
-    QPushButton *m_cmdDoSearch = nullptr;
-    QPushButton *m_command3 = nullptr;
-    QLabel *m_sLblTLD = nullptr;
-    QComboBox *m_cmbTLDs = nullptr;
-    QLabel *m_sLabel1 = nullptr;
-    QLineEdit *m_txtSearch = nullptr;
-    QLabel *m_sLabel2 = nullptr;
-    QComboBox *m_combo2 = nullptr;
-    QPushButton *m_cmdCreate = nullptr;
-    QPushButton *m_cmdSetup = nullptr;
-    QPushButton *m_cmdWebsite = nullptr;
+    QFrame *m_topStrip = nullptr;
+    QLabel *m_sourceLabel = nullptr;
+    QComboBox *m_sourceBox = nullptr;
+    QLabel *m_startLabel = nullptr;
+    QLineEdit *m_startPositionEdit = nullptr;
+    QLabel *m_ofLabel = nullptr;
+    QLineEdit *m_entryCountEdit = nullptr;
+    QPushButton *m_startButton = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    QLabel *m_extensionLabel = nullptr;
+    QComboBox *m_extensionBox = nullptr;
+    QLabel *m_searchLabel = nullptr;
+    QLineEdit *m_searchEdit = nullptr;
+    QLabel *m_searchTargetLabel = nullptr;
+    QComboBox *m_searchTargetBox = nullptr;
+    QPushButton *m_searchButton = nullptr;
+    QPushButton *m_setupButton = nullptr;
+    QPushButton *m_websiteButton = nullptr;
 
     // Result area and status bar.
-    QGroupBox *m_frame2 = nullptr;
+    QGroupBox *m_resultFrame = nullptr;
     ResultListsView *m_listsView = nullptr;
     QStatusBar *m_statusBar = nullptr;
     std::array<QLabel *, 3> m_panels{};
 
     // Menus.
-    QAction *m_mnuSetup = nullptr;
-    std::array<QAction *, sources::kNameSourceCount> m_mnuTools{};
+    QAction *m_setupAction = nullptr;
+    std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
 };
 
 } // namespace wendlecott::ui

@@ -1,6 +1,6 @@
 #include "ui/MainWindowWiring.h"
 
-#include "ui/AppContext.h"
+#include "config/AppState.h"
 #include "ui/MainWindow.h"
 #include "ui/SetupWindow.h"
 
@@ -10,17 +10,14 @@
 
 namespace wendlecott::ui {
 
-void attachCompanionWindows(Form1 &window, AppContext &context)
+void attachCompanionWindows(MainWindow &window, config::AppState &state)
 {
     // The Setup window reads the table when it opens, so each opening makes a new one; while
     // one is open the command brings it to the front.
     auto setup = std::make_shared<QPointer<SetupWindow>>();
-    window.setSetupOpener([&window, &context, setup] {
+    window.setSetupOpener([&window, &state, setup] {
         if (!*setup) {
-            auto *settings =
-                new SetupWindow(context.folder(), context.settings(), context.table(), context.useProxy(),
-                                context.defaultExtension(), context.notice(), context.connections(),
-                                context.scheduler(), context.timing(), &window);
+            auto *settings = new SetupWindow(state, &window);
             settings->setAttribute(Qt::WA_DeleteOnClose);
             settings->setOnClosed([&window] { window.loadTLDs(); });
             *setup = settings;
@@ -31,7 +28,7 @@ void attachCompanionWindows(Form1 &window, AppContext &context)
     });
     // At shutdown the window goes without its close handler, which would save the default
     // extension: nothing is written then. Its test lookup's socket goes with it.
-    QObject::connect(&window, &Form1::shutDown, &window, [setup] { delete setup->data(); });
+    QObject::connect(&window, &MainWindow::shutDown, &window, [setup] { delete setup->data(); });
 }
 
 } // namespace wendlecott::ui

@@ -1,13 +1,16 @@
 #pragma once
 
+namespace wendlecott::config {
+class AppState;
+}
+
 namespace wendlecott::ui {
 
-class AppContext;
-class Form1;
+class MainWindow;
 
 // Hands the main window the windows it opens that live elsewhere: the Setup window (one at a
 // time, not modal; closing it refills the extension drop-down). The list builder and the
 // browse window join here when they exist. main and the tests wire the window the same way.
-void attachCompanionWindows(Form1 &window, AppContext &context);
+void attachCompanionWindows(MainWindow &window, config::AppState &state);
 
 } // namespace wendlecott::ui

@@ -1,5 +1,7 @@
 #include "ui/OverflowNotice.h"
 
+#include "core/UserNotice.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -7,7 +9,7 @@
 
 namespace wendlecott::ui {
 
-Form2::Form2(QWidget *parent) : QDialog(parent)
+OverflowNotice::OverflowNotice(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("File backup"));
@@ -34,12 +36,11 @@ Form2::Form2(QWidget *parent) : QDialog(parent)
     resize(380, 130);
 }
 
-Form2::~Form2() = default;
+OverflowNotice::~OverflowNotice() = default;
 
-QString Form2::noticeText()
+QString OverflowNotice::noticeText()
 {
-    return QStringLiteral("One of your lists has reached 20000 entries.  They have been saved and cleared.  "
-                          "You may find your backed up lists in the quillmere /overflow/ directory.");
+    return core::overflowNoticeText();
 }
 
 } // namespace wendlecott::ui

@@ -47,10 +47,7 @@ ResultListsView::ResultListsView(core::ResultLists &lists, QWidget *parent) : QW
 
 QWidget *ResultListsView::buildColumn(ListId id)
 {
-    const QFont verdana(QStringLiteral("Verdana"));
-    const bool resultList = id != ListId::Saved;
     Column &column = m_columns[indexOf(id) - 1];
-
     auto *box = new QWidget(this);
     column.box = box;
     auto *layout = new QVBoxLayout(box);
@@ -59,23 +56,25 @@ QWidget *ResultListsView::buildColumn(ListId id)
 
     column.label = new QLabel(m_lists.caption(id), box);
     column.label->setObjectName(named("Label", id));
-    column.label->setFont(verdana);
+    column.label->setFont(QFont(QStringLiteral("Verdana")));
     column.label->setToolTip(core::listTooltip(id));
     layout->addWidget(column.label);
+    column.list = buildList(id, box);
+    layout->addWidget(column.list, 1);
+    layout->addLayout(buildButtons(id, box));
+    return box;
+}
 
+QListView *ResultListsView::buildList(ListId id, QWidget *box)
+{
     auto *list = new QListView(box);
-    column.list = list;
     list->setObjectName(named("List", id));
-    list->setFont(verdana);
+    list->setFont(QFont(QStringLiteral("Verdana")));
     list->setToolTip(core::listTooltip(id));
     list->setUniformItemSizes(true); // cheap layout while tens of thousands of names arrive
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setModel(m_lists.model(id));
-    // The logic owns the selection, so the commands see what the user selected here.
-    QItemSelectionModel *own = list->selectionModel();
-    list->setSelectionModel(m_lists.selectionModel(id));
-    delete own;
-    if (resultList) {
+    list->setModel(m_lists.model(id)); // the list view makes and owns the selection
+    if (id != ListId::Saved) {
         list->setSelectionMode(QAbstractItemView::ExtendedSelection);
         list->setDragEnabled(true);
         list->setDragDropMode(QAbstractItemView::DragOnly);
@@ -89,11 +88,16 @@ QWidget *ResultListsView::buildColumn(ListId id)
     }
     list->installEventFilter(this);
     // A press already names the drag source: a drag starts before any click is complete.
-    connect(list, &QAbstractItemView::pressed, this, [this, id] { m_lists.listClicked(id); });
-    connect(list, &QAbstractItemView::clicked, this, [this, id] { m_lists.listClicked(id); });
-    connect(list, &QAbstractItemView::doubleClicked, this, [this, id] { m_lists.listDoubleClicked(id); });
-    layout->addWidget(list, 1);
+    connect(list, &QAbstractItemView::pressed, this, [this, id] { m_lists.setDragSourceList(id); });
+    connect(list, &QAbstractItemView::clicked, this, [this, id] { m_lists.setDragSourceList(id); });
+    connect(list, &QAbstractItemView::doubleClicked, this,
+            [this, id](const QModelIndex &index) { m_lists.openEntry(id, index.row()); });
+    return list;
+}
 
+QHBoxLayout *ResultListsView::buildButtons(ListId id, QWidget *box)
+{
+    Column &column = m_columns[indexOf(id) - 1];
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(3);
     auto makeButton = [&](const char *control, const QString &text, const QString &tooltip) {
@@ -108,11 +112,10 @@ QWidget *ResultListsView::buildColumn(ListId id)
     column.clear = makeButton("cmdClear_", QStringLiteral("Delete"), QStringLiteral("Delete Selected Item"));
     column.clear2 = makeButton("cmdClear2_", QStringLiteral("Clear"), QString());
     buttons->addStretch(1);
-    connect(column.copy, &QPushButton::clicked, this, [this, id] { m_lists.cmdCopy_Click(id); });
-    connect(column.clear, &QPushButton::clicked, this, [this, id] { m_lists.cmdClear_Click(id); });
-    connect(column.clear2, &QPushButton::clicked, this, [this, id] { m_lists.cmdClear2_Click(id); });
-    layout->addLayout(buttons);
-    return box;
+    connect(column.copy, &QPushButton::clicked, this, [this, id] { m_lists.copyList(id); });
+    connect(column.clear, &QPushButton::clicked, this, [this, id] { deleteSelected(id); });
+    connect(column.clear2, &QPushButton::clicked, this, [this, id] { m_lists.clearList(id); });
+    return buttons;
 }
 
 QListView *ResultListsView::listView(ListId id) const
@@ -178,13 +181,48 @@ ListId ResultListsView::listIdOf(const QObject *object) const
     return ListId::None;
 }
 
+ResultListsView::KeyCommand ResultListsView::commandForKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (key != Qt::Key_Delete)
+        return KeyCommand::None;
+    // The shift state counts Shift, Ctrl, Alt and Meta; the keypad flag is not part of it.
+    const Qt::KeyboardModifiers state =
+        modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return state == Qt::ShiftModifier ? KeyCommand::ClearList : KeyCommand::DeleteSelected;
+}
+
+void ResultListsView::deleteSelected(ListId id)
+{
+    QListView *list = listView(id);
+    if (list == nullptr)
+        return;
+    QItemSelectionModel *selection = list->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (!current.isValid() || !m_lists.deleteEntry(id, current.row()))
+        return;
+    // The entry that moved up into the gap becomes the selected one, so what a second Delete
+    // removes is what the list shows highlighted.
+    const int rows = list->model()->rowCount();
+    if (rows > 0)
+        selection->setCurrentIndex(list->model()->index(std::min(current.row(), rows - 1), 0),
+                                   QItemSelectionModel::ClearAndSelect);
+    else
+        selection->clear();
+}
+
 bool ResultListsView::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         const ListId id = listIdOf(watched);
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (id != ListId::None && m_lists.listKeyDown(id, key->key(), key->modifiers()))
+        const KeyCommand command = commandForKey(key->key(), key->modifiers());
+        if (id != ListId::None && command != KeyCommand::None) {
+            if (command == KeyCommand::ClearList)
+                m_lists.clearList(id);
+            else
+                deleteSelected(id);
             return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

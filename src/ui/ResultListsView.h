@@ -7,6 +7,7 @@
 
 #include <array>
 
+class QHBoxLayout;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -15,7 +16,9 @@ namespace wendlecott::ui {
 
 // The five result lists side by side (High, Mid, Low, Registered, Saved), each with its
 // caption label and its Copy, Delete and Clear buttons. The lists show the models of
-// core::ResultLists directly; every command goes to it. The lists must outlive the view.
+// core::ResultLists directly. The view keeps what the user selected in each list and maps
+// buttons, keys and clicks to the commands of core::ResultLists with the rows they act on.
+// The lists must outlive the view.
 class ResultListsView final : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +31,15 @@ public:
 
     QListView *listView(core::ListId id) const;
     QLabel *label(core::ListId id) const;
+
+    // What a key pressed on a list does: Delete with exactly Shift held clears the list,
+    // Delete with any other modifiers deletes the selected entry; other keys do nothing.
+    enum class KeyCommand { None, DeleteSelected, ClearList };
+    static KeyCommand commandForKey(int key, Qt::KeyboardModifiers modifiers);
+
+    // Deletes the list's current entry (the one with the focus), if any; the entry that
+    // moves up into its place becomes the current one.
+    void deleteSelected(core::ListId id);
 
     // Where one column's caption, list and button row go, in this view's coordinates.
     struct ColumnPlacement {
@@ -54,6 +66,8 @@ private:
     };
 
     QWidget *buildColumn(core::ListId id);
+    QListView *buildList(core::ListId id, QWidget *box);
+    QHBoxLayout *buildButtons(core::ListId id, QWidget *box);
     void updateCaption(core::ListId id, const QString &caption);
     core::ListId listIdOf(const QObject *object) const;
 

@@ -54,202 +54,210 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy = null
 
 } // namespace
 
-SetupWindow::SetupWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::TldTable &table,
-                         bool &useProxy, QString &defaultExtension, core::UserNotice &notice,
-                         core::ConnectionFactory connections, core::Scheduler &scheduler,
-                         const core::Timing &timing, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_editor(std::make_unique<config::TldEditor>(std::move(folder), settings, table, useProxy,
-                                                   defaultExtension, notice, std::move(connections),
-                                                   scheduler, timing, &cleanTestName))
+SetupWindow::SetupWindow(config::AppState &state, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_editor(std::make_unique<config::TldEditor>(state, &cleanTestName))
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     buildControls();
-    fillFromOpening(m_editor->open());
+    connectControls();
+    showOpeningValues(m_editor->open());
     showSkippedRows();
 }
 
 SetupWindow::~SetupWindow()
 {
     // The list lets go of the editor's model before the editor goes.
-    m_lstDomains->setModel(nullptr);
+    m_tldList->setModel(nullptr);
 }
 
 void SetupWindow::buildControls()
 {
-    // Defaults: the default extension, the browse-mode pause, the test domain, the proxy switch.
+    QGroupBox *defaults = buildDefaultsFrame();
+    // Rows of TLDs.txt the table loader could not use are named here, not dropped unseen.
+    m_skippedRowsLabel = new QLabel(this);
+    m_skippedRowsLabel->setObjectName(QStringLiteral("lblSkippedRows"));
+    m_skippedRowsLabel->setWordWrap(true);
+    m_skippedRowsLabel->setStyleSheet(QStringLiteral("color: #a00000;"));
+    m_skippedRowsLabel->setVisible(false);
+    buildTldList();
+    auto *listLabel = makeLabel(this, QStringLiteral("List of Top Level Domains:"), m_tldList);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(defaults);
+    outer->addWidget(m_skippedRowsLabel);
+    outer->addWidget(listLabel);
+    outer->addWidget(m_tldList, 1);
+    outer->addLayout(buildEditFields());
+    outer->addLayout(buildButtons());
+    resize(760, 620);
+}
+
+// The default extension, the browse-mode pause, the test domain and the proxy switch.
+QGroupBox *SetupWindow::buildDefaultsFrame()
+{
     auto *defaults = new QGroupBox(QStringLiteral("Defaults:"), this);
-    m_txtDefault = makeField(defaults, "txtDefault");
-    m_txtDefault->setMaximumWidth(120);
-    m_txtDefault->installEventFilter(this);
-    m_txtthrot = makeField(defaults, "txtthrot");
-    m_txtthrot->setMaximumWidth(80);
-    m_txtsearch = makeField(defaults, "txtsearch");
-    m_txtsearch->setText(QStringLiteral("Google"));
-    m_txtsearch->setMaximumWidth(240);
-    m_chkProxy = new QCheckBox(
+    m_defaultExtensionEdit = makeField(defaults, "txtDefault");
+    m_defaultExtensionEdit->setMaximumWidth(120);
+    m_defaultExtensionEdit->installEventFilter(this);
+    m_browsePauseEdit = makeField(defaults, "txtthrot");
+    m_browsePauseEdit->setMaximumWidth(80);
+    m_testDomainEdit = makeField(defaults, "txtsearch");
+    m_testDomainEdit->setText(QStringLiteral("Google"));
+    m_testDomainEdit->setMaximumWidth(240);
+    m_proxyBox = new QCheckBox(
         QStringLiteral("Use the server entered under the extension \"proxy\" for all whois lookups"),
         defaults);
-    m_chkProxy->setObjectName(QStringLiteral("chkProxy"));
+    m_proxyBox->setObjectName(QStringLiteral("chkProxy"));
 
-    auto *defaultsGrid = new QGridLayout(defaults);
-    defaultsGrid->addWidget(makeLabel(defaults,
-                                      QStringLiteral("Use the following TLD as the default (generally com)"),
-                                      m_txtDefault),
-                            0, 0);
-    defaultsGrid->addWidget(m_txtDefault, 0, 1, Qt::AlignLeft);
-    defaultsGrid->addWidget(
-        makeLabel(
-            defaults,
-            QStringLiteral("Pause for this many milliseconds after each domain is scanned in Browse for "
-                           "Domains mode:"),
-            m_txtthrot),
-        1, 0);
-    defaultsGrid->addWidget(m_txtthrot, 1, 1, Qt::AlignLeft);
-    defaultsGrid->addWidget(
+    auto *grid = new QGridLayout(defaults);
+    const auto addFieldRow = [&](int row, const QString &caption, QLineEdit *field) {
+        grid->addWidget(makeLabel(defaults, caption, field), row, 0);
+        grid->addWidget(field, row, 1, Qt::AlignLeft);
+    };
+    addFieldRow(0, QStringLiteral("Use the following TLD as the default (generally com)"),
+                m_defaultExtensionEdit);
+    addFieldRow(1,
+                QStringLiteral("Pause for this many milliseconds after each domain is scanned in Browse for "
+                               "Domains mode:"),
+                m_browsePauseEdit);
+    grid->addWidget(
         makeLabel(
             defaults,
             QStringLiteral("(Note: Other areas of the program use the individual throttle settings below)")),
         2, 0, 1, 2);
-    defaultsGrid->addWidget(
-        makeLabel(defaults, QStringLiteral("Use this domain when testing registrars in the list below:"),
-                  m_txtsearch),
-        3, 0);
-    defaultsGrid->addWidget(m_txtsearch, 3, 1, Qt::AlignLeft);
-    defaultsGrid->addWidget(makeLabel(defaults, QStringLiteral("Proxy WHOIS server:")), 4, 0);
-    defaultsGrid->addWidget(m_chkProxy, 5, 0, 1, 2);
-    defaultsGrid->setColumnStretch(2, 1);
+    addFieldRow(3, QStringLiteral("Use this domain when testing registrars in the list below:"),
+                m_testDomainEdit);
+    grid->addWidget(makeLabel(defaults, QStringLiteral("Proxy WHOIS server:")), 4, 0);
+    grid->addWidget(m_proxyBox, 5, 0, 1, 2);
+    grid->setColumnStretch(2, 1);
+    return defaults;
+}
 
-    // Rows of TLDs.txt the table loader could not use are named here, not dropped unseen.
-    m_skippedRows = new QLabel(this);
-    m_skippedRows->setObjectName(QStringLiteral("lblSkippedRows"));
-    m_skippedRows->setWordWrap(true);
-    m_skippedRows->setStyleSheet(QStringLiteral("color: #a00000;"));
-    m_skippedRows->setVisible(false);
+void SetupWindow::buildTldList()
+{
+    m_tldList = new QTreeView(this);
+    m_tldList->setObjectName(QStringLiteral("lstDomains"));
+    m_tldList->setRootIsDecorated(false);
+    m_tldList->setUniformRowHeights(true);
+    m_tldList->setAllColumnsShowFocus(true);
+    m_tldList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tldList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tldList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tldList->setModel(&m_editor->list());
+    m_tldList->header()->setSectionsClickable(true);
+    m_tldList->header()->setStretchLastSection(true);
+    const int widths[] = {80, 180, 50, 70, 70};
+    for (int column = 0; column < int(std::size(widths)); ++column)
+        m_tldList->setColumnWidth(column, widths[column]);
+}
 
-    m_lstDomains = new QTreeView(this);
-    m_lstDomains->setObjectName(QStringLiteral("lstDomains"));
-    m_lstDomains->setRootIsDecorated(false);
-    m_lstDomains->setUniformRowHeights(true);
-    m_lstDomains->setAllColumnsShowFocus(true);
-    m_lstDomains->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_lstDomains->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_lstDomains->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_lstDomains->setModel(&m_editor->list());
-    m_lstDomains->header()->setSectionsClickable(true);
-    m_lstDomains->header()->setStretchLastSection(true);
-    m_lstDomains->setColumnWidth(0, 80);
-    m_lstDomains->setColumnWidth(1, 180);
-    m_lstDomains->setColumnWidth(2, 50);
-    m_lstDomains->setColumnWidth(3, 70);
-    m_lstDomains->setColumnWidth(4, 70);
-    auto *listLabel = makeLabel(this, QStringLiteral("List of Top Level Domains:"), m_lstDomains);
+// The five edit fields of a row: captions above, the success words across the whole width.
+QGridLayout *SetupWindow::buildEditFields()
+{
+    m_extensionEdit = makeField(this, "txtExt");
+    m_serverEdit = makeField(this, "txtServer");
+    m_portEdit = makeField(this, "txtPort");
+    m_throttleEdit = makeField(this, "txtThrottle");
+    m_successEdit = makeField(this, "txtSuccess");
+    auto *grid = new QGridLayout;
+    const std::pair<QString, QLineEdit *> columns[] = {
+        {QStringLiteral("Extension:"), m_extensionEdit},
+        {QStringLiteral("Whois Server:"), m_serverEdit},
+        {QStringLiteral("Port:"), m_portEdit},
+        {QStringLiteral("Throttle (ms):"), m_throttleEdit},
+    };
+    for (int column = 0; column < int(std::size(columns)); ++column) {
+        grid->addWidget(makeLabel(this, columns[column].first, columns[column].second), 0, column);
+        grid->addWidget(columns[column].second, 1, column);
+        grid->setColumnStretch(column, column == 1 ? 3 : 1);
+    }
+    grid->addWidget(makeLabel(this, QStringLiteral("Success Indicators:"), m_successEdit), 2, 0, 1, 4);
+    grid->addWidget(m_successEdit, 3, 0, 1, 4);
+    return grid;
+}
 
-    m_txtExt = makeField(this, "txtExt");
-    m_txtServer = makeField(this, "txtServer");
-    m_txtPort = makeField(this, "txtPort");
-    m_txtThrottle = makeField(this, "txtThrottle");
-    m_txtSuccess = makeField(this, "txtSuccess");
-    auto *fieldsGrid = new QGridLayout;
-    fieldsGrid->addWidget(makeLabel(this, QStringLiteral("Extension:"), m_txtExt), 0, 0);
-    fieldsGrid->addWidget(m_txtExt, 1, 0);
-    fieldsGrid->addWidget(makeLabel(this, QStringLiteral("Whois Server:"), m_txtServer), 0, 1);
-    fieldsGrid->addWidget(m_txtServer, 1, 1);
-    fieldsGrid->addWidget(makeLabel(this, QStringLiteral("Port:"), m_txtPort), 0, 2);
-    fieldsGrid->addWidget(m_txtPort, 1, 2);
-    fieldsGrid->addWidget(makeLabel(this, QStringLiteral("Throttle (ms):"), m_txtThrottle), 0, 3);
-    fieldsGrid->addWidget(m_txtThrottle, 1, 3);
-    fieldsGrid->addWidget(makeLabel(this, QStringLiteral("Success Indicators:"), m_txtSuccess), 2, 0, 1, 4);
-    fieldsGrid->addWidget(m_txtSuccess, 3, 0, 1, 4);
-    fieldsGrid->setColumnStretch(1, 3);
-    fieldsGrid->setColumnStretch(0, 1);
-    fieldsGrid->setColumnStretch(2, 1);
-    fieldsGrid->setColumnStretch(3, 1);
-
-    m_cmdSave = makeButton(this, "cmdSave", QStringLiteral("Add/Save"));
-    m_cmdToggle = makeButton(this, "cmdToggle", QStringLiteral("Enable/Disable"));
-    m_command1 = makeButton(this, "Command1", QStringLiteral("New Extension"));
-    m_command2 = makeButton(this, "Command2", QStringLiteral("Delete Selected"));
-    m_command3 = makeButton(this, "Command3", QStringLiteral("Restore Defaults"));
-    m_command4 = makeButton(this, "Command4", QStringLiteral("DEBUG"));
-    m_cmdTest = makeButton(this, "cmdTest", QStringLiteral("Test Selected"));
+QHBoxLayout *SetupWindow::buildButtons()
+{
+    m_saveButton = makeButton(this, "cmdSave", QStringLiteral("Add/Save"));
+    m_toggleButton = makeButton(this, "cmdToggle", QStringLiteral("Enable/Disable"));
+    m_newExtensionButton = makeButton(this, "Command1", QStringLiteral("New Extension"));
+    m_deleteButton = makeButton(this, "Command2", QStringLiteral("Delete Selected"));
+    m_restoreDefaultsButton = makeButton(this, "Command3", QStringLiteral("Restore Defaults"));
+    m_debugButton = makeButton(this, "Command4", QStringLiteral("DEBUG"));
+    m_testButton = makeButton(this, "cmdTest", QStringLiteral("Test Selected"));
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {m_cmdSave, m_cmdToggle, m_command1, m_command2, m_command3, m_command4})
+    for (QPushButton *button : {m_saveButton, m_toggleButton, m_newExtensionButton, m_deleteButton,
+                                m_restoreDefaultsButton, m_debugButton})
         buttons->addWidget(button);
     buttons->addStretch(1);
-    buttons->addWidget(m_cmdTest);
+    buttons->addWidget(m_testButton);
+    return buttons;
+}
 
-    auto *outer = new QVBoxLayout(this);
-    outer->addWidget(defaults);
-    outer->addWidget(m_skippedRows);
-    outer->addWidget(listLabel);
-    outer->addWidget(m_lstDomains, 1);
-    outer->addLayout(fieldsGrid);
-    outer->addLayout(buttons);
-    resize(760, 620);
+void SetupWindow::connectControls()
+{
+    connect(m_saveButton, &QPushButton::clicked, this, &SetupWindow::saveRow);
+    connect(m_toggleButton, &QPushButton::clicked, this, &SetupWindow::toggleRowEnabled);
+    connect(m_newExtensionButton, &QPushButton::clicked, this, &SetupWindow::startNewExtension);
+    connect(m_deleteButton, &QPushButton::clicked, this, &SetupWindow::deleteSelectedRow);
+    connect(m_restoreDefaultsButton, &QPushButton::clicked, this, &SetupWindow::restoreDefaults);
+    connect(m_debugButton, &QPushButton::clicked, this, &SetupWindow::exportDebugList);
+    connect(m_testButton, &QPushButton::clicked, this, &SetupWindow::testServer);
 
-    connect(m_cmdSave, &QPushButton::clicked, this, &SetupWindow::cmdSave_Click);
-    connect(m_cmdToggle, &QPushButton::clicked, this, &SetupWindow::cmdToggle_Click);
-    connect(m_command1, &QPushButton::clicked, this, &SetupWindow::Command1_Click);
-    connect(m_command2, &QPushButton::clicked, this, &SetupWindow::Command2_Click);
-    connect(m_command3, &QPushButton::clicked, this, &SetupWindow::Command3_Click);
-    connect(m_command4, &QPushButton::clicked, this, &SetupWindow::Command4_Click);
-    connect(m_cmdTest, &QPushButton::clicked, this, &SetupWindow::cmdTest_Click);
-
-    connect(m_lstDomains, &QTreeView::clicked, this,
-            [this](const QModelIndex &index) { onRowClicked(index.row()); });
-    connect(m_lstDomains->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    connect(m_tldList, &QTreeView::clicked, this,
+            [this](const QModelIndex &index) { showClickedRow(index.row()); });
+    connect(m_tldList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) {
                 if (current.isValid())
-                    onRowClicked(current.row());
+                    showClickedRow(current.row());
             });
-    connect(m_lstDomains->header(), &QHeaderView::sectionClicked, this, &SetupWindow::onHeaderClicked);
+    connect(m_tldList->header(), &QHeaderView::sectionClicked, this, &SetupWindow::sortByColumn);
 
-    connect(m_chkProxy, &QCheckBox::clicked, this, [this](bool checked) { m_editor->proxyClicked(checked); });
-    connect(m_txtDefault, &QLineEdit::textChanged, this,
+    connect(m_proxyBox, &QCheckBox::clicked, this, [this](bool checked) { m_editor->proxyClicked(checked); });
+    connect(m_defaultExtensionEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_editor->defaultExtensionChanged(text); });
-    connect(m_txtthrot, &QLineEdit::textChanged, this,
+    connect(m_browsePauseEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_editor->throttleChanged(text); });
-    connect(m_txtsearch, &QLineEdit::textChanged, this,
+    connect(m_testDomainEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_editor->searchChanged(text); });
 }
 
-void SetupWindow::fillFromOpening(const config::SetupOpening &opening)
+void SetupWindow::showOpeningValues(const config::SetupOpening &opening)
 {
     // The editor has stored these already; the boxes only show them.
-    const QSignalBlocker blockProxy(m_chkProxy);
-    const QSignalBlocker blockDefault(m_txtDefault);
-    const QSignalBlocker blockThrottle(m_txtthrot);
-    const QSignalBlocker blockSearch(m_txtsearch);
-    m_chkProxy->setChecked(opening.proxyChecked);
-    m_txtDefault->setText(opening.defaultExtension);
-    m_txtthrot->setText(opening.throttle);
-    m_txtsearch->setText(opening.search);
+    const QSignalBlocker blockProxy(m_proxyBox);
+    const QSignalBlocker blockDefault(m_defaultExtensionEdit);
+    const QSignalBlocker blockThrottle(m_browsePauseEdit);
+    const QSignalBlocker blockSearch(m_testDomainEdit);
+    m_proxyBox->setChecked(opening.proxyChecked);
+    m_defaultExtensionEdit->setText(opening.defaultExtension);
+    m_browsePauseEdit->setText(opening.throttle);
+    m_testDomainEdit->setText(opening.search);
 }
 
 int SetupWindow::selectedRow() const
 {
-    const QModelIndexList rows = m_lstDomains->selectionModel()->selectedRows();
+    const QModelIndexList rows = m_tldList->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void SetupWindow::selectRow(int row)
 {
     m_selecting = true;
-    QItemSelectionModel *selection = m_lstDomains->selectionModel();
+    QItemSelectionModel *selection = m_tldList->selectionModel();
     if (row < 0 || row >= m_editor->list().rowCount()) {
         selection->clearSelection();
         selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     } else {
         const QModelIndex index = m_editor->list().index(row, 0);
         selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        m_lstDomains->scrollTo(index);
+        m_tldList->scrollTo(index);
     }
     m_selecting = false;
 }
 
-void SetupWindow::onRowClicked(int row)
+void SetupWindow::showClickedRow(int row)
 {
     if (m_selecting)
         return;
@@ -257,19 +265,19 @@ void SetupWindow::onRowClicked(int row)
         showFields(*clicked);
 }
 
-void SetupWindow::onHeaderClicked(int column)
+void SetupWindow::sortByColumn(int column)
 {
     // The selected row stays selected wherever the sort puts it.
     const int selected = selectedRow();
     const QStringList selectedFields = selected >= 0 ? m_editor->list().row(selected) : QStringList();
     m_selecting = true;
-    m_editor->EnhListView_SortColumns(column, false);
+    m_editor->sortByColumn(column, false);
     m_selecting = false;
     const config::ListSort &sort = m_editor->sortState();
     if (sort.sorted) {
-        m_lstDomains->header()->setSortIndicatorShown(true);
-        m_lstDomains->header()->setSortIndicator(sort.column,
-                                                 sort.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        m_tldList->header()->setSortIndicatorShown(true);
+        m_tldList->header()->setSortIndicator(sort.column,
+                                              sort.ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     }
     if (selected >= 0)
         selectRow(int(m_editor->list().rows().indexOf(selectedFields)));
@@ -277,29 +285,29 @@ void SetupWindow::onHeaderClicked(int column)
 
 void SetupWindow::showFields(const config::TldFields &fields)
 {
-    m_txtExt->setText(fields.extension);
-    m_txtServer->setText(fields.server);
-    m_txtPort->setText(fields.port);
-    m_txtThrottle->setText(fields.throttle);
-    m_txtSuccess->setText(fields.success);
+    m_extensionEdit->setText(fields.extension);
+    m_serverEdit->setText(fields.server);
+    m_portEdit->setText(fields.port);
+    m_throttleEdit->setText(fields.throttle);
+    m_successEdit->setText(fields.success);
 }
 
-config::TldFields SetupWindow::fields() const
+config::TldFields SetupWindow::editedFields() const
 {
-    return {m_txtExt->text(), m_txtServer->text(), m_txtPort->text(), m_txtThrottle->text(),
-            m_txtSuccess->text()};
+    return {m_extensionEdit->text(), m_serverEdit->text(), m_portEdit->text(), m_throttleEdit->text(),
+            m_successEdit->text()};
 }
 
 void SetupWindow::showSkippedRows()
 {
     const QString text = m_editor->skippedRowsText();
-    m_skippedRows->setText(text);
-    m_skippedRows->setVisible(!text.isEmpty());
+    m_skippedRowsLabel->setText(text);
+    m_skippedRowsLabel->setVisible(!text.isEmpty());
 }
 
-void SetupWindow::cmdSave_Click()
+void SetupWindow::saveRow()
 {
-    config::TldFields edited = fields();
+    config::TldFields edited = editedFields();
     m_selecting = true;
     const std::optional<int> row = m_editor->addSave(edited);
     m_selecting = false;
@@ -309,7 +317,7 @@ void SetupWindow::cmdSave_Click()
     showSkippedRows();
 }
 
-void SetupWindow::cmdToggle_Click()
+void SetupWindow::toggleRowEnabled()
 {
     m_selecting = true;
     const std::optional<int> row = m_editor->toggleRow(selectedRow());
@@ -319,15 +327,15 @@ void SetupWindow::cmdToggle_Click()
     showSkippedRows();
 }
 
-void SetupWindow::Command1_Click()
+void SetupWindow::startNewExtension()
 {
-    config::TldFields edited = fields();
+    config::TldFields edited = editedFields();
     m_editor->newExtension(edited);
     showFields(edited);
-    m_txtExt->setFocus();
+    m_extensionEdit->setFocus();
 }
 
-void SetupWindow::Command2_Click()
+void SetupWindow::deleteSelectedRow()
 {
     m_selecting = true;
     const bool deleted = m_editor->deleteRow(selectedRow());
@@ -335,13 +343,13 @@ void SetupWindow::Command2_Click()
     if (!deleted)
         return;
     selectRow(-1);
-    m_txtExt->clear();
-    m_txtServer->clear();
-    m_txtPort->clear();
+    m_extensionEdit->clear();
+    m_serverEdit->clear();
+    m_portEdit->clear();
     showSkippedRows();
 }
 
-void SetupWindow::Command3_Click()
+void SetupWindow::restoreDefaults()
 {
     m_selecting = true;
     m_editor->restoreDefaults();
@@ -349,22 +357,22 @@ void SetupWindow::Command3_Click()
     showSkippedRows();
 }
 
-void SetupWindow::Command4_Click()
+void SetupWindow::exportDebugList()
 {
     (void)m_editor->writeDebugFile();
 }
 
-void SetupWindow::cmdTest_Click()
+void SetupWindow::testServer()
 {
-    m_editor->testRow(selectedRow(), m_txtsearch->text(), [this] { return m_txtSuccess->text(); });
+    m_editor->testRow(selectedRow(), m_testDomainEdit->text(), [this] { return m_successEdit->text(); });
 }
 
 void SetupWindow::closeEvent(QCloseEvent *event)
 {
-    const QString extension = m_editor->windowClosing(m_txtDefault->text());
-    if (m_txtDefault->text() != extension) {
-        const QSignalBlocker block(m_txtDefault);
-        m_txtDefault->setText(extension);
+    const QString extension = m_editor->windowClosing(m_defaultExtensionEdit->text());
+    if (m_defaultExtensionEdit->text() != extension) {
+        const QSignalBlocker block(m_defaultExtensionEdit);
+        m_defaultExtensionEdit->setText(extension);
     }
     if (m_onClosed)
         m_onClosed();
@@ -373,11 +381,11 @@ void SetupWindow::closeEvent(QCloseEvent *event)
 
 bool SetupWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_txtDefault && event->type() == QEvent::FocusOut) {
-        const QString extension = m_editor->defaultExtensionLeft(m_txtDefault->text());
-        if (m_txtDefault->text() != extension) {
-            const QSignalBlocker block(m_txtDefault);
-            m_txtDefault->setText(extension);
+    if (watched == m_defaultExtensionEdit && event->type() == QEvent::FocusOut) {
+        const QString extension = m_editor->defaultExtensionLeft(m_defaultExtensionEdit->text());
+        if (m_defaultExtensionEdit->text() != extension) {
+            const QSignalBlocker block(m_defaultExtensionEdit);
+            m_defaultExtensionEdit->setText(extension);
         }
     }
     return QWidget::eventFilter(watched, event);

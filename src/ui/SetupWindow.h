@@ -13,14 +13,18 @@
 #include <memory>
 
 class QCheckBox;
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeView;
 
 namespace wendlecott::config {
+class AppState;
 class SettingsStore;
-}
+} // namespace wendlecott::config
 namespace wendlecott::core {
 class UserNotice;
 }
@@ -33,10 +37,7 @@ namespace wendlecott::ui {
 class SetupWindow : public QWidget {
     Q_OBJECT
 public:
-    SetupWindow(config::ProgramFolder folder, config::SettingsStore &settings, core::TldTable &table,
-                bool &useProxy, QString &defaultExtension, core::UserNotice &notice,
-                core::ConnectionFactory connections, core::Scheduler &scheduler, const core::Timing &timing,
-                QWidget *parent = nullptr);
+    explicit SetupWindow(config::AppState &state, QWidget *parent = nullptr);
     ~SetupWindow() override;
 
     // Called when the window closes, after DefaultExtension is taken from the field: the main
@@ -48,13 +49,13 @@ public:
     int selectedRow() const;
 
     // The commands of the window, as their buttons run them.
-    void cmdSave_Click();
-    void cmdToggle_Click();
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void cmdTest_Click();
+    void saveRow();           // "Add/Save": the edit fields become a row of the table
+    void toggleRowEnabled();  // "Enable/Disable" on the selected row
+    void startNewExtension(); // "New Extension": empties extension, server and port
+    void deleteSelectedRow(); // "Delete Selected", after asking
+    void restoreDefaults();   // "Restore Defaults": the default table replaces TLDs.txt
+    void exportDebugList();   // "DEBUG": writes the list to debug.txt
+    void testServer();        // "Test Selected": a test lookup at the selected row's server
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -62,12 +63,17 @@ protected:
 
 private:
     void buildControls();
-    void fillFromOpening(const config::SetupOpening &opening);
-    void onRowClicked(int row);
-    void onHeaderClicked(int column);
+    QGroupBox *buildDefaultsFrame();
+    void buildTldList();
+    QGridLayout *buildEditFields();
+    QHBoxLayout *buildButtons();
+    void connectControls();
+    void showOpeningValues(const config::SetupOpening &opening);
+    void showClickedRow(int row);
+    void sortByColumn(int column);
     void selectRow(int row);
     void showFields(const config::TldFields &fields);
-    config::TldFields fields() const;
+    config::TldFields editedFields() const;
     void showSkippedRows();
 
     std::unique_ptr<config::TldEditor> m_editor;
@@ -75,24 +81,24 @@ private:
     // Set while the window itself moves the selection, so the move is not taken for a click.
     bool m_selecting = false;
 
-    QTreeView *m_lstDomains = nullptr;
-    QLabel *m_skippedRows = nullptr;
-    QLineEdit *m_txtExt = nullptr;
-    QLineEdit *m_txtServer = nullptr;
-    QLineEdit *m_txtPort = nullptr;
-    QLineEdit *m_txtThrottle = nullptr;
-    QLineEdit *m_txtSuccess = nullptr;
-    QPushButton *m_cmdSave = nullptr;
-    QPushButton *m_cmdToggle = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command3 = nullptr;
-    QPushButton *m_command4 = nullptr;
-    QPushButton *m_cmdTest = nullptr;
-    QLineEdit *m_txtsearch = nullptr;
-    QCheckBox *m_chkProxy = nullptr;
-    QLineEdit *m_txtDefault = nullptr;
-    QLineEdit *m_txtthrot = nullptr;
+    QTreeView *m_tldList = nullptr;
+    QLabel *m_skippedRowsLabel = nullptr;
+    QLineEdit *m_extensionEdit = nullptr;
+    QLineEdit *m_serverEdit = nullptr;
+    QLineEdit *m_portEdit = nullptr;
+    QLineEdit *m_throttleEdit = nullptr;
+    QLineEdit *m_successEdit = nullptr;
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_toggleButton = nullptr;
+    QPushButton *m_newExtensionButton = nullptr;
+    QPushButton *m_deleteButton = nullptr;
+    QPushButton *m_restoreDefaultsButton = nullptr;
+    QPushButton *m_debugButton = nullptr;
+    QPushButton *m_testButton = nullptr;
+    QLineEdit *m_testDomainEdit = nullptr;
+    QCheckBox *m_proxyBox = nullptr;
+    QLineEdit *m_defaultExtensionEdit = nullptr;
+    QLineEdit *m_browsePauseEdit = nullptr;
 };
 
 } // namespace wendlecott::ui

@@ -1,8 +1,8 @@
 #include "ui/SplashWindow.h"
 
+#include "config/AppState.h"
 #include "config/ProgramFolder.h"
 #include "ui/AboutWindow.h"
-#include "ui/AppContext.h"
 #include "ui/MainWindow.h"
 
 #include <QCloseEvent>
@@ -39,10 +39,10 @@ QIcon programIcon()
     return icon;
 }
 
-frmSplash::frmSplash(AppContext &context, QWidget *parent)
+SplashWindow::SplashWindow(config::AppState &state, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
-    , m_context(context)
-    , m_timer(context.scheduler(), [this] { tick(); })
+    , m_state(state)
+    , m_timer(state.scheduler(), [this] { tick(); })
 {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(config::kProductName);
@@ -78,40 +78,40 @@ frmSplash::frmSplash(AppContext &context, QWidget *parent)
     resize(440, 240);
 }
 
-frmSplash::~frmSplash() = default;
+SplashWindow::~SplashWindow() = default;
 
-void frmSplash::start()
+void SplashWindow::start()
 {
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();
     m_counter = 0;
-    m_timer.start(m_context.timing().splashTickMs);
+    m_timer.start(m_state.timing().splashTickMs);
 }
 
-void frmSplash::tick()
+void SplashWindow::tick()
 {
     // The counter goes up by 2 at every tick; at the last tick the main window opens.
     const int before = m_counter;
     m_counter += 2;
-    if (before >= 2 * (m_context.timing().splashTicks - 1)) {
+    if (before >= 2 * (m_state.timing().splashTicks - 1)) {
         m_timer.stop();
         openMainWindow();
     }
 }
 
-void frmSplash::openMainWindow()
+void SplashWindow::openMainWindow()
 {
     if (m_main)
         return;
-    m_main = std::make_unique<Form1>(m_context);
+    m_main = std::make_unique<MainWindow>(m_state);
     m_main->setWindowIcon(windowIcon());
     Q_EMIT mainWindowLoaded(m_main.get());
     m_main->show();
     hide();
 }
 
-void frmSplash::closeEvent(QCloseEvent *event)
+void SplashWindow::closeEvent(QCloseEvent *event)
 {
     // Closed before its time (or at shutdown): no main window opens after this.
     m_timer.stop();

@@ -2,10 +2,11 @@
 
 #include "core/Scheduler.h"
 #include "core/Timing.h"
+#include "core/TldTable.h"
 #include "core/WhoisConnection.h"
+#include "core/WhoisQuery.h"
 #include "core/WhoisRequest.h"
 
-#include <QByteArray>
 #include <QPointer>
 #include <QWidget>
 
@@ -13,75 +14,49 @@
 
 class QPlainTextEdit;
 
-namespace wendlecott::core {
-struct TldTable;
-}
-
 namespace wendlecott::ui {
 
-// A whois server to ask: host name or address, and TCP port.
-struct WhoisServer {
-    QString host;
-    quint16 port = 43;
-    friend bool operator==(const WhoisServer &, const WhoisServer &) = default;
-};
-
-// The com and net registry server, asked for a name that no TLD row serves.
-inline const QString kWhoisFallbackHost = QStringLiteral("whois.verisign-grs.com");
-inline constexpr quint16 kWhoisFallbackPort = 43;
-
-// The server that answers for `name`: the server and port of the row findTLD picks (the
-// proxy row in proxy mode), or `fallback` when no row serves the name.
-WhoisServer whoisServerFor(const core::TldTable &table, const QString &name, bool useProxy,
-                           const WhoisServer &fallback = {kWhoisFallbackHost, kWhoisFallbackPort});
-
-// The WHOIS Information window: asks the server that serves one name and shows its raw
-// answer as plain text. It never waits: the answer comes in through socket events, and a
-// server that stays silent is given up after Timing::whoisViewerTimeoutMs.
-class frmWhois final : public QWidget {
+// The WHOIS Information window: asks the server that serves one name (whoisServerFor) and
+// shows its raw answer as plain text. It never waits: the answer comes in through the whois
+// query, and a server that has not finished after Timing::whoisViewerTimeoutMs is given up.
+class WhoisWindow final : public QWidget {
     Q_OBJECT
 public:
-    // Kept text is capped here; a server that sends more is cut off.
-    static constexpr qsizetype kMaxAnswerBytes = core::kMaxResponseBytes;
-
-    frmWhois(const QString &domain, const core::TldTable &table, bool useProxy,
-             core::ConnectionFactory connectionFactory, core::Scheduler &scheduler,
-             const core::Timing &timing, QWidget *parent = nullptr);
-    ~frmWhois() override;
+    WhoisWindow(const QString &domain, const core::TldTable &table, bool useProxy,
+                core::ConnectionFactory connectionFactory, core::Scheduler &scheduler,
+                const core::Timing &timing, QWidget *parent = nullptr);
+    ~WhoisWindow() override;
 
     // The server asked when no row serves the name (tests point it at a local server).
-    // Takes effect at the next start().
-    void setFallbackServer(const WhoisServer &server) { m_fallback = server; }
+    // Takes effect at the next askServer().
+    void setFallbackServer(const core::WhoisServer &server) { m_fallbackServer = server; }
 
-    // Forgets any earlier answer, closes the connection and asks the server anew.
-    void start();
+    // Forgets any earlier answer, drops the exchange in progress and asks the server anew.
+    void askServer();
 
     // Closes a window that `current` still points to, then opens a new one for `domain`
     // (deleted when closed), asks its server and shows it without waiting.
-    static frmWhois *replaceAndShow(QPointer<frmWhois> &current, const QString &domain,
-                                    const core::TldTable &table, bool useProxy,
-                                    core::ConnectionFactory connectionFactory, core::Scheduler &scheduler,
-                                    const core::Timing &timing, QWidget *parent = nullptr);
+    static WhoisWindow *replaceAndShow(QPointer<WhoisWindow> &current, const QString &domain,
+                                       const core::TldTable &table, bool useProxy,
+                                       core::ConnectionFactory connectionFactory, core::Scheduler &scheduler,
+                                       const core::Timing &timing, QWidget *parent = nullptr);
 
     QString domain() const { return m_domain; }
-    WhoisServer server() const { return m_server; }
+    core::WhoisServer server() const { return m_server; }
     // True once the answer (or the reason there is none) is shown.
     bool isFinished() const { return m_finished; }
-    QString text() const;
+    QString shownText() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void onConnected();
-    void onData(const QByteArray &bytes);
-    void onClosedByPeer();
-    void onFailed(const QString &reason);
-    void onSilence();
-    // Shows an optional status line above what has arrived, and lets the connection go.
-    void finish(const QString &statusLine);
-    void stopConnection();
-    QString serverText() const;
+    void showAnswer(const core::WhoisAnswer &answer);
+    // A line that says how the exchange ended when it did not end with a whole answer.
+    QString endingNote(const core::WhoisAnswer &answer) const;
+    // Shows an optional note above the answer text.
+    void showText(const QString &note, const QString &answerText);
+    QString serverAddress() const;
 
     QString m_domain;
     const core::TldTable &m_table;
@@ -89,13 +64,11 @@ private:
     core::ConnectionFactory m_connectionFactory;
     core::Scheduler &m_scheduler;
     core::Timing m_timing;
-    WhoisServer m_fallback{kWhoisFallbackHost, kWhoisFallbackPort};
-    WhoisServer m_server;
+    core::WhoisServer m_fallbackServer = core::kWhoisFallbackServer;
+    core::WhoisServer m_server;
 
-    QPlainTextEdit *m_text1 = nullptr;
-    std::unique_ptr<core::WhoisConnection> m_connection;
-    core::SingleShot m_silence;
-    QByteArray m_received;
+    QPlainTextEdit *m_answerView = nullptr;
+    std::unique_ptr<core::WhoisQuery> m_query;
     bool m_finished = false;
 };
 

@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
-#include "platform/IniSettingsStore.h"
+#include "app/cli/CliCommon.h"
+#include "platform/QtPorts.h"
 
 #include <map>
 
@@ -23,6 +24,13 @@ QString helpText()
         "  judge --success-words WORDS [FILE]\n"
         "                                judges a whois answer (FILE or standard input):\n"
         "                                Available TAB word, Registered or Blocked\n"
+        "  judge --evidence --tld EXT [--name NAME] [FILE]\n"
+        "                                judges a whois answer of extension EXT by what it\n"
+        "                                shows: Available, Registered, Blocked or Unknown, TAB\n"
+        "                                the rule that decided; with NAME, registration data\n"
+        "                                must be about NAME. The rules are built in; the\n"
+        "                                program folder's whois-evidence.tsv adds to them.\n"
+        "                                Answers over 16 MiB are refused\n"
         "  domain ENTRY... [--tld EXT]   the domain a check run looks up for each list entry\n"
         "  lookup NAME [--raw]           one whois lookup through the TLD table: verdict, name,\n"
         "                                server:port, matched word; --raw adds the answer\n"
@@ -32,8 +40,12 @@ QString helpText()
         "  generate --base WORD [--affixes FILE] [--no-prefixes] [--no-suffixes]\n"
         "           [--no-hyphens] [--ext .com,.net]\n"
         "                                the name generator's names in generation order\n"
-        "  extract (--search | --page) [FILE...]\n"
-        "                                names found in page text\n"
+        "  extract (--search | --page) [--frames] [FILE...]\n"
+        "                                names found in page text (FILE or standard input), one\n"
+        "                                a line: by the list builder's rules (--search, bytes as\n"
+        "                                characters) or the browse window's (--page, UTF-8 text);\n"
+        "                                the files are the pages of one run; --frames adds\n"
+        "                                frame TAB address for each frame followed\n"
         "\n"
         "Options:\n"
         "  --program-folder DIR          use DIR as the program folder (also the environment\n"
@@ -93,8 +105,11 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         io.err.flush();
         return kExitUsage;
     }
-    platform::IniSettingsStore settings;
-    CliContext context{config::ProgramFolder::locate(folderOverride, executableDir), io, settings};
+    config::AppPorts ports;
+    ports.notice = std::make_unique<CliNotice>(io.err);
+    platform::addQtAdapters(ports);
+    config::AppState state(config::ProgramFolder::locate(folderOverride, executableDir), std::move(ports));
+    CliContext context{state, io};
     const int status = found->second(context, rest.mid(1));
     io.out.flush();
     io.err.flush();

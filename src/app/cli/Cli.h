@@ -1,7 +1,6 @@
 #pragma once
 
-#include "config/ProgramFolder.h"
-#include "config/SettingsStore.h"
+#include "config/AppState.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -19,11 +18,11 @@ struct CliIo {
     QTextStream *in = nullptr; // standard input, when a command reads it
 };
 
-// What every command gets: the program folder, the per-user settings and its standard streams.
+// What every command gets: the program's state (folder, settings, preferences, TLD table,
+// result lists; not yet opened) and its standard streams.
 struct CliContext {
-    config::ProgramFolder folder;
+    config::AppState &state;
     CliIo io;
-    config::SettingsStore &settings;
 };
 
 // Runs wendlecott-cli with `arguments` (without the program name).

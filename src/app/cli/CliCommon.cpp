@@ -1,34 +1,32 @@
 #include "app/cli/CliCommon.h"
 
-#include "config/SettingsKeys.h"
-
 namespace wendlecott::cli {
 
-QString tldFilePath(const CliContext &context)
+void CliNotice::showMessage(const QString &title, const QString &text, core::NoticeIcon)
 {
-    return context.folder.path(QLatin1Char('\\') + core::kTldFileName);
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    m_err << "wendlecott-cli: " << (title.isEmpty() ? QString() : title + QLatin1String(": ")) << line
+          << '\n';
+    m_err.flush();
 }
 
-core::Result<core::TldTable> loadProgramTldTable(CliContext &context)
+void CliNotice::showOverflowNotice()
 {
-    const QString path = tldFilePath(context);
-    if (const core::Status written = core::writeDefaultTLDs(path, false); !written)
-        return written.error();
-    core::TldTable table;
-    if (const core::Status loaded = core::loadTLDTable(table, path); !loaded)
-        return loaded.error();
-    for (const core::SkippedRow &skipped : table.skipped) {
+    m_err << "wendlecott-cli: " << core::overflowNoticeText() << '\n';
+    m_err.flush();
+}
+
+core::Status openProgramState(CliContext &context)
+{
+    const core::Status opened = context.state.open();
+    if (!opened)
+        return opened;
+    for (const core::SkippedRow &skipped : context.state.table().skipped) {
         context.io.err << "wendlecott-cli: " << core::kTldFileName << " line " << skipped.lineNumber
                        << " skipped (" << skipped.reason << "): " << skipped.text << '\n';
     }
-    return table;
-}
-
-bool storedProxySwitch(CliContext &context)
-{
-    const QString stored =
-        config::readSetting(context.settings, config::keys::ChkProxy, config::defaults::ChkProxy);
-    return config::toTruth(stored).value_or(false);
+    return {};
 }
 
 QString formatTldRow(int index, const core::TldEntry &entry)

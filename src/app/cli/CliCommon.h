@@ -3,18 +3,31 @@
 #include "app/cli/Cli.h"
 #include "core/Result.h"
 #include "core/TldTable.h"
+#include "core/UserNotice.h"
 
 namespace wendlecott::cli {
 
-// TLDs.txt in the program folder.
-QString tldFilePath(const CliContext &context);
+// Messages go to standard error; the blocked notice is already in the record lines.
+class CliNotice final : public core::UserNotice {
+public:
+    explicit CliNotice(QTextStream &err) : m_err(err) {}
+    void showMessage(const QString &title, const QString &text, core::NoticeIcon) override;
+    bool askOkCancel(const QString &, const QString &) override { return false; }
+    core::AbortRetryIgnore askAbortRetryIgnore(const QString &, const QString &) override
+    {
+        return core::AbortRetryIgnore::Abort;
+    }
+    void showBlocked(const QString &, const QString &) override {}
+    void showOverflowNotice() override;
 
-// As the main window does at start-up: writes the default TLDs.txt when it is missing,
-// then loads the table. Rows the loader had to skip are named on standard error.
-core::Result<core::TldTable> loadProgramTldTable(CliContext &context);
+private:
+    QTextStream &m_err;
+};
 
-// The proxy switch as stored by the Setup window ("chkProxy").
-bool storedProxySwitch(CliContext &context);
+// Opens the program's state as the main window does at start-up: the preferences read, the
+// default TLDs.txt written when it is missing, the table loaded. Rows the loader had to
+// skip are named on standard error.
+core::Status openProgramState(CliContext &context);
 
 // One TLD row as `tld list` prints it: index, extension, server, port, Enabled/Disabled,
 // throttle, success words, separated by tabs.

@@ -2,52 +2,19 @@
 #include "app/cli/CliCommon.h"
 #include "app/cli/Interrupt.h"
 
-#include "config/PositionRecorder.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
-#include "core/LookupSlot.h"
-#include "core/ResultLists.h"
-#include "core/UserNotice.h"
-#include "platform/QtScheduler.h"
-#include "platform/QtWhoisConnection.h"
-#include "sources/EntryDomain.h"
+#include "sources/ListRun.h"
 #include "sources/ListSource.h"
 
 #include <QEventLoop>
 #include <QTemporaryFile>
 
+#include <variant>
+
 namespace wendlecott::cli {
 
 namespace {
-
-// Messages go to standard error; the blocked notice is already in the record lines.
-class CliNotice final : public core::UserNotice {
-public:
-    explicit CliNotice(QTextStream &err) : m_err(err) {}
-    void showMessage(const QString &title, const QString &text, core::NoticeIcon) override
-    {
-        QString line = text;
-        line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-        m_err << "wendlecott-cli: " << (title.isEmpty() ? QString() : title + QLatin1String(": ")) << line
-              << '\n';
-        m_err.flush();
-    }
-    bool askOkCancel(const QString &, const QString &) override { return false; }
-    core::AbortRetryIgnore askAbortRetryIgnore(const QString &, const QString &) override
-    {
-        return core::AbortRetryIgnore::Abort;
-    }
-    void showBlocked(const QString &, const QString &) override {}
-    void showOverflowNotice() override
-    {
-        m_err << "wendlecott-cli: One of your lists has reached 20000 entries. They have been saved in the "
-                 "overflow folder and cleared.\n";
-        m_err.flush();
-    }
-
-private:
-    QTextStream &m_err;
-};
 
 QString recordLine(const core::RunRecord &record)
 {
@@ -60,8 +27,46 @@ QString recordLine(const core::RunRecord &record)
         return QStringLiteral("blocked\t%1\t%2").arg(record.name, record.server);
     case core::RunRecord::Kind::Timeout:
         return QStringLiteral("timeout\t%1\t%2").arg(record.name, record.server);
+    case core::RunRecord::Kind::Unknown:
+        return QStringLiteral("unknown\t%1\t%2").arg(record.name, record.server);
     }
     return {};
+}
+
+struct CheckOptions {
+    QString file; // empty: standard input
+    QString tld;  // stands for the main window's extension box
+    qint32 start = 1;
+};
+
+// The options of check, or the exit status of a usage error (already reported).
+std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QStringList &args)
+{
+    CheckOptions options;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
+            if (i + 1 >= args.size())
+                return fail(context, QStringLiteral("check: %1 needs a value").arg(arg), kExitUsage);
+            const QString value = args.at(++i);
+            if (arg == QLatin1String("--tld")) {
+                options.tld = value;
+            } else {
+                const auto position = config::toInt32(value);
+                if (!position || *position < 1)
+                    return fail(context, QStringLiteral("check: --start needs a position from 1"),
+                                kExitUsage);
+                options.start = *position;
+            }
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return fail(context, QStringLiteral("check: unknown option '%1'").arg(arg), kExitUsage);
+        } else if (options.file.isEmpty()) {
+            options.file = arg;
+        } else {
+            return fail(context, QStringLiteral("check: give at most one list file"), kExitUsage);
+        }
+    }
+    return options;
 }
 
 } // namespace
@@ -71,32 +76,11 @@ QString recordLine(const core::RunRecord &record)
 // stops it as the Stop button does.
 int cmdCheck(CliContext &context, const QStringList &args)
 {
-    QString file;
-    QString tld;
-    qint32 start = 1;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
-            if (i + 1 >= args.size())
-                return fail(context, QStringLiteral("check: %1 needs a value").arg(arg), kExitUsage);
-            const QString value = args.at(++i);
-            if (arg == QLatin1String("--tld")) {
-                tld = value;
-            } else {
-                const auto position = config::toInt32(value);
-                if (!position || *position < 1)
-                    return fail(context, QStringLiteral("check: --start needs a position from 1"),
-                                kExitUsage);
-                start = *position;
-            }
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return fail(context, QStringLiteral("check: unknown option '%1'").arg(arg), kExitUsage);
-        } else if (file.isEmpty()) {
-            file = arg;
-        } else {
-            return fail(context, QStringLiteral("check: give at most one list file"), kExitUsage);
-        }
-    }
+    const auto parsed = parseCheckOptions(context, args);
+    if (const int *status = std::get_if<int>(&parsed))
+        return *status;
+    const CheckOptions &options = std::get<CheckOptions>(parsed);
+    const QString &file = options.file;
 
     // Standard input becomes a temporary list file, read like any other list.
     QTemporaryFile standardInput;
@@ -110,54 +94,34 @@ int cmdCheck(CliContext &context, const QStringList &args)
         listPath = standardInput.fileName();
     }
 
-    auto loaded = loadProgramTldTable(context);
-    if (!loaded)
-        return fail(context, loaded.message());
-    core::TldTable table = std::move(loaded).value();
-    const bool useProxy = storedProxySwitch(context);
-    const QString defaultExtension =
-        config::readSetting(context.settings, config::keys::DefaultExt, config::defaults::DefaultExt);
-    core::PauseState pause;
-    pause.throttleMs = config::toInt32(config::readSetting(context.settings, config::keys::Throttle,
-                                                           config::defaults::ThrottleAtStartup))
-                           .value_or(0);
-
-    CliNotice notice(context.io.err);
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::ResultLists lists(context.folder.root(), notice, clipboard, opener);
-    const core::Timing timing;
-    platform::QtScheduler scheduler;
-    core::CheckRun run(core::RunEnvironment{table, useProxy, pause, lists, notice}, scheduler, timing,
-                       platform::QtWhoisConnection::factory());
+    if (const core::Status opened = openProgramState(context); !opened)
+        return fail(context, opened.message());
+    config::AppState &state = context.state;
+    core::CheckRun run(state.runEnvironment(), state.scheduler(), state.timing(), state.connections());
 
     sources::ListReader reader;
     const auto count = reader.entryCount(listPath);
     if (!count)
         return fail(context, QStringLiteral("File %1 not found.").arg(file));
 
-    core::RunSource source;
-    source.listPath = file.isEmpty() ? QStringLiteral("(standard input)") : file;
-    source.readEntry = [&](qint32 position) { return reader.readEntry(listPath, position); };
-    source.domainFor = [&](const QString &entry) {
-        return sources::domainForEntry(entry, tld, defaultExtension);
-    };
-    // Positions are stored at most once a second, and at once when the run stops.
-    config::PositionRecorder positions(context.settings, scheduler);
-    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
-    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &positions, [&](const QString &why) {
-        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
-        context.io.err.flush();
-    });
-    source.storePosition = [&](qint32 next) {
-        positions.record(config::keys::WordNumber, QString::number(next));
-    };
+    sources::ListRunRequest request;
+    request.listPath = listPath;
+    request.shownName = file.isEmpty() ? QStringLiteral("(standard input)") : file;
+    request.extensionChoice = [tld = options.tld] { return tld; };
+    const core::RunSource source = sources::makeListRunSource(std::move(request), state);
 
     int counts[4] = {0, 0, 0, 0};
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         ++counts[int(record.kind)];
         context.io.out << recordLine(record) << '\n';
         context.io.out.flush();
+    });
+    // Positions are stored at most once a second, and at once when the run stops.
+    config::PositionRecorder &positions = state.positions();
+    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
+    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
+        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
+        context.io.err.flush();
     });
     QEventLoop loop;
     bool interrupted = false;
@@ -168,7 +132,7 @@ int cmdCheck(CliContext &context, const QStringList &args)
         run.stopRun();
     });
 
-    run.startRun(source, start, count.value());
+    run.startRun(source, options.start, count.value());
     if (run.isRunning())
         loop.exec();
 

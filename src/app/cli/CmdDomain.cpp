@@ -36,8 +36,8 @@ int cmdDomain(CliContext &context, const QStringList &args)
         context.io.err << "wendlecott-cli: domain: give at least one entry (domain ENTRY... [--tld EXT])\n";
         return kExitUsage;
     }
-    const QString defaultExtension =
-        config::readSetting(context.settings, config::keys::DefaultExt, config::defaults::DefaultExt);
+    context.state.preferences().load();
+    const QString defaultExtension = context.state.preferences().defaultExtension();
     int status = kExitOk;
     for (const QString &entry : entries) {
         const QString domain = sources::domainForEntry(entry, tld, defaultExtension);

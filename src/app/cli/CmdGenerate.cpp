@@ -75,7 +75,7 @@ int cmdGenerate(CliContext &context, const QStringList &args)
         return usage(context, QStringLiteral("--base is required"));
 
     if (affixPath.isEmpty())
-        affixPath = context.folder.path(sources::kAppendsFile);
+        affixPath = context.state.folder().path(sources::kAppendsFile);
     auto words = sources::readAffixWords(affixPath);
     if (!words) {
         context.io.err << "wendlecott-cli generate: " << words.message() << "\n";
@@ -86,9 +86,10 @@ int cmdGenerate(CliContext &context, const QStringList &args)
 
     if (!haveExtensions) {
         // As at start-up: the default table is written when TLDs.txt is missing.
-        if (auto table = loadProgramTldTable(context); !table)
-            return fail(context, table.message());
-        input.extensions = sources::readGeneratorExtensions(context.folder.path(sources::kGeneratorTldFile));
+        if (const core::Status opened = openProgramState(context); !opened)
+            return fail(context, opened.message());
+        input.extensions =
+            sources::readGeneratorExtensions(context.state.folder().path(sources::kGeneratorTldFile));
     }
 
     // Names go out as they are built, so a long list needs no more memory than a short one.

@@ -3,8 +3,6 @@
 
 #include "core/LookupSlot.h"
 #include "core/Timing.h"
-#include "platform/QtScheduler.h"
-#include "platform/QtWhoisConnection.h"
 
 #include <QEventLoop>
 
@@ -30,17 +28,17 @@ int cmdLookup(CliContext &context, const QStringList &args)
     if (name.trimmed().isEmpty())
         return fail(context, QStringLiteral("lookup: give a name (lookup NAME [--raw])"), kExitUsage);
 
-    auto table = loadProgramTldTable(context);
-    if (!table)
-        return fail(context, table.message());
-    const int row = core::findTLD(table.value(), name, storedProxySwitch(context));
-    if (row < 0 || row >= table.value().size())
+    if (const core::Status opened = openProgramState(context); !opened)
+        return fail(context, opened.message());
+    config::AppState &state = context.state;
+    const int row = core::findTLD(state.table(), name, state.preferences().useProxy());
+    if (row < 0 || row >= state.table().size())
         return fail(context, QStringLiteral("no TLD row serves %1").arg(name));
-    const core::TldEntry &entry = table.value().at(row);
+    const core::TldEntry &entry = state.table().at(row);
 
-    const core::Timing timing;
-    platform::QtScheduler scheduler;
-    core::LookupSlot slot(0, std::make_unique<platform::QtWhoisConnection>(), scheduler, timing);
+    const core::Timing &timing = state.timing();
+    core::Scheduler &scheduler = state.scheduler();
+    core::LookupSlot slot(0, state.connections()(), scheduler, timing);
     QEventLoop loop;
     std::optional<core::LookupOutcome> outcome;
     QObject::connect(&slot, &core::LookupSlot::finished, &loop, [&](const core::LookupOutcome &result) {

@@ -46,19 +46,18 @@ int cmdTld(CliContext &context, const QStringList &args)
         return usage(context, QStringLiteral("unknown tld command '%1'").arg(sub));
     }
 
-    const core::Result<core::TldTable> table = loadProgramTldTable(context);
-    if (!table)
-        return fail(context, table.message());
+    if (const core::Status opened = openProgramState(context); !opened)
+        return fail(context, opened.message());
+    const core::TldTable &table = context.state.table();
     if (names.isEmpty())
-        return listRows(context, table.value());
-
+        return listRows(context, table);
     // --proxy switches proxy mode on for this call; otherwise the stored switch applies.
-    const bool useProxy = proxy || storedProxySwitch(context);
-    const int index = core::findTLD(table.value(), names.first(), useProxy);
+    const bool useProxy = proxy || context.state.preferences().useProxy();
+    const int index = core::findTLD(table, names.first(), useProxy);
     if (index < 0)
         context.io.out << "-1\n";
     else
-        context.io.out << formatTldRow(index, table.value().at(index)) << '\n';
+        context.io.out << formatTldRow(index, table.at(index)) << '\n';
     return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include "core/Timing.h"
 #include "core/Verdict.h"
 #include "core/WhoisConnection.h"
+#include "core/WhoisQuery.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -23,29 +24,29 @@ inline const QString kConnectionTimedOut = QStringLiteral("Connection timed out"
 // the server the connection went to, an empty line, then the whole answer. Nothing for an
 // Available or Registered answer to an empty test field (".com", ".net", or a name holding
 // a quote followed by either), nor for an Available answer to a name holding "endoffile".
-std::optional<QString> registrarTestMessage(const Judgement &judgement, const QString &testName,
-                                            const QString &host, quint16 port, const QString &response);
+std::optional<QString> registrarProbeMessage(const Judgement &judgement, const QString &testName,
+                                             const QString &host, quint16 port, const QString &response);
 
-// The Setup window's single test lookup: one connection and one time-out timer of its own,
-// apart from the check run's slots. It sends the request, collects the answer until the
-// server closes, judges it against the success words the window's success box holds at
-// that moment and shows the verdict to the user.
+// The Setup window's registrar test ("Test Selected"): one whois query and one time-out
+// timer of its own, apart from the check run's slots. It sends the request, collects the
+// answer until the server closes, judges it against the success words the window's success
+// box holds at that moment and shows the verdict to the user.
 //
 // idle --start--> connecting --connected/request sent--> waiting --closed by server--> idle
 // A failed send ends the test without a message; the time-out tick that reaches
 // Timing::testTimeoutTicks ends it with "Connection timed out". A connection that cannot be
 // made gives no message of its own and ends in that time-out. A new start drops the test
 // in progress first.
-class RegistrarTest : public QObject {
+class RegistrarProbe : public QObject {
     Q_OBJECT
 public:
-    RegistrarTest(std::unique_ptr<WhoisConnection> connection, Scheduler &scheduler, const Timing &timing,
-                  UserNotice &notice, QObject *parent = nullptr);
-    ~RegistrarTest() override;
+    RegistrarProbe(std::unique_ptr<WhoisConnection> connection, Scheduler &scheduler, const Timing &timing,
+                   UserNotice &notice, QObject *parent = nullptr);
+    ~RegistrarProbe() override;
 
     // Asks `server`:`port` about `nameToSend`. `testName` is the name as composed for the
     // message; `successWords` is read when the answer is judged.
-    void start(const QString &testName, const QString &nameToSend, const QString &server, int port,
+    void start(const QString &testName, const QString &nameToSend, const QString &server, quint16 port,
                std::function<QString()> successWords);
     // Drops the test in progress without a message: connection closed, timer off.
     void abandon();
@@ -54,7 +55,7 @@ public:
     bool isTimerActive() const { return m_timer.isActive(); }
     int ticks() const { return m_ticks; }
     const QString &testName() const { return m_testName; }
-    const QByteArray &responseBytes() const { return m_response; }
+    const QByteArray &responseBytes() const { return m_query.answerBytes(); }
 
 Q_SIGNALS:
     // The test ended with a verdict (shown or not); for the window and for tests.
@@ -62,21 +63,18 @@ Q_SIGNALS:
 
 private:
     void onConnected();
-    void onData(const QByteArray &bytes);
-    void onClosedByPeer();
+    void onQueryFinished(const WhoisAnswer &answer);
     void onTick();
-    void finish();
+    void finish(const WhoisAnswer &answer);
     void stop();
 
-    std::unique_ptr<WhoisConnection> m_connection;
+    WhoisQuery m_query;
     const Timing &m_timing;
     UserNotice &m_notice;
     PeriodicTimer m_timer;
 
     QString m_testName;
-    QByteArray m_request;
     std::function<QString()> m_successWords;
-    QByteArray m_response;
     int m_ticks = 0;
     bool m_running = false;
 };

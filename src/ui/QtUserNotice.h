@@ -9,11 +9,9 @@
 #include <optional>
 
 namespace wendlecott::ui {
-class frmBlocked;
-class Form2;
-} // namespace wendlecott::ui
 
-namespace wendlecott::platform {
+class BlockedNotice;
+class OverflowNotice;
 
 // The user notices as Qt widgets. Messages and the two notice windows are shown without
 // waiting (no nested event loop inside the caller); the two questions wait for the answer.
@@ -39,8 +37,8 @@ public:
     void setParentWidget(QWidget *parent) { m_parent = parent; }
 
     // The open notice windows, or null when closed (or never shown).
-    ui::frmBlocked *blockedWindow() const { return m_blocked.data(); }
-    ui::Form2 *overflowWindow() const { return m_overflow.data(); }
+    BlockedNotice *blockedWindow() const { return m_blocked.data(); }
+    OverflowNotice *overflowWindow() const { return m_overflow.data(); }
     // The last message box shown by showMessage while it is still open.
     QMessageBox *lastMessageBox() const { return m_lastMessage.data(); }
 
@@ -53,10 +51,10 @@ private:
                                     QMessageBox::StandardButton fallback);
 
     QPointer<QWidget> m_parent;
-    QPointer<ui::frmBlocked> m_blocked;
-    QPointer<ui::Form2> m_overflow;
+    QPointer<BlockedNotice> m_blocked;
+    QPointer<OverflowNotice> m_overflow;
     QPointer<QMessageBox> m_lastMessage;
     QuestionHook m_questionHook;
 };
 
-} // namespace wendlecott::platform
+} // namespace wendlecott::ui

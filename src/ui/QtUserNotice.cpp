@@ -1,11 +1,11 @@
-#include "platform/widgets/QtUserNotice.h"
+#include "ui/QtUserNotice.h"
 
-#include "ui/BlockedWindow.h"
+#include "ui/BlockedNotice.h"
 #include "ui/OverflowNotice.h"
 
 #include <QGuiApplication>
 
-namespace wendlecott::platform {
+namespace wendlecott::ui {
 
 namespace {
 
@@ -103,7 +103,7 @@ void QtUserNotice::showBlocked(const QString &server, const QString &response)
 {
     if (!m_blocked) {
         // A closed notice is gone; the next one starts empty.
-        m_blocked = new ui::frmBlocked(m_parent.data());
+        m_blocked = new BlockedNotice(m_parent.data());
         m_blocked->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_blocked->show();
@@ -113,11 +113,11 @@ void QtUserNotice::showBlocked(const QString &server, const QString &response)
 void QtUserNotice::showOverflowNotice()
 {
     if (!m_overflow) {
-        m_overflow = new ui::Form2(m_parent.data());
+        m_overflow = new OverflowNotice(m_parent.data());
         m_overflow->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_overflow->show();
     m_overflow->raise();
 }
 
-} // namespace wendlecott::platform
+} // namespace wendlecott::ui

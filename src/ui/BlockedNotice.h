@@ -10,11 +10,11 @@ namespace wendlecott::ui {
 
 // The registrar-blocked notice: which whois server seems to refuse or drop our queries,
 // and what it answered. It keeps the first server and answer until the user closes it.
-class frmBlocked final : public QWidget {
+class BlockedNotice final : public QWidget {
     Q_OBJECT
 public:
-    explicit frmBlocked(QWidget *parent = nullptr);
-    ~frmBlocked() override;
+    explicit BlockedNotice(QWidget *parent = nullptr);
+    ~BlockedNotice() override;
 
     // Puts the server and its answer into the boxes unless the notice already holds one;
     // true when it did.

@@ -1,6 +1,5 @@
-#include "core/RegistrarTest.h"
+#include "core/RegistrarProbe.h"
 
-#include "core/LookupSlot.h"
 #include "core/TextFile.h"
 #include "core/UserNotice.h"
 #include "core/WhoisRequest.h"
@@ -21,8 +20,8 @@ bool isEmptyTestName(const QString &testName)
 
 } // namespace
 
-std::optional<QString> registrarTestMessage(const Judgement &judgement, const QString &testName,
-                                            const QString &host, quint16 port, const QString &response)
+std::optional<QString> registrarProbeMessage(const Judgement &judgement, const QString &testName,
+                                             const QString &host, quint16 port, const QString &response)
 {
     const QString server = host + QLatin1Char(':') + QString::number(port);
     const QString domain = QStringLiteral("Domain: ") + testName;
@@ -37,6 +36,9 @@ std::optional<QString> registrarTestMessage(const Judgement &judgement, const QS
     case LookupVerdict::Blocked:
         head = {QStringLiteral("Appears to be: Error/Blocked"), domain, server};
         break;
+    case LookupVerdict::Unknown:
+        head = {QStringLiteral("Appears to be: Unknown"), domain, server};
+        break;
     case LookupVerdict::Registered:
         if (isEmptyTestName(testName))
             return std::nullopt;
@@ -47,90 +49,74 @@ std::optional<QString> registrarTestMessage(const Judgement &judgement, const QS
     return joinLinesCrLf(head) + QLatin1String(kCrLf) + response;
 }
 
-RegistrarTest::RegistrarTest(std::unique_ptr<WhoisConnection> connection, Scheduler &scheduler,
-                             const Timing &timing, UserNotice &notice, QObject *parent)
+RegistrarProbe::RegistrarProbe(std::unique_ptr<WhoisConnection> connection, Scheduler &scheduler,
+                               const Timing &timing, UserNotice &notice, QObject *parent)
     : QObject(parent)
-    , m_connection(std::move(connection))
+    , m_query(std::move(connection), scheduler)
     , m_timing(timing)
     , m_notice(notice)
     , m_timer(scheduler, [this] { onTick(); })
 {
-    connect(m_connection.get(), &WhoisConnection::connected, this, &RegistrarTest::onConnected);
-    connect(m_connection.get(), &WhoisConnection::dataArrived, this, &RegistrarTest::onData);
-    connect(m_connection.get(), &WhoisConnection::closedByPeer, this, &RegistrarTest::onClosedByPeer);
-    // A connection that cannot be made says nothing of its own: the time-out reports it.
+    connect(&m_query, &WhoisQuery::connected, this, &RegistrarProbe::onConnected);
+    connect(&m_query, &WhoisQuery::finished, this, &RegistrarProbe::onQueryFinished);
 }
 
-RegistrarTest::~RegistrarTest()
+RegistrarProbe::~RegistrarProbe()
 {
     m_timer.stop();
-    m_connection->disconnect(this);
-    m_connection->close();
+    m_query.disconnect(this);
+    m_query.cancel();
 }
 
-void RegistrarTest::start(const QString &testName, const QString &nameToSend, const QString &server, int port,
-                          std::function<QString()> successWords)
+void RegistrarProbe::start(const QString &testName, const QString &nameToSend, const QString &server,
+                           quint16 port, std::function<QString()> successWords)
 {
     stop(); // one test at a time: the one in progress is dropped first
     m_testName = testName;
-    m_request = whoisRequest(nameToSend);
     m_successWords = std::move(successWords);
-    m_response.clear();
     m_ticks = 0;
     m_running = true;
     m_timer.start(m_timing.tickMs);
-    // A port that cannot be connected to is left to the time-out, like a refused connection.
-    if (port >= 1 && port <= 65535)
-        m_connection->open(server, quint16(port));
+    m_query.start({server, port}, whoisRequest(nameToSend));
 }
 
-void RegistrarTest::abandon()
+void RegistrarProbe::abandon()
 {
     stop();
 }
 
-void RegistrarTest::stop()
+void RegistrarProbe::stop()
 {
     m_timer.stop();
-    m_connection->close();
+    m_query.cancel();
     m_ticks = 0;
     m_running = false;
 }
 
-void RegistrarTest::onConnected()
+// The time-out counts from the connection.
+void RegistrarProbe::onConnected()
 {
-    if (!m_running) {
-        m_connection->close();
-        return;
-    }
     m_ticks = 0;
     m_timer.start(m_timing.tickMs);
-    // A failed send ends the test quietly.
-    if (!m_connection->send(m_request))
-        stop();
 }
 
-void RegistrarTest::onData(const QByteArray &bytes)
+void RegistrarProbe::onQueryFinished(const WhoisAnswer &answer)
 {
-    if (!m_running) {
-        m_connection->close();
-        return;
+    switch (answer.ending) {
+    case WhoisEnding::ServerClosed:
+    case WhoisEnding::CapReached: // judged on what fits, as if the server had closed
+        finish(answer);
+        break;
+    case WhoisEnding::SendFailed:
+        stop(); // a failed send ends the test quietly
+        break;
+    case WhoisEnding::NoConnection:
+    case WhoisEnding::TimedOut:
+        break; // no message of its own: the time-out reports it
     }
-    // A server that does not stop sending is judged on what fits, as if it had closed.
-    if (appendToResponse(m_response, bytes))
-        finish();
 }
 
-void RegistrarTest::onClosedByPeer()
-{
-    if (!m_running) {
-        m_connection->close();
-        return;
-    }
-    finish();
-}
-
-void RegistrarTest::onTick()
+void RegistrarProbe::onTick()
 {
     ++m_ticks;
     if (m_ticks < m_timing.testTimeoutTicks)
@@ -139,21 +125,17 @@ void RegistrarTest::onTick()
     m_notice.showMessage(QString(), kConnectionTimedOut, NoticeIcon::None);
 }
 
-void RegistrarTest::finish()
+void RegistrarProbe::finish(const WhoisAnswer &answer)
 {
     m_timer.stop();
-    const QString response = decodeText(m_response);
     // The words in the success box now, not the stored row's: the user tries words out here.
-    const Judgement judgement = judgeResponse(response, m_successWords ? m_successWords() : QString());
-    const QString host = m_connection->remoteHost();
-    const quint16 port = m_connection->remotePort();
-    m_connection->close();
+    const Judgement judgement = judgeResponse(answer.text, m_successWords ? m_successWords() : QString());
     m_ticks = 0;
     m_running = false;
     if (const std::optional<QString> message =
-            registrarTestMessage(judgement, m_testName, host, port, response))
+            registrarProbeMessage(judgement, m_testName, answer.host, answer.port, answer.text))
         m_notice.showMessage(QString(), *message, NoticeIcon::None);
-    Q_EMIT judged(judgement, response);
+    Q_EMIT judged(judgement, answer.text);
 }
 
 } // namespace wendlecott::core

@@ -1,4 +1,4 @@
-#include "ui/BlockedWindow.h"
+#include "ui/BlockedNotice.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +20,7 @@ QLabel *plainLabel(const QString &text, const QString &objectName, QWidget *pare
 
 } // namespace
 
-frmBlocked::frmBlocked(QWidget *parent) : QWidget(parent, Qt::Window)
+BlockedNotice::BlockedNotice(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmBlocked"));
     setWindowTitle(QStringLiteral("Registrar blocked"));
@@ -58,11 +58,11 @@ frmBlocked::frmBlocked(QWidget *parent) : QWidget(parent, Qt::Window)
     resize(460, 320);
 }
 
-frmBlocked::~frmBlocked() = default;
+BlockedNotice::~BlockedNotice() = default;
 
 // A flag rather than a look at the registrar box, so that a caller that knows no server
 // name still cannot have its answer replaced by a later one.
-bool frmBlocked::fill(const QString &server, const QString &response)
+bool BlockedNotice::fill(const QString &server, const QString &response)
 {
     if (m_filled)
         return false;
@@ -73,12 +73,12 @@ bool frmBlocked::fill(const QString &server, const QString &response)
     return true;
 }
 
-QString frmBlocked::registrar() const
+QString BlockedNotice::registrar() const
 {
     return m_txtRegistrar->text();
 }
 
-QString frmBlocked::response() const
+QString BlockedNotice::response() const
 {
     return m_txtResponse->toPlainText();
 }

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "config/PositionRecorder.h"
+#include "config/Preferences.h"
+#include "config/ProgramFolder.h"
+#include "config/SettingsStore.h"
+#include "core/CheckRun.h"
+#include "core/Result.h"
+#include "core/Scheduler.h"
+#include "core/Timing.h"
+#include "core/TldTable.h"
+#include "core/UserNotice.h"
+#include "core/WhoisConnection.h"
+
+#include <memory>
+
+namespace wendlecott::core {
+class ResultLists;
+}
+
+namespace wendlecott::config {
+
+// The adapters the program talks to the world through. Each front end brings its own: the
+// desktop program message boxes and the system clipboard, the command line its standard
+// error; tests bring fakes. A clipboard or opener left empty does nothing.
+struct AppPorts {
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<core::UserNotice> notice;
+    std::unique_ptr<core::Scheduler> scheduler;
+    core::ConnectionFactory connections;
+    std::unique_ptr<core::Clipboard> clipboard;
+    std::unique_ptr<core::AddressOpener> opener;
+};
+
+// The program-wide state, the same for the desktop program and the command line: the
+// program folder, the settings and the preferences, the TLD table, the pause shared by every
+// run, the timings, the result lists, and the adapters. It holds no widget; the front end
+// builds it, opens it, and hands it (or the part they need) to whatever works on it.
+class AppState {
+public:
+    AppState(ProgramFolder folder, AppPorts ports);
+    ~AppState();
+    AppState(const AppState &) = delete;
+    AppState &operator=(const AppState &) = delete;
+
+    // What both programs do first: the preferences are read (the pause starts at the stored
+    // "Throttle"), the default TLD table is written when "TLDs.txt" is missing, and the table
+    // is loaded. A step that fails is skipped; the first failure is given back.
+    core::Status open();
+    // Loads "TLDs.txt" again (after every change the Setup window makes).
+    core::Status reloadTable();
+    QString tldPath() const;
+
+    const ProgramFolder &folder() const { return m_folder; }
+    SettingsStore &settings() { return *m_ports.settings; }
+    Preferences &preferences() { return m_preferences; }
+    const Preferences &preferences() const { return m_preferences; }
+    core::TldTable &table() { return m_table; }
+    const core::TldTable &table() const { return m_table; }
+    core::PauseState &pause() { return m_pause; }
+    core::Timing &timing() { return m_timing; }
+    core::ResultLists &lists() { return *m_lists; }
+    core::Scheduler &scheduler() { return *m_ports.scheduler; }
+    core::UserNotice &notice() { return *m_ports.notice; }
+    core::Clipboard &clipboard() { return *m_ports.clipboard; }
+    core::AddressOpener &opener() { return *m_ports.opener; }
+    // Where a check run records its positions; the front end flushes it when the run stops,
+    // and it flushes when the state goes.
+    PositionRecorder &positions() { return *m_positions; }
+    const core::ConnectionFactory &connections() const { return m_ports.connections; }
+
+    // What a check run reads at each lookup.
+    core::RunEnvironment runEnvironment();
+
+private:
+    ProgramFolder m_folder;
+    AppPorts m_ports;
+    Preferences m_preferences;
+    core::TldTable m_table;
+    core::PauseState m_pause;
+    core::Timing m_timing;
+    std::unique_ptr<core::ResultLists> m_lists;
+    std::unique_ptr<PositionRecorder> m_positions;
+};
+
+} // namespace wendlecott::config

@@ -1,0 +1,43 @@
+#include "config/Preferences.h"
+
+#include "config/SettingsKeys.h"
+
+namespace wendlecott::config {
+
+Preferences::Preferences(SettingsStore &settings, QObject *parent)
+    : QObject(parent), m_settings(settings), m_defaultExtension(defaults::DefaultExt)
+{
+}
+
+void Preferences::load()
+{
+    // A "Throttle" that is no number starts the pause at 0.
+    m_throttleAtStartup =
+        readInt32Setting(m_settings, keys::Throttle, defaults::ThrottleAtStartup).value_or(0);
+    if (const auto proxy = readTruthSetting(m_settings, keys::ChkProxy, defaults::ChkProxy))
+        m_useProxy = *proxy;
+    m_defaultExtension = readSetting(m_settings, keys::DefaultExt, defaults::DefaultExt);
+}
+
+core::Status Preferences::setUseProxy(bool on)
+{
+    const core::Status written =
+        writeSetting(m_settings, keys::ChkProxy, on ? QStringLiteral("1") : QStringLiteral("0"));
+    if (m_useProxy != on) {
+        m_useProxy = on;
+        Q_EMIT useProxyChanged(on);
+    }
+    return written;
+}
+
+core::Status Preferences::setDefaultExtension(const QString &extension)
+{
+    const core::Status written = writeSetting(m_settings, keys::DefaultExt, extension);
+    if (m_defaultExtension != extension) {
+        m_defaultExtension = extension;
+        Q_EMIT defaultExtensionChanged(extension);
+    }
+    return written;
+}
+
+} // namespace wendlecott::config

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "config/SettingsStore.h"
+#include "core/Result.h"
+
+#include <QObject>
+#include <QString>
+
+namespace wendlecott::config {
+
+// The preferences the program reads while it runs, kept in memory and stored at the moment
+// they change. Every window and the command line read them here, so a change made in the
+// Setup window reaches a run in progress at its next name.
+class Preferences final : public QObject {
+    Q_OBJECT
+public:
+    explicit Preferences(SettingsStore &settings, QObject *parent = nullptr);
+
+    // Reads every preference from the store; a stored text that does not convert leaves the
+    // value as it was. No signal is sent for what loading changes.
+    void load();
+
+    // "chkProxy": every name is asked of the "proxy" row.
+    bool useProxy() const { return m_useProxy; }
+    core::Status setUseProxy(bool on);
+    // "DefaultExt": the extension (dot included) of a name that has none and no extension
+    // chosen in the main window.
+    QString defaultExtension() const { return m_defaultExtension; }
+    core::Status setDefaultExtension(const QString &extension);
+    // "Throttle" as read at start-up: the pause before the first name of a run.
+    qint32 throttleAtStartup() const { return m_throttleAtStartup; }
+
+Q_SIGNALS:
+    void useProxyChanged(bool on);
+    void defaultExtensionChanged(const QString &extension);
+
+private:
+    SettingsStore &m_settings;
+    bool m_useProxy = false;
+    QString m_defaultExtension;
+    qint32 m_throttleAtStartup = 0;
+};
+
+} // namespace wendlecott::config

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace wendlecott::core {
+
+// Stands for the end of the list wherever a list entry is expected.
+inline const QString kEndOfListSentinel = QStringLiteral("endoffileffile");
+
+// How a run gets its names: entry p of the list (or the end-of-list sentinel, or an error
+// when the list cannot be read), the domain a run looks up for an entry, and where the
+// position of the next entry is stored as each name is taken.
+struct RunSource {
+    std::function<Result<QString>(qint32 position)> readEntry;
+    std::function<QString(const QString &entry)> domainFor;
+    std::function<void(qint32 nextPosition)> storePosition;
+    QString listPath; // named in the message when the list cannot be read
+};
+
+} // namespace wendlecott::core

@@ -1,0 +1,19 @@
+#include "platform/QtPorts.h"
+
+#include "platform/IniSettingsStore.h"
+#include "platform/QtScheduler.h"
+#include "platform/QtWhoisConnection.h"
+
+namespace wendlecott::platform {
+
+void addQtAdapters(config::AppPorts &ports, const QString &settingsFolder)
+{
+    if (!ports.settings)
+        ports.settings = std::make_unique<IniSettingsStore>(settingsFolder);
+    if (!ports.scheduler)
+        ports.scheduler = std::make_unique<QtScheduler>();
+    if (!ports.connections)
+        ports.connections = QtWhoisConnection::factory();
+}
+
+} // namespace wendlecott::platform
