@@ -501,6 +501,27 @@ private Q_SLOTS:
         QVERIFY(!queued.contains(QStringLiteral("page0.com")));
     }
 
+    void seenNamesAreBoundedUntilTheUnregisteredListIsCleared()
+    {
+        Harness h;
+        h.session->setMaxSeenNames(50);
+        h.session->open();
+        QStringList many;
+        for (int i = 0; i < 500; ++i)
+            many << QStringLiteral("bulk%1x.com").arg(i);
+        h.load(pageOf(many));
+        const qint32 taken = h.session->found().foundTotal();
+        QVERIFY(taken >= 50 && taken < 500);
+        QCOMPARE(h.checker().readQueuedName(taken - 1), QStringLiteral("bulk%1x.com").arg(taken - 1));
+        QVERIFY(!h.session->isExtracting());
+
+        h.load(pageOf({QStringLiteral("another.com")}));
+        QCOMPARE(h.session->found().foundTotal(), taken);
+        h.checker().clearList(BrowseList::Unregistered);
+        h.load(pageOf({QStringLiteral("another.com")}));
+        QCOMPARE(h.session->found().foundTotal(), taken + 1);
+    }
+
     void pageLoadStartedResetsThePageCount()
     {
         Harness h;

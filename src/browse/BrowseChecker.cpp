@@ -178,7 +178,6 @@ void BrowseChecker::onAnswer(const core::WhoisAnswer &answer)
     fileVerdict(core::judgeResponse(m_response, m_successWords).verdict);
     ++m_queuePosition;
     m_query.cancel();
-    Q_EMIT lookupEnded(m_currentName, false);
     setPanel(BrowsePanel::Progress,
              QStringLiteral("Pausing for %1 milliseconds.").arg(m_pacing.throttleMs()));
     m_pacing.pauseAfterAnswer([this] { dispatchNextName(); });
@@ -224,7 +223,6 @@ void BrowseChecker::onTimeout()
     m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse);
     m_query.cancel();
     ++m_queuePosition;
-    Q_EMIT lookupEnded(m_currentName, true);
     dispatchNextName();
 }
 

@@ -98,8 +98,6 @@ public:
 Q_SIGNALS:
     void panelChanged(wendlecott::browse::BrowsePanel panel, const QString &text);
     void labelChanged(wendlecott::browse::BrowseList list, const QString &text);
-    // A lookup ended: with a verdict (filed or not), or at its time-out.
-    void lookupEnded(const QString &name, bool timedOut);
 
 private:
     void onAnswer(const core::WhoisAnswer &answer);

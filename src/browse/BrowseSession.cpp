@@ -58,6 +58,8 @@ void BrowseSession::documentComplete(View view, QString markup)
         return;
     if (markup.size() > kMaxMarkupChars)
         markup.truncate(kMaxMarkupChars);
+    if (m_found.seenNames().size() >= m_maxSeenNames)
+        markup.clear(); // nothing more is taken: the document ends at once
     if (m_extractions.size() >= kMaxPendingExtractions)
         abandonOldest();
     Extraction pending;
@@ -76,6 +78,10 @@ void BrowseSession::runSlice()
     qsizetype lines = 0;
     constexpr qsizetype kLinesPerStep = 64;
     while (!m_extractions.empty() && lines < kLinesPerSlice && m_scheduler.now() - start < kSliceMs) {
+        if (m_found.seenNames().size() >= m_maxSeenNames) {
+            abandonAll();
+            return;
+        }
         Extraction &pending = m_extractions.front();
         const bool done = pending.extraction->step(kLinesPerStep);
         lines += kLinesPerStep;
@@ -127,6 +133,13 @@ QUrl BrowseSession::frameUrl(const QString &address)
     if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return {};
     return url;
+}
+
+void BrowseSession::abandonAll()
+{
+    while (!m_extractions.empty())
+        abandonOldest();
+    m_checker.dispatchNextName();
 }
 
 void BrowseSession::followFrame(const QString &address)

@@ -26,8 +26,9 @@ inline const QString kListBuilderScratchFile = QStringLiteral("SearchOutput.txt"
 // never holds the window; two documents that complete close together are extracted one after
 // the other and share the names found. Hostile pages are bounded: a document's markup is
 // cut at kMaxMarkupChars, one page sends the second view to at most kMaxFramesPerPage frames
-// (one at a time, each given kFrameWaitMs to load, each address once, web addresses only), and
-// at most kMaxPendingExtractions wait.
+// (one at a time, each given kFrameWaitMs to load, each address once, web addresses only), at
+// most kMaxPendingExtractions wait, and once kMaxSeenNames names have been seen (the duplicate
+// test's memory grows with them) no page gives more until the Unregistered list is cleared.
 class BrowseSession final : public QObject {
     Q_OBJECT
 public:
@@ -37,6 +38,7 @@ public:
     static constexpr int kMaxFramesPerPage = 16;
     static constexpr qint64 kFrameWaitMs = 30000;
     static constexpr std::size_t kMaxPendingExtractions = 4;
+    static constexpr qsizetype kMaxSeenNames = 200000;
     // One slice of extraction works until this much time has passed, or this many lines.
     static constexpr qint64 kSliceMs = 8;
     static constexpr qsizetype kLinesPerSlice = 4096;
@@ -66,6 +68,9 @@ public:
     // an empty address for anything but http and https (a page must not make us read files).
     static QUrl frameUrl(const QString &address);
 
+    // Lowers the seen-names limit (tests).
+    void setMaxSeenNames(qsizetype limit) { m_maxSeenNames = limit; }
+
     // Clear Cache: deletes the list builder's scratch file; true when there was one (the
     // window then reloads its page).
     bool clearCache();
@@ -88,6 +93,7 @@ private:
     void takeFindings(Extraction &pending);
     void finishExtraction(Extraction &pending);
     void abandonOldest();
+    void abandonAll();
     void followFrame(const QString &address);
     void loadNextFrame();
     void frameLoaded();
@@ -102,6 +108,7 @@ private:
     core::SingleShot m_frameWait;
     QList<QUrl> m_frames;
     QSet<QUrl> m_followedThisPage;
+    qsizetype m_maxSeenNames = kMaxSeenNames;
     bool m_frameViewBusy = false;
     bool m_open = false;
 };

@@ -291,7 +291,14 @@ IniSettingsStore::Refresh IniSettingsStore::refresh(AppFile &file) const
             file.loaded = true;
         }
     }
+    refreshJournal(file);
+    return Refresh::Ok;
+}
 
+// The journal part of refresh(): reads only what was appended since the last call. A journal
+// that cannot be read is marked so; the INI file's values still hold.
+void IniSettingsStore::refreshJournal(AppFile &file) const
+{
     struct stat js {};
     if (file.journalFd >= 0 && (::fstat(file.journalFd, &js) != 0 || js.st_nlink == 0))
         file.forgetJournal(); // folded in and removed by a store
@@ -303,13 +310,13 @@ IniSettingsStore::Refresh IniSettingsStore::refresh(AppFile &file) const
             fd = openFile(file.journalNative, O_RDONLY);
         if (fd < 0) {
             file.journalUnreadable = errno != ENOENT;
-            return Refresh::Ok;
+            return;
         }
         file.journalFd = fd;
         if (::fstat(fd, &js) != 0 || !S_ISREG(js.st_mode)) {
             file.closeJournal();
             file.journalUnreadable = true;
-            return Refresh::Ok;
+            return;
         }
     }
     const qint64 size = js.st_size;
@@ -322,7 +329,7 @@ IniSettingsStore::Refresh IniSettingsStore::refresh(AppFile &file) const
         const std::optional<QByteArray> bytes = readRange(file.journalFd, file.consumed, size);
         if (!bytes) {
             file.journalUnreadable = true;
-            return Refresh::Ok;
+            return;
         }
         IniJournalChunk chunk = parseIniJournal(*bytes);
         for (IniJournalEntry &entry : chunk.entries)
@@ -331,7 +338,6 @@ IniSettingsStore::Refresh IniSettingsStore::refresh(AppFile &file) const
     }
     file.journalUnreadable = false;
     file.journalSize = size;
-    return Refresh::Ok;
 }
 
 core::Status IniSettingsStore::unreadable(const AppFile &file) const

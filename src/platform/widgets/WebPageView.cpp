@@ -3,13 +3,31 @@
 #include <QPointer>
 #include <QVariant>
 #include <QWebEngineHistory>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 
 namespace wendlecott::platform {
 
+namespace {
+
+// A page whose scripts' console messages are not printed: they are the page's business.
+class QuietPage final : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                  const QString &) override
+    {
+    }
+};
+
+} // namespace
+
 WebPageView::WebPageView(QWidget *parent) : QWebEngineView(parent)
 {
+    setPage(new QuietPage(this));
     connect(this, &QWebEngineView::loadStarted, this, [this] {
         ++m_loads;
         Q_EMIT downloadBegin();
