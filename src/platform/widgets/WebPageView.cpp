@@ -4,7 +4,6 @@
 #include <QVariant>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineScript>
 
 namespace wendlecott::platform {
@@ -72,11 +71,6 @@ void WebPageView::refresh()
 void WebPageView::stopLoading()
 {
     stop();
-}
-
-void WebPageView::clearHttpCache()
-{
-    page()->profile()->clearHttpCache();
 }
 
 QWebEngineView *WebPageView::createWindow(QWebEnginePage::WebWindowType)

@@ -31,8 +31,6 @@ public:
     void goForward();
     void refresh();
     void stopLoading();
-    // Empties the view's HTTP cache.
-    void clearHttpCache();
 
 Q_SIGNALS:
     void downloadBegin();
