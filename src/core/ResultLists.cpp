@@ -170,6 +170,12 @@ void ResultLists::resetCounters()
         m_counters[slot(id)] = 0;
 }
 
+void ResultLists::resetCounter(ListId id)
+{
+    if (isResultList(id))
+        m_counters[slot(id)] = 0;
+}
+
 // The saved list -------------------------------------------------------------------------
 
 void ResultLists::loadRemembered()
@@ -246,7 +252,12 @@ void ResultLists::openEntry(ListId id, qsizetype row)
 {
     if (row < 0 || row >= entries(id).size())
         return;
-    m_selectedDomain = entries(id).at(row);
+    openDomain(entries(id).at(row));
+}
+
+void ResultLists::openDomain(const QString &domain)
+{
+    m_selectedDomain = domain;
     if (m_purchaseLinkOn)
         m_opener.openAddress(purchaseLink(m_selectedDomain));
     else

@@ -72,6 +72,9 @@ public:
     void newFileStamp();
     // A run starts: the four counters restart at 0, the lists keep their entries.
     void resetCounters();
+    // One counter of lists 1 to 4 restarts at 0; the list and its caption stay (the browse
+    // window's Clear of its Unregistered list does this to list 1).
+    void resetCounter(ListId id);
 
     void loadRemembered();
     bool saveRemembered();
@@ -92,6 +95,8 @@ public:
     // Opens the entry at `row` (a double-click): it becomes `SelectedDomain`, and its
     // purchase page opens, or with the purchase link off the WHOIS window is asked for.
     void openEntry(ListId id, qsizetype row);
+    // The same for a name shown in another window's list (the browse window's).
+    void openDomain(const QString &domain);
     // A drop of text on the saved list. An index list ("0|3|4") takes those entries of the
     // drag source; text made only of domain-like lines (from another program) adds those
     // names. Remembered.txt is rewritten either way. Returns the number of entries added.

@@ -1,6 +1,7 @@
 #include "ui/MainWindowWiring.h"
 
 #include "config/AppState.h"
+#include "ui/BrowseWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/SetupWindow.h"
 
@@ -25,6 +26,21 @@ void attachCompanionWindows(MainWindow &window, config::AppState &state)
         (*setup)->show();
         (*setup)->raise();
         (*setup)->activateWindow();
+    });
+    // The browse window: one at a time, not modal, opened maximised; closing it deletes it,
+    // its queue file and its socket with it.
+    auto browse = std::make_shared<QPointer<BrowseWindow>>();
+    window.setBrowseOpener([&window, &state, browse] {
+        if (!*browse) {
+            auto *browser = new BrowseWindow(state, &window);
+            browser->setAttribute(Qt::WA_DeleteOnClose);
+            window.closeAtShutdown(browser);
+            *browse = browser;
+            browser->showMaximized();
+        }
+        (*browse)->show();
+        (*browse)->raise();
+        (*browse)->activateWindow();
     });
     // At shutdown the window goes without its close handler, which would save the default
     // extension: nothing is written then. Its test lookup's socket goes with it.

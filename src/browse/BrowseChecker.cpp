@@ -1,0 +1,280 @@
+#include "browse/BrowseChecker.h"
+
+#include "core/ListRules.h"
+#include "core/ResultLists.h"
+#include "core/TextFile.h"
+#include "core/TldTable.h"
+#include "core/UserNotice.h"
+#include "core/WhoisRequest.h"
+#include "sources/TextOps.h"
+
+namespace wendlecott::browse {
+
+namespace {
+
+std::size_t indexOf(BrowseList list)
+{
+    return list == BrowseList::Unregistered ? 0 : 1;
+}
+
+QString uncountedLabel(BrowseList list)
+{
+    return list == BrowseList::Unregistered ? QStringLiteral("Unregistered") : QStringLiteral("Registered");
+}
+
+// Names that are never filed: a bare extension left from markup, a quoted one, and (for
+// available names) the end-of-list sentinel.
+bool isFilingExcluded(const QString &name, bool testSentinel)
+{
+    if (name.compare(QLatin1String(".net"), Qt::CaseInsensitive) == 0 ||
+        name.compare(QLatin1String(".com"), Qt::CaseInsensitive) == 0 ||
+        name.contains(QLatin1String("\".net"), Qt::CaseInsensitive) ||
+        name.contains(QLatin1String("\".com"), Qt::CaseInsensitive))
+        return true;
+    return testSentinel && name.contains(QLatin1String("endoffile"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+BrowseChecker::BrowseChecker(BrowseEnvironment environment, FoundNames &found, const QString &queuePath,
+                             core::Scheduler &scheduler, const core::Timing &timing,
+                             std::unique_ptr<core::WhoisConnection> connection, QObject *parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_found(found)
+    , m_queue(queuePath)
+    , m_pacing(scheduler, timing, environment.run.pause)
+    , m_query(std::move(connection), scheduler)
+    , m_nextAfterSkip(scheduler)
+{
+    for (std::size_t i = 0; i < m_lists.size(); ++i)
+        m_lists[i] = std::make_unique<QStringListModel>();
+    m_labels = {QStringLiteral("Unregistered:"), QStringLiteral("Registered:")};
+    connect(&m_query, &core::WhoisQuery::finished, this, &BrowseChecker::onAnswer);
+}
+
+BrowseChecker::~BrowseChecker()
+{
+    m_query.disconnect(this);
+    m_query.cancel();
+    m_pacing.stopAll();
+}
+
+void BrowseChecker::open()
+{
+    m_queue.remove();
+    m_queuePosition = 0;
+    m_open = true;
+    m_pacing.startTicking([this] { dispatchNextName(); });
+}
+
+void BrowseChecker::close()
+{
+    m_open = false;
+    m_lookupUnderWay = false;
+    m_nextAfterSkip.cancel();
+    m_pacing.stopAll();
+    m_query.cancel();
+    m_queue.remove();
+}
+
+void BrowseChecker::appendToQueue(const QString &text)
+{
+    if (m_open)
+        (void)m_queue.append(text); // a queue that cannot be written checks nothing new
+}
+
+void BrowseChecker::setPanel(BrowsePanel panel, const QString &text)
+{
+    QString &shown = m_panels[std::size_t(panel)];
+    if (shown == text)
+        return;
+    shown = text;
+    Q_EMIT panelChanged(panel, text);
+}
+
+void BrowseChecker::setLabel(BrowseList list, const QString &text)
+{
+    QString &shown = m_labels[indexOf(list)];
+    if (shown == text)
+        return;
+    shown = text;
+    Q_EMIT labelChanged(list, text);
+}
+
+void BrowseChecker::dispatchNextName()
+{
+    if (!m_open || m_queuePosition > m_found.foundTotal())
+        return;
+    // A lookup under way is left to finish or to time out; a pause runs to its end, which
+    // dispatches again.
+    if (m_lookupUnderWay || m_pacing.isPausing())
+        return;
+    m_pacing.stopTicking();
+    const QString name = readQueuedName(m_queuePosition);
+    if (name != core::kEndOfListSentinel) {
+        checkBrowsedName(name);
+    } else {
+        core::ResultLists &lists = m_env.run.lists;
+        const qint64 checked = qint64(lists.counter(core::ListId::Low)) +
+                               lists.counter(core::ListId::Registered) + lists.counter(core::ListId::High) +
+                               lists.counter(core::ListId::Mid);
+        setPanel(BrowsePanel::Progress, QStringLiteral("Checked %1 unique domains.").arg(checked));
+        if (m_found.foundOnPage() > 0)
+            setPanel(BrowsePanel::Page, QStringLiteral("Finished domains on current page"));
+    }
+    m_pacing.restartTicking();
+}
+
+void BrowseChecker::checkBrowsedName(const QString &name)
+{
+    m_currentName = sources::xCorrectName(sources::xurlEncode(name));
+    const core::TldTable &table = m_env.run.table;
+    if (!sources::hasEnabledExtension(m_currentName, table)) {
+        skipName();
+        return;
+    }
+    const bool proxy = m_env.run.useProxy && m_env.run.useProxy();
+    const int row = findTLD(table, m_currentName, proxy);
+    if (row < 0 || row >= table.size() || table.at(row).server.isEmpty()) {
+        skipName(); // the lookup cannot be started
+        return;
+    }
+    const core::TldEntry &entry = table.at(row);
+    m_server = entry.server;
+    m_successWords = entry.successWords;
+    m_response.clear();
+    m_lookupUnderWay = true;
+    m_pacing.beginLookup(entry, [this] { onTimeout(); });
+    setPanel(BrowsePanel::Progress, QStringLiteral("Checking status of: ") + m_currentName);
+    m_query.start({entry.server, entry.port}, core::whoisRequest(m_currentName));
+}
+
+// A skipped name moves the queue on from the event loop, so that a long run of names to
+// skip neither nests calls nor holds the window.
+void BrowseChecker::skipName()
+{
+    m_lookupUnderWay = false;
+    ++m_queuePosition;
+    m_query.cancel();
+    m_nextAfterSkip.start(0, [this] { dispatchNextName(); });
+}
+
+QString BrowseChecker::remoteHost() const
+{
+    const QString host = m_query.remoteHost();
+    return host.isEmpty() ? m_server : host;
+}
+
+void BrowseChecker::onAnswer(const core::WhoisAnswer &answer)
+{
+    if (!m_open || !m_lookupUnderWay)
+        return;
+    if (answer.ending != core::WhoisEnding::ServerClosed && answer.ending != core::WhoisEnding::CapReached)
+        return; // no verdict without an answer: the time-out ends the lookup
+    m_pacing.endLookup();
+    m_lookupUnderWay = false;
+    m_response = answer.text;
+    fileVerdict(core::judgeResponse(m_response, m_successWords).verdict);
+    ++m_queuePosition;
+    m_query.cancel();
+    setPanel(BrowsePanel::Progress,
+             QStringLiteral("Pausing for %1 milliseconds.").arg(m_pacing.throttleMs()));
+    m_pacing.pauseAfterAnswer([this] { dispatchNextName(); });
+}
+
+void BrowseChecker::fileVerdict(core::LookupVerdict verdict)
+{
+    core::ResultLists &lists = m_env.run.lists;
+    switch (verdict) {
+    case core::LookupVerdict::Available:
+        if (isFilingExcluded(m_currentName, true))
+            break;
+        lists.addAvailable(m_currentName);
+        setLabel(BrowseList::Unregistered,
+                 QStringLiteral("Unregistered: (%1)")
+                     .arg(qint64(lists.counter(core::ListId::Low)) + lists.counter(core::ListId::High) +
+                          lists.counter(core::ListId::Mid)));
+        listName(BrowseList::Unregistered, m_currentName);
+        setPanel(BrowsePanel::Progress, QStringLiteral("Unregistered: ") + m_currentName);
+        break;
+    case core::LookupVerdict::Registered:
+        if (isFilingExcluded(m_currentName, false))
+            break;
+        lists.addRegistered(m_currentName);
+        setLabel(BrowseList::Registered,
+                 QStringLiteral("Registered: (%1)").arg(lists.counter(core::ListId::Registered)));
+        listName(BrowseList::Registered, m_currentName);
+        break;
+    case core::LookupVerdict::Blocked:
+        m_env.run.notice.showBlocked(remoteHost(), m_response);
+        break;
+    case core::LookupVerdict::Unknown:
+        break; // nothing a user can act on: filed nowhere
+    }
+    lists.checkOverflow();
+}
+
+void BrowseChecker::onTimeout()
+{
+    if (!m_open || !m_lookupUnderWay)
+        return;
+    m_lookupUnderWay = false;
+    m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse);
+    m_query.cancel();
+    ++m_queuePosition;
+    dispatchNextName();
+}
+
+QStringListModel *BrowseChecker::model(BrowseList list) const
+{
+    return m_lists[indexOf(list)].get();
+}
+
+QString BrowseChecker::label(BrowseList list) const
+{
+    return m_labels[indexOf(list)];
+}
+
+void BrowseChecker::listName(BrowseList list, const QString &name)
+{
+    QStringListModel *model = m_lists[indexOf(list)].get();
+    const int row = model->rowCount();
+    if (model->insertRows(row, 1))
+        model->setData(model->index(row), name);
+}
+
+void BrowseChecker::clearList(BrowseList list)
+{
+    m_lists[indexOf(list)]->setStringList({});
+    if (list == BrowseList::Unregistered) {
+        m_found.forgetSeenNames();
+        m_env.run.lists.resetCounter(core::ListId::Low);
+    } else {
+        m_env.run.lists.resetCounter(core::ListId::Registered);
+    }
+    setLabel(list, uncountedLabel(list));
+}
+
+void BrowseChecker::deleteEntry(BrowseList list, qsizetype row)
+{
+    QStringListModel *model = m_lists[indexOf(list)].get();
+    if (row < 0 || row >= model->rowCount() || !model->removeRows(int(row), 1))
+        return;
+    setLabel(list, uncountedLabel(list) + QStringLiteral(" (%1)").arg(model->rowCount()));
+}
+
+void BrowseChecker::copyList(BrowseList list)
+{
+    m_env.clipboard.setText(core::joinLinesCrLf(m_lists[indexOf(list)]->stringList()));
+}
+
+void BrowseChecker::openEntry(BrowseList list, qsizetype row)
+{
+    const QStringListModel *model = m_lists[indexOf(list)].get();
+    if (row < 0 || row >= model->rowCount())
+        return;
+    m_env.run.lists.openDomain(model->index(int(row)).data().toString());
+}
+
+} // namespace wendlecott::browse
