@@ -43,7 +43,8 @@ struct Fixture {
                       row(QStringLiteral("de"), QStringLiteral("whois.de.test"), 4343, 40),
                       row(QStringLiteral("proxy"), QStringLiteral("proxy.test"), 4444, 5)};
         bootstrap =
-            core::RdapBootstrap::parse(R"({"services":[[["com","net"],["https://rdap.test/v1/"]]]})").value();
+            core::RdapBootstrap::parse("{\"services\":[[[\"com\",\"net\"],[\"https://rdap.test/v1/\"]]]}")
+                .value();
         auto fake = std::make_unique<testing::FakeConnection>();
         connection = fake.get();
         lookup = std::make_unique<core::DomainLookup>(style, std::move(fake), table,
@@ -251,10 +252,10 @@ private Q_SLOTS:
     {
         Fixture f;
         QVERIFY(f.lookup->start(QStringLiteral("one.com"), choices(LookupProtocol::Rdap)).ok());
-        testing::FakeHttpFetch *first = f.http.last();
+        const QPointer<testing::FakeHttpFetch> first = f.http.last();
         // A new start drops the first fetch; its late answer is not heard.
         QVERIFY(f.lookup->start(QStringLiteral("two.com"), choices(LookupProtocol::Rdap)).ok());
-        QVERIFY(first->isAborted());
+        QVERIFY(first.isNull() || first->isAborted()); // dropped: aborted, or gone
         f.http.last()->respond(404, {});
         QCOMPARE(f.finished.size(), 1);
         QCOMPARE(f.finished.first().name, QStringLiteral("two.com"));
@@ -268,8 +269,9 @@ private Q_SLOTS:
         QCOMPARE(f.finished.size(), 2);
         QVERIFY(f.lookup->isRunning());
         QCOMPARE(f.lookup->name(), QStringLiteral("four.com"));
+        const QPointer<testing::FakeHttpFetch> fourth = f.http.last();
         f.lookup->cancel();
-        QVERIFY(f.http.last()->isAborted());
+        QVERIFY(fourth.isNull() || fourth->isAborted());
         QVERIFY(!f.lookup->isRunning());
         QCOMPARE(f.finished.size(), 2);
     }

@@ -15,7 +15,7 @@ namespace {
 
 QByteArray bootstrapJson(const QByteArray &services)
 {
-    return R"({"version":"1.0","publication":"2026-02-01T00:00:00Z","services":)" + services + "}";
+    return "{\"version\":\"1.0\",\"publication\":\"2026-02-01T00:00:00Z\",\"services\":" + services + "}";
 }
 
 core::RdapBootstrap parsed(const QByteArray &services)
@@ -69,9 +69,9 @@ private Q_SLOTS:
     void longestMatchingExtensionWinsAndNamesAreComparedInIdnaForm()
     {
         const core::RdapBootstrap bootstrap =
-            parsed(R"([[["uk"],["https://uk.test/rdap"]],)"
-                   R"([["co.uk","org.uk"],["http://plain.test/","https://co.test/v1/"]],)"
-                   R"([["xn--p1ai"],["https://rf.test/"]]])");
+            parsed("[[[\"uk\"],[\"https://uk.test/rdap\"]],"
+                   "[[\"co.uk\",\"org.uk\"],[\"http://plain.test/\",\"https://co.test/v1/\"]],"
+                   "[[\"xn--p1ai\"],[\"https://rf.test/\"]]]");
         QCOMPARE(bootstrap.extensionFor(QStringLiteral("shop.co.uk")), QStringLiteral("co.uk"));
         QCOMPARE(bootstrap.extensionFor(QStringLiteral("a.b.co.uk")), QStringLiteral("co.uk"));
         QCOMPARE(bootstrap.extensionFor(QStringLiteral("shop.me.uk")), QStringLiteral("uk"));
@@ -95,11 +95,11 @@ private Q_SLOTS:
             << QByteArray("<!DOCTYPE html><html><body><h1>503 Service Unavailable</h1></body></html>");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("array") << QByteArray("[1,2]");
-        QTest::newRow("no services") << QByteArray(R"({"version":"1.0","services":[]})");
-        QTest::newRow("service without addresses") << bootstrapJson(R"([[["com"],[]]])");
-        QTest::newRow("ftp address only") << bootstrapJson(R"([[["com"],["ftp://x.test/"]]])");
-        QTest::newRow("service without labels") << bootstrapJson(R"([[[],["https://x.test/"]]])");
-        QTest::newRow("not a pair") << bootstrapJson(R"([["com"]])");
+        QTest::newRow("no services") << QByteArray("{\"version\":\"1.0\",\"services\":[]}");
+        QTest::newRow("service without addresses") << bootstrapJson("[[[\"com\"],[]]]");
+        QTest::newRow("ftp address only") << bootstrapJson("[[[\"com\"],[\"ftp://x.test/\"]]]");
+        QTest::newRow("service without labels") << bootstrapJson("[[[],[\"https://x.test/\"]]]");
+        QTest::newRow("not a pair") << bootstrapJson("[[\"com\"]]");
     }
     void filesThatAreNoBootstrapAreRefusedWithAReason()
     {
@@ -173,13 +173,14 @@ private Q_SLOTS:
         QTest::addColumn<LookupVerdict>("verdict");
         QTest::addColumn<QString>("rule");
         const QByteArray errorObject =
-            R"({"errorCode":404,"title":"Not Found","description":["no such domain"]})";
+            "{\"errorCode\":404,\"title\":\"Not Found\",\"description\":[\"no such domain\"]}";
         QTest::newRow("404 empty") << 404 << QByteArray() << LookupVerdict::Available << "http-404";
         QTest::newRow("404 error object") << 404 << errorObject << LookupVerdict::Available << "http-404";
         QTest::newRow("404 html") << 404 << QByteArray("<html>gone</html>") << LookupVerdict::Available
                                   << "http-404";
         QTest::newRow("429") << 429 << QByteArray() << LookupVerdict::Blocked << "http-429";
-        QTest::newRow("403 quota") << 403 << QByteArray(R"({"errorCode":403,"title":"Query quota exceeded"})")
+        QTest::newRow("403 quota") << 403
+                                   << QByteArray("{\"errorCode\":403,\"title\":\"Query quota exceeded\"}")
                                    << LookupVerdict::Blocked << "rate-limit";
         QTest::newRow("503 rate limit")
             << 503 << QByteArray("Rate limit reached, slow down") << LookupVerdict::Blocked << "rate-limit";
@@ -187,14 +188,14 @@ private Q_SLOTS:
         QTest::newRow("403 plain") << 403 << QByteArray("Forbidden") << LookupVerdict::Unknown << "http-403";
         QTest::newRow("400") << 400 << errorObject << LookupVerdict::Unknown << "http-400";
         QTest::newRow("200 malformed")
-            << 200 << QByteArray(R"({"objectClassName":"domain",)") << LookupVerdict::Unknown << "not-json";
+            << 200 << QByteArray("{\"objectClassName\":\"domain\",") << LookupVerdict::Unknown << "not-json";
         QTest::newRow("200 html") << 200 << QByteArray("<html>login</html>") << LookupVerdict::Unknown
                                   << "not-json";
         QTest::newRow("200 error object") << 200 << errorObject << LookupVerdict::Unknown << "not-a-domain";
-        QTest::newRow("200 entity") << 200 << QByteArray(R"({"objectClassName":"entity"})")
+        QTest::newRow("200 entity") << 200 << QByteArray("{\"objectClassName\":\"entity\"}")
                                     << LookupVerdict::Unknown << "not-a-domain";
         QTest::newRow("200 domain, upper case, trailing dot")
-            << 200 << QByteArray(R"({"objectClassName":"Domain","ldhName":"EXAMPLE.COM."})")
+            << 200 << QByteArray("{\"objectClassName\":\"Domain\",\"ldhName\":\"EXAMPLE.COM.\"}")
             << LookupVerdict::Registered << "domain-object";
         QTest::newRow("302 left over") << 302 << QByteArray() << LookupVerdict::Unknown << "http-302";
     }

@@ -21,7 +21,7 @@ namespace {
 
 QByteArray domainObject(const QString &name)
 {
-    return QStringLiteral(R"({"objectClassName":"domain","ldhName":"%1"})").arg(name).toUtf8();
+    return QStringLiteral("{\"objectClassName\":\"domain\",\"ldhName\":\"%1\"}").arg(name).toUtf8();
 }
 
 struct Fixture {
@@ -44,8 +44,8 @@ struct Fixture {
         de.enabled = true;
         table.rows = {de};
         const QByteArray json =
-            QStringLiteral(R"({"services":[[["com","net","xyz","moscow","fr","cz","no","br",)"
-                           R"("cyou","top","tube"],["%1"]]]})")
+            QStringLiteral("{\"services\":[[[\"com\",\"net\",\"xyz\",\"moscow\",\"fr\",\"cz\",\"no\",\"br\","
+                           "\"cyou\",\"top\",\"tube\"],[\"%1\"]]]}")
                 .arg(server.url(QStringLiteral("/rdap/")))
                 .toUtf8();
         bootstrap = core::RdapBootstrap::parse(json).value();
@@ -126,12 +126,12 @@ private Q_SLOTS:
         Fixture f;
         f.server.route(f.path(QStringLiteral("empty404.com")), {Mode::Answer, 404, {}, {}});
         f.server.answer(f.path(QStringLiteral("object404.com")), 404,
-                        R"({"errorCode":404,"title":"Not Found","description":["Object not found"]})",
+                        "{\"errorCode\":404,\"title\":\"Not Found\",\"description\":[\"Object not found\"]}",
                         "application/rdap+json");
         f.server.route(f.path(QStringLiteral("limited.com")),
                        {Mode::Answer, 429, {{"Retry-After", "120"}}, {}});
         f.server.answer(f.path(QStringLiteral("broken.com")), 500, "oops", "text/plain");
-        f.server.answer(f.path(QStringLiteral("garbled.com")), 200, R"({"objectClassName":"domain","ldh)",
+        f.server.answer(f.path(QStringLiteral("garbled.com")), 200, "{\"objectClassName\":\"domain\",\"ldh",
                         "application/rdap+json");
 
         core::LookupEvidence evidence = f.ask(QStringLiteral("empty404.com"));
@@ -215,7 +215,7 @@ private Q_SLOTS:
         gone.close();
         f.bootstrap =
             core::RdapBootstrap::parse(
-                QStringLiteral(R"({"services":[[["com"],["http://127.0.0.1:%1/"]]]})").arg(port).toUtf8())
+                QStringLiteral("{\"services\":[[[\"com\"],[\"http://127.0.0.1:%1/\"]]]}").arg(port).toUtf8())
                 .value();
         const core::LookupEvidence evidence = f.ask(QStringLiteral("nobody.com"));
         QCOMPARE(evidence.verdict, LookupVerdict::Unknown);

@@ -47,7 +47,8 @@ struct Harness {
         com.throttle = 0;
         com.successWords = QStringLiteral("No match");
         table.rows = {com};
-        bootstrap = core::RdapBootstrap::parse(R"({"services":[[["com"],["https://rdap.test/"]]]})").value();
+        bootstrap =
+            core::RdapBootstrap::parse("{\"services\":[[[\"com\"],[\"https://rdap.test/\"]]]}").value();
         core::RunEnvironment environment{table, [] { return false; }, pause, lists, notice};
         environment.lookupChoices = [this] { return choices; };
         environment.services = {&bootstrap, &http, nullptr};
@@ -233,7 +234,7 @@ private Q_SLOTS:
             h.http.last()->respond(
                 statuses.at(i),
                 statuses.at(i) == 200
-                    ? QStringLiteral(R"({"objectClassName":"domain","ldhName":"%1"})").arg(name).toUtf8()
+                    ? QStringLiteral("{\"objectClassName\":\"domain\",\"ldhName\":\"%1\"}").arg(name).toUtf8()
                     : QByteArray());
         }
         h.scheduler.advance(30);

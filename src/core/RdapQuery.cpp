@@ -68,7 +68,11 @@ std::optional<qint64> retryAfterSeconds(const QByteArray &value, const QDateTime
     const qint64 seconds = trimmed.toLongLong(&number);
     if (number)
         return seconds >= 0 ? std::optional<qint64>(seconds) : std::nullopt;
-    const QDateTime at = QDateTime::fromString(QString::fromLatin1(trimmed), Qt::RFC2822Date);
+    // HTTP dates end in "GMT", which Qt's RFC 2822 reader wants as a numeric offset.
+    QString date = QString::fromLatin1(trimmed);
+    if (date.endsWith(QLatin1String(" GMT")) || date.endsWith(QLatin1String(" UTC")))
+        date = date.chopped(4) + QLatin1String(" +0000");
+    const QDateTime at = QDateTime::fromString(date, Qt::RFC2822Date);
     if (!at.isValid())
         return std::nullopt;
     return qMax<qint64>(0, now.secsTo(at));
