@@ -92,6 +92,12 @@ public:
     // Opens the entry at `row` (a double-click): it becomes `SelectedDomain`, and its
     // purchase page opens, or with the purchase link off the WHOIS window is asked for.
     void openEntry(ListId id, qsizetype row);
+    // The context menu's commands on the entry at `row`, which becomes `SelectedDomain`:
+    // "Show answer" asks for the WHOIS window whatever the purchase link says, "Copy" puts
+    // the entry on the clipboard, "Open purchase page" opens its purchase page.
+    void showAnswer(ListId id, qsizetype row);
+    void copyEntry(ListId id, qsizetype row);
+    void openPurchasePage(ListId id, qsizetype row);
     // A drop of text on the saved list. An index list ("0|3|4") takes those entries of the
     // drag source; text made only of domain-like lines (from another program) adds those
     // names. Remembered.txt is rewritten either way. Returns the number of entries added.

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -92,6 +93,9 @@ QListView *ResultListsView::buildList(ListId id, QWidget *box)
     connect(list, &QAbstractItemView::clicked, this, [this, id] { m_lists.setDragSourceList(id); });
     connect(list, &QAbstractItemView::doubleClicked, this,
             [this, id](const QModelIndex &index) { m_lists.openEntry(id, index.row()); });
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, id](const QPoint &position) { showEntryMenu(id, position); });
     return list;
 }
 
@@ -164,6 +168,38 @@ void ResultListsView::placeColumns(const std::array<ColumnPlacement, 5> &columns
             x += width + kSpacing;
         }
     }
+}
+
+QMenu *ResultListsView::entryMenu(ListId id, int row, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("mnuEntry"));
+    if (row < 0 || row >= m_lists.entries(id).size())
+        return menu;
+    // A run may file names while the menu is open: the command finds its entry again by name.
+    const QString entry = m_lists.entries(id).at(row);
+    const auto add = [&](const char *name, const QString &caption,
+                         void (core::ResultLists::*command)(ListId, qsizetype)) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this,
+                [this, id, entry, command] { (m_lists.*command)(id, m_lists.entries(id).indexOf(entry)); });
+    };
+    add("mnuShowAnswer", QStringLiteral("Show answer"), &core::ResultLists::showAnswer);
+    add("mnuCopyEntry", QStringLiteral("Copy"), &core::ResultLists::copyEntry);
+    add("mnuPurchasePage", QStringLiteral("Open purchase page"), &core::ResultLists::openPurchasePage);
+    return menu;
+}
+
+void ResultListsView::showEntryMenu(ListId id, const QPoint &position)
+{
+    QListView *list = listView(id);
+    const QModelIndex index = list ? list->indexAt(position) : QModelIndex();
+    if (!index.isValid())
+        return;
+    QMenu *menu = entryMenu(id, index.row(), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(list->viewport()->mapToGlobal(position));
 }
 
 void ResultListsView::updateCaption(ListId id, const QString &caption)
