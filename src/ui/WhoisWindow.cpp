@@ -98,7 +98,9 @@ void WhoisWindow::askServer()
     }
     const bool rdap = route.value().protocol == core::LookupProtocol::Rdap;
     m_rdapAddress = rdap ? route.value().url.toString() : QString();
-    m_server = rdap ? core::WhoisServer{route.value().url.host(), quint16(route.value().url.port(443))}
+    const QUrl &url = route.value().url;
+    m_server = rdap ? core::WhoisServer{url.host(),
+                                        quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80))}
                     : core::WhoisServer{route.value().entry.server, route.value().entry.port};
     m_answerView->setPlaceholderText(QStringLiteral("Asking %1 about %2 ...").arg(serverAddress(), m_domain));
 
