@@ -276,6 +276,29 @@ private Q_SLOTS:
         QCOMPARE(f.finished.size(), 2);
     }
 
+    // A scheduler may hand over a route it made while an HTTP client was there.
+    void anRdapRouteWithoutAClientEndsWithoutAnswer()
+    {
+        testing::FakeScheduler scheduler;
+        core::Timing timing;
+        core::TldTable table;
+        core::DomainLookup lookup(core::WhoisStyle::Retrying, std::make_unique<testing::FakeConnection>(),
+                                  table, {}, scheduler, timing);
+        QList<core::LookupEvidence> finished;
+        QObject::connect(&lookup, &core::DomainLookup::finished,
+                         [&](const core::LookupEvidence &evidence) { finished.append(evidence); });
+        core::LookupRoute route;
+        route.protocol = LookupProtocol::Rdap;
+        route.url = QUrl(QStringLiteral("https://rdap.test/domain/a.com"));
+        lookup.start(QStringLiteral("a.com"), route, choices(LookupProtocol::Rdap));
+        QVERIFY(finished.isEmpty()); // never from inside start()
+        scheduler.runDue();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().verdict, LookupVerdict::Unknown);
+        QCOMPARE(finished.first().ending, core::LookupEnding::NoConnection);
+        QVERIFY(!lookup.isRunning());
+    }
+
     void namesOfProtocolsAndRules()
     {
         QCOMPARE(core::protocolFromName(QStringLiteral("RDAP")),

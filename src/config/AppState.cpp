@@ -42,9 +42,9 @@ core::Status AppState::open()
     const core::Status loaded = reloadTable();
     m_bootstrapProblem.clear();
     m_bootstrap = core::RdapBootstrap::forProgramFolder(m_folder.root(), &m_bootstrapProblem);
-    // Broken lines of the folder's evidence file are skipped; the rest still judges.
-    m_judge = std::make_unique<core::EvidenceJudge>(
-        core::EvidenceTable::forProgramFolder(m_folder.root(), nullptr));
+    // Broken lines of the folder's evidence file are skipped; the rest still judges. The judge
+    // is assigned in place: runs made before opening hold its address.
+    *m_judge = core::EvidenceJudge(core::EvidenceTable::forProgramFolder(m_folder.root(), nullptr));
     return written ? loaded : written;
 }
 

@@ -301,6 +301,17 @@ void DomainLookup::startWhois(const LookupChoices &)
 
 void DomainLookup::startRdap(const LookupChoices &)
 {
+    if (!m_services.http) {
+        // A route made elsewhere, and no client to ask with: no answer, from the event loop.
+        m_timeLimit.start(0, [this] {
+            LookupEvidence evidence = evidenceSoFar();
+            evidence.ending = LookupEnding::NoConnection;
+            evidence.rule = QStringLiteral("no-answer");
+            evidence.reason = QStringLiteral("no HTTP client");
+            finish(std::move(evidence));
+        });
+        return;
+    }
     if (!m_rdap) {
         m_rdap = std::make_unique<RdapQuery>(*m_services.http);
         connect(m_rdap.get(), &RdapQuery::finished, this, &DomainLookup::onRdapFinished);

@@ -108,7 +108,8 @@ int cmdLookup(CliContext &context, const QStringList &args)
     });
     if (const core::Status started = lookup.start(options->name, choices); !started) {
         QString message = started.message();
-        message[0] = message[0].toLower();
+        if (!message.isEmpty())
+            message[0] = message[0].toLower();
         return fail(context, message);
     }
     loop.exec();
