@@ -178,16 +178,18 @@ QMenu *ResultListsView::entryMenu(ListId id, int row, QWidget *parent)
         return menu;
     // A run may file names while the menu is open: the command finds its entry again by name.
     const QString entry = m_lists.entries(id).at(row);
-    const auto add = [&](const char *name, const QString &caption,
-                         void (core::ResultLists::*command)(ListId, qsizetype)) {
+    const auto rowNow = [this, id, entry] { return m_lists.entries(id).indexOf(entry); };
+    const auto add = [&](const char *name, const QString &caption) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this,
-                [this, id, entry, command] { (m_lists.*command)(id, m_lists.entries(id).indexOf(entry)); });
+        return action;
     };
-    add("mnuShowAnswer", QStringLiteral("Show answer"), &core::ResultLists::showAnswer);
-    add("mnuCopyEntry", QStringLiteral("Copy"), &core::ResultLists::copyEntry);
-    add("mnuPurchasePage", QStringLiteral("Open purchase page"), &core::ResultLists::openPurchasePage);
+    connect(add("mnuShowAnswer", QStringLiteral("Show answer")), &QAction::triggered, this,
+            [this, id, rowNow] { m_lists.showAnswer(id, rowNow()); });
+    connect(add("mnuCopyEntry", QStringLiteral("Copy")), &QAction::triggered, this,
+            [this, id, rowNow] { m_lists.copyEntry(id, rowNow()); });
+    connect(add("mnuPurchasePage", QStringLiteral("Open purchase page")), &QAction::triggered, this,
+            [this, id, rowNow] { m_lists.openPurchasePage(id, rowNow()); });
     return menu;
 }
 
