@@ -6,6 +6,8 @@
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/TldEditor.h"
+#include "core/EvidenceJudge.h"
+#include "core/RdapBootstrap.h"
 #include "core/RegistrarProbe.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
@@ -463,6 +465,32 @@ private Q_SLOTS:
         QCOMPARE(settings.value(config::keys::DefaultSearch), QStringLiteral("Google"));
         QVERIFY(editor.editEnabled());
         QCOMPARE(editor.list().rowCount(), 3);
+    }
+
+    // The main window makes its run before the program state is opened: what the run was given
+    // must be what opening loads (the folder's evidence rules and RDAP bootstrap), not a copy
+    // that opening throws away.
+    void aRunMadeBeforeOpeningUsesWhatOpeningLoads()
+    {
+        testing::TestFolder folder;
+        folder.write(kTlds, crlfLines(kUsualRows));
+        folder.write(QStringLiteral("whois-evidence.tsv"), "available\t*\tlocal-free\t^nothing here$\n");
+        folder.write(
+            QStringLiteral("rdap-dns-bootstrap.json"),
+            "{\"publication\":\"2027-01-01\",\"services\":[[[\"zz\"],[\"https://rdap.zz.test/\"]]]}");
+        testing::MemorySettingsStore settings;
+        testing::FakeNotice notice;
+        testing::FakeScheduler scheduler;
+        auto state = testing::makeTestState({folder.path(), settings, notice, scheduler,
+                                             [] { return std::make_unique<testing::FakeConnection>(); }});
+        const core::RunEnvironment early = state->runEnvironment();
+        QVERIFY(state->open().ok());
+        QCOMPARE(early.services.judge, &state->evidenceJudge());
+        QCOMPARE(early.services.judge->judge(QStringLiteral("nothing here"), QStringLiteral("com")).rule,
+                 QStringLiteral("local-free"));
+        QCOMPARE(early.services.bootstrap, &state->bootstrap());
+        QCOMPARE(early.services.bootstrap->publication(), QStringLiteral("2027-01-01"));
+        QCOMPARE(early.unanswered, &state->unanswered());
     }
 
     void openingShowsStoredValues()

@@ -355,7 +355,8 @@ private Q_SLOTS:
         QStringList sources;
         for (int i = 0; i < f.combo1()->count(); ++i)
             sources << f.combo1()->itemText(i);
-        QCOMPARE(itemsOf("mnuTools"), sources);
+        // The sources, then (after a separator) the run over the names kept without a verdict.
+        QCOMPARE(itemsOf("mnuTools"), sources + strings({"", "Check unanswered names again (0)"}));
         QCOMPARE(itemsOf("mnuOptions"), strings({"Setup"}));
         QCOMPARE(itemsOf("mnuHelp"), strings({"View Help"}));
         QCOMPARE(itemsOf("mnuAboutMenu"), strings({"About this software"}));
@@ -685,6 +686,38 @@ private Q_SLOTS:
         QCOMPARE(lists.entries(ListId::Registered), QStringList{QStringLiteral("bravo.com")});
         QCOMPARE(lists.entries(ListId::Low), QStringList{QStringLiteral("charlie99x.com")});
         QVERIFY(f.notice->messages.isEmpty());
+    }
+
+    // Names kept without a verdict are offered again from the Tools menu, and leave the file
+    // once they are answered.
+    void unansweredNamesAreCheckedAgainFromTheToolsMenu()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("beta.com"), "Domain Name: BETA.COM\r\n");
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("Unanswered.txt"), "alpha.com\r\nbeta.com\r\n");
+        ui::MainWindow &w = f.open();
+        QAction *recheck = f.menu("mnuTools")->findChild<QAction *>(QStringLiteral("mnuCheckUnanswered"));
+        QVERIFY(recheck);
+        QCOMPARE(recheck->text(), QStringLiteral("Check unanswered names again (2)"));
+        QVERIFY(recheck->isEnabled());
+        const QString before = f.setting(config::keys::WordNumber);
+
+        recheck->trigger();
+        QVERIFY(w.run().isRunning());
+        QVERIFY(!recheck->isEnabled());
+        QVERIFY(!f.start()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), (QList<QByteArray>{"alpha.com", "beta.com"}));
+        QCOMPARE(f.context->lists().entries(ListId::Mid), QStringList{QStringLiteral("alpha.com")});
+        QCOMPARE(f.context->lists().entries(ListId::Registered), QStringList{QStringLiteral("beta.com")});
+        QCOMPARE(f.read(QStringLiteral("Unanswered.txt")), QByteArray());
+        QCOMPARE(recheck->text(), QStringLiteral("Check unanswered names again (0)"));
+        QVERIFY(!recheck->isEnabled());
+        QVERIFY(f.start()->isEnabled());
+        QCOMPARE(f.setting(config::keys::WordNumber), before); // the user's resume position is untouched
     }
 
     // The extension box applies to names without one; empty, the default extension does.

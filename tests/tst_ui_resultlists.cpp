@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -307,6 +308,39 @@ private Q_SLOTS:
         QCOMPARE(w.lists->selectedDomain(), QStringLiteral("list2-1.com"));
         QCOMPARE(w.opener.addresses.size(), 1);
         QVERIFY(w.opener.addresses.first().endsWith(QStringLiteral("domainToCheck=list2-1.com")));
+    }
+
+    // The context menu acts on the entry it was opened on, whatever the purchase link says.
+    void contextMenuShowsCopiesAndBuys()
+    {
+        Window w;
+        w.fill(ListId::High, 3);
+        w.lists->setPurchaseLinkOn(true);
+        QSignalSpy whois(w.lists.get(), &core::ResultLists::whoisRequested);
+        QMenu *menu = w.view->entryMenu(ListId::High, 1, w.view.get());
+        QStringList captions;
+        for (QAction *action : menu->actions())
+            captions << action->text();
+        QCOMPARE(captions, (QStringList{QStringLiteral("Show answer"), QStringLiteral("Copy"),
+                                        QStringLiteral("Open purchase page")}));
+        // An entry above it that goes meanwhile does not change which entry the menu acts on.
+        w.lists->model(ListId::High)->removeAt(0);
+        menu->findChild<QAction *>(QStringLiteral("mnuShowAnswer"))->trigger();
+        QCOMPARE(whois.size(), 1);
+        QCOMPARE(whois.first().first().toString(), QStringLiteral("list3-1.com"));
+        QVERIFY(w.opener.addresses.isEmpty());
+        menu->findChild<QAction *>(QStringLiteral("mnuCopyEntry"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("list3-1.com"));
+        menu->findChild<QAction *>(QStringLiteral("mnuPurchasePage"))->trigger();
+        QCOMPARE(w.opener.addresses.size(), 1);
+        QVERIFY(w.opener.addresses.first().endsWith(QStringLiteral("list3-1.com")));
+        QCOMPARE(w.lists->selectedDomain(), QStringLiteral("list3-1.com"));
+        delete menu;
+        // Where no entry is there is nothing to offer.
+        QMenu *empty = w.view->entryMenu(ListId::Mid, 0, w.view.get());
+        QVERIFY(empty->actions().isEmpty());
+        delete empty;
+        QCOMPARE(w.list(ListId::High)->contextMenuPolicy(), Qt::CustomContextMenu);
     }
 
     void dropsOnTheSavedList()

@@ -1,4 +1,5 @@
 #include "FakeConnection.h"
+#include "FakeHttpClient.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
@@ -6,6 +7,7 @@
 #include "TestAppState.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
+#include "core/RdapBootstrap.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
 #include "platform/QtScheduler.h"
@@ -514,6 +516,51 @@ private Q_SLOTS:
         QVERIFY(!f.window->editor().registrarProbe().isRunning());
         // The stored row was not touched by the words tried in the box.
         QCOMPARE(f.state->table().at(0).successWords, QStringLiteral("No match"));
+    }
+
+    // The RDAP switch is a preference; the update button installs a good file and refuses a bad one.
+    void rdapSwitchAndServerListUpdate()
+    {
+        Fixture f;
+        testing::FakeHttpClient http;
+        f.state = testing::makeTestState({f.folder.path(), f.settings, f.notice, f.scheduler,
+                                          [] { return std::make_unique<testing::FakeConnection>(); }, nullptr,
+                                          nullptr, &http});
+        (void)f.state->reloadTable();
+        f.window = std::make_unique<ui::SetupWindow>(*f.state);
+        f.window->setRdapBootstrapAddress(QUrl(QStringLiteral("http://iana.test/dns.json")));
+        auto *rdap = f.child<QCheckBox>("chkRdap");
+        QCOMPARE(rdap->text(), QStringLiteral("Use RDAP where the registry offers it"));
+        QVERIFY(!rdap->isChecked());
+        rdap->click();
+        QVERIFY(f.state->preferences().useRdap());
+        QCOMPARE(config::readSetting(f.settings, config::keys::UseRdap, QString()), QStringLiteral("1"));
+        QCOMPARE(f.state->lookupChoices().protocol, core::LookupProtocol::Auto);
+
+        auto *label = f.child<QLabel>("lblRdapList");
+        QVERIFY2(label->text().contains(QStringLiteral("2026-01-30")), qPrintable(label->text()));
+        auto *update = f.child<QPushButton>("cmdUpdateRdap");
+        update->click();
+        QVERIFY(!update->isEnabled());
+        QCOMPARE(http.requests.size(), 1);
+        QCOMPARE(http.requests.first().url.toString(), QStringLiteral("http://iana.test/dns.json"));
+        const QByteArray newer = "{\"publication\":\"2026-06-01T00:00:00Z\",\"services\":[[[\"com\"],"
+                                 "[\"https://rdap.example/\"]]]}";
+        http.last()->respond(200, newer);
+        QVERIFY(update->isEnabled());
+        QVERIFY2(label->text().contains(QStringLiteral("2026-06-01")), qPrintable(label->text()));
+        QCOMPARE(f.folder.read(QStringLiteral("rdap-dns-bootstrap.json")), newer);
+        QCOMPARE(f.state->bootstrap().baseUrlFor(QStringLiteral("a.com"))->host(),
+                 QStringLiteral("rdap.example"));
+        QVERIFY(f.notice.messages.last().text.contains(QStringLiteral("was updated")));
+
+        // An error page changes nothing and says why.
+        update->click();
+        http.last()->respond(200, "<html>maintenance</html>");
+        QVERIFY(f.notice.messages.last().text.contains(QStringLiteral("not an RDAP bootstrap file")));
+        QCOMPARE(f.folder.read(QStringLiteral("rdap-dns-bootstrap.json")), newer);
+        QCOMPARE(f.state->bootstrap().publication(), QStringLiteral("2026-06-01T00:00:00Z"));
+        QVERIFY(update->isEnabled());
     }
 };
 

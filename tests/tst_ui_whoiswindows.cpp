@@ -1,6 +1,8 @@
 #include "FakeConnection.h"
+#include "FakeHttpClient.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
+#include "core/RdapBootstrap.h"
 #include "core/Timing.h"
 #include "core/TldTable.h"
 #include "core/WhoisRequest.h"
@@ -662,6 +664,65 @@ private Q_SLOTS:
         QVERIFY(!connection->isOpen());
         QCOMPARE(scheduler.pendingCount(), std::size_t(0)); // the silence limit is gone too
         QVERIFY(!window.isFinished());
+    }
+
+    // With RDAP chosen the window asks the registry's RDAP server and shows the JSON answer
+    // indented, the verdict and its evidence above it; a name without RDAP goes over whois.
+    void rdapAnswerWithItsEvidence()
+    {
+        testing::FakeScheduler scheduler;
+        const core::Timing timing;
+        const core::TldTable table =
+            tableWith({row(QStringLiteral("de"), QStringLiteral("whois.de.test"), 43)});
+        const core::RdapBootstrap bootstrap =
+            core::RdapBootstrap::parse("{\"services\":[[[\"com\"],[\"https://rdap.test/v1/\"]]]}").value();
+        testing::FakeHttpClient http;
+        QList<testing::FakeConnection *> connections;
+        ui::WhoisWindow window(
+            QStringLiteral("taken.com"), table, false,
+            [&connections] {
+                auto made = std::make_unique<testing::FakeConnection>();
+                connections.append(made.get());
+                return made;
+            },
+            scheduler, timing);
+        window.setLookup(core::LookupChoices::forPreference(true, false), {&bootstrap, &http, nullptr});
+        window.askServer();
+        QCOMPARE(http.requests.size(), 1);
+        QCOMPARE(http.requests.first().url.toString(),
+                 QStringLiteral("https://rdap.test/v1/domain/taken.com"));
+        QVERIFY(!window.isFinished());
+        scheduler.advance(42);
+        http.last()->respond(200, "{\"objectClassName\":\"domain\",\"ldhName\":\"TAKEN.COM\"}");
+        QVERIFY(window.isFinished());
+        QVERIFY2(window.shownText().contains(QStringLiteral("\n    \"ldhName\": \"TAKEN.COM\"")),
+                 qPrintable(window.shownText()));
+        QCOMPARE(
+            window.evidenceText(),
+            QStringLiteral("Registered (domain-object) from https://rdap.test/v1/domain/taken.com over rdap, "
+                           "HTTP 200, 50 bytes in 42 ms"));
+        QVERIFY(connections.first()->opens.isEmpty());
+
+        // The same window asked about a name whose extension has no RDAP service: whois.
+        ui::WhoisWindow whois(
+            QStringLiteral("frei.de"), table, false,
+            [&connections] {
+                auto made = std::make_unique<testing::FakeConnection>();
+                connections.append(made.get());
+                return made;
+            },
+            scheduler, timing);
+        whois.setLookup(core::LookupChoices::forPreference(true, false), {&bootstrap, &http, nullptr});
+        whois.askServer();
+        testing::FakeConnection &connection = *connections.last();
+        QCOMPARE(connection.opens.first().host, QStringLiteral("whois.de.test"));
+        connection.peerAccept();
+        connection.peerSend("Domain: frei.de\r\nStatus: free\r\n");
+        connection.peerClose();
+        QVERIFY(whois.isFinished());
+        QVERIFY2(whois.evidenceText().startsWith(QStringLiteral("Available (")),
+                 qPrintable(whois.evidenceText()));
+        QCOMPARE(whois.shownText(), QStringLiteral("Domain: frei.de\nStatus: free\n"));
     }
 };
 

@@ -1,6 +1,8 @@
 #include "config/AppState.h"
 
+#include "core/EvidenceJudge.h"
 #include "core/ResultLists.h"
+#include "core/UnansweredNames.h"
 
 namespace wendlecott::config {
 
@@ -15,6 +17,10 @@ AppState::AppState(ProgramFolder folder, AppPorts ports)
     m_lists = std::make_unique<core::ResultLists>(m_folder.root(), *m_ports.notice, *m_ports.clipboard,
                                                   *m_ports.opener);
     m_positions = std::make_unique<PositionRecorder>(*m_ports.settings, *m_ports.scheduler);
+    m_bootstrap = core::RdapBootstrap::builtIn();
+    m_judge = std::make_unique<core::EvidenceJudge>();
+    m_unanswered =
+        std::make_unique<core::UnansweredNames>(m_folder.path(QLatin1Char('\\') + core::kUnansweredFileName));
 }
 
 // The lists go first: they hold references to the adapters.
@@ -22,6 +28,7 @@ AppState::~AppState()
 {
     m_positions.reset(); // stores the positions a run recorded last
     m_lists.reset();
+    m_unanswered.reset();
 }
 
 QString AppState::tldPath() const
@@ -35,7 +42,28 @@ core::Status AppState::open()
     m_pause.throttleMs = m_preferences.throttleAtStartup();
     const core::Status written = core::writeDefaultTLDs(tldPath(), false);
     const core::Status loaded = reloadTable();
+    m_bootstrapProblem.clear();
+    m_bootstrap = core::RdapBootstrap::forProgramFolder(m_folder.root(), &m_bootstrapProblem);
+    // Broken lines of the folder's evidence file are skipped; the rest still judges. The judge
+    // is assigned in place: runs made before opening hold its address.
+    *m_judge = core::EvidenceJudge(core::EvidenceTable::forProgramFolder(m_folder.root(), nullptr));
     return written ? loaded : written;
+}
+
+void AppState::replaceBootstrap(core::RdapBootstrap bootstrap)
+{
+    m_bootstrap = std::move(bootstrap);
+    m_bootstrapProblem.clear();
+}
+
+core::LookupServices AppState::lookupServices()
+{
+    return core::LookupServices{&m_bootstrap, m_ports.http.get(), m_judge.get()};
+}
+
+core::LookupChoices AppState::lookupChoices() const
+{
+    return core::LookupChoices::forPreference(m_preferences.useRdap(), m_preferences.useProxy());
 }
 
 core::Status AppState::reloadTable()
@@ -45,8 +73,12 @@ core::Status AppState::reloadTable()
 
 core::RunEnvironment AppState::runEnvironment()
 {
-    return core::RunEnvironment{m_table, [this] { return m_preferences.useProxy(); }, m_pause, *m_lists,
-                                *m_ports.notice};
+    core::RunEnvironment environment{m_table, [this] { return m_preferences.useProxy(); }, m_pause, *m_lists,
+                                     *m_ports.notice};
+    environment.lookupChoices = [this] { return lookupChoices(); };
+    environment.services = lookupServices();
+    environment.unanswered = m_unanswered.get();
+    return environment;
 }
 
 } // namespace wendlecott::config

@@ -5,6 +5,9 @@
 #include "config/ProgramFolder.h"
 #include "config/SettingsStore.h"
 #include "core/CheckRun.h"
+#include "core/DomainLookup.h"
+#include "core/HttpClient.h"
+#include "core/RdapBootstrap.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
@@ -15,8 +18,10 @@
 #include <memory>
 
 namespace wendlecott::core {
+class EvidenceJudge;
 class ResultLists;
-}
+class UnansweredNames;
+} // namespace wendlecott::core
 
 namespace wendlecott::config {
 
@@ -30,6 +35,7 @@ struct AppPorts {
     core::ConnectionFactory connections;
     std::unique_ptr<core::Clipboard> clipboard;
     std::unique_ptr<core::AddressOpener> opener;
+    std::unique_ptr<core::HttpClient> http; // RDAP answers and the bootstrap file; none: no RDAP
 };
 
 // The program-wide state, the same for the desktop program and the command line: the
@@ -45,7 +51,9 @@ public:
 
     // What both programs do first: the preferences are read (the pause starts at the stored
     // "Throttle"), the default TLD table is written when "TLDs.txt" is missing, and the table
-    // is loaded. A step that fails is skipped; the first failure is given back.
+    // is loaded; the RDAP bootstrap and the evidence rules are read (the program folder's
+    // copies where they are usable, else the built-in ones). A step that fails is skipped;
+    // the first failure is given back.
     core::Status open();
     // Loads "TLDs.txt" again (after every change the Setup window makes).
     core::Status reloadTable();
@@ -68,6 +76,22 @@ public:
     // and it flushes when the state goes.
     PositionRecorder &positions() { return *m_positions; }
     const core::ConnectionFactory &connections() const { return m_ports.connections; }
+    // Null when the front end brought no HTTP client.
+    core::HttpClient *http() const { return m_ports.http.get(); }
+
+    // The RDAP bootstrap in use, and why the program folder's copy was passed over (empty
+    // when it was not). replaceBootstrap puts a newer one in its place for every lookup.
+    const core::RdapBootstrap &bootstrap() const { return m_bootstrap; }
+    const QString &bootstrapProblem() const { return m_bootstrapProblem; }
+    void replaceBootstrap(core::RdapBootstrap bootstrap);
+    // The evidence rules: built in, with the program folder's whois-evidence.tsv added.
+    const core::EvidenceJudge &evidenceJudge() const { return *m_judge; }
+    // The names taken without a verdict ("Unanswered.txt").
+    core::UnansweredNames &unanswered() { return *m_unanswered; }
+    // The services of one lookup: bootstrap, HTTP client, evidence rules.
+    core::LookupServices lookupServices();
+    // The lookup the preferences ask for now (RDAP and the proxy switch).
+    core::LookupChoices lookupChoices() const;
 
     // What a check run reads at each lookup.
     core::RunEnvironment runEnvironment();
@@ -81,6 +105,10 @@ private:
     core::Timing m_timing;
     std::unique_ptr<core::ResultLists> m_lists;
     std::unique_ptr<PositionRecorder> m_positions;
+    core::RdapBootstrap m_bootstrap;
+    QString m_bootstrapProblem;
+    std::unique_ptr<core::EvidenceJudge> m_judge;
+    std::unique_ptr<core::UnansweredNames> m_unanswered;
 };
 
 } // namespace wendlecott::config

@@ -16,6 +16,8 @@ void Preferences::load()
         readInt32Setting(m_settings, keys::Throttle, defaults::ThrottleAtStartup).value_or(0);
     if (const auto proxy = readTruthSetting(m_settings, keys::ChkProxy, defaults::ChkProxy))
         m_useProxy = *proxy;
+    if (const auto rdap = readTruthSetting(m_settings, keys::UseRdap, defaults::UseRdap))
+        m_useRdap = *rdap;
     m_defaultExtension = readSetting(m_settings, keys::DefaultExt, defaults::DefaultExt);
 }
 
@@ -26,6 +28,17 @@ core::Status Preferences::setUseProxy(bool on)
     if (m_useProxy != on) {
         m_useProxy = on;
         Q_EMIT useProxyChanged(on);
+    }
+    return written;
+}
+
+core::Status Preferences::setUseRdap(bool on)
+{
+    const core::Status written =
+        writeSetting(m_settings, keys::UseRdap, on ? QStringLiteral("1") : QStringLiteral("0"));
+    if (m_useRdap != on) {
+        m_useRdap = on;
+        Q_EMIT useRdapChanged(on);
     }
     return written;
 }

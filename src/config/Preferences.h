@@ -23,6 +23,11 @@ public:
     // "chkProxy": every name is asked of the "proxy" row.
     bool useProxy() const { return m_useProxy; }
     core::Status setUseProxy(bool on);
+    // "UseRdap": "Use RDAP where the registry offers it". On, a name whose extension the RDAP
+    // bootstrap lists is asked over RDAP, and whois answers are judged by the evidence rules;
+    // off (the default), every name is asked over whois and judged by the success words.
+    bool useRdap() const { return m_useRdap; }
+    core::Status setUseRdap(bool on);
     // "DefaultExt": the extension (dot included) of a name that has none and no extension
     // chosen in the main window.
     QString defaultExtension() const { return m_defaultExtension; }
@@ -32,11 +37,13 @@ public:
 
 Q_SIGNALS:
     void useProxyChanged(bool on);
+    void useRdapChanged(bool on);
     void defaultExtensionChanged(const QString &extension);
 
 private:
     SettingsStore &m_settings;
     bool m_useProxy = false;
+    bool m_useRdap = false;
     QString m_defaultExtension;
     qint32 m_throttleAtStartup = 0;
 };

@@ -23,6 +23,8 @@ inline const SettingKey Throttle{kProductName, QStringLiteral("Throttle")};
 inline const SettingKey DefaultExt{kProductName, QStringLiteral("DefaultExt")};
 inline const SettingKey DefaultSearch{kProductName, QStringLiteral("DefaultSearch")};
 inline const SettingKey ChkProxy{kProductName, QStringLiteral("chkProxy")};
+// "Use RDAP where the registry offers it" (and judge whois answers by the evidence rules).
+inline const SettingKey UseRdap{kProductName, QStringLiteral("UseRdap")};
 inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
 inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
 inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
@@ -49,6 +51,7 @@ inline const QString ThrottleInBrowse = QStringLiteral("100");
 inline const QString DefaultExt = QStringLiteral(".com");
 inline const QString DefaultSearch = QStringLiteral("Google");
 inline const QString ChkProxy = QStringLiteral("0");
+inline const QString UseRdap = QStringLiteral("0");
 inline const QString ShowHelp = QStringLiteral("1");
 inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;

@@ -132,6 +132,7 @@ SetupOpening TldEditor::open()
         proxyClicked(true);
     else
         (void)m_preferences.setUseProxy(false);
+    opening.rdapChecked = m_preferences.useRdap();
 
     // The texts are stored as the window fills them in, so a first opening stores the defaults.
     opening.defaultExtension = m_preferences.defaultExtension();
@@ -289,6 +290,56 @@ bool TldEditor::testRow(int row, const QString &testField, std::function<QString
 void TldEditor::proxyClicked(bool checked)
 {
     (void)m_preferences.setUseProxy(checked);
+}
+
+void TldEditor::rdapClicked(bool checked)
+{
+    (void)m_preferences.setUseRdap(checked);
+}
+
+QString TldEditor::rdapBootstrapText() const
+{
+    const core::RdapBootstrap &bootstrap = m_state.bootstrap();
+    const QString source = bootstrap.source() == QLatin1String("built-in")
+                               ? QStringLiteral("the copy built in")
+                               : bootstrap.source();
+    return QStringLiteral("RDAP servers: IANA's list of %1, %2 extensions (%3)")
+        .arg(bootstrap.publication().left(10))
+        .arg(bootstrap.extensionCount())
+        .arg(source);
+}
+
+bool TldEditor::updateRdapBootstrap(std::function<void()> done, const QUrl &address)
+{
+    const QString title = QStringLiteral("RDAP servers");
+    if (!m_state.http()) {
+        m_notice.showMessage(title, QStringLiteral("This program cannot fetch files."),
+                             core::NoticeIcon::Warning);
+        return false;
+    }
+    if (isUpdatingRdapBootstrap())
+        return false;
+    m_rdapUpdate = std::make_unique<core::RdapBootstrapUpdate>(*m_state.http());
+    QObject::connect(
+        m_rdapUpdate.get(), &core::RdapBootstrapUpdate::finished, m_rdapUpdate.get(),
+        [this, title, done = std::move(done)](const core::Result<core::RdapBootstrapRefresh> &result) {
+            if (result.ok()) {
+                m_state.replaceBootstrap(result.value().bootstrap);
+                m_notice.showMessage(
+                    title,
+                    QStringLiteral("The list of RDAP servers was updated: %1.").arg(rdapBootstrapText()),
+                    core::NoticeIcon::Information);
+            } else {
+                m_notice.showMessage(
+                    title,
+                    QStringLiteral("The list of RDAP servers was not updated: %1.").arg(result.message()),
+                    core::NoticeIcon::Warning);
+            }
+            if (done)
+                done();
+        });
+    m_rdapUpdate->start(address, core::RdapBootstrap::pathIn(m_folder.root()));
+    return true;
 }
 
 void TldEditor::defaultExtensionChanged(const QString &text)

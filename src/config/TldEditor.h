@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
+#include "core/RdapBootstrapUpdate.h"
 #include "core/RegistrarProbe.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
@@ -46,6 +47,7 @@ struct TldFields {
 // What the Setup window shows when it opens.
 struct SetupOpening {
     bool proxyChecked = false;
+    bool rdapChecked = false; // "Use RDAP where the registry offers it"
     QString defaultExtension; // txtDefault
     QString throttle;         // txtthrot
     QString search;           // txtsearch
@@ -140,6 +142,7 @@ public:
 
     // The preferences, written on every change.
     void proxyClicked(bool checked);
+    void rdapClicked(bool checked);
     void defaultExtensionChanged(const QString &text);
     // The field was left: returns the corrected text, which becomes the DefaultExtension.
     QString defaultExtensionLeft(const QString &text);
@@ -148,6 +151,16 @@ public:
     // The window closes: the test is dropped and the field's text (corrected as on leaving
     // it) becomes the DefaultExtension. Returns that text.
     QString windowClosing(const QString &defaultField);
+
+    // The RDAP bootstrap in use, as a line for the window: publication date, extensions, source.
+    QString rdapBootstrapText() const;
+    // "Update": fetches the bootstrap file from `address` (IANA's by default); a file that
+    // parses replaces the program folder's copy and the one in use, anything else changes
+    // nothing. Either way the user is told, then `done` runs. False (and a message) when
+    // there is no HTTP client or an update is under way.
+    bool updateRdapBootstrap(std::function<void()> done,
+                             const QUrl &address = QUrl(core::kRdapBootstrapAddress));
+    bool isUpdatingRdapBootstrap() const { return m_rdapUpdate && m_rdapUpdate->isRunning(); }
 
 private:
     // After every change: the list refilled (in its sort order) and the table reloaded.
@@ -164,6 +177,7 @@ private:
     core::UserNotice &m_notice;
     NameCleaner m_cleanName;
     std::unique_ptr<core::RegistrarProbe> m_probe;
+    std::unique_ptr<core::RdapBootstrapUpdate> m_rdapUpdate;
 
     core::TldListModel m_list;
     ListSort m_sort;

@@ -3,6 +3,7 @@
 #include "core/LookupSlot.h"
 #include "core/ResultLists.h"
 #include "core/TldTable.h"
+#include "core/UnansweredNames.h"
 #include "core/UserNotice.h"
 
 namespace wendlecott::core {
@@ -36,11 +37,12 @@ CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timin
 {
     slotCount = qBound(1, slotCount, kMaxSlots);
     for (int i = 0; i < slotCount; ++i) {
-        auto slot = std::make_unique<LookupSlot>(i, connections(), scheduler, timing);
+        auto slot = std::make_unique<DomainLookup>(WhoisStyle::Retrying, connections(), m_env.table,
+                                                   m_env.services, scheduler, timing, i);
         slot->setStopCheck([this] { return m_stopFlag; });
-        connect(slot.get(), &LookupSlot::finished, this,
-                [this, i](const LookupOutcome &outcome) { onSlotFinished(i, outcome); });
-        connect(slot.get(), &LookupSlot::statusText, this,
+        connect(slot.get(), &DomainLookup::finished, this,
+                [this, i](const LookupEvidence &evidence) { onSlotFinished(i, evidence); });
+        connect(slot.get(), &DomainLookup::statusText, this,
                 [this](const QString &text) { setPanel(2, text); });
         m_slots.push_back(std::move(slot));
     }
@@ -77,6 +79,7 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
         return; // one run at a time
     m_source = std::move(source);
     m_stopFlag = false;
+    m_unansweredWriteFailed = false;
     m_env.lists.resetCounters();
     m_resumePosition = startPosition;
     m_entryCount = entryCount;
@@ -111,7 +114,7 @@ void CheckRun::pauseEnded()
 
     const int slots = slotCount();
     for (int i = 0; i < slots && !m_stopFlag; ++i) {
-        m_slots[std::size_t(i)]->abort();
+        m_slots[std::size_t(i)]->cancel();
         setPanel(1, QStringLiteral("Open: %1").arg(i));
 
         QString entry;
@@ -146,22 +149,51 @@ void CheckRun::pauseEnded()
     }
 }
 
+LookupChoices CheckRun::currentChoices() const
+{
+    if (m_env.lookupChoices)
+        return m_env.lookupChoices();
+    return LookupChoices::described(m_env.useProxy && m_env.useProxy());
+}
+
+void CheckRun::keepUnanswered(const QString &name)
+{
+    if (!m_env.unanswered)
+        return;
+    const Status kept = m_env.unanswered->keep(name);
+    if (!kept && !m_unansweredWriteFailed) {
+        m_unansweredWriteFailed = true; // once a run: the names stay kept for this session
+        m_env.notice.showMessage(QString(), kept.message(), NoticeIcon::Warning);
+    }
+}
+
+void CheckRun::settleAnswered(const QString &name)
+{
+    if (m_env.unanswered)
+        (void)m_env.unanswered->settle(name); // a name left in the file is only asked again
+}
+
 void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
 {
     if (m_stopFlag)
         return;
     const QString domain = m_source.domainFor ? m_source.domainFor(entry) : entry;
-    const int row = domain.isEmpty() ? -1 : findTLD(m_env.table, domain, m_env.useProxy && m_env.useProxy());
-    if (row < 0 || row >= m_env.table.size()) {
+    const LookupChoices choices = currentChoices();
+    const Result<LookupRoute> route = domain.isEmpty()
+                                          ? Result<LookupRoute>::failure(ErrorCode::NoTldRow, QString())
+                                          : routeLookup(domain, m_env.table, m_env.services, choices);
+    if (!route) {
         // Nothing to look up: an entry that cleans to nothing is passed over quietly; a
-        // name no row serves is reported. Either way the batch ends at once rather than
-        // wait for the watchdog, which would also claim a time-out that never happened.
-        if (!domain.isEmpty())
+        // name nothing serves is reported and kept among the unanswered names. Either way
+        // the batch ends at once rather than wait for the watchdog, which would also claim
+        // a time-out that never happened.
+        if (!domain.isEmpty()) {
             m_env.notice.showMessage(QStringLiteral("Error"),
-                                     QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
-                                                    "Description: No TLD row serves %1")
-                                         .arg(domain),
+                                     QStringLiteral("An error has occurred.\r\nError #: 9\r\nDescription: %1")
+                                         .arg(route.message()),
                                      NoticeIcon::Warning);
+            keepUnanswered(domain);
+        }
         ++m_pendingFailedReports;
         m_deferredReport.start(0, [this] {
             const int reports = m_pendingFailedReports;
@@ -171,13 +203,12 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
         });
         return;
     }
-    const TldEntry &tld = m_env.table.at(row);
-    m_env.pause.throttleMs = tld.throttle;
+    m_env.pause.throttleMs = route.value().throttleMs();
     m_inFlight[std::size_t(slotIndex)] = true;
-    m_slots[std::size_t(slotIndex)]->startLookup(domain, tld);
+    m_slots[std::size_t(slotIndex)]->start(domain, route.value(), choices);
 }
 
-void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
+void CheckRun::onSlotFinished(int slotIndex, const LookupEvidence &evidence)
 {
     if (m_stopFlag)
         return;
@@ -185,28 +216,37 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
     m_watchdog.stop();
 
     RunRecord record;
-    record.name = outcome.name;
-    record.server = outcome.server;
-    switch (outcome.verdict) {
+    record.name = evidence.name;
+    record.server = evidence.server;
+    record.evidence = evidence;
+    switch (evidence.verdict) {
     case LookupVerdict::Available:
         record.kind = RunRecord::Kind::Available;
-        if (const auto profile = m_env.lists.addAvailable(outcome.name))
+        if (const auto profile = m_env.lists.addAvailable(evidence.name))
             record.profileClass = profileClassName(*profile);
+        settleAnswered(evidence.name);
         break;
     case LookupVerdict::Registered:
         record.kind = RunRecord::Kind::Registered;
-        m_env.lists.addRegistered(outcome.name);
+        m_env.lists.addRegistered(evidence.name);
+        settleAnswered(evidence.name);
         break;
     case LookupVerdict::Blocked:
         record.kind = RunRecord::Kind::Blocked;
-        m_env.notice.showBlocked(outcome.server, outcome.response);
+        m_env.notice.showBlocked(
+            evidence.server,
+            evidence.protocol == LookupProtocol::Rdap
+                ? QStringLiteral("HTTP %1\r\n%2").arg(evidence.httpStatus).arg(evidence.answer)
+                : evidence.answer);
+        keepUnanswered(evidence.name);
         break;
     case LookupVerdict::Unknown:
         record.kind = RunRecord::Kind::Unknown; // never filed as Registered or Available
+        keepUnanswered(evidence.name);
         break;
     }
     m_env.lists.checkOverflow();
-    m_slots[std::size_t(slotIndex)]->abort();
+    m_slots[std::size_t(slotIndex)]->cancel();
     Q_EMIT recordFinished(record);
     onSlotReport();
 }
@@ -220,7 +260,9 @@ void CheckRun::onSlotReport()
     if (m_reportCount < slotCount())
         return;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        m_slots[i]->abort();
+        if (m_inFlight[i])
+            keepUnanswered(m_slots[i]->name()); // dropped without a verdict
+        m_slots[i]->cancel();
         m_inFlight[i] = false;
     }
     m_watchdog.stop();
@@ -247,10 +289,17 @@ void CheckRun::onWatchdogTick()
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         if (!m_inFlight[i])
             continue;
+        const DomainLookup &lookup = *m_slots[i];
         RunRecord record;
         record.kind = RunRecord::Kind::Timeout;
-        record.name = m_slots[i]->name();
-        record.server = m_slots[i]->server();
+        record.name = lookup.name();
+        record.server = lookup.route().protocol == LookupProtocol::Rdap ? lookup.route().url.host()
+                                                                        : lookup.route().entry.server;
+        record.evidence = lookup.evidenceSoFar();
+        record.evidence.ending = LookupEnding::TimedOut;
+        record.evidence.rule = QStringLiteral("time-out");
+        keepUnanswered(record.name);
+        m_inFlight[i] = false;
         Q_EMIT recordFinished(record);
     }
     m_reportCount = slotCount();
@@ -267,7 +316,9 @@ void CheckRun::stopRun()
     m_pendingFailedReports = 0;
     m_env.pause.pauseActive = false;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        m_slots[i]->abort();
+        if (m_inFlight[i])
+            keepUnanswered(m_slots[i]->name()); // taken, and dropped without a verdict
+        m_slots[i]->cancel();
         m_inFlight[i] = false;
     }
     m_watchdogTicks = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DomainLookup.h"
 #include "core/Result.h"
 #include "core/RunSource.h"
 #include "core/Scheduler.h"
@@ -18,8 +19,8 @@ namespace wendlecott::core {
 
 class LookupSlot;
 class ResultLists;
+class UnansweredNames;
 class UserNotice;
-struct LookupOutcome;
 struct TldTable;
 
 // The pause before each batch, shared by the main window's run and the browse window.
@@ -36,6 +37,12 @@ struct RunEnvironment {
     PauseState &pause;
     ResultLists &lists;
     UserNotice &notice;
+    // The protocol and verdict rules as they stand at each lookup; empty: the described
+    // whois lookup with the success words (and the proxy switch above).
+    std::function<LookupChoices()> lookupChoices = {};
+    LookupServices services = {};
+    // Where names without a verdict are kept; null: nowhere.
+    UnansweredNames *unanswered = nullptr;
 };
 
 // What became of one name, for the command line's report.
@@ -46,11 +53,14 @@ struct RunRecord {
     QString name;
     QString server;
     QString profileClass; // "High", "Mid" or "Low" for Available
+    LookupEvidence evidence;
 };
 
 // The check run: takes the names of a list one after another, looks each up on a free
 // slot, files the verdicts, pauses `ThrottleMs` + 1 ms before each batch, reconnects a
-// silent lookup at its 10th tick and gives a batch up at the watchdog's 30th tick.
+// silent lookup at its 10th tick and gives a batch up at the watchdog's 30th tick. A name
+// taken without a verdict (Unknown, Blocked, timed out, no server, or in flight at Stop) is
+// kept in the unanswered names; a name that gets one leaves them.
 class CheckRun : public QObject {
     Q_OBJECT
 public:
@@ -71,7 +81,9 @@ public:
     qint32 resumePosition() const { return m_resumePosition; }
     qint32 entryCount() const { return m_entryCount; }
     int slotCount() const { return int(m_slots.size()); }
-    const LookupSlot &slot(int index) const { return *m_slots.at(std::size_t(index)); }
+    // The whois slot of lookup `index`.
+    const LookupSlot &slot(int index) const { return *m_slots.at(std::size_t(index))->whoisSlot(); }
+    const DomainLookup &lookup(int index) const { return *m_slots.at(std::size_t(index)); }
     QString panelText(int panel) const { return m_panels[panel]; }
 
     static QString idlePanelText(int panel);
@@ -87,7 +99,10 @@ private:
     void beginBatch();
     void pauseEnded();
     void dispatchLookup(const QString &entry, int slotIndex);
-    void onSlotFinished(int slotIndex, const LookupOutcome &outcome);
+    void onSlotFinished(int slotIndex, const LookupEvidence &evidence);
+    LookupChoices currentChoices() const;
+    void keepUnanswered(const QString &name);
+    void settleAnswered(const QString &name);
     void onSlotReport();
     void onWatchdogTick();
     void setPanel(int panel, const QString &text);
@@ -95,7 +110,7 @@ private:
     RunEnvironment m_env;
     Scheduler &m_scheduler;
     const Timing &m_timing;
-    std::vector<std::unique_ptr<LookupSlot>> m_slots;
+    std::vector<std::unique_ptr<DomainLookup>> m_slots;
     PeriodicTimer m_watchdog;    // `overall`
     SingleShot m_pauseTimer;     // `timThrottle`
     SingleShot m_deferredReport; // reports of lookups that could not start
@@ -108,6 +123,7 @@ private:
     int m_reportCount = 0;
     int m_watchdogTicks = 0;
     int m_pendingFailedReports = 0;
+    bool m_unansweredWriteFailed = false; // said once a run
     std::vector<bool> m_inFlight;
     QString m_panels[kStatusPanels];
 };

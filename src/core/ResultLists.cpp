@@ -264,6 +264,30 @@ void ResultLists::openDomain(const QString &domain)
         Q_EMIT whoisRequested(m_selectedDomain);
 }
 
+void ResultLists::showAnswer(ListId id, qsizetype row)
+{
+    if (row < 0 || row >= entries(id).size())
+        return;
+    m_selectedDomain = entries(id).at(row);
+    Q_EMIT whoisRequested(m_selectedDomain);
+}
+
+void ResultLists::copyEntry(ListId id, qsizetype row)
+{
+    if (row < 0 || row >= entries(id).size())
+        return;
+    m_selectedDomain = entries(id).at(row);
+    m_clipboard.setText(m_selectedDomain);
+}
+
+void ResultLists::openPurchasePage(ListId id, qsizetype row)
+{
+    if (row < 0 || row >= entries(id).size())
+        return;
+    m_selectedDomain = entries(id).at(row);
+    m_opener.openAddress(purchaseLink(m_selectedDomain));
+}
+
 int ResultLists::dropOnSaved(const QString &text)
 {
     QStringList added;

@@ -97,6 +97,12 @@ public:
     void openEntry(ListId id, qsizetype row);
     // The same for a name shown in another window's list (the browse window's).
     void openDomain(const QString &domain);
+    // The context menu's commands on the entry at `row`, which becomes `SelectedDomain`:
+    // "Show answer" asks for the WHOIS window whatever the purchase link says, "Copy" puts
+    // the entry on the clipboard, "Open purchase page" opens its purchase page.
+    void showAnswer(ListId id, qsizetype row);
+    void copyEntry(ListId id, qsizetype row);
+    void openPurchasePage(ListId id, qsizetype row);
     // A drop of text on the saved list. An index list ("0|3|4") takes those entries of the
     // drag source; text made only of domain-like lines (from another program) adds those
     // names. Remembered.txt is rewritten either way. Returns the number of entries added.

@@ -11,6 +11,7 @@ struct Timing {
     int watchdogTicks = 30;              // a batch without a verdict is given up at this tick
     int testTimeoutTicks = 5;            // the Setup window's registrar test and browse mode give up here
     qint64 whoisViewerTimeoutMs = 30000; // the WHOIS window says there was no answer after this
+    qint64 rdapTimeoutMs = 30000;        // an RDAP exchange is given up after this
     qint64 splashTickMs = 8;             // 75 splash ticks
     int splashTicks = 75;
     int listBuilderStartTicks = 3; // the list builder fetches its first page at this tick

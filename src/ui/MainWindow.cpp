@@ -5,6 +5,7 @@
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/TldTable.h"
+#include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
 #include "ui/AboutWindow.h"
 #include "ui/BlockedNotice.h"
@@ -187,6 +188,13 @@ void MainWindow::buildMenus()
         connect(action, &QAction::triggered, this, [this, i] { selectSourceItem(int(i)); });
         m_toolsActions[i] = action;
     }
+    tools->addSeparator();
+    m_recheckAction = tools->addAction(QString());
+    m_recheckAction->setObjectName(QStringLiteral("mnuCheckUnanswered"));
+    connect(m_recheckAction, &QAction::triggered, this, &MainWindow::checkUnansweredAgain);
+    connect(&m_state.unanswered(), &core::UnansweredNames::countChanged, this,
+            &MainWindow::updateRecheckAction);
+    updateRecheckAction();
 
     QMenu *options = bar->addMenu(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
@@ -441,6 +449,14 @@ void MainWindow::setSourceChoiceEnabled(bool enabled)
         m_toolsActions[i]->setEnabled(enabled && available);
         m_toolsActions[i]->setToolTip(available ? sources[i].caption : kNotAvailableYet);
     }
+    updateRecheckAction();
+}
+
+void MainWindow::updateRecheckAction()
+{
+    const int count = m_state.unanswered().count();
+    m_recheckAction->setText(QStringLiteral("Check unanswered names again (%1)").arg(count));
+    m_recheckAction->setEnabled(count > 0 && m_sourceChoiceEnabled && !m_run->isRunning());
 }
 
 // Sources -------------------------------------------------------------------------------
@@ -547,16 +563,20 @@ void MainWindow::openGenerator()
 
 // The run ---------------------------------------------------------------------------------
 
-void MainWindow::startRun()
+void MainWindow::lockRunControls()
 {
-    if (m_run->isRunning())
-        return; // one run at a time
-
     for (QWidget *widget : std::initializer_list<QWidget *>{m_startButton, m_stopButton, m_startPositionEdit,
                                                             m_searchTargetBox, m_searchEdit})
         widget->setEnabled(false);
     setSourceChoiceEnabled(false);
     setSearchButtonEnabled(false);
+}
+
+void MainWindow::startRun()
+{
+    if (m_run->isRunning())
+        return; // one run at a time
+    lockRunControls();
 
     const sources::NameSource *source = sources::findNameSource(m_sourceBox->currentText());
     if (source && source->kind == SourceKind::Search)
@@ -565,11 +585,27 @@ void MainWindow::startRun()
     const qint32 count = wholeNumber(m_entryCountEdit->text());
     m_stopButton->setEnabled(true);
 
+    // The unanswered names chosen as a custom list: the run reads them as they stand now,
+    // since it rewrites the file as it files them.
+    if (m_state.unanswered().isThisFile(m_listPath)) {
+        m_run->startRun(m_state.unanswered().snapshotSource(), start, count);
+        return;
+    }
     sources::ListRunRequest request;
     request.listPath = m_listPath;
     request.resumeKey = source ? source->resumeKey : std::nullopt;
     request.extensionChoice = [this] { return m_extensionBox->currentText(); };
     m_run->startRun(sources::makeListRunSource(std::move(request), m_state), start, count);
+}
+
+void MainWindow::checkUnansweredAgain()
+{
+    const int count = m_state.unanswered().count();
+    if (m_run->isRunning() || count == 0)
+        return;
+    lockRunControls();
+    m_stopButton->setEnabled(true);
+    m_run->startRun(m_state.unanswered().snapshotSource(), 1, count);
 }
 
 void MainWindow::stopRun()
@@ -657,8 +693,9 @@ void MainWindow::runEditMenuItem(int index)
 
 void MainWindow::openWhois(const QString &domain)
 {
-    WhoisWindow::replaceAndShow(m_whois, domain, m_state.table(), m_state.preferences().useProxy(),
-                                m_state.connections(), m_state.scheduler(), m_state.timing(), this);
+    WhoisWindow::replaceAndShow(m_whois, domain, m_state.table(), m_state.lookupChoices(),
+                                m_state.lookupServices(), m_state.connections(), m_state.scheduler(),
+                                m_state.timing(), this);
 }
 
 // Resize ------------------------------------------------------------------------------------

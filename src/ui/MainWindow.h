@@ -72,7 +72,9 @@ public:
     void loadTLDs();
 
     // The handlers, as the controls and menus run them.
-    void startRun();                  // Start
+    void startRun(); // Start
+    // Tools > "Check unanswered names again (N)": a run over the names kept without a verdict.
+    void checkUnansweredAgain();
     void stopRun();                   // Stop
     void applySourceChoice();         // a choice in Combo1: selectSource for its caption
     void selectSourceItem(int index); // Tools menu item `index`: Combo1's item, then applySourceChoice
@@ -114,6 +116,8 @@ private:
     void runStartup();
 
     void applySelection(sources::SourceSelection selection, bool allowDialogs);
+    void lockRunControls();
+    void updateRecheckAction();
     void onRunStopped();
     void correctStartPosition();
     void searchTextChanged();
@@ -176,6 +180,7 @@ private:
     // Menus.
     QAction *m_setupAction = nullptr;
     std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
+    QAction *m_recheckAction = nullptr;
 };
 
 } // namespace wendlecott::ui

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -92,6 +93,9 @@ QListView *ResultListsView::buildList(ListId id, QWidget *box)
     connect(list, &QAbstractItemView::clicked, this, [this, id] { m_lists.setDragSourceList(id); });
     connect(list, &QAbstractItemView::doubleClicked, this,
             [this, id](const QModelIndex &index) { m_lists.openEntry(id, index.row()); });
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, id](const QPoint &position) { showEntryMenu(id, position); });
     return list;
 }
 
@@ -164,6 +168,40 @@ void ResultListsView::placeColumns(const std::array<ColumnPlacement, 5> &columns
             x += width + kSpacing;
         }
     }
+}
+
+QMenu *ResultListsView::entryMenu(ListId id, int row, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("mnuEntry"));
+    if (row < 0 || row >= m_lists.entries(id).size())
+        return menu;
+    // A run may file names while the menu is open: the command finds its entry again by name.
+    const QString entry = m_lists.entries(id).at(row);
+    const auto rowNow = [this, id, entry] { return m_lists.entries(id).indexOf(entry); };
+    const auto add = [&](const char *name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    connect(add("mnuShowAnswer", QStringLiteral("Show answer")), &QAction::triggered, this,
+            [this, id, rowNow] { m_lists.showAnswer(id, rowNow()); });
+    connect(add("mnuCopyEntry", QStringLiteral("Copy")), &QAction::triggered, this,
+            [this, id, rowNow] { m_lists.copyEntry(id, rowNow()); });
+    connect(add("mnuPurchasePage", QStringLiteral("Open purchase page")), &QAction::triggered, this,
+            [this, id, rowNow] { m_lists.openPurchasePage(id, rowNow()); });
+    return menu;
+}
+
+void ResultListsView::showEntryMenu(ListId id, const QPoint &position)
+{
+    QListView *list = listView(id);
+    const QModelIndex index = list ? list->indexAt(position) : QModelIndex();
+    if (!index.isValid())
+        return;
+    QMenu *menu = entryMenu(id, index.row(), this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(list->viewport()->mapToGlobal(position));
 }
 
 void ResultListsView::updateCaption(ListId id, const QString &caption)

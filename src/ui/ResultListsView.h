@@ -10,6 +10,7 @@
 class QHBoxLayout;
 class QLabel;
 class QListView;
+class QMenu;
 class QPushButton;
 
 namespace wendlecott::ui {
@@ -52,6 +53,10 @@ public:
     // on it keeps the placement it was given.
     void placeColumns(const std::array<ColumnPlacement, 5> &columns);
 
+    // The context menu of a list entry: "Show answer", "Copy", "Open purchase page"; empty
+    // (not shown) where no entry is.
+    QMenu *entryMenu(core::ListId id, int row, QWidget *parent);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -69,6 +74,7 @@ private:
     QListView *buildList(core::ListId id, QWidget *box);
     QHBoxLayout *buildButtons(core::ListId id, QWidget *box);
     void updateCaption(core::ListId id, const QString &caption);
+    void showEntryMenu(core::ListId id, const QPoint &position);
     core::ListId listIdOf(const QObject *object) const;
 
     core::ResultLists &m_lists;

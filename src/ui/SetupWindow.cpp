@@ -130,6 +130,20 @@ QGroupBox *SetupWindow::buildDefaultsFrame()
                 m_testDomainEdit);
     grid->addWidget(makeLabel(defaults, QStringLiteral("Proxy WHOIS server:")), 4, 0);
     grid->addWidget(m_proxyBox, 5, 0, 1, 2);
+
+    // RDAP: the switch, and the list of RDAP servers with its update button.
+    m_rdapBox = new QCheckBox(QStringLiteral("Use RDAP where the registry offers it"), defaults);
+    m_rdapBox->setObjectName(QStringLiteral("chkRdap"));
+    m_rdapBox->setToolTip(
+        QStringLiteral("Names whose registry runs RDAP are asked over RDAP, and whois answers "
+                       "are judged by what they show; names without an answer are kept to be "
+                       "checked again."));
+    m_rdapListLabel = new QLabel(defaults);
+    m_rdapListLabel->setObjectName(QStringLiteral("lblRdapList"));
+    m_rdapUpdateButton = makeButton(defaults, "cmdUpdateRdap", QStringLiteral("Update RDAP server list"));
+    grid->addWidget(m_rdapBox, 6, 0, 1, 2);
+    grid->addWidget(m_rdapListLabel, 7, 0);
+    grid->addWidget(m_rdapUpdateButton, 7, 1, Qt::AlignLeft);
     grid->setColumnStretch(2, 1);
     return defaults;
 }
@@ -215,6 +229,8 @@ void SetupWindow::connectControls()
     connect(m_tldList->header(), &QHeaderView::sectionClicked, this, &SetupWindow::sortByColumn);
 
     connect(m_proxyBox, &QCheckBox::clicked, this, [this](bool checked) { m_editor->proxyClicked(checked); });
+    connect(m_rdapBox, &QCheckBox::clicked, this, [this](bool checked) { m_editor->rdapClicked(checked); });
+    connect(m_rdapUpdateButton, &QPushButton::clicked, this, &SetupWindow::updateRdapServers);
     connect(m_defaultExtensionEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_editor->defaultExtensionChanged(text); });
     connect(m_browsePauseEdit, &QLineEdit::textChanged, this,
@@ -231,9 +247,25 @@ void SetupWindow::showOpeningValues(const config::SetupOpening &opening)
     const QSignalBlocker blockThrottle(m_browsePauseEdit);
     const QSignalBlocker blockSearch(m_testDomainEdit);
     m_proxyBox->setChecked(opening.proxyChecked);
+    m_rdapBox->setChecked(opening.rdapChecked);
+    m_rdapListLabel->setText(m_editor->rdapBootstrapText());
     m_defaultExtensionEdit->setText(opening.defaultExtension);
     m_browsePauseEdit->setText(opening.throttle);
     m_testDomainEdit->setText(opening.search);
+}
+
+void SetupWindow::updateRdapServers()
+{
+    // The button stays off until the user has read how the update went.
+    m_rdapUpdateButton->setEnabled(false);
+    const bool started = m_editor->updateRdapBootstrap(
+        [this] {
+            m_rdapListLabel->setText(m_editor->rdapBootstrapText());
+            m_rdapUpdateButton->setEnabled(true);
+        },
+        m_rdapAddress);
+    if (!started)
+        m_rdapUpdateButton->setEnabled(true);
 }
 
 int SetupWindow::selectedRow() const

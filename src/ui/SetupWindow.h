@@ -7,6 +7,7 @@
 #include "core/TldTable.h"
 #include "core/WhoisConnection.h"
 
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -56,6 +57,9 @@ public:
     void restoreDefaults();   // "Restore Defaults": the default table replaces TLDs.txt
     void exportDebugList();   // "DEBUG": writes the list to debug.txt
     void testServer();        // "Test Selected": a test lookup at the selected row's server
+    void updateRdapServers(); // "Update RDAP server list": IANA's current bootstrap file
+    // Where the update fetches the file from (tests point it at a local server).
+    void setRdapBootstrapAddress(const QUrl &address) { m_rdapAddress = address; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -97,6 +101,10 @@ private:
     QPushButton *m_testButton = nullptr;
     QLineEdit *m_testDomainEdit = nullptr;
     QCheckBox *m_proxyBox = nullptr;
+    QCheckBox *m_rdapBox = nullptr;
+    QLabel *m_rdapListLabel = nullptr;
+    QPushButton *m_rdapUpdateButton = nullptr;
+    QUrl m_rdapAddress{core::kRdapBootstrapAddress};
     QLineEdit *m_defaultExtensionEdit = nullptr;
     QLineEdit *m_browsePauseEdit = nullptr;
 };

@@ -1,7 +1,11 @@
 #include "ui/WhoisWindow.h"
 
+#include "core/Verdict.h"
+
 #include <QCloseEvent>
 #include <QFont>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -15,6 +19,15 @@ QString normalisedLineEnds(QString text)
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+// An RDAP answer is JSON on one line: shown indented. Anything else is shown as it came.
+QString readableAnswer(const core::LookupEvidence &evidence)
+{
+    if (evidence.protocol != core::LookupProtocol::Rdap)
+        return evidence.answer;
+    const QJsonDocument document = QJsonDocument::fromJson(evidence.answer.toUtf8());
+    return document.isNull() ? evidence.answer : QString::fromUtf8(document.toJson(QJsonDocument::Indented));
 }
 
 QString secondsText(qint64 ms)
@@ -32,7 +45,7 @@ WhoisWindow::WhoisWindow(const QString &domain, const core::TldTable &table, boo
     : QWidget(parent, Qt::Window)
     , m_domain(domain)
     , m_table(table)
-    , m_useProxy(useProxy)
+    , m_choices(core::LookupChoices::described(useProxy))
     , m_connectionFactory(std::move(connectionFactory))
     , m_scheduler(scheduler)
     , m_timing(timing)
@@ -47,36 +60,63 @@ WhoisWindow::WhoisWindow(const QString &domain, const core::TldTable &table, boo
     m_answerView->setReadOnly(true);
     m_answerView->setLineWrapMode(QPlainTextEdit::NoWrap);
 
+    m_evidenceLabel = new QLabel(this);
+    m_evidenceLabel->setObjectName(QStringLiteral("lblEvidence"));
+    m_evidenceLabel->setTextFormat(Qt::PlainText);
+    m_evidenceLabel->setWordWrap(true);
+    m_evidenceLabel->setContentsMargins(4, 2, 4, 2);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_evidenceLabel);
     layout->addWidget(m_answerView);
     resize(560, 460);
 }
 
 WhoisWindow::~WhoisWindow() = default;
 
+void WhoisWindow::setLookup(const core::LookupChoices &choices, core::LookupServices services)
+{
+    m_choices = choices;
+    m_services = services;
+}
+
 void WhoisWindow::askServer()
 {
-    if (m_query)
-        m_query->cancel();
+    if (m_lookup)
+        m_lookup->cancel();
     m_finished = false;
     m_answerView->clear();
-    m_server = core::whoisServerFor(m_table, m_domain, m_useProxy, m_fallbackServer);
+    m_evidenceLabel->clear();
+    core::LookupChoices choices = m_choices;
+    choices.whoisFallback = m_fallbackServer;
+    choices.timeLimitMs = m_timing.whoisViewerTimeoutMs;
+    const core::Result<core::LookupRoute> route = core::routeLookup(m_domain, m_table, m_services, choices);
+    if (!route) {
+        showText(route.message(), QString());
+        return;
+    }
+    const bool rdap = route.value().protocol == core::LookupProtocol::Rdap;
+    m_rdapAddress = rdap ? route.value().url.toString() : QString();
+    const QUrl &url = route.value().url;
+    m_server = rdap ? core::WhoisServer{url.host(),
+                                        quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80))}
+                    : core::WhoisServer{route.value().entry.server, route.value().entry.port};
     m_answerView->setPlaceholderText(QStringLiteral("Asking %1 about %2 ...").arg(serverAddress(), m_domain));
 
-    if (!m_query) {
+    if (!m_lookup) {
         std::unique_ptr<core::WhoisConnection> connection =
             m_connectionFactory ? m_connectionFactory() : nullptr;
         if (!connection) {
             showText(QStringLiteral("Could not open a connection to %1.").arg(serverAddress()), QString());
             return;
         }
-        m_query = std::make_unique<core::WhoisQuery>(std::move(connection), m_scheduler);
-        connect(m_query.get(), &core::WhoisQuery::finished, this, &WhoisWindow::showAnswer);
+        m_lookup =
+            std::make_unique<core::DomainLookup>(core::WhoisStyle::SingleExchange, std::move(connection),
+                                                 m_table, m_services, m_scheduler, m_timing);
+        connect(m_lookup.get(), &core::DomainLookup::finished, this, &WhoisWindow::showAnswer);
     }
-    core::WhoisQueryOptions options;
-    options.timeLimitMs = m_timing.whoisViewerTimeoutMs;
-    m_query->start(m_server, core::whoisRequest(m_domain), std::move(options));
+    m_lookup->start(m_domain, route.value(), choices);
 }
 
 WhoisWindow *WhoisWindow::replaceAndShow(QPointer<WhoisWindow> &current, const QString &domain,
@@ -85,11 +125,23 @@ WhoisWindow *WhoisWindow::replaceAndShow(QPointer<WhoisWindow> &current, const Q
                                          core::Scheduler &scheduler, const core::Timing &timing,
                                          QWidget *parent)
 {
+    return replaceAndShow(current, domain, table, core::LookupChoices::described(useProxy), {},
+                          std::move(connectionFactory), scheduler, timing, parent);
+}
+
+WhoisWindow *WhoisWindow::replaceAndShow(QPointer<WhoisWindow> &current, const QString &domain,
+                                         const core::TldTable &table, const core::LookupChoices &choices,
+                                         core::LookupServices services,
+                                         core::ConnectionFactory connectionFactory,
+                                         core::Scheduler &scheduler, const core::Timing &timing,
+                                         QWidget *parent)
+{
     if (current)
         current->close();
-    auto *window =
-        new WhoisWindow(domain, table, useProxy, std::move(connectionFactory), scheduler, timing, parent);
+    auto *window = new WhoisWindow(domain, table, choices.useProxy, std::move(connectionFactory), scheduler,
+                                   timing, parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setLookup(choices, services);
     current = window;
     window->askServer();
     window->show();
@@ -101,39 +153,60 @@ QString WhoisWindow::shownText() const
     return m_answerView->toPlainText();
 }
 
+QString WhoisWindow::evidenceText() const
+{
+    return m_evidenceLabel->text();
+}
+
 void WhoisWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_query)
-        m_query->cancel();
+    if (m_lookup)
+        m_lookup->cancel();
     QWidget::closeEvent(event);
 }
 
-void WhoisWindow::showAnswer(const core::WhoisAnswer &answer)
+void WhoisWindow::showAnswer(const core::LookupEvidence &evidence)
 {
-    showText(endingNote(answer), answer.text);
+    QString line = QStringLiteral("%1 (%2").arg(core::verdictName(evidence.verdict), evidence.rule);
+    if (!evidence.matchedWord.isEmpty())
+        line += QStringLiteral(" \"%1\"").arg(evidence.matchedWord);
+    line += QStringLiteral(") from %1 over %2").arg(serverAddress(), core::protocolName(evidence.protocol));
+    if (evidence.protocol == core::LookupProtocol::Rdap)
+        line += QStringLiteral(", HTTP %1").arg(evidence.httpStatus);
+    line += QStringLiteral(", %1 bytes in %2 ms").arg(evidence.answerBytes).arg(evidence.elapsedMs);
+    m_evidenceLabel->setText(line);
+    showText(endingNote(evidence), readableAnswer(evidence));
 }
 
-QString WhoisWindow::endingNote(const core::WhoisAnswer &answer) const
+QString WhoisWindow::endingNote(const core::LookupEvidence &evidence) const
 {
-    const bool nothing = answer.bytes.isEmpty();
-    switch (answer.ending) {
-    case core::WhoisEnding::ServerClosed:
-        return nothing ? QStringLiteral("%1 closed the connection without an answer.").arg(serverAddress())
-                       : QString();
-    case core::WhoisEnding::CapReached:
+    const bool nothing = evidence.answerBytes == 0;
+    switch (evidence.ending) {
+    case core::LookupEnding::Answered:
+        return nothing && evidence.protocol == core::LookupProtocol::Whois
+                   ? QStringLiteral("%1 closed the connection without an answer.").arg(serverAddress())
+                   : QString();
+    case core::LookupEnding::CapReached:
+    case core::LookupEnding::TooLarge:
         return QStringLiteral("%1 sent more than 1 MiB; the answer is cut off there.").arg(serverAddress());
-    case core::WhoisEnding::NoConnection:
-        return nothing ? QStringLiteral("Could not connect to %1: %2").arg(serverAddress(), answer.reason)
-                       : QStringLiteral("The connection to %1 broke: %2").arg(serverAddress(), answer.reason);
-    case core::WhoisEnding::SendFailed:
+    case core::LookupEnding::NoConnection:
+        return nothing
+                   ? QStringLiteral("Could not connect to %1: %2").arg(serverAddress(), evidence.reason)
+                   : QStringLiteral("The connection to %1 broke: %2").arg(serverAddress(), evidence.reason);
+    case core::LookupEnding::SendFailed:
         return QStringLiteral("Could not send the request to %1.").arg(serverAddress());
-    case core::WhoisEnding::TimedOut: {
+    case core::LookupEnding::TooManyRedirects:
+        return QStringLiteral("%1 sent the request round in circles (more than five redirects).")
+            .arg(serverAddress());
+    case core::LookupEnding::TimedOut: {
         const QString seconds = secondsText(m_timing.whoisViewerTimeoutMs);
         return nothing
                    ? QStringLiteral("No answer from %1 after %2 seconds.").arg(serverAddress(), seconds)
                    : QStringLiteral("%1 did not finish its answer within %2 seconds; this is what arrived:")
                          .arg(serverAddress(), seconds);
     }
+    case core::LookupEnding::Stopped:
+        break;
     }
     return QString();
 }
@@ -150,6 +223,8 @@ void WhoisWindow::showText(const QString &note, const QString &answerText)
 
 QString WhoisWindow::serverAddress() const
 {
+    if (!m_rdapAddress.isEmpty())
+        return m_rdapAddress;
     return m_server.host + QLatin1Char(':') + QString::number(m_server.port);
 }
 

@@ -87,6 +87,18 @@ private:
     core::AddressOpener &m_opener;
 };
 
+class BorrowedHttp final : public core::HttpClient {
+public:
+    explicit BorrowedHttp(core::HttpClient &http) : m_http(http) {}
+    std::unique_ptr<core::HttpFetch> get(const core::HttpRequest &request) override
+    {
+        return m_http.get(request);
+    }
+
+private:
+    core::HttpClient &m_http;
+};
+
 // What an application state in a test is built over.
 struct TestStateParts {
     QString programFolder;
@@ -96,6 +108,7 @@ struct TestStateParts {
     core::ConnectionFactory connections;
     core::Clipboard *clipboard = nullptr;
     core::AddressOpener *opener = nullptr;
+    core::HttpClient *http = nullptr; // none: no RDAP
 };
 
 // An application state over a program folder and fakes the test owns; not opened yet.
@@ -110,6 +123,8 @@ inline std::unique_ptr<config::AppState> makeTestState(TestStateParts parts)
         ports.clipboard = std::make_unique<BorrowedClipboard>(*parts.clipboard);
     if (parts.opener)
         ports.opener = std::make_unique<BorrowedOpener>(*parts.opener);
+    if (parts.http)
+        ports.http = std::make_unique<BorrowedHttp>(*parts.http);
     return std::make_unique<config::AppState>(config::ProgramFolder(parts.programFolder), std::move(ports));
 }
 

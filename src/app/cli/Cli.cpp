@@ -32,11 +32,30 @@ QString helpText()
         "                                program folder's whois-evidence.tsv adds to them.\n"
         "                                Answers over 16 MiB are refused\n"
         "  domain ENTRY... [--tld EXT]   the domain a check run looks up for each list entry\n"
-        "  lookup NAME [--raw]           one whois lookup through the TLD table: verdict, name,\n"
-        "                                server:port, matched word; --raw adds the answer\n"
-        "  check [FILE] [--tld EXT] [--start N]\n"
+        "  lookup NAME [--protocol whois|rdap|auto] [--rules words|evidence] [--raw] [--json]\n"
+        "                                one lookup: verdict, name, server:port (or the RDAP\n"
+        "                                address), matched word (or the rule that decided);\n"
+        "                                --raw adds the answer; --json prints one JSON object\n"
+        "                                with the evidence (answer included with --raw)\n"
+        "  check [FILE] [--tld EXT] [--start N] [--protocol whois|rdap|auto]\n"
+        "        [--rules words|evidence] [--json] [--unanswered]\n"
         "                                a check run over a list file (standard input without\n"
-        "                                FILE), filing verdicts into the program folder's lists\n"
+        "                                FILE), filing verdicts into the program folder's lists:\n"
+        "                                available NAME class, registered NAME, blocked NAME\n"
+        "                                server, timeout NAME server, unknown NAME server;\n"
+        "                                --json prints one JSON object a line. Names without a\n"
+        "                                verdict are kept in Unanswered.txt; --unanswered checks\n"
+        "                                them again\n"
+        "                                --protocol: whois (every name over whois, success\n"
+        "                                words), rdap (RDAP only), auto (RDAP where the bootstrap\n"
+        "                                has the extension, else whois); rdap and auto judge\n"
+        "                                whois answers by the evidence rules, --rules chooses\n"
+        "                                otherwise. Without them the Setup window's \"Use RDAP\n"
+        "                                where the registry offers it\" decides (off: whois)\n"
+        "  rdap update [URL]             fetches the RDAP bootstrap file (default IANA's) and,\n"
+        "                                when it is one, puts it into the program folder\n"
+        "  rdap info                     the bootstrap file in use: source, publication date\n"
+        "  rdap base NAME                the extension and RDAP address that serve NAME\n"
         "  generate --base WORD [--affixes FILE] [--no-prefixes] [--no-suffixes]\n"
         "           [--no-hyphens] [--ext .com,.net]\n"
         "                                the name generator's names in generation order\n"
@@ -67,7 +86,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         {QStringLiteral("tld"), &cmdTld},         {QStringLiteral("judge"), &cmdJudge},
         {QStringLiteral("domain"), &cmdDomain},   {QStringLiteral("lookup"), &cmdLookup},
         {QStringLiteral("check"), &cmdCheck},     {QStringLiteral("generate"), &cmdGenerate},
-        {QStringLiteral("extract"), &cmdExtract},
+        {QStringLiteral("extract"), &cmdExtract}, {QStringLiteral("rdap"), &cmdRdap},
     };
 
     QString folderOverride;

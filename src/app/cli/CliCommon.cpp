@@ -1,5 +1,7 @@
 #include "app/cli/CliCommon.h"
 
+#include <QJsonDocument>
+
 namespace wendlecott::cli {
 
 void CliNotice::showMessage(const QString &title, const QString &text, core::NoticeIcon)
@@ -26,6 +28,8 @@ core::Status openProgramState(CliContext &context)
         context.io.err << "wendlecott-cli: " << core::kTldFileName << " line " << skipped.lineNumber
                        << " skipped (" << skipped.reason << "): " << skipped.text << '\n';
     }
+    if (!context.state.bootstrapProblem().isEmpty())
+        context.io.err << "wendlecott-cli: " << context.state.bootstrapProblem() << '\n';
     return {};
 }
 
@@ -43,6 +47,51 @@ int fail(CliContext &context, const QString &message, int status)
     context.io.err << "wendlecott-cli: " << message << '\n';
     context.io.err.flush();
     return status;
+}
+
+bool takeLookupOverride(const QStringList &args, qsizetype &i, LookupOverrides &overrides, QString &problem)
+{
+    const QString &arg = args.at(i);
+    const bool protocol = arg == QLatin1String("--protocol") || arg.startsWith(QLatin1String("--protocol="));
+    const bool rules = arg == QLatin1String("--rules") || arg.startsWith(QLatin1String("--rules="));
+    if (!protocol && !rules)
+        return false;
+    QString value;
+    if (const qsizetype equals = arg.indexOf(QLatin1Char('=')); equals >= 0) {
+        value = arg.mid(equals + 1);
+    } else if (i + 1 < args.size()) {
+        value = args.at(++i);
+    } else {
+        problem = QStringLiteral("%1 needs a value").arg(arg);
+        return true;
+    }
+    if (protocol) {
+        overrides.protocol = core::protocolFromName(value);
+        if (!overrides.protocol)
+            problem = QStringLiteral("--protocol takes whois, rdap or auto, not '%1'").arg(value);
+    } else {
+        overrides.rules = core::rulesFromName(value);
+        if (!overrides.rules)
+            problem = QStringLiteral("--rules takes words or evidence, not '%1'").arg(value);
+    }
+    return true;
+}
+
+core::LookupChoices applyOverrides(core::LookupChoices choices, const LookupOverrides &overrides)
+{
+    if (overrides.protocol) {
+        choices.protocol = *overrides.protocol;
+        choices.rules = *overrides.protocol == core::LookupProtocol::Whois ? core::VerdictRules::SuccessWords
+                                                                           : core::VerdictRules::Evidence;
+    }
+    if (overrides.rules)
+        choices.rules = *overrides.rules;
+    return choices;
+}
+
+QString jsonLine(const QJsonObject &object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 } // namespace wendlecott::cli

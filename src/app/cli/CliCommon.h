@@ -1,9 +1,14 @@
 #pragma once
 
 #include "app/cli/Cli.h"
+#include "core/DomainLookup.h"
 #include "core/Result.h"
 #include "core/TldTable.h"
 #include "core/UserNotice.h"
+
+#include <QJsonObject>
+
+#include <optional>
 
 namespace wendlecott::cli {
 
@@ -35,5 +40,21 @@ QString formatTldRow(int index, const core::TldEntry &entry);
 
 // Writes "wendlecott-cli: " + message to standard error and gives `status` back.
 int fail(CliContext &context, const QString &message, int status = kExitFailure);
+
+// --protocol whois|rdap|auto and --rules words|evidence, where a command gives them; what is
+// not given follows the preferences.
+struct LookupOverrides {
+    std::optional<core::LookupProtocol> protocol;
+    std::optional<core::VerdictRules> rules;
+};
+// Takes --protocol or --rules (with "VALUE" next or "=VALUE") at args[i]; false when args[i]
+// is neither. `problem` says what is wrong with the value.
+bool takeLookupOverride(const QStringList &args, qsizetype &i, LookupOverrides &overrides, QString &problem);
+// The preferences' choices with the options put over them. A protocol given alone brings its
+// rules: whois the success words, rdap and auto the evidence rules.
+core::LookupChoices applyOverrides(core::LookupChoices choices, const LookupOverrides &overrides);
+
+// A JSON object as one line of text.
+QString jsonLine(const QJsonObject &object);
 
 } // namespace wendlecott::cli

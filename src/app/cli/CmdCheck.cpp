@@ -4,17 +4,48 @@
 
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
 #include "sources/ListSource.h"
 
 #include <QEventLoop>
 #include <QTemporaryFile>
 
+#include <optional>
 #include <variant>
 
 namespace wendlecott::cli {
 
 namespace {
+
+QString recordKindName(core::RunRecord::Kind kind)
+{
+    switch (kind) {
+    case core::RunRecord::Kind::Available:
+        return QStringLiteral("available");
+    case core::RunRecord::Kind::Registered:
+        return QStringLiteral("registered");
+    case core::RunRecord::Kind::Blocked:
+        return QStringLiteral("blocked");
+    case core::RunRecord::Kind::Timeout:
+        return QStringLiteral("timeout");
+    case core::RunRecord::Kind::Unknown:
+        return QStringLiteral("unknown");
+    }
+    return {};
+}
+
+// The record as one JSON object: the first field of its text line as "result", the profile
+// class of an available name as "class", and the evidence.
+QString recordJson(const core::RunRecord &record)
+{
+    QJsonObject object = core::evidenceJson(record.evidence, false);
+    object.insert(QStringLiteral("result"), recordKindName(record.kind));
+    object.insert(QStringLiteral("name"), record.name);
+    if (!record.profileClass.isEmpty())
+        object.insert(QStringLiteral("class"), record.profileClass);
+    return jsonLine(object);
+}
 
 QString recordLine(const core::RunRecord &record)
 {
@@ -37,6 +68,9 @@ struct CheckOptions {
     QString file; // empty: standard input
     QString tld;  // stands for the main window's extension box
     qint32 start = 1;
+    bool json = false;
+    bool unanswered = false; // the names kept in Unanswered.txt
+    LookupOverrides overrides;
 };
 
 // The options of check, or the exit status of a usage error (already reported).
@@ -45,7 +79,15 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
     CheckOptions options;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
+        QString problem;
+        if (takeLookupOverride(args, i, options.overrides, problem)) {
+            if (!problem.isEmpty())
+                return fail(context, QStringLiteral("check: ") + problem, kExitUsage);
+        } else if (arg == QLatin1String("--json")) {
+            options.json = true;
+        } else if (arg == QLatin1String("--unanswered")) {
+            options.unanswered = true;
+        } else if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
             if (i + 1 >= args.size())
                 return fail(context, QStringLiteral("check: %1 needs a value").arg(arg), kExitUsage);
             const QString value = args.at(++i);
@@ -66,54 +108,92 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
             return fail(context, QStringLiteral("check: give at most one list file"), kExitUsage);
         }
     }
+    if (options.unanswered && !options.file.isEmpty())
+        return fail(context, QStringLiteral("check: --unanswered reads no list file"), kExitUsage);
     return options;
+}
+
+// The names of the run: a list file (standard input becomes a temporary one, read like any
+// other list), or the unanswered names as they stand (also when FILE is that file, which the
+// run rewrites as it files names).
+struct RunNames {
+    core::RunSource source;
+    qint32 count = 0;
+    qint32 start = 1;
+};
+
+std::optional<RunNames> runNames(CliContext &context, const CheckOptions &options,
+                                 QTemporaryFile &standardInput, int &status)
+{
+    config::AppState &state = context.state;
+    core::UnansweredNames &unanswered = state.unanswered();
+    if (options.unanswered || (!options.file.isEmpty() && unanswered.isThisFile(options.file))) {
+        RunNames names;
+        names.source = unanswered.snapshotSource();
+        names.count = qint32(unanswered.count());
+        names.start = options.unanswered ? 1 : options.start;
+        return names;
+    }
+    QString listPath = options.file;
+    if (options.file.isEmpty()) {
+        if (!context.io.in || !standardInput.open()) {
+            status = fail(context, QStringLiteral("check: cannot read standard input"));
+            return std::nullopt;
+        }
+        QIODevice *device = context.io.in->device();
+        standardInput.write(device ? device->readAll() : context.io.in->readAll().toUtf8());
+        standardInput.flush();
+        listPath = standardInput.fileName();
+    }
+    sources::ListReader reader;
+    const auto count = reader.entryCount(listPath);
+    if (!count) {
+        status = fail(context, QStringLiteral("File %1 not found.").arg(options.file));
+        return std::nullopt;
+    }
+    sources::ListRunRequest request;
+    request.listPath = listPath;
+    request.shownName = options.file.isEmpty() ? QStringLiteral("(standard input)") : options.file;
+    request.extensionChoice = [tld = options.tld] { return tld; };
+    RunNames names;
+    names.source = sources::makeListRunSource(std::move(request), state);
+    names.count = count.value();
+    names.start = options.start;
+    return names;
 }
 
 } // namespace
 
-// check [FILE] [--tld EXT] [--start N]: a check run over a list file (standard input without
-// FILE), filing verdicts into the program folder's lists as the main window does. Ctrl-C
-// stops it as the Stop button does.
+// check [FILE] [--tld EXT] [--start N] [--protocol P] [--rules R] [--json] [--unanswered]:
+// a check run over a list file (standard input without FILE), filing verdicts into the
+// program folder's lists as the main window does; names without a verdict are kept in
+// Unanswered.txt. Ctrl-C stops it as the Stop button does.
 int cmdCheck(CliContext &context, const QStringList &args)
 {
     const auto parsed = parseCheckOptions(context, args);
     if (const int *status = std::get_if<int>(&parsed))
         return *status;
     const CheckOptions &options = std::get<CheckOptions>(parsed);
-    const QString &file = options.file;
-
-    // Standard input becomes a temporary list file, read like any other list.
-    QTemporaryFile standardInput;
-    QString listPath = file;
-    if (file.isEmpty()) {
-        if (!context.io.in || !standardInput.open())
-            return fail(context, QStringLiteral("check: cannot read standard input"));
-        QIODevice *device = context.io.in->device();
-        standardInput.write(device ? device->readAll() : context.io.in->readAll().toUtf8());
-        standardInput.flush();
-        listPath = standardInput.fileName();
-    }
 
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
-    core::CheckRun run(state.runEnvironment(), state.scheduler(), state.timing(), state.connections());
+    QTemporaryFile standardInput;
+    int status = kExitOk;
+    const std::optional<RunNames> names = runNames(context, options, standardInput, status);
+    if (!names)
+        return status;
 
-    sources::ListReader reader;
-    const auto count = reader.entryCount(listPath);
-    if (!count)
-        return fail(context, QStringLiteral("File %1 not found.").arg(file));
+    core::RunEnvironment environment = state.runEnvironment();
+    environment.lookupChoices = [&state, overrides = options.overrides] {
+        return applyOverrides(state.lookupChoices(), overrides);
+    };
+    core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
 
-    sources::ListRunRequest request;
-    request.listPath = listPath;
-    request.shownName = file.isEmpty() ? QStringLiteral("(standard input)") : file;
-    request.extensionChoice = [tld = options.tld] { return tld; };
-    const core::RunSource source = sources::makeListRunSource(std::move(request), state);
-
-    int counts[4] = {0, 0, 0, 0};
+    int counts[5] = {0, 0, 0, 0, 0};
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         ++counts[int(record.kind)];
-        context.io.out << recordLine(record) << '\n';
+        context.io.out << (options.json ? recordJson(record) : recordLine(record)) << '\n';
         context.io.out.flush();
     });
     // Positions are stored at most once a second, and at once when the run stops.
@@ -132,15 +212,18 @@ int cmdCheck(CliContext &context, const QStringList &args)
         run.stopRun();
     });
 
-    run.startRun(source, options.start, count.value());
+    run.startRun(names->source, names->start, names->count);
     if (run.isRunning())
         loop.exec();
 
     const qint32 next = run.resumePosition();
     context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
-                   << counts[2] << " blocked, " << counts[3] << " timed out";
+                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
     if (interrupted)
         context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
+    if (const int kept = state.unanswered().count(); kept > 0)
+        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
+                       << " (check them again with --unanswered)";
     context.io.err << '\n';
     return kExitOk;
 }

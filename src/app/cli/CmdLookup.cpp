@@ -1,65 +1,126 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
 
-#include "core/LookupSlot.h"
+#include "core/DomainLookup.h"
 #include "core/Timing.h"
 
 #include <QEventLoop>
 
+#include <optional>
+
 namespace wendlecott::cli {
 
-// lookup NAME [--raw]: one whois lookup through the TLD table (proxy mode as stored), given
-// up after the run's watchdog time. Prints verdict, name, server:port, matched word; with
-// --raw the answer follows.
-int cmdLookup(CliContext &context, const QStringList &args)
-{
+namespace {
+
+struct LookupOptions {
     QString name;
     bool raw = false;
-    for (const QString &arg : args) {
-        if (arg == QLatin1String("--raw"))
-            raw = true;
-        else if (arg.startsWith(QLatin1String("--")))
-            return fail(context, QStringLiteral("lookup: unknown option '%1'").arg(arg), kExitUsage);
-        else if (name.isEmpty())
-            name = arg;
-        else
-            return fail(context, QStringLiteral("lookup: give one name"), kExitUsage);
-    }
-    if (name.trimmed().isEmpty())
-        return fail(context, QStringLiteral("lookup: give a name (lookup NAME [--raw])"), kExitUsage);
+    bool json = false;
+    LookupOverrides overrides;
+};
 
+// The options of lookup, or the exit status of a usage error (already reported).
+std::optional<LookupOptions> parseLookupOptions(CliContext &context, const QStringList &args, int &status)
+{
+    LookupOptions options;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        QString problem;
+        if (takeLookupOverride(args, i, options.overrides, problem)) {
+            if (!problem.isEmpty()) {
+                status = fail(context, QStringLiteral("lookup: ") + problem, kExitUsage);
+                return std::nullopt;
+            }
+        } else if (arg == QLatin1String("--raw")) {
+            options.raw = true;
+        } else if (arg == QLatin1String("--json")) {
+            options.json = true;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            status = fail(context, QStringLiteral("lookup: unknown option '%1'").arg(arg), kExitUsage);
+            return std::nullopt;
+        } else if (options.name.isEmpty()) {
+            options.name = arg;
+        } else {
+            status = fail(context, QStringLiteral("lookup: give one name"), kExitUsage);
+            return std::nullopt;
+        }
+    }
+    if (options.name.trimmed().isEmpty()) {
+        status = fail(context,
+                      QStringLiteral("lookup: give a name (lookup NAME [--protocol whois|rdap|auto] "
+                                     "[--rules words|evidence] [--raw] [--json])"),
+                      kExitUsage);
+        return std::nullopt;
+    }
+    return options;
+}
+
+// Where the lookup went, as the text line names it: server:port, or the RDAP address.
+QString whereAsked(const core::LookupRoute &route)
+{
+    if (route.protocol == core::LookupProtocol::Rdap)
+        return route.url.toString();
+    return QStringLiteral("%1:%2").arg(route.entry.server).arg(route.entry.port);
+}
+
+void printEvidence(CliContext &context, const LookupOptions &options, const core::LookupRoute &route,
+                   const core::LookupEvidence &evidence)
+{
+    if (options.json) {
+        context.io.out << jsonLine(core::evidenceJson(evidence, options.raw)) << '\n';
+        return;
+    }
+    // The fourth field: the matched success word, else the rule that decided.
+    const bool words = evidence.protocol == core::LookupProtocol::Whois &&
+                       evidence.rules == core::VerdictRules::SuccessWords;
+    context.io.out << core::verdictName(evidence.verdict) << '\t' << evidence.name << '\t'
+                   << whereAsked(route) << '\t' << (words ? evidence.matchedWord : evidence.rule) << '\n';
+    if (options.raw)
+        context.io.out << evidence.answer;
+}
+
+} // namespace
+
+// lookup NAME [--protocol P] [--rules R] [--raw] [--json]: one lookup through the TLD table
+// or the RDAP bootstrap (as the preferences say, unless the options do), given up after the
+// run's watchdog time. Prints verdict, name, server:port (or the RDAP address), the matched
+// word or the rule; with --raw the answer follows; with --json one object with the evidence.
+int cmdLookup(CliContext &context, const QStringList &args)
+{
+    int status = kExitOk;
+    const std::optional<LookupOptions> options = parseLookupOptions(context, args, status);
+    if (!options)
+        return status;
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
-    const int row = core::findTLD(state.table(), name, state.preferences().useProxy());
-    if (row < 0 || row >= state.table().size())
-        return fail(context, QStringLiteral("no TLD row serves %1").arg(name));
-    const core::TldEntry &entry = state.table().at(row);
-
+    core::LookupChoices choices = applyOverrides(state.lookupChoices(), options->overrides);
     const core::Timing &timing = state.timing();
-    core::Scheduler &scheduler = state.scheduler();
-    core::LookupSlot slot(0, state.connections()(), scheduler, timing);
+    choices.timeLimitMs = timing.tickMs * timing.watchdogTicks;
+
+    core::DomainLookup lookup(core::WhoisStyle::Retrying, state.connections()(), state.table(),
+                              state.lookupServices(), state.scheduler(), timing);
     QEventLoop loop;
-    std::optional<core::LookupOutcome> outcome;
-    QObject::connect(&slot, &core::LookupSlot::finished, &loop, [&](const core::LookupOutcome &result) {
-        outcome = result;
+    std::optional<core::LookupEvidence> evidence;
+    QObject::connect(&lookup, &core::DomainLookup::finished, &loop, [&](const core::LookupEvidence &result) {
+        evidence = result;
         loop.quit();
     });
-    core::SingleShot watchdog(scheduler);
-    watchdog.start(timing.tickMs * timing.watchdogTicks, [&] { loop.quit(); });
-    slot.startLookup(name, entry);
+    if (const core::Status started = lookup.start(options->name, choices); !started) {
+        QString message = started.message();
+        if (!message.isEmpty())
+            message[0] = message[0].toLower();
+        return fail(context, message);
+    }
     loop.exec();
-    slot.abort();
 
-    const QString where = QStringLiteral("%1:%2").arg(entry.server).arg(entry.port);
-    if (!outcome)
+    const bool timedOut = evidence->ending == core::LookupEnding::TimedOut;
+    if (!timedOut || options->json) // a time-out has no verdict line, only its evidence
+        printEvidence(context, *options, lookup.route(), *evidence);
+    if (timedOut)
         return fail(context, QStringLiteral("no answer from %1 for %2 within %3 seconds")
-                                 .arg(where, name)
-                                 .arg(timing.tickMs * timing.watchdogTicks / 1000));
-    context.io.out << core::verdictName(outcome->verdict) << '\t' << outcome->name << '\t' << where << '\t'
-                   << outcome->matchedWord << '\n';
-    if (raw)
-        context.io.out << outcome->response;
+                                 .arg(whereAsked(lookup.route()), options->name)
+                                 .arg(choices.timeLimitMs / 1000));
     return kExitOk;
 }
 

@@ -1,0 +1,91 @@
+#include "app/cli/Cli.h"
+#include "app/cli/CliCommon.h"
+
+#include "core/RdapBootstrap.h"
+#include "core/RdapBootstrapUpdate.h"
+
+#include <QEventLoop>
+
+#include <optional>
+
+namespace wendlecott::cli {
+
+namespace {
+
+// rdap update [URL]: the bootstrap file fetched, checked and put into the program folder.
+int updateBootstrap(CliContext &context, const QStringList &args)
+{
+    if (args.size() > 1)
+        return fail(context, QStringLiteral("rdap update takes at most one URL"), kExitUsage);
+    const QUrl address(args.isEmpty() ? core::kRdapBootstrapAddress : args.first(), QUrl::StrictMode);
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return fail(context, QStringLiteral("rdap update: '%1' is no http(s) address").arg(args.value(0)),
+                    kExitUsage);
+    config::AppState &state = context.state;
+    if (!state.http())
+        return fail(context, QStringLiteral("rdap update: no HTTP client"));
+
+    const QString path = core::RdapBootstrap::pathIn(state.folder().root());
+    core::RdapBootstrapUpdate update(*state.http());
+    QEventLoop loop;
+    std::optional<core::Result<core::RdapBootstrapRefresh>> result;
+    QObject::connect(&update, &core::RdapBootstrapUpdate::finished, &loop,
+                     [&](const core::Result<core::RdapBootstrapRefresh> &finished) {
+                         result.emplace(finished);
+                         loop.quit();
+                     });
+    update.start(address, path);
+    loop.exec();
+    if (!result->ok())
+        return fail(context, QStringLiteral("rdap update: %1; %2 is unchanged").arg(result->message(), path));
+    const core::RdapBootstrapRefresh &refresh = result->value();
+    context.io.out << "updated\t" << refresh.path << '\t' << refresh.bootstrap.publication() << '\t'
+                   << refresh.bootstrap.serviceCount() << " services\t" << refresh.bootstrap.extensionCount()
+                   << " extensions\n";
+    return kExitOk;
+}
+
+// rdap info: the bootstrap in use.
+int showBootstrap(CliContext &context)
+{
+    if (const core::Status opened = openProgramState(context); !opened)
+        return fail(context, opened.message());
+    const core::RdapBootstrap &bootstrap = context.state.bootstrap();
+    context.io.out << bootstrap.source() << '\t' << bootstrap.publication() << '\t'
+                   << bootstrap.serviceCount() << " services\t" << bootstrap.extensionCount()
+                   << " extensions\n";
+    return kExitOk;
+}
+
+// rdap base NAME: where an RDAP lookup of NAME goes.
+int showBase(CliContext &context, const QStringList &args)
+{
+    if (args.size() != 1)
+        return fail(context, QStringLiteral("rdap base takes one NAME"), kExitUsage);
+    if (const core::Status opened = openProgramState(context); !opened)
+        return fail(context, opened.message());
+    const core::RdapBootstrap &bootstrap = context.state.bootstrap();
+    const std::optional<QUrl> base = bootstrap.baseUrlFor(args.first());
+    if (!base)
+        return fail(context,
+                    QStringLiteral("no RDAP service for %1 in the bootstrap file").arg(args.first()));
+    context.io.out << bootstrap.extensionFor(args.first()) << '\t' << base->toString() << '\n';
+    return kExitOk;
+}
+
+} // namespace
+
+int cmdRdap(CliContext &context, const QStringList &args)
+{
+    const QString what = args.value(0);
+    if (what == QLatin1String("update"))
+        return updateBootstrap(context, args.mid(1));
+    if (what == QLatin1String("info") && args.size() == 1)
+        return showBootstrap(context);
+    if (what == QLatin1String("base"))
+        return showBase(context, args.mid(1));
+    return fail(context, QStringLiteral("rdap: give update [URL], info or base NAME"), kExitUsage);
+}
+
+} // namespace wendlecott::cli
