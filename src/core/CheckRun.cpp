@@ -80,6 +80,8 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
     m_env.lists.resetCounters();
     m_resumePosition = startPosition;
     m_entryCount = entryCount;
+    m_passedOver = 0;
+    Q_EMIT progressChanged(startPosition - 1, entryCount);
     beginBatch();
 }
 
@@ -125,6 +127,7 @@ void CheckRun::pauseEnded()
             entry = kEndOfListSentinel;
 
         ++m_resumePosition;
+        Q_EMIT progressChanged(m_resumePosition - 1, m_entryCount); // the name just taken
         if (m_entryCount >= m_resumePosition)
             setPanel(0, QStringLiteral("%1 of %2").arg(m_resumePosition).arg(m_entryCount));
         if (m_entryCount < m_resumePosition)
@@ -157,11 +160,7 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
         // name no row serves is reported. Either way the batch ends at once rather than
         // wait for the watchdog, which would also claim a time-out that never happened.
         if (!domain.isEmpty())
-            m_env.notice.showMessage(QStringLiteral("Error"),
-                                     QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
-                                                    "Description: No TLD row serves %1")
-                                         .arg(domain),
-                                     NoticeIcon::Warning);
+            passOver(domain);
         ++m_pendingFailedReports;
         m_deferredReport.start(0, [this] {
             const int reports = m_pendingFailedReports;
@@ -175,6 +174,23 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
     m_env.pause.throttleMs = tld.throttle;
     m_inFlight[std::size_t(slotIndex)] = true;
     m_slots[std::size_t(slotIndex)]->startLookup(domain, tld);
+}
+
+// The first name of a run that no row serves opens the "Error" box; the rest are only
+// counted, so a long list with a missing row does not open a box per name.
+void CheckRun::passOver(const QString &domain)
+{
+    ++m_passedOver;
+    if (m_passedOver == 1) {
+        m_env.notice.showMessage(QStringLiteral("Error"),
+                                 QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
+                                                "Description: No TLD row serves %1\r\n\r\n"
+                                                "Further names of this run that no row serves are "
+                                                "passed over and counted in the status bar.")
+                                     .arg(domain),
+                                 NoticeIcon::Warning);
+    }
+    Q_EMIT namePassedOver(domain, m_passedOver);
 }
 
 void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
@@ -199,7 +215,7 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupOutcome &outcome)
         break;
     case LookupVerdict::Blocked:
         record.kind = RunRecord::Kind::Blocked;
-        m_env.notice.showBlocked(outcome.server, outcome.response);
+        m_env.notice.showBlocked(outcome.server, outcome.response, outcome.name);
         break;
     case LookupVerdict::Unknown:
         record.kind = RunRecord::Kind::Unknown; // never filed as Registered or Available
@@ -243,7 +259,13 @@ void CheckRun::onWatchdogTick()
     if (m_env.pause.pauseActive)
         return; // a pause longer than the watchdog: no lookup to give up yet
     m_watchdog.stop();
-    m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"));
+    // The notice names the first name still waiting for its answer.
+    QString waiting;
+    for (std::size_t i = 0; i < m_slots.size() && waiting.isEmpty(); ++i) {
+        if (m_inFlight[i])
+            waiting = m_slots[i]->name();
+    }
+    m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"), waiting);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         if (!m_inFlight[i])
             continue;

@@ -73,6 +73,8 @@ public:
     int slotCount() const { return int(m_slots.size()); }
     const LookupSlot &slot(int index) const { return *m_slots.at(std::size_t(index)); }
     QString panelText(int panel) const { return m_panels[panel]; }
+    // Names of this run that no TLD row serves, passed over without a lookup.
+    int passedOverCount() const { return m_passedOver; }
 
     static QString idlePanelText(int panel);
 
@@ -82,11 +84,18 @@ Q_SIGNALS:
     // The run ended (Stop, the end of the list, or an unreadable list).
     void stopped();
     void recordFinished(const wendlecott::core::RunRecord &record);
+    // The run took the name at `position` of `count` (at Start: the position before the
+    // first name; at the end of the list: the position past it), for a progress bar.
+    void progressChanged(qint32 position, qint32 count);
+    // A name that no TLD row serves was passed over; `count` of this run so far. Only the
+    // first one of a run is also told in the "Error" box.
+    void namePassedOver(const QString &domain, int count);
 
 private:
     void beginBatch();
     void pauseEnded();
     void dispatchLookup(const QString &entry, int slotIndex);
+    void passOver(const QString &domain);
     void onSlotFinished(int slotIndex, const LookupOutcome &outcome);
     void onSlotReport();
     void onWatchdogTick();
@@ -108,6 +117,7 @@ private:
     int m_reportCount = 0;
     int m_watchdogTicks = 0;
     int m_pendingFailedReports = 0;
+    int m_passedOver = 0;
     std::vector<bool> m_inFlight;
     QString m_panels[kStatusPanels];
 };
