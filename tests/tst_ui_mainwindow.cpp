@@ -799,10 +799,11 @@ private Q_SLOTS:
         ui::MainWindow &w = f.open(true);
         f.opener->works = false;
         QList<const QWidget *> askedOver;
-        f.qtNotice()->setQuestionHook([&](const QMessageBox &box) -> std::optional<QMessageBox::StandardButton> {
-            askedOver << box.parentWidget();
-            return QMessageBox::Ok;
-        });
+        f.qtNotice()->setQuestionHook(
+            [&](const QMessageBox &box) -> std::optional<QMessageBox::StandardButton> {
+                askedOver << box.parentWidget();
+                return QMessageBox::Ok;
+            });
         f.child<QPushButton>("cmdWebsite")->click();
         w.viewHelp();
         w.helpWindow()->followLink(QUrl(QStringLiteral("https://example.org/")));
