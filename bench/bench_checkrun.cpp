@@ -39,7 +39,7 @@ public:
     {
         return core::AbortRetryIgnore::Abort;
     }
-    void showBlocked(const QString &, const QString &) override { ++blocked; }
+    void showBlocked(const QString &, const QString &, const QString &) override { ++blocked; }
     void showOverflowNotice() override {}
     int blocked = 0;
 };

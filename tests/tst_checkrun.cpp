@@ -218,6 +218,7 @@ private Q_SLOTS:
         QCOMPARE(h.notice.blockedShown, 1);
         QCOMPARE(h.notice.blockedServer, QStringLiteral("whois.com.test"));
         QCOMPARE(h.notice.blockedResponse, QStringLiteral("Connection Timed Out"));
+        QCOMPARE(h.notice.blockedDomains, QStringList{QStringLiteral("quiet.com")});
         QCOMPARE(records.size(), 1);
         QCOMPARE(records.at(0).at(0).value<RunRecord>().kind, RunRecord::Kind::Timeout);
         QCOMPARE(h.lists.entries(core::ListId::Mid).size() + h.lists.entries(core::ListId::Registered).size(),
@@ -240,6 +241,9 @@ private Q_SLOTS:
         h.answer("quota exceeded again\r\n");
         QCOMPARE(h.notice.blockedShown, 2);
         QCOMPARE(h.notice.blockedResponse, QStringLiteral("Error: quota exceeded for 1.2.3.4\r\n"));
+        // Each refusal names its own domain, so the notice can count the later ones.
+        QCOMPARE(h.notice.blockedDomains,
+                 (QStringList{QStringLiteral("first.com"), QStringLiteral("second.com")}));
         for (auto id : {core::ListId::Low, core::ListId::Registered, core::ListId::High, core::ListId::Mid})
             QCOMPARE(h.lists.entries(id).size(), qsizetype(0));
     }
@@ -273,24 +277,75 @@ private Q_SLOTS:
         QCOMPARE(h.slot0().sends.last(), QByteArray("myshop.com\r\n"));
     }
 
-    void noTldRowShowsTheErrorAndMovesOn()
+    // A table without a row for the names: one "Error" box per run, the rest only counted.
+    void noTldRowIsToldOncePerRunAndCounted()
     {
         Harness h;
         h.table.rows.clear();
-        h.entries = {QStringLiteral("one"), QStringLiteral("two")};
+        h.entries = {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")};
         QSignalSpy stopped(h.run.get(), &core::CheckRun::stopped);
+        QSignalSpy passedOver(h.run.get(), &core::CheckRun::namePassedOver);
         h.start();
         h.scheduler.advance(26);
         QCOMPARE(h.notice.messages.size(), 1);
         QCOMPARE(h.notice.messages.at(0).title, QStringLiteral("Error"));
         QVERIFY(
             h.notice.messages.at(0).text.startsWith(QStringLiteral("An error has occurred.\r\nError #: ")));
+        QVERIFY(h.notice.messages.at(0).text.contains(QStringLiteral("one.com")));
         h.scheduler.advance(26);
-        QCOMPARE(h.notice.messages.size(), 2);
-        QCOMPARE(h.stored, (QList<qint32>{2, 3}));
+        h.scheduler.advance(26);
+        QCOMPARE(h.notice.messages.size(), 1);
+        QCOMPARE(h.stored, (QList<qint32>{2, 3, 4}));
+        QCOMPARE(passedOver.size(), 3);
+        QCOMPARE(passedOver.at(1).at(0).toString(), QStringLiteral("two.com"));
+        QCOMPARE(passedOver.at(2).at(1).toInt(), 3);
+        QCOMPARE(h.run->passedOverCount(), 3);
         h.scheduler.advance(26);
         QCOMPARE(stopped.size(), 1);
         QCOMPARE(h.notice.blockedShown, 0);
+
+        // The next run tells it again, once, and counts from 1.
+        h.start();
+        h.scheduler.advance(26);
+        QCOMPARE(h.run->passedOverCount(), 1);
+        QCOMPARE(h.notice.messages.size(), 2);
+        h.scheduler.advance(26);
+        QCOMPARE(h.notice.messages.size(), 2);
+    }
+
+    // An entry that cleans to nothing is passed over quietly and not counted.
+    void emptyNameIsNotCounted()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("%20"), QStringLiteral("abcd")};
+        h.start();
+        h.scheduler.advance(26);
+        QCOMPARE(h.run->passedOverCount(), 0);
+        QVERIFY(h.notice.messages.isEmpty());
+        h.scheduler.advance(26);
+        QCOMPARE(h.slot0().opens.size(), 1);
+    }
+
+    // The progress: the position before the first name at Start, then every name taken, the
+    // end of the list included (a window holds it at the count).
+    void progressFollowsTheNamesTaken()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("aaaa"), QStringLiteral("bbbb"), QStringLiteral("cccc")};
+        QSignalSpy progress(h.run.get(), &core::CheckRun::progressChanged);
+        h.start(2);
+        QCOMPARE(progress.size(), 1);
+        QCOMPARE(progress.at(0), (QList<QVariant>{1, 3}));
+        h.scheduler.advance(26);
+        QCOMPARE(progress.last(), (QList<QVariant>{2, 3}));
+        h.answer("No match\r\n");
+        h.scheduler.advance(26);
+        QCOMPARE(progress.last(), (QList<QVariant>{3, 3}));
+        h.answer("No match\r\n");
+        h.scheduler.advance(26);
+        QCOMPARE(progress.last(), (QList<QVariant>{4, 3}));
+        QVERIFY(!h.run->isRunning());
+        QCOMPARE(progress.size(), 4);
     }
 
     void everySlotReportsBeforeTheBatchEnds()

@@ -113,6 +113,25 @@ private Q_SLOTS:
         QCOMPARE(core::fileBaseName(id), fileBase);
     }
 
+    // The caption's tooltip says what the number counts and how many entries are shown.
+    void captionTooltipTellsCountAndSize()
+    {
+        const QString high = core::captionTooltip(ListId::High, 40);
+        QVERIFY(high.startsWith(core::listTooltip(ListId::High) + QStringLiteral("\n\n")));
+        QVERIFY(high.contains(QStringLiteral("since the last Start")));
+        QVERIFY(high.contains(QStringLiteral("not the number of entries shown")));
+        QVERIFY(high.endsWith(QStringLiteral("The list shows 40 entries.")));
+        QVERIFY(core::captionTooltip(ListId::Low, 1).endsWith(QStringLiteral("The list shows 1 entry.")));
+        QVERIFY(core::captionTooltip(ListId::Mid, 0).endsWith(QStringLiteral("The list shows 0 entries.")));
+        // Only Registered empties itself; the saved list has no count.
+        QVERIFY(core::captionTooltip(ListId::Registered, 3).contains(QStringLiteral("at most 101")));
+        QVERIFY(!high.contains(QStringLiteral("at most")));
+        const QString saved = core::captionTooltip(ListId::Saved, 2);
+        QVERIFY(!saved.contains(QStringLiteral("since the last Start")));
+        QCOMPARE(saved, core::listTooltip(ListId::Saved) + QStringLiteral("\n\nThe list shows 2 entries."));
+        QVERIFY(core::captionTooltip(ListId::None, 2).isEmpty());
+    }
+
     void negativeCountsAreShownAsTheyAre()
     {
         QCOMPARE(core::countedCaption(ListId::High, -1), QStringLiteral("High Profile (-1)"));

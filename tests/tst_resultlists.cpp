@@ -361,6 +361,19 @@ private Q_SLOTS:
         QCOMPARE(f.clipboard.sets, 2);
     }
 
+    void copyEntriesTakesTheRowsGiven()
+    {
+        Fixture f;
+        for (const QString &name : names("n", 4))
+            f->addRegistered(name);
+        f->copyEntries(ListId::Registered, {0, 2, 9, -1});
+        QCOMPARE(f.clipboard.text, QStringLiteral("n0.com\r\nn2.com\r\n"));
+        f->copyEntries(ListId::Registered, {});
+        QCOMPARE(f.clipboard.text, QString());
+        f->copyEntries(ListId::None, {0});
+        QCOMPARE(f.clipboard.sets, 2);
+    }
+
     void dragsStartFromResultListsAndNameTheirSource()
     {
         Fixture f;
@@ -519,6 +532,34 @@ private Q_SLOTS:
         QCOMPARE(whois.first().first().toString(), QStringLiteral("kept.com"));
         QCOMPARE(f->selectedDomain(), QStringLiteral("kept.com"));
         QCOMPARE(f.opener.addresses.size(), 1);
+    }
+
+    // No browser on the desktop: the user is told, with the address, and may copy it.
+    void purchaseLinkThatCannotBeOpenedIsOfferedForCopying_data()
+    {
+        QTest::addColumn<bool>("copy");
+        QTest::newRow("OK copies") << true;
+        QTest::newRow("Cancel leaves the clipboard") << false;
+    }
+    void purchaseLinkThatCannotBeOpenedIsOfferedForCopying()
+    {
+        QFETCH(bool, copy);
+        Fixture f;
+        f.opener.works = false;
+        f.notice.okCancelAnswer = copy;
+        f->addAvailable(QStringLiteral("abc.com"));
+        f->openEntry(ListId::High, 0);
+        QCOMPARE(f.opener.addresses.size(), 1);
+        const QString link = f.opener.addresses.first();
+        QCOMPARE(f.notice.questions.size(), 1);
+        QVERIFY(f.notice.questions.first().startsWith(core::kAddressNotOpenedTitle + QLatin1Char('\n')));
+        QVERIFY(f.notice.questions.first().contains(link));
+        QCOMPARE(f.clipboard.text, copy ? link : QStringLiteral("untouched"));
+
+        // A browser that takes the address asks nothing.
+        f.opener.works = true;
+        f->openEntry(ListId::High, 0);
+        QCOMPARE(f.notice.questions.size(), 1);
     }
 
     void clickNamesOnlyResultListsAsDragSource()

@@ -314,10 +314,10 @@ private Q_SLOTS:
         const QByteArray before = rig.file();
         rig.notice.okCancelAnswer = answer;
         QCOMPARE(rig.editor->deleteRow(1), answer);
+        // The question names the row it is about.
         QCOMPARE(rig.notice.questions,
-                 QStringList{config::kDeleteTitle + QLatin1Char('\n') + config::kDeleteQuestion});
-        QCOMPARE(rig.notice.questions.first(),
-                 QStringLiteral("Delete?\nReally delete this TLD from the list?"));
+                 QStringList{QStringLiteral("Delete?\nReally delete this TLD from the list?\r\n\r\n"
+                                            "de (server whois.denic.example, port 43)")});
         if (!answer) {
             QCOMPARE(rig.file(), before);
             QCOMPARE(rig.listRows(), kUsualRows);
@@ -350,11 +350,30 @@ private Q_SLOTS:
 
     // "Restore Defaults" -----------------------------------------------------------------
 
+    void restoreDefaults_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    // Every row the user made is at stake, so the user is asked first.
     void restoreDefaults()
     {
+        QFETCH(bool, answer);
         Rig rig({QStringLiteral("zz|w|43|Enabled|25|x")});
-        QVERIFY(rig.editor->restoreDefaults());
-        QVERIFY(rig.notice.questions.isEmpty()); // without asking
+        const QByteArray before = rig.file();
+        rig.notice.okCancelAnswer = answer;
+        QCOMPARE(rig.editor->restoreDefaults(), answer);
+        QCOMPARE(rig.notice.questions,
+                 QStringList{QStringLiteral("Restore Defaults?\nReplace the 1 rows of the list with the 179 "
+                                            "rows of the default table?\r\n\r\nRows you added or changed "
+                                            "are lost.")});
+        if (!answer) {
+            QCOMPARE(rig.file(), before);
+            QCOMPARE(rig.listRows(), QStringList{QStringLiteral("zz|w|43|Enabled|25|x")});
+            QCOMPARE(rig.state->table().size(), 1);
+            return;
+        }
         QCOMPARE(rig.file(), core::encodeText(core::defaultTldText()));
         QCOMPARE(rig.editor->list().rowCount(), 179);
         QCOMPARE(rig.state->table().size(), 179);
@@ -369,6 +388,12 @@ private Q_SLOTS:
             {QStringLiteral("com|whois.example|43|Enabled|25|No match,AVAIL"), QStringLiteral("short|x")});
         rig.folder.write(QStringLiteral("debug.txt"), "old content that must go\r\n");
         QVERIFY(rig.editor->writeDebugFile().ok());
+        // The user is told where the file went.
+        QCOMPARE(rig.notice.messages.size(), 1);
+        QCOMPARE(rig.notice.messages.at(0).title, QStringLiteral("DEBUG"));
+        QCOMPARE(rig.notice.messages.at(0).text,
+                 QStringLiteral("The list of 2 rows was written to ") +
+                     QDir::toNativeSeparators(rig.folder.path() + QStringLiteral("/debug.txt")));
         QCOMPARE(
             rig.folder.read(QStringLiteral("debug.txt")),
             QByteArray("strTemp = strTemp & \"com|whois.example|43|Enabled|25|No match,AVAIL\" & vbcrlf\r\n"
@@ -386,6 +411,21 @@ private Q_SLOTS:
         QVERIFY(rig.editor->writeDebugFile().ok());
         QVERIFY(rig.folder.exists(QStringLiteral("debug.txt")));
         QCOMPARE(rig.folder.read(QStringLiteral("debug.txt")), QByteArray());
+    }
+
+    // The proxy heading ------------------------------------------------------------------
+
+    void proxyRowIsNamedOrMissing()
+    {
+        Rig rig(kUsualRows);
+        QCOMPARE(rig.editor->proxyRowText(),
+                 QStringLiteral("the row \"proxy\" in the list below: 127.0.0.1, port 4343 (Enabled)"));
+        rig.notice.okCancelAnswer = true;
+        QVERIFY(rig.editor->deleteRow(rig.rowOf(QStringLiteral("proxy"))));
+        QVERIFY(rig.editor->proxyRowText().contains(QStringLiteral("there is none yet")));
+        // An extension that only starts with "proxy" is not the proxy row.
+        QVERIFY(config::proxyRowText({{QStringLiteral("proxyx"), QStringLiteral("w")}})
+                    .contains(QStringLiteral("there is none yet")));
     }
 
     // Sorting ----------------------------------------------------------------------------

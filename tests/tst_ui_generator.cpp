@@ -6,6 +6,7 @@
 #include "config/SettingsStore.h"
 #include "core/TextFile.h"
 #include "ui/GeneratorWindow.h"
+#include "ui/QtUserNotice.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -354,6 +356,47 @@ private Q_SLOTS:
         QCOMPARE(f.notice.messages.first().text,
                  QStringLiteral("You must first select an item to remove from the list."));
         QCOMPARE(f.listTexts("List2"), QStringList({QStringLiteral("my"), QStringLiteral("best")}));
+    }
+
+    // The window's messages open over it, not over the main window behind it.
+    void messagesBelongToTheGeneratorWindow()
+    {
+        Fixture f;
+        QWidget mainWindow;
+        ui::QtUserNotice boxes(&mainWindow);
+        ui::GeneratorWindow window(config::ProgramFolder(f.folder.path()), f.settings, boxes, &mainWindow);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.findChild<QPushButton *>(QStringLiteral("cmdSub"))->click(); // nothing selected
+        QPointer<QMessageBox> box = window.findChild<QMessageBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), &window);
+        QCOMPARE(box->text(), sources::kNoWordSelectedMessage);
+        QVERIFY(box->isVisible());
+        box->close();
+        QTRY_VERIFY(!box);
+    }
+
+    // An empty word list says where names come from; the hint goes once a word is there.
+    void emptyWordListShowsAHint()
+    {
+        Fixture f("\r\n");
+        ui::GeneratorWindow &window = f.open();
+        auto *hint = f.child<QLabel>("lblAffixHint");
+        QVERIFY(hint);
+        QVERIFY(!hint->isHidden());
+        QCOMPARE(hint->text(), ui::GeneratorWindow::kEmptyAffixHint);
+        f.child<QLineEdit>("Text2")->setText(QStringLiteral("my"));
+        f.child<QPushButton>("cmdAdd")->click();
+        QVERIFY(hint->isHidden());
+        f.child<QListWidget>("List2")->setCurrentRow(0);
+        f.child<QPushButton>("cmdSub")->click();
+        QVERIFY(!hint->isHidden());
+        Q_UNUSED(window);
+
+        Fixture withWords;
+        withWords.open();
+        QVERIFY(withWords.child<QLabel>("lblAffixHint")->isHidden());
     }
 
     void delRemovesEveryLineButOneEntry()

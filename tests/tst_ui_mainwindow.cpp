@@ -13,6 +13,7 @@
 #include "ui/BlockedNotice.h"
 #include "ui/DesktopPorts.h"
 #include "ui/GeneratorWindow.h"
+#include "ui/HelpWindow.h"
 #include "ui/MainLayout.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowWiring.h"
@@ -31,9 +32,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTextBrowser>
 #include <QtTest>
 
 using namespace wendlecott;
@@ -176,6 +180,13 @@ QStringList controlState(const Fixture &f)
     state << QStringLiteral("generator=%1")
                  .arg(f.window->generatorWindow() != nullptr && f.window->generatorWindow()->isVisible());
     return state;
+}
+
+// A caption as shown, without its mnemonic marker.
+QString shown(const QString &text)
+{
+    QString plain = text;
+    return plain.remove(QRegularExpression(QStringLiteral("&(?!&)")));
 }
 
 QStringList strings(std::initializer_list<const char *> texts)
@@ -327,7 +338,8 @@ private Q_SLOTS:
 
         auto *bar = f.child<QStatusBar>("StatusBar1");
         QVERIFY(bar);
-        QCOMPARE(bar->findChildren<QLabel *>().size(), 3);
+        for (const char *panel : {"Panel1", "Panel2", "Panel3", "lblSource", "lblPassedOver"})
+            QVERIFY2(bar->isAncestorOf(f.child(panel)), panel);
         QCOMPARE(f.panel(1), QStringLiteral("Entry Status"));
         QCOMPARE(f.panel(2), QStringLiteral("Open Connections"));
         QCOMPARE(f.panel(3), QStringLiteral("Connection Status"));
@@ -338,20 +350,26 @@ private Q_SLOTS:
         Fixture f;
         ui::MainWindow &w = f.open();
         QStringList titles;
-        for (QAction *action : w.menuBar()->actions())
-            titles << action->text();
+        QStringList mnemonics;
+        for (QAction *action : w.menuBar()->actions()) {
+            titles << shown(action->text());
+            mnemonics << QKeySequence::mnemonic(action->text()).toString();
+        }
         QCOMPARE(titles, strings({"File", "Edit", "Tools", "Options", "Help", "About"}));
+        // Alt and the first letter opens each menu.
+        QCOMPARE(mnemonics, strings({"Alt+F", "Alt+E", "Alt+T", "Alt+O", "Alt+H", "Alt+A"}));
 
         const auto itemsOf = [&](const char *menu) {
             QStringList items;
             for (QAction *action : f.menu(menu)->actions())
-                items << action->text();
+                items << shown(action->text());
             return items;
         };
-        QCOMPARE(itemsOf("mnuFile"), strings({"Exit"}));
+        QCOMPARE(itemsOf("mnuFile"), strings({"Start", "Stop", "", "Exit"}));
         QCOMPARE(itemsOf("mnuEdit"),
                  strings({"Clear High/Mid/Low", "Clear High", "Clear Mid", "Clear Low", "Clear Registered",
-                          "Clear Saved", "Copy High", "Copy Mid", "Copy Low", "Copy Saved"}));
+                          "Clear Saved", "Copy High", "Copy Mid", "Copy Low", "Copy Saved", "",
+                          "Copy Selected", "Delete Selected"}));
         QStringList sources;
         for (int i = 0; i < f.combo1()->count(); ++i)
             sources << f.combo1()->itemText(i);
@@ -360,6 +378,90 @@ private Q_SLOTS:
         QCOMPARE(itemsOf("mnuOptions"), strings({"Setup"}));
         QCOMPARE(itemsOf("mnuHelp"), strings({"View Help"}));
         QCOMPARE(itemsOf("mnuAboutMenu"), strings({"About this software"}));
+    }
+
+    // The common keys, each on its menu item.
+    void shortcutsOfTheCommonCommands_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("Start") << "mnuStart" << QKeySequence(Qt::Key_F5);
+        QTest::newRow("Stop") << "mnuStop" << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("Copy") << "mnuCopySelected" << QKeySequence(Qt::CTRL | Qt::Key_C);
+        QTest::newRow("Delete") << "mnuDeleteSelected" << QKeySequence(Qt::Key_Delete);
+        QTest::newRow("Quit") << "mnuExit" << QKeySequence(Qt::CTRL | Qt::Key_Q);
+        QTest::newRow("Help") << "mnuViewHelp" << QKeySequence(Qt::Key_F1);
+    }
+    void shortcutsOfTheCommonCommands()
+    {
+        QFETCH(QString, item);
+        QFETCH(QKeySequence, keys);
+        Fixture f;
+        f.open();
+        auto *action = f.window->findChild<QAction *>(item);
+        QVERIFY(action);
+        QCOMPARE(action->shortcut(), keys);
+        QVERIFY(!keys.isEmpty());
+    }
+
+    // F5 and Esc start and stop a run as the buttons do; Alt+F opens the File menu.
+    void keysWorkInTheWindow()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::Silent, {}});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\n");
+        ui::MainWindow &w = f.open();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+
+        QTest::keyClick(&w, Qt::Key_F5); // no source yet: Start is disabled, nothing happens
+        QVERIFY(!w.run().isRunning());
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        QTest::keyClick(&w, Qt::Key_F5);
+        QVERIFY(w.run().isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.run().isRunning());
+        QVERIFY(f.start()->isEnabled());
+
+        QTest::keyClick(&w, Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(f.menu("mnuFile")->isVisible());
+        f.menu("mnuFile")->close();
+    }
+
+    // Ctrl+C and Delete act on the list with the focus; the text boxes keep their own.
+    void copyAndDeleteKeysActOnTheFocusedList()
+    {
+        Fixture f;
+        ui::MainWindow &w = f.open();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        core::ResultLists &lists = f.context->lists();
+        for (const char *name : {"a.com", "b.com", "c.com"})
+            lists.addRegistered(QString::fromLatin1(name));
+        QListView *list = w.resultListsView()->listView(ListId::Registered);
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(1, 0));
+        QTRY_VERIFY(list->hasFocus());
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(f.clipboard->texts, QStringList{QStringLiteral("b.com\r\n")});
+        QTest::keyClick(list, Qt::Key_Delete);
+        QCOMPARE(lists.entries(ListId::Registered),
+                 (QStringList{QStringLiteral("a.com"), QStringLiteral("c.com")}));
+
+        auto *search = f.child<QLineEdit>("txtWordNum");
+        search->setFocus();
+        QTRY_VERIFY(search->hasFocus());
+        search->selectAll();
+        QTest::keyClick(search, Qt::Key_Delete);
+        QCOMPARE(lists.entries(ListId::Registered).size(), 2);
+        QCOMPARE(f.clipboard->texts.size(), 1);
     }
 
     // Windows that are not in the program yet are offered, disabled, with a tooltip that says
@@ -720,6 +822,144 @@ private Q_SLOTS:
         QCOMPARE(f.setting(config::keys::WordNumber), before); // the user's resume position is untouched
     }
 
+    // The offer to copy an address that no browser took opens over the window that asked.
+    void addressQuestionsOpenOverTheirWindow()
+    {
+        Fixture f;
+        f.setSetting(config::keys::ShowHelp, QStringLiteral("0"));
+        f.setSetting(config::keys::FirstUse, QStringLiteral("NO"));
+        f.write(QStringLiteral("Help.html"), "<html><body>guide</body></html>");
+        ui::MainWindow &w = f.open(true);
+        f.opener->works = false;
+        QList<const QWidget *> askedOver;
+        f.qtNotice()->setQuestionHook(
+            [&](const QMessageBox &box) -> std::optional<QMessageBox::StandardButton> {
+                askedOver << box.parentWidget();
+                return QMessageBox::Ok;
+            });
+        f.child<QPushButton>("cmdWebsite")->click();
+        w.viewHelp();
+        w.helpWindow()->followLink(QUrl(QStringLiteral("https://example.org/")));
+        w.showAbout();
+        w.aboutWindow()->openWebsite();
+        QCOMPARE(askedOver, (QList<const QWidget *>{&w, w.helpWindow(), w.aboutWindow()}));
+        QCOMPARE(f.clipboard->texts.size(), 3);
+    }
+
+    // The progress bar follows the run name by name and ends at the count.
+    void progressBarFollowsTheRun()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\ncharlie\r\ndelta\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *bar = f.child<QProgressBar>("prgRun");
+        QVERIFY(bar);
+        QVERIFY(f.child<QStatusBar>("StatusBar1")->isAncestorOf(bar));
+        QList<int> values;
+        connect(bar, &QProgressBar::valueChanged, this, [&values](int value) { values << value; });
+        f.wordNum()->setText(QStringLiteral("2"));
+        f.start()->click();
+        QCOMPARE(bar->maximum(), 4);
+        QCOMPARE(bar->value(), 1); // the names before the start position count as done
+        QCOMPARE(bar->text(), QStringLiteral("1 of 4"));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), (QList<QByteArray>{"bravo.com", "charlie.com", "delta.com"}));
+        QCOMPARE(values, (QList<int>{1, 2, 3, 4}));
+        QCOMPARE(bar->value(), 4);
+        QCOMPARE(bar->text(), QStringLiteral("4 of 4")); // held at the count after the end
+    }
+
+    // Names that no TLD row serves: one "Error" box for the run, the count in the status bar.
+    void namesWithoutARowAreCountedAfterOneBox()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        // Names of three labels that end in an extension without a row.
+        f.write(QStringLiteral("list.txt"), "a.b.org\r\nc.d.org\r\ncharlie\r\ne.f.org\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *passed = f.child<QLabel>("lblPassedOver");
+        QVERIFY(passed->isHidden());
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), QList<QByteArray>{"charlie.com"});
+        QCOMPARE(f.notice->messages.size(), 1);
+        QCOMPARE(f.notice->messages.first().title, QStringLiteral("Error"));
+        QVERIFY(!passed->isHidden());
+        QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
+        // The next run starts the count anew.
+        f.start()->click();
+        QVERIFY(passed->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(f.notice->messages.size(), 2);
+        QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
+    }
+
+    // Refusals during a run: the notice names the first domain, counts the next, and opens
+    // beside the lists, clear of the strip with Start and Stop.
+    void blockedNoticeOfARun()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::AnswerAndClose, "Query rate exceeded\r\n"});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "first\r\nsecond\r\nthird\r\n");
+        ui::MainWindow &w = f.open(true);
+        w.showNormal();
+        w.resize(1200, 800);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        ui::BlockedNotice *notice = f.qtNotice()->blockedWindow();
+        QVERIFY(notice);
+        QCOMPARE(notice->domain(), QStringLiteral("first.com"));
+        QCOMPARE(notice->registrar(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(notice->furtherCount(), 2);
+        QVERIFY(notice->furtherText().startsWith(QStringLiteral("2 more")));
+        auto *frame = f.child<QGroupBox>("Frame2");
+        const QRect area(frame->mapToGlobal(QPoint(0, 0)), frame->size());
+        QCOMPARE(notice->pos(), ui::QtUserNotice::placeAtTopRight(area, notice->size()));
+        QVERIFY(notice->pos().y() >=
+                f.child("Frame1")->mapToGlobal(QPoint(0, f.child("Frame1")->height())).y());
+    }
+
+    // The chosen source and its list file are named in the status bar.
+    void statusBarNamesTheSource()
+    {
+        Fixture f;
+        f.write(QStringLiteral("mine.txt"), "one\r\n");
+        ui::MainWindow &w = f.open();
+        auto *source = f.child<QLabel>("lblSource");
+        QCOMPARE(source->text(), QStringLiteral("No source chosen"));
+        f.dialogAnswer = f.path(QStringLiteral("mine.txt"));
+        f.toolsItem(8)->trigger();
+        QCOMPARE(source->text(), QStringLiteral("List: mine.txt"));
+        QVERIFY(source->toolTip().contains(QStringLiteral("Custom List")));
+        QVERIFY(source->toolTip().contains(QDir::toNativeSeparators(f.path(QStringLiteral("mine.txt")))));
+        f.toolsItem(1)->trigger();
+        QCOMPARE(source->text(), QStringLiteral("List: CreatedDomains.txt"));
+        w.generatorWindow()->close();
+        // A long name is shortened in the middle and stays whole in the tooltip.
+        const QString longName = QString(80, QLatin1Char('n')) + QStringLiteral(".txt");
+        f.write(longName, "one\r\n");
+        f.dialogAnswer = f.path(longName);
+        f.toolsItem(8)->trigger();
+        QVERIFY(source->text().contains(QChar(0x2026)));
+        QVERIFY(source->fontMetrics().horizontalAdvance(source->text()) <= ui::MainWindow::kSourcePanelWidth);
+        QVERIFY(source->toolTip().contains(longName));
+    }
+
     // The extension box applies to names without one; empty, the default extension does.
     void runUsesTheExtensionBox()
     {
@@ -837,21 +1077,95 @@ private Q_SLOTS:
 
     // Other commands ----------------------------------------------------------------------
 
-    void helpOpensOnlyAnExistingFile()
+    // View Help shows the user guide in the program's own window; without the guide a
+    // Help.chm goes to the desktop's viewer; without either the user is told.
+    void viewHelpOpensTheGuide()
     {
         Fixture f;
         f.setSetting(config::keys::ShowHelp, QStringLiteral("0"));
         ui::MainWindow &w = f.open();
-        QAction *viewHelp = f.menu("mnuHelp")->actions().at(0);
+        QAction *viewHelp = f.child<QAction>("mnuViewHelp");
         viewHelp->trigger();
-        QVERIFY(f.opener->files.isEmpty());
+        QVERIFY(!w.helpWindow());
+        QCOMPARE(f.notice->messages.size(), 2); // the first-use message, then this one
+        QVERIFY(f.notice->messages.last().text.contains(QStringLiteral("Help.html")));
 
         f.write(QStringLiteral("HELP.CHM"), "help");
         viewHelp->trigger();
         QCOMPARE(f.opener->files, QStringList{f.path(QStringLiteral("HELP.CHM"))});
-        QCOMPARE(f.notice->messages.size(), 1); // the first-use message; nothing about help
+        QVERIFY(!w.helpWindow());
+
+        f.write(QStringLiteral("Help.html"), "<html><body><h1>The guide</h1></body></html>");
+        viewHelp->trigger();
+        QPointer<ui::HelpWindow> help = w.helpWindow();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->windowTitle(), ui::HelpWindow::kTitle);
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("The guide")));
+        QCOMPARE(f.opener->files.size(), 1); // the guide needs no other program
+        viewHelp->trigger();
+        QCOMPARE(w.helpWindow(), help.data()); // one help window
         QVERIFY(f.opener->addresses.isEmpty());
-        QVERIFY(w.isEnabled());
+    }
+
+    // F1 opens the guide from the main window and from the windows over it.
+    void f1OpensTheHelpWindow()
+    {
+        Fixture f;
+        f.setSetting(config::keys::ShowHelp, QStringLiteral("0"));
+        f.write(QStringLiteral("Help.html"), "<html><body>guide</body></html>");
+        ui::MainWindow &w = f.open();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F1);
+        QTRY_VERIFY(w.helpWindow() && w.helpWindow()->isVisible());
+        w.helpWindow()->close();
+        QTRY_VERIFY(!w.helpWindow());
+
+        ui::attachCompanionWindows(w, *f.context);
+        f.child<QPushButton>("cmdSetup")->click();
+        auto *setup = w.findChild<ui::SetupWindow *>();
+        QVERIFY(QTest::qWaitForWindowActive(setup));
+        QTest::keyClick(setup, Qt::Key_F1);
+        QTRY_VERIFY(w.helpWindow() && w.helpWindow()->isVisible());
+    }
+
+    // The guide that ships with the program: every link of its contents leads to a part of it,
+    // and a link to the web goes to the browser (or is offered for copying).
+    void shippedGuideAndItsLinks()
+    {
+        QFile source(QStringLiteral(WENDLECOTT_TESTDATA "/../../data/Help.html"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(source.readAll());
+        const QRegularExpression link(QStringLiteral("href=\"#([a-z]+)\""));
+        int links = 0;
+        for (const QRegularExpressionMatch &match : link.globalMatch(html)) {
+            ++links;
+            QVERIFY2(html.contains(QStringLiteral("name=\"%1\"").arg(match.captured(1))),
+                     qPrintable(match.captured(1)));
+        }
+        QVERIFY(links >= 8);
+        for (const char *topic :
+             {"Custom List", "Generate names", "Registered", "Success", "wendlecott-cli", "F5", "F1"})
+            QVERIFY2(html.contains(QLatin1String(topic)), topic);
+
+        Fixture f;
+        f.setSetting(config::keys::ShowHelp, QStringLiteral("0"));
+        f.write(QStringLiteral("Help.html"), html.toUtf8());
+        ui::MainWindow &w = f.open();
+        w.viewHelp();
+        ui::HelpWindow *help = w.helpWindow();
+        QVERIFY(help);
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("How a run works")));
+        help->followLink(QUrl(QStringLiteral("#lists")));
+        QVERIFY(f.opener->addresses.isEmpty());
+        help->followLink(QUrl(QStringLiteral("https://example.org/page")));
+        QCOMPARE(f.opener->addresses, QStringList{QStringLiteral("https://example.org/page")});
+        f.opener->works = false;
+        f.notice->okCancelAnswer = true;
+        help->followLink(QUrl(QStringLiteral("https://example.org/other")));
+        QCOMPARE(f.clipboard->text, QStringLiteral("https://example.org/other"));
     }
 
     void addressForBrowser_data()
@@ -910,6 +1224,22 @@ private Q_SLOTS:
         // One About window at a time.
         f.menu("mnuAboutMenu")->actions().at(0)->trigger();
         QCOMPARE(w.aboutWindow(), about.data());
+    }
+
+    // A desktop without a browser: the website button says so and offers the address.
+    void websiteThatCannotBeOpenedIsOfferedForCopying()
+    {
+        Fixture f;
+        f.open();
+        f.opener->works = false;
+        f.notice->okCancelAnswer = false;
+        f.child<QPushButton>("cmdWebsite")->click();
+        QCOMPARE(f.notice->questions.size(), 1);
+        QVERIFY(f.notice->questions.first().contains(QStringLiteral("http://www.wendlecott.example")));
+        QCOMPARE(f.clipboard->sets, 0);
+        f.notice->okCancelAnswer = true;
+        f.child<QPushButton>("cmdWebsite")->click();
+        QCOMPARE(f.clipboard->text, QStringLiteral("http://www.wendlecott.example"));
     }
 
     // Resize ------------------------------------------------------------------------------
@@ -982,9 +1312,10 @@ private Q_SLOTS:
         ui::MainWindow &w = f.open();
         w.showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.resize(1000, 700);
-        QCOMPARE(w.size(), QSize(1000, 700));
-        const ui::MainGeometry g = ui::computeMainLayout(15000, 10500, false);
+        w.resize(1280, 800);
+        QCOMPARE(w.size(), QSize(1280, 800));
+        QCOMPARE(w.stripRowCount(), 1); // wide enough for the strip in one row
+        const ui::MainGeometry g = ui::computeMainLayout(19200, 12000, false);
         QVERIFY(w.arrangement());
         QCOMPARE(w.arrangement()->resultFrame, g.arrangement->resultFrame);
 
@@ -1001,38 +1332,118 @@ private Q_SLOTS:
             QVERIFY(label->mapTo(frame, QPoint(0, 0)).y() < placed.y());
             ++i;
         }
-        // The status panels share the width a quarter, a quarter and a half.
+        // The status panels share their width a quarter, a quarter and a half.
         QTRY_VERIFY(qAbs(f.child("Panel3")->width() - 2 * f.child("Panel1")->width()) <= 6);
         QVERIFY(qAbs(f.child("Panel1")->width() - f.child("Panel2")->width()) <= 2);
     }
 
-    void windowSnapsBackToTheMinimum_data()
+    // Too narrow for one row, the strip puts Setup and the website button on a second row
+    // and the result frame moves down by that row; the widths follow the same rules.
+    void narrowWindowGetsTheStripInTwoRows()
     {
-        QTest::addColumn<QSize>("asked");
-        QTest::addColumn<QSize>("kept");
-        // 6501 twips need 434 pixels.
-        QTest::newRow("narrow") << QSize(400, 700) << QSize(434, 700);
-        QTest::newRow("low") << QSize(700, 300) << QSize(700, 434);
-        QTest::newRow("both") << QSize(200, 200) << QSize(434, 434);
-        QTest::newRow("at the minimum") << QSize(434, 434) << QSize(434, 434);
-    }
-    void windowSnapsBackToTheMinimum()
-    {
-        QFETCH(QSize, asked);
-        QFETCH(QSize, kept);
         Fixture f;
         ui::MainWindow &w = f.open();
         w.showNormal();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.resize(900, 900);
-        const auto before = *w.arrangement();
-        w.resize(asked);
-        QCOMPARE(w.size(), kept);
-        // Laid out again for the size it snapped to.
-        const ui::MainGeometry g = ui::computeMainLayout(ui::twipsFromPixels(kept.width()),
-                                                         ui::twipsFromPixels(kept.height()), false);
+        w.resize(900, 600);
+        QCOMPARE(w.size(), QSize(900, 600));
+        QCOMPARE(w.stripRowCount(), 2);
+        const ui::MainLayoutMetrics metrics = w.layoutMetrics();
+        QVERIFY(metrics.frameTop > ui::MainLayoutMetrics{}.frameTop);
+        const ui::MainGeometry g = ui::computeMainLayout(13500, 9000, false, metrics);
         QCOMPARE(w.arrangement()->resultFrame, g.arrangement->resultFrame);
-        QVERIFY(!(w.arrangement()->resultFrame == before.resultFrame));
+        QCOMPARE(w.arrangement()->columns[0].list.width, 13500 / 5 - 250);
+        auto *setup = f.child<QPushButton>("cmdSetup");
+        auto *start = f.child<QPushButton>("cmdDoSearch");
+        QVERIFY(setup->mapTo(&w, QPoint(0, 0)).y() > start->mapTo(&w, QPoint(0, 0)).y());
+        QVERIFY(f.child("Frame2")->mapTo(&w, QPoint(0, 0)).y() >=
+                setup->mapTo(&w, QPoint(0, setup->height())).y());
+        w.resize(1280, 800);
+        QCOMPARE(w.stripRowCount(), 1);
+        QCOMPARE(setup->mapTo(&w, QPoint(0, 0)).y(), start->mapTo(&w, QPoint(0, 0)).y());
+    }
+
+    // Below its minimum the window keeps the minimum, which still shows every caption.
+    void windowKeepsItsMinimum_data()
+    {
+        QTest::addColumn<QSize>("asked");
+        QTest::newRow("narrow") << QSize(400, 700);
+        QTest::newRow("low") << QSize(1000, 300);
+        QTest::newRow("both") << QSize(200, 200);
+    }
+    void windowKeepsItsMinimum()
+    {
+        QFETCH(QSize, asked);
+        Fixture f;
+        ui::MainWindow &w = f.open();
+        w.showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QSize least = w.minimumSize();
+        QVERIFY(least.width() >= 434 && least.height() >= 434); // never below 6501 twips
+        QVERIFY(least.width() <= 900);                          // a 900 × 600 window is allowed
+        w.resize(asked);
+        QCOMPARE(w.size(), asked.expandedTo(least));
+        const ui::MainGeometry g = ui::computeMainLayout(
+            ui::twipsFromPixels(w.width()), ui::twipsFromPixels(w.height()), false, w.layoutMetrics());
+        QCOMPARE(w.arrangement()->resultFrame, g.arrangement->resultFrame);
+    }
+
+    // At 900 × 600 and at the smallest size, with either set of strip controls, every caption
+    // is as wide as it needs.
+    void captionsAreWholeAtSmallSizes_data()
+    {
+        QTest::addColumn<int>("source"); // Combo1 item
+        QTest::addColumn<bool>("smallest");
+        QTest::newRow("word list, 900 x 600") << 6 << false;
+        QTest::newRow("word list, smallest") << 6 << true;
+        QTest::newRow("search, 900 x 600") << 3 << false;
+        QTest::newRow("search, smallest") << 3 << true;
+    }
+    void captionsAreWholeAtSmallSizes()
+    {
+        QFETCH(int, source);
+        QFETCH(bool, smallest);
+        Fixture f;
+        ui::MainWindow &w = f.open();
+        w.setListBuilderOpener([] {});
+        core::ResultLists &lists = f.context->lists();
+        for (int i = 0; i < 25; ++i) // counts of two digits in the captions
+            lists.addRegistered(QStringLiteral("taken%1.com").arg(i));
+        f.toolsItem(source)->trigger();
+        w.showNormal();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.resize(smallest ? QSize(1, 1) : QSize(900, 600));
+        QCOMPARE(w.size(), smallest ? w.minimumSize() : QSize(900, 600));
+        QCoreApplication::processEvents();
+
+        int checked = 0;
+        for (QWidget *widget : w.findChildren<QWidget *>()) {
+            if (!widget->isVisibleTo(&w) || widget->isWindow())
+                continue;
+            QString text;
+            int needed = 0;
+            if (auto *button = qobject_cast<QPushButton *>(widget)) {
+                text = button->text();
+                needed = button->fontMetrics().horizontalAdvance(text) + 8;
+            } else if (auto *label = qobject_cast<QLabel *>(widget); label && !label->wordWrap()) {
+                text = label->text();
+                needed = label->sizeHint().width();
+            } else if (auto *combo = qobject_cast<QComboBox *>(widget); combo && !combo->isEditable()) {
+                text = combo->currentText();
+                needed = combo->minimumSizeHint().width();
+            }
+            if (text.isEmpty())
+                continue;
+            ++checked;
+            QVERIFY2(widget->width() >= needed, qPrintable(QStringLiteral("%1 \"%2\": %3 < %4")
+                                                               .arg(widget->objectName(), text)
+                                                               .arg(widget->width())
+                                                               .arg(needed)));
+            // Inside the window, not cut off at its edge.
+            const QRect inWindow(widget->mapTo(&w, QPoint(0, 0)), widget->size());
+            QVERIFY2(w.rect().contains(inWindow), qPrintable(widget->objectName()));
+        }
+        QVERIFY(checked > 20);
     }
 
     // Start-up ----------------------------------------------------------------------------
@@ -1239,7 +1650,8 @@ private Q_SLOTS:
         f.toolsItem(8)->trigger();
         f.menu("mnuAboutMenu")->actions().at(0)->trigger();
         ui::QtUserNotice *notice = f.qtNotice();
-        notice->showBlocked(QStringLiteral("whois.example"), QStringLiteral("quota exceeded"));
+        notice->showBlocked(QStringLiteral("whois.example"), QStringLiteral("quota exceeded"),
+                            QStringLiteral("alpha.com"));
         notice->showOverflowNotice();
         QPointer<ui::BlockedNotice> blocked = notice->blockedWindow();
         QPointer<ui::OverflowNotice> overflow = notice->overflowWindow();
@@ -1279,7 +1691,7 @@ private Q_SLOTS:
         ui::MainWindow &w = f.open();
         w.show();
         QSignalSpy shutDown(&w, &ui::MainWindow::shutDown);
-        f.menu("mnuFile")->actions().at(0)->trigger();
+        f.child<QAction>("mnuExit")->trigger();
         QCOMPARE(shutDown.size(), 1);
         QVERIFY(!w.isVisible());
     }

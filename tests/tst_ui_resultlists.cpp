@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -91,7 +92,7 @@ private Q_SLOTS:
             auto *label = w.view->findChild<QLabel *>(name("Label", id));
             QVERIFY(label != nullptr);
             QCOMPARE(label->text(), captions.at(static_cast<int>(id) - 1));
-            QCOMPARE(label->toolTip(), core::listTooltip(id));
+            QCOMPARE(label->toolTip(), core::captionTooltip(id, 0));
             QCOMPARE(label->font().family(), QStringLiteral("Verdana"));
             QListView *list = w.list(id);
             QVERIFY(list != nullptr);
@@ -132,6 +133,75 @@ private Q_SLOTS:
         QTest::mouseClick(w.button("cmdClear2_", ListId::High), Qt::LeftButton);
         QCOMPARE(w.view->findChild<QLabel *>(QStringLiteral("Label3"))->text(),
                  QStringLiteral("High Profile"));
+    }
+
+    // A caption's tooltip says how many entries its list shows, whatever the caption counts.
+    void captionTooltipsFollowTheListSize()
+    {
+        Window w;
+        for (int i = 0; i < 102; ++i)
+            w.lists->addRegistered(QStringLiteral("taken%1.com").arg(i));
+        QCOMPARE(w.label(ListId::Registered)->text(), QStringLiteral("Registered (102)"));
+        QCOMPARE(w.label(ListId::Registered)->toolTip(), core::captionTooltip(ListId::Registered, 1));
+        w.lists->addAvailable(QStringLiteral("ab.com"));
+        w.lists->addAvailable(QStringLiteral("cd.com"));
+        QCOMPARE(w.label(ListId::High)->toolTip(), core::captionTooltip(ListId::High, 2));
+        w.lists->deleteEntry(ListId::High, 0);
+        QCOMPARE(w.label(ListId::High)->toolTip(), core::captionTooltip(ListId::High, 1));
+        w.lists->clearList(ListId::High);
+        QCOMPARE(w.label(ListId::High)->toolTip(), core::captionTooltip(ListId::High, 0));
+        w.lists->dropOnSaved(QStringLiteral("kept.com"));
+        QCOMPARE(w.label(ListId::Saved)->toolTip(), core::captionTooltip(ListId::Saved, 1));
+    }
+
+    // The latest name comes into view as it is filed, unless the user scrolled up to look at
+    // earlier ones; back at the end, the list follows again.
+    void newEntriesScrollIntoViewUnlessTheUserLooksUp()
+    {
+        Window w;
+        QListView *list = w.list(ListId::High);
+        const auto lastIsVisible = [&] {
+            const int last = w.lists->model(ListId::High)->rowCount() - 1;
+            return list->viewport()->rect().contains(
+                list->visualRect(w.lists->model(ListId::High)->index(last)));
+        };
+        for (int i = 0; i < 200; ++i)
+            w.lists->addAvailable(QStringLiteral("a%1.com").arg(i));
+        QVERIFY(list->verticalScrollBar()->maximum() > 0);
+        QVERIFY(lastIsVisible());
+        QVERIFY(w.view->followsNewEntries(ListId::High));
+
+        list->verticalScrollBar()->setValue(10);
+        QVERIFY(!w.view->followsNewEntries(ListId::High));
+        w.lists->addAvailable(QStringLiteral("b1.com"));
+        QCOMPARE(list->verticalScrollBar()->value(), 10);
+        QVERIFY(!lastIsVisible());
+
+        list->scrollToBottom();
+        w.lists->addAvailable(QStringLiteral("b2.com"));
+        QVERIFY(lastIsVisible());
+        // Other lists are not moved by a filing into this one.
+        QCOMPARE(w.list(ListId::Mid)->verticalScrollBar()->value(), 0);
+    }
+
+    // Ctrl+C's command: the selected entries in list order, or the whole list without a selection.
+    void copySelectedCopiesTheSelectionOrTheList()
+    {
+        Window w;
+        w.fill(ListId::Low, 5);
+        w.clickRow(ListId::Low, 3);
+        w.clickRow(ListId::Low, 1, Qt::ControlModifier);
+        QCOMPARE(w.view->currentList(), ListId::Low);
+        w.view->copySelected(ListId::Low);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("list1-1.com\r\nlist1-3.com\r\n"));
+        w.list(ListId::Low)->clearSelection();
+        w.view->copySelected(ListId::Low);
+        QCOMPARE(QApplication::clipboard()->text().count(QStringLiteral("\r\n")), 5);
+        // The list with the focus is the one the commands act on.
+        w.view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.view.get()));
+        w.list(ListId::Saved)->setFocus();
+        QTRY_COMPARE(w.view->currentList(), ListId::Saved);
     }
 
     void buttonsActOnTheirOwnList()

@@ -12,6 +12,7 @@
 #include "core/TldTable.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
+#include "ui/QtUserNotice.h"
 #include "ui/SetupWindow.h"
 
 #include <QCheckBox>
@@ -19,7 +20,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QtTest>
 
@@ -60,7 +64,23 @@ struct Fixture {
     }
     ui::SetupWindow &openWith(core::ConnectionFactory connections, core::Scheduler &clock)
     {
-        state = testing::makeTestState({folder.path(), settings, notice, clock, std::move(connections)});
+        return openWith(std::move(connections), clock, notice);
+    }
+    // With the program's notice as message boxes, as the desktop program has it.
+    ui::SetupWindow &openWithBoxes()
+    {
+        return openWith(
+            [this] {
+                auto made = std::make_unique<testing::FakeConnection>();
+                connection = made.get();
+                return made;
+            },
+            scheduler, boxes);
+    }
+    ui::SetupWindow &openWith(core::ConnectionFactory connections, core::Scheduler &clock,
+                              core::UserNotice &userNotice)
+    {
+        state = testing::makeTestState({folder.path(), settings, userNotice, clock, std::move(connections)});
         (void)state->reloadTable();
         window = std::make_unique<ui::SetupWindow>(*state);
         window->setOnClosed([this] { ++closedCalls; });
@@ -113,6 +133,7 @@ struct Fixture {
     testing::TestFolder folder;
     testing::MemorySettingsStore settings;
     testing::FakeNotice notice;
+    ui::QtUserNotice boxes; // message boxes; the main window is not there
     testing::FakeScheduler scheduler;
     testing::FakeConnection *connection = nullptr;
     int closedCalls = 0;
@@ -313,7 +334,8 @@ private Q_SLOTS:
         f.clickRow(1);
         f.click("Command2");
         QCOMPARE(f.notice.questions,
-                 QStringList{QStringLiteral("Delete?\nReally delete this TLD from the list?")});
+                 QStringList{QStringLiteral("Delete?\nReally delete this TLD from the list?\r\n\r\n"
+                                            "org (server whois.org.example, port 43)")});
         if (!answer) {
             QCOMPARE(f.file(), before);
             QCOMPARE(f.shownRows(), kRows);
@@ -333,6 +355,15 @@ private Q_SLOTS:
     {
         Fixture f;
         f.open();
+        const QByteArray before = f.file();
+        f.notice.okCancelAnswer = false;
+        f.click("Command3");
+        QCOMPARE(f.notice.questions.size(), 1);
+        QVERIFY(f.notice.questions.first().startsWith(QStringLiteral("Restore Defaults?\n")));
+        QCOMPARE(f.file(), before);
+        QCOMPARE(f.shownRows(), kRows);
+
+        f.notice.okCancelAnswer = true;
         f.click("Command3");
         QCOMPARE(f.list()->model()->rowCount(), 179);
         QCOMPARE(f.state->table().size(), 179);
@@ -342,6 +373,107 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 180); // 179 lines and the end of the last
         QVERIFY(lines.first().startsWith("strTemp = strTemp & \"0|"));
         QVERIFY(lines.first().endsWith("|43|Disabled|25|" + S.toLatin1() + "\" & vbcrlf\r"));
+        QCOMPARE(f.notice.messages.size(), 1);
+        QVERIFY(f.notice.messages.first().text.endsWith(
+            QDir::toNativeSeparators(f.folder.path() + QStringLiteral("/debug.txt"))));
+    }
+
+    // Every box of the Setup window opens over the Setup window, not over the main window
+    // (which would come to the front and hide the window the user works in).
+    void messagesBelongToTheSetupWindow()
+    {
+        Fixture f;
+        ui::SetupWindow &window = f.openWithBoxes();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList asked;
+        f.boxes.setQuestionHook([&](const QMessageBox &box) -> std::optional<QMessageBox::StandardButton> {
+            asked << box.text();
+            if (box.parentWidget() != &window)
+                asked << QStringLiteral("<wrong parent>");
+            return QMessageBox::Cancel;
+        });
+
+        f.field("txtExt")->setText(QStringLiteral("nl"));
+        f.click("cmdSave"); // server and port missing
+        QPointer<QMessageBox> box = window.findChild<QMessageBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->text(), config::kMissingFieldsMessage);
+        QCOMPARE(box->parentWidget(), &window);
+        QVERIFY(box->isVisible());
+        box->close();
+        QTRY_VERIFY(!box);
+
+        f.clickRow(f.rowOf(QStringLiteral("de")));
+        f.click("Command2");
+        f.click("Command3");
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(asked.at(0).endsWith(QStringLiteral("de (server whois.denic.example, port 43)")));
+        QVERIFY(asked.at(1).startsWith(QStringLiteral("Replace the 3 rows")));
+        QCOMPARE(f.shownRows(), kRows); // both cancelled
+
+        f.click("Command4");
+        box = window.findChild<QMessageBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), &window);
+        QVERIFY(box->text().contains(QStringLiteral("debug.txt")));
+        box->close();
+        QTRY_VERIFY(!box);
+
+        // The registrar test's verdict.
+        f.clickRow(f.rowOf(QStringLiteral("com")));
+        f.click("cmdTest");
+        QVERIFY(f.connection);
+        f.connection->peerAccept();
+        f.connection->peerSend("No match for GOOGLE.COM\r\n");
+        f.connection->peerClose();
+        box = window.findChild<QMessageBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), &window);
+        QVERIFY(box->text().startsWith(QStringLiteral("Appears to be: AVAILABLE")));
+        box->close();
+    }
+
+    // "Proxy WHOIS server:" is followed by the row it refers to.
+    void proxyHeadingNamesTheProxyRow()
+    {
+        Fixture f(kRows + QStringList{QStringLiteral("proxy|whois.proxy.example|4343|Enabled|25|x")});
+        f.open();
+        auto *row = f.child<QLabel>("lblProxyRow");
+        QVERIFY(row);
+        QCOMPARE(
+            row->text(),
+            QStringLiteral("the row \"proxy\" in the list below: whois.proxy.example, port 4343 (Enabled)"));
+        f.clickRow(f.rowOf(QStringLiteral("proxy")));
+        f.click("cmdToggle");
+        QVERIFY(row->text().endsWith(QStringLiteral("(Disabled)")));
+        f.clickRow(f.rowOf(QStringLiteral("proxy")));
+        f.click("Command2");
+        QVERIFY(row->text().contains(QStringLiteral("there is none yet")));
+    }
+
+    // A disabled row is drawn differently from an enabled one with the same texts.
+    void disabledRowsLookDifferent()
+    {
+        Fixture f({QStringLiteral("com|w|43|Enabled|25|x"), QStringLiteral("com|w|43|Disabled|25|x"),
+                   QStringLiteral("com|w|43|enabled|25|x")});
+        f.open();
+        const QAbstractItemModel *model = f.list()->model();
+        QVERIFY(!ui::SetupWindow::rowLooksDisabled(model->index(0, 0)));
+        QVERIFY(ui::SetupWindow::rowLooksDisabled(model->index(1, 0)));
+        QVERIFY(ui::SetupWindow::rowLooksDisabled(model->index(2, 0))); // only "Enabled" is enabled
+        const auto render = [&](int row) {
+            QImage image(120, 20, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            QStyleOptionViewItem option;
+            option.initFrom(f.list()->viewport());
+            option.rect = image.rect();
+            f.list()->itemDelegate()->paint(&painter, option, model->index(row, 1));
+            return image;
+        };
+        QVERIFY(render(0) != render(1));
+        QCOMPARE(render(1), render(2));
     }
 
     void headerClicksSort()

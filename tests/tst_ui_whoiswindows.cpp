@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpServer>
@@ -113,6 +114,7 @@ private Q_SLOTS:
             captions << label->text();
         QVERIFY(captions.contains(QStringLiteral("Registrar")));
         QVERIFY(captions.contains(QStringLiteral("Response:")));
+        QVERIFY(captions.contains(QStringLiteral("Domain:")));
         auto *registrar = notice.findChild<QLineEdit *>(QStringLiteral("txtRegistrar"));
         auto *response = notice.findChild<QPlainTextEdit *>(QStringLiteral("txtResponse"));
         QVERIFY(registrar && response);
@@ -122,15 +124,33 @@ private Q_SLOTS:
         QVERIFY(response->toPlainText().isEmpty());
     }
 
-    void blockedNoticeKeepsTheFirstServerAndAnswer()
+    // The first refusal stays in the boxes with its domain; later ones are counted beneath.
+    void blockedNoticeKeepsTheFirstAndCountsTheRest()
     {
         ui::BlockedNotice notice;
-        QVERIFY(notice.fill(QStringLiteral("whois.first.example"), QStringLiteral("quota exceeded\r\n")));
-        QVERIFY(!notice.fill(QStringLiteral("whois.second.example"), QStringLiteral("Connection Timed Out")));
+        auto *further = notice.findChild<QLabel *>(QStringLiteral("lblFurther"));
+        QVERIFY(further);
+        QVERIFY(further->isHidden());
+        QVERIFY(notice.fill(QStringLiteral("whois.first.example"), QStringLiteral("quota exceeded\r\n"),
+                            QStringLiteral("alpha.com")));
+        QCOMPARE(notice.furtherCount(), 0);
+        QVERIFY(!notice.fill(QStringLiteral("whois.second.example"), QStringLiteral("Connection Timed Out"),
+                             QStringLiteral("bravo.net")));
         QCOMPARE(notice.findChild<QLineEdit *>(QStringLiteral("txtRegistrar"))->text(),
                  QStringLiteral("whois.first.example"));
+        QCOMPARE(notice.findChild<QLineEdit *>(QStringLiteral("txtDomain"))->text(),
+                 QStringLiteral("alpha.com"));
         QCOMPARE(notice.registrar(), QStringLiteral("whois.first.example"));
+        QCOMPARE(notice.domain(), QStringLiteral("alpha.com"));
         QVERIFY(notice.response().startsWith(QStringLiteral("quota exceeded")));
+        QVERIFY(!further->isHidden());
+        QCOMPARE(further->text(), QStringLiteral("1 more refusal or time-out since this notice opened. The "
+                                                 "latest: bravo.net at whois.second.example."));
+        QVERIFY(!notice.fill(QStringLiteral("whois.third.example"), QStringLiteral("denied"), QString()));
+        QCOMPARE(notice.furtherCount(), 2);
+        QCOMPARE(further->text(), QStringLiteral("2 more refusals or time-outs since this notice opened. The "
+                                                 "latest: whois.third.example."));
+        QCOMPARE(notice.domain(), QStringLiteral("alpha.com"));
     }
 
     void blockedNoticeFilledWithoutServerStillKeepsItsAnswer()
@@ -291,7 +311,8 @@ private Q_SLOTS:
         ui::QtUserNotice notice;
         QVERIFY(!notice.blockedWindow());
 
-        notice.showBlocked(QStringLiteral("whois.one.example"), QStringLiteral("Your quota is exceeded"));
+        notice.showBlocked(QStringLiteral("whois.one.example"), QStringLiteral("Your quota is exceeded"),
+                           QStringLiteral("one.com"));
         QPointer<ui::BlockedNotice> first = notice.blockedWindow();
         QVERIFY(first);
         QVERIFY(first->isVisible());
@@ -299,20 +320,81 @@ private Q_SLOTS:
         QCOMPARE(first->windowModality(), Qt::NonModal);
         QCOMPARE(first->registrar(), QStringLiteral("whois.one.example"));
 
-        notice.showBlocked(QStringLiteral("whois.two.example"), QStringLiteral("Connection Timed Out"));
+        notice.showBlocked(QStringLiteral("whois.two.example"), QStringLiteral("Connection Timed Out"),
+                           QStringLiteral("two.com"));
         QCOMPARE(notice.blockedWindow(), first.data());
         QCOMPARE(first->registrar(), QStringLiteral("whois.one.example"));
+        QCOMPARE(first->domain(), QStringLiteral("one.com"));
+        QCOMPARE(first->furtherCount(), 1);
         QCOMPARE(first->response(), QStringLiteral("Your quota is exceeded"));
 
         first->close();
         QTRY_VERIFY_WITH_TIMEOUT(first.isNull(), kWaitMs);
         QVERIFY(!notice.blockedWindow());
 
-        notice.showBlocked(QStringLiteral("whois.two.example"), QStringLiteral("Connection Timed Out"));
+        notice.showBlocked(QStringLiteral("whois.two.example"), QStringLiteral("Connection Timed Out"),
+                           QStringLiteral("two.com"));
         QVERIFY(notice.blockedWindow());
         QVERIFY(notice.blockedWindow()->isVisible());
+        QCOMPARE(notice.blockedWindow()->domain(), QStringLiteral("two.com"));
+        QCOMPARE(notice.blockedWindow()->furtherCount(), 0); // a new notice counts anew
         QCOMPARE(notice.blockedWindow()->registrar(), QStringLiteral("whois.two.example"));
         QCOMPARE(notice.blockedWindow()->response(), QStringLiteral("Connection Timed Out"));
+    }
+
+    // A window's notice: boxes over that window, the notice windows and the question hook
+    // shared with the program's notice.
+    void windowNoticeOpensOverItsWindow()
+    {
+        QWidget mainWindow;
+        QWidget other(&mainWindow, Qt::Window);
+        ui::QtUserNotice notice(&mainWindow);
+        const QWidget *askedOver = nullptr;
+        notice.setQuestionHook([&](const QMessageBox &box) -> std::optional<QMessageBox::StandardButton> {
+            askedOver = box.parentWidget();
+            return QMessageBox::Ok;
+        });
+        std::unique_ptr<core::UserNotice> own = notice.noticeFor(&other);
+        own->showMessage(QString(), QStringLiteral("about the other window"), core::NoticeIcon::None);
+        QPointer<QMessageBox> box = other.findChild<QMessageBox *>();
+        QVERIFY(box);
+        QCOMPARE(box->parentWidget(), &other);
+        QVERIFY(!notice.lastMessageBox()); // not the main window's box
+        QVERIFY(own->askOkCancel(QStringLiteral("Sure?"), QStringLiteral("Go on?")));
+        QCOMPARE(askedOver, &other);
+
+        own->showBlocked(QStringLiteral("whois.example"), QStringLiteral("denied"), QStringLiteral("a.com"));
+        QVERIFY(notice.blockedWindow());
+        QCOMPARE(notice.blockedWindow()->domain(), QStringLiteral("a.com"));
+        QCOMPARE(notice.blockedWindow()->parentWidget(), &mainWindow);
+        // A notice for a window of a window still shares the one blocked notice.
+        notice.noticeFor(nullptr)->showBlocked(QStringLiteral("w"), QStringLiteral("x"),
+                                               QStringLiteral("b.com"));
+        QCOMPARE(notice.blockedWindow()->furtherCount(), 1);
+        box->close();
+    }
+
+    void blockedNoticeIsPlacedInTheGivenArea_data()
+    {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("top right") << QRect(100, 50, 1000, 600) << QSize(460, 360) << QPoint(640, 50);
+        QTest::newRow("area narrower than the notice")
+            << QRect(100, 50, 300, 600) << QSize(460, 360) << QPoint(100, 50);
+    }
+    void blockedNoticeIsPlacedInTheGivenArea()
+    {
+        QFETCH(QRect, area);
+        QFETCH(QSize, size);
+        QFETCH(QPoint, expected);
+        QCOMPARE(ui::QtUserNotice::placeAtTopRight(area, size), expected);
+
+        ui::QtUserNotice notice;
+        notice.setBlockedPlacement([area] { return area; });
+        notice.showBlocked(QStringLiteral("w"), QStringLiteral("x"), QStringLiteral("a.com"));
+        QCOMPARE(notice.blockedWindow()->pos(),
+                 ui::QtUserNotice::placeAtTopRight(area, notice.blockedWindow()->size()));
     }
 
     void overflowNoticeShowsWithoutWaitingAndOnce()
@@ -337,7 +419,8 @@ private Q_SLOTS:
         QPointer<ui::OverflowNotice> overflow;
         {
             ui::QtUserNotice notice;
-            notice.showBlocked(QStringLiteral("whois.example"), QStringLiteral("error"));
+            notice.showBlocked(QStringLiteral("whois.example"), QStringLiteral("error"),
+                               QStringLiteral("x.com"));
             notice.showOverflowNotice();
             blocked = notice.blockedWindow();
             overflow = notice.overflowWindow();

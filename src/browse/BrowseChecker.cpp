@@ -207,7 +207,7 @@ void BrowseChecker::fileVerdict(core::LookupVerdict verdict)
         listName(BrowseList::Registered, m_currentName);
         break;
     case core::LookupVerdict::Blocked:
-        m_env.run.notice.showBlocked(remoteHost(), m_response);
+        m_env.run.notice.showBlocked(remoteHost(), m_response, m_currentName);
         break;
     case core::LookupVerdict::Unknown:
         break; // nothing a user can act on: filed nowhere
@@ -220,7 +220,7 @@ void BrowseChecker::onTimeout()
     if (!m_open || !m_lookupUnderWay)
         return;
     m_lookupUnderWay = false;
-    m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse);
+    m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse, m_currentName);
     m_query.cancel();
     ++m_queuePosition;
     dispatchNextName();

@@ -30,6 +30,20 @@ void createMissingFolders(const ProgramFolder &folder)
     }
 }
 
+QString helpFilePath(const ProgramFolder &folder)
+{
+    const QString guide = folder.shippedPath(kUserGuideFileName);
+    if (xfileExists(guide))
+        return guide;
+    const QString chm = folder.path(kHelpFileName);
+    return xfileExists(chm) ? chm : QString();
+}
+
+bool isUserGuide(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".html"), Qt::CaseInsensitive);
+}
+
 StartupState runStartupSequence(AppState &state)
 {
     StartupState startup;
@@ -38,8 +52,8 @@ StartupState runStartupSequence(AppState &state)
 
     if (readSetting(settings, keys::ShowHelp, defaults::ShowHelp) == QLatin1String("1")) {
         (void)writeSetting(settings, keys::ShowHelp, QStringLiteral("0"));
-        startup.helpPath = folder.path(kHelpFileName);
-        startup.openHelp = xfileExists(startup.helpPath);
+        startup.helpPath = helpFilePath(folder);
+        startup.openHelp = !startup.helpPath.isEmpty();
     }
 
     createMissingFiles(folder);

@@ -7,6 +7,8 @@
 #include "core/TextFile.h"
 #include "core/UserNotice.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <utility>
 
@@ -98,16 +100,42 @@ QString skippedRowsNotice(const QList<core::SkippedRow> &skipped)
     return text + QLatin1Char('.');
 }
 
-TldEditor::TldEditor(AppState &state, NameCleaner cleanName)
+QString deleteQuestionFor(const QStringList &row)
+{
+    return kDeleteQuestion +
+           QStringLiteral("\r\n\r\n%1 (server %2, port %3)").arg(field(row, 0), field(row, 1), field(row, 2));
+}
+
+QString restoreDefaultsQuestion(int rowCount)
+{
+    return QStringLiteral("Replace the %1 rows of the list with the %2 rows of the default table?\r\n\r\n"
+                          "Rows you added or changed are lost.")
+        .arg(QString::number(rowCount), QString::number(core::defaultTldRows().size()));
+}
+
+QString proxyRowText(const QList<QStringList> &rows)
+{
+    for (const QStringList &row : rows) {
+        if (field(row, 0) == core::kProxyExtension) {
+            return QStringLiteral("the row \"%1\" in the list below: %2, port %3 (%4)")
+                .arg(core::kProxyExtension, field(row, 1), field(row, 2), field(row, 3));
+        }
+    }
+    return QStringLiteral("the row \"%1\" in the list below; there is none yet (add one with the "
+                          "extension \"%1\")")
+        .arg(core::kProxyExtension);
+}
+
+TldEditor::TldEditor(AppState &state, NameCleaner cleanName, core::UserNotice *notice)
     : m_state(state)
     , m_folder(state.folder())
     , m_settings(state.settings())
     , m_table(state.table())
     , m_preferences(state.preferences())
-    , m_notice(state.notice())
+    , m_notice(notice ? *notice : state.notice())
     , m_cleanName(std::move(cleanName))
     , m_probe(std::make_unique<core::RegistrarProbe>(state.connections()(), state.scheduler(), state.timing(),
-                                                     state.notice()))
+                                                     m_notice))
 {
 }
 
@@ -214,7 +242,7 @@ bool TldEditor::deleteRow(int row)
 {
     if (row < 0 || row >= m_list.rowCount())
         return false;
-    if (!m_notice.askOkCancel(kDeleteTitle, kDeleteQuestion))
+    if (!m_notice.askOkCancel(kDeleteTitle, deleteQuestionFor(m_list.row(row))))
         return false;
     QList<QStringList> remaining = m_list.rows();
     remaining.removeAt(row);
@@ -231,6 +259,9 @@ bool TldEditor::deleteRow(int row)
 
 bool TldEditor::restoreDefaults()
 {
+    // Every row the user added or changed goes, so the user is asked first.
+    if (!m_notice.askOkCancel(kRestoreDefaultsTitle, restoreDefaultsQuestion(m_list.rowCount())))
+        return false;
     const core::Status written = core::writeDefaultTLDs(tldPath(), true);
     if (!written)
         reportWriteFailure(written);
@@ -243,8 +274,14 @@ core::Status TldEditor::writeDebugFile()
     const QString path = m_folder.path(kDebugFileName);
     const core::Status written =
         core::writeTextAtomically(path, core::joinLinesCrLf(debugLines(m_list.rows())));
-    if (!written)
+    if (!written) {
         reportWriteFailure(written);
+        return written;
+    }
+    m_notice.showMessage(kDebugWrittenTitle,
+                         QStringLiteral("The list of %1 rows was written to %2")
+                             .arg(QString::number(m_list.rowCount()), QDir::toNativeSeparators(path)),
+                         core::NoticeIcon::Information);
     return written;
 }
 

@@ -32,6 +32,8 @@ inline const QString kMissingFieldsMessage = QStringLiteral("Please enter valid 
 inline const QString kDeleteTitle = QStringLiteral("Delete?");
 inline const QString kDeleteQuestion = QStringLiteral("Really delete this TLD from the list?");
 inline const QString kDebugFileName = QStringLiteral("\\debug.txt");
+inline const QString kRestoreDefaultsTitle = QStringLiteral("Restore Defaults?");
+inline const QString kDebugWrittenTitle = QStringLiteral("DEBUG");
 inline const QString kSortErrorTitle = QStringLiteral("Error in Function : EnhListView_SortColumns");
 inline const QString kDefaultExtensionWhenEmpty = QStringLiteral(".com");
 
@@ -77,6 +79,14 @@ QString composeTestName(const QString &testField, const QString &extension);
 // The lines of debug.txt for the list's rows, in list order.
 QStringList debugLines(const QList<QStringList> &rows);
 
+// The delete question for one list row: the fixed question, then the row it is about.
+QString deleteQuestionFor(const QStringList &row);
+// The question "Restore Defaults" asks before the default table replaces `rowCount` rows.
+QString restoreDefaultsQuestion(int rowCount);
+// Where the "Proxy WHOIS server:" heading points: the row "proxy" of the list, or how to add
+// one when there is none.
+QString proxyRowText(const QList<QStringList> &rows);
+
 // A line for the window naming the rows of TLDs.txt that the table loader skipped; empty
 // when it skipped none.
 QString skippedRowsNotice(const QList<core::SkippedRow> &skipped);
@@ -90,7 +100,8 @@ public:
     // xurlEncode followed by xCorrectName: how the test name is cleaned before it is sent.
     using NameCleaner = std::function<QString(const QString &)>;
 
-    TldEditor(AppState &state, NameCleaner cleanName);
+    // Messages and questions go to `notice` (the window's own), else to the program's.
+    TldEditor(AppState &state, NameCleaner cleanName, core::UserNotice *notice = nullptr);
     ~TldEditor();
     TldEditor(const TldEditor &) = delete;
     TldEditor &operator=(const TldEditor &) = delete;
@@ -123,13 +134,15 @@ public:
     std::optional<int> toggleRow(int row);
     // "New Extension": empties extension, server and port; editEnabled becomes true.
     void newExtension(TldFields &fields);
-    // "Delete Selected": asks, then writes the file anew from the other rows in list order.
-    // True when the row went.
+    // "Delete Selected": asks (naming the row), then writes the file anew from the other rows
+    // in list order. True when the row went.
     bool deleteRow(int row);
-    // "Restore Defaults": the default table replaces TLDs.txt, without asking.
+    // "Restore Defaults": asks, then the default table replaces TLDs.txt. True when it did.
     bool restoreDefaults();
-    // "DEBUG": writes debug.txt in the program folder from the list.
+    // "DEBUG": writes debug.txt in the program folder from the list and says where it went.
     core::Status writeDebugFile();
+    // The text beside "Proxy WHOIS server:" for the list as it stands.
+    QString proxyRowText() const { return config::proxyRowText(m_list.rows()); }
 
     // A column header was clicked: sorts the list by that column, reversing the direction
     // (one for the whole list). Returns true; false (with a message when `showErrors`) for a

@@ -83,6 +83,8 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
     m_env.lists.resetCounters();
     m_resumePosition = startPosition;
     m_entryCount = entryCount;
+    m_passedOver = 0;
+    Q_EMIT progressChanged(startPosition - 1, entryCount);
     beginBatch();
 }
 
@@ -128,6 +130,7 @@ void CheckRun::pauseEnded()
             entry = kEndOfListSentinel;
 
         ++m_resumePosition;
+        Q_EMIT progressChanged(m_resumePosition - 1, m_entryCount); // the name just taken
         if (m_entryCount >= m_resumePosition)
             setPanel(0, QStringLiteral("%1 of %2").arg(m_resumePosition).arg(m_entryCount));
         if (m_entryCount < m_resumePosition)
@@ -184,14 +187,11 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
                                           : routeLookup(domain, m_env.table, m_env.services, choices);
     if (!route) {
         // Nothing to look up: an entry that cleans to nothing is passed over quietly; a
-        // name nothing serves is reported and kept among the unanswered names. Either way
-        // the batch ends at once rather than wait for the watchdog, which would also claim
-        // a time-out that never happened.
+        // name nothing serves is reported once a run, counted, and kept among the unanswered
+        // names. Either way the batch ends at once rather than wait for the watchdog, which
+        // would also claim a time-out that never happened.
         if (!domain.isEmpty()) {
-            m_env.notice.showMessage(QStringLiteral("Error"),
-                                     QStringLiteral("An error has occurred.\r\nError #: 9\r\nDescription: %1")
-                                         .arg(route.message()),
-                                     NoticeIcon::Warning);
+            passOver(domain, route.message());
             keepUnanswered(domain);
         }
         ++m_pendingFailedReports;
@@ -206,6 +206,24 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
     m_env.pause.throttleMs = route.value().throttleMs();
     m_inFlight[std::size_t(slotIndex)] = true;
     m_slots[std::size_t(slotIndex)]->start(domain, route.value(), choices);
+}
+
+// The first name of a run that no row serves opens the "Error" box; the rest are only
+// counted, so a long list with a missing row does not open a box per name.
+void CheckRun::passOver(const QString &domain, const QString &reason)
+{
+    ++m_passedOver;
+    if (m_passedOver == 1) {
+        m_env.notice.showMessage(
+            QStringLiteral("Error"),
+            QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
+                           "Description: %1\r\n\r\n"
+                           "Further names of this run that no row serves are "
+                           "passed over and counted in the status bar.")
+                .arg(reason.isEmpty() ? QStringLiteral("No TLD row serves %1").arg(domain) : reason),
+            NoticeIcon::Warning);
+    }
+    Q_EMIT namePassedOver(domain, m_passedOver);
 }
 
 void CheckRun::onSlotFinished(int slotIndex, const LookupEvidence &evidence)
@@ -237,7 +255,8 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupEvidence &evidence)
             evidence.server,
             evidence.protocol == LookupProtocol::Rdap
                 ? QStringLiteral("HTTP %1\r\n%2").arg(evidence.httpStatus).arg(evidence.answer)
-                : evidence.answer);
+                : evidence.answer,
+            evidence.name);
         keepUnanswered(evidence.name);
         break;
     case LookupVerdict::Unknown:
@@ -285,7 +304,13 @@ void CheckRun::onWatchdogTick()
     if (m_env.pause.pauseActive)
         return; // a pause longer than the watchdog: no lookup to give up yet
     m_watchdog.stop();
-    m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"));
+    // The notice names the first name still waiting for its answer.
+    QString waiting;
+    for (std::size_t i = 0; i < m_slots.size() && waiting.isEmpty(); ++i) {
+        if (m_inFlight[i])
+            waiting = m_slots[i]->name();
+    }
+    m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"), waiting);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         if (!m_inFlight[i])
             continue;

@@ -85,6 +85,8 @@ public:
     const LookupSlot &slot(int index) const { return *m_slots.at(std::size_t(index))->whoisSlot(); }
     const DomainLookup &lookup(int index) const { return *m_slots.at(std::size_t(index)); }
     QString panelText(int panel) const { return m_panels[panel]; }
+    // Names of this run that no TLD row serves, passed over without a lookup.
+    int passedOverCount() const { return m_passedOver; }
 
     static QString idlePanelText(int panel);
 
@@ -94,6 +96,12 @@ Q_SIGNALS:
     // The run ended (Stop, the end of the list, or an unreadable list).
     void stopped();
     void recordFinished(const wendlecott::core::RunRecord &record);
+    // The run took the name at `position` of `count` (at Start: the position before the
+    // first name; at the end of the list: the position past it), for a progress bar.
+    void progressChanged(qint32 position, qint32 count);
+    // A name that no TLD row serves was passed over; `count` of this run so far. Only the
+    // first one of a run is also told in the "Error" box.
+    void namePassedOver(const QString &domain, int count);
 
 private:
     void beginBatch();
@@ -103,6 +111,7 @@ private:
     LookupChoices currentChoices() const;
     void keepUnanswered(const QString &name);
     void settleAnswered(const QString &name);
+    void passOver(const QString &domain, const QString &reason);
     void onSlotReport();
     void onWatchdogTick();
     void setPanel(int panel, const QString &text);
@@ -124,6 +133,7 @@ private:
     int m_watchdogTicks = 0;
     int m_pendingFailedReports = 0;
     bool m_unansweredWriteFailed = false; // said once a run
+    int m_passedOver = 0;
     std::vector<bool> m_inFlight;
     QString m_panels[kStatusPanels];
 };

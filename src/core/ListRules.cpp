@@ -152,6 +152,27 @@ QString listTooltip(ListId id)
     return {};
 }
 
+QString captionTooltip(ListId id, qsizetype shown)
+{
+    const QString tooltip = listTooltip(id);
+    if (tooltip.isEmpty())
+        return {};
+    QString text = tooltip + QStringLiteral("\n\n");
+    if (isResultList(id)) {
+        text += QStringLiteral("The number in brackets counts the names filed into this list since the last "
+                               "Start, less those deleted one by one; it is not the number of entries "
+                               "shown. ");
+    }
+    if (id == ListId::Registered) {
+        // ResultLists empties the list before a filing when it holds more than 100.
+        text += QStringLiteral("It holds at most 101 names: when it is full, it is emptied before the "
+                               "next one goes in. ");
+    }
+    text += shown == 1 ? QStringLiteral("The list shows 1 entry.")
+                       : QStringLiteral("The list shows %1 entries.").arg(shown);
+    return text;
+}
+
 QString fileBaseName(ListId id)
 {
     // The file names do not follow the captions: High goes to SuperHighProfile, Mid to HighProfile.

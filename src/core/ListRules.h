@@ -48,6 +48,9 @@ QString uncountedCaption(ListId id);
 QString countedCaption(ListId id, ListCounter count);
 QString listTooltip(ListId id);
 QString fileBaseName(ListId id);
+// The tooltip of a list's caption: the list's tooltip, then what the caption's number counts
+// (it is not the list's size) and how many entries the list shows now.
+QString captionTooltip(ListId id, qsizetype shown);
 
 // The file stamp for a moment: the locale's short date (with a four-digit year) and long
 // time (without the time zone), with "/", ":" and blanks removed, and anything else that

@@ -226,6 +226,19 @@ void ResultLists::copyList(ListId id)
     m_clipboard.setText(joinLinesCrLf(entries(id)));
 }
 
+void ResultLists::copyEntries(ListId id, const QList<qsizetype> &rows)
+{
+    if (model(id) == nullptr)
+        return;
+    const QStringList &all = entries(id);
+    QStringList picked;
+    for (const qsizetype row : rows) {
+        if (row >= 0 && row < all.size())
+            picked.append(all.at(row));
+    }
+    m_clipboard.setText(joinLinesCrLf(picked));
+}
+
 void ResultLists::runEditMenuItem(int index)
 {
     const auto &items = editMenuItems();
@@ -259,7 +272,7 @@ void ResultLists::openDomain(const QString &domain)
 {
     m_selectedDomain = domain;
     if (m_purchaseLinkOn)
-        m_opener.openAddress(purchaseLink(m_selectedDomain));
+        openAddressOrOfferCopy(purchaseLink(m_selectedDomain), m_opener, m_notice, m_clipboard);
     else
         Q_EMIT whoisRequested(m_selectedDomain);
 }

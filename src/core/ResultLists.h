@@ -86,6 +86,9 @@ public:
     void clearList(ListId id);
     // Puts every entry, each followed by CR LF, on the clipboard (an empty text for an empty list).
     void copyList(ListId id);
+    // Puts the entries at `rows` (in the order given, rows not in the list passed over), each
+    // followed by CR LF, on the clipboard.
+    void copyEntries(ListId id, const QList<qsizetype> &rows);
     // Runs the Edit menu item at `index` (0 to 9); other indexes do nothing.
     void runEditMenuItem(int index);
 
@@ -93,7 +96,8 @@ public:
     // passed over.
     void setDragSourceList(ListId id);
     // Opens the entry at `row` (a double-click): it becomes `SelectedDomain`, and its
-    // purchase page opens, or with the purchase link off the WHOIS window is asked for.
+    // purchase page opens (when no browser takes it, the user may copy the address), or with
+    // the purchase link off the WHOIS window is asked for.
     void openEntry(ListId id, qsizetype row);
     // The same for a name shown in another window's list (the browse window's).
     void openDomain(const QString &domain);

@@ -11,4 +11,26 @@ QString overflowNoticeText()
         .arg(ResultLists::kOverflowSize);
 }
 
+std::unique_ptr<UserNotice> UserNotice::noticeFor(QObject *)
+{
+    return std::make_unique<ForwardingNotice>(*this);
+}
+
+QString addressNotOpenedQuestion(const QString &url)
+{
+    return QStringLiteral("The address could not be opened: no web browser could be started on this "
+                          "desktop.\r\n\r\n%1\r\n\r\nCopy the address to the clipboard?")
+        .arg(url);
+}
+
+bool openAddressOrOfferCopy(const QString &url, AddressOpener &opener, UserNotice &notice,
+                            Clipboard &clipboard)
+{
+    if (opener.openAddress(url))
+        return true;
+    if (notice.askOkCancel(kAddressNotOpenedTitle, addressNotOpenedQuestion(url)))
+        clipboard.setText(url);
+    return false;
+}
+
 } // namespace wendlecott::core

@@ -24,7 +24,8 @@ QString versionText()
            QString::number(WENDLECOTT_VERSION_MINOR);
 }
 
-AboutWindow::AboutWindow(core::AddressOpener &opener, QWidget *parent) : QDialog(parent), m_opener(opener)
+AboutWindow::AboutWindow(std::function<void()> websiteOpener, QWidget *parent)
+    : QDialog(parent), m_openWebsite(std::move(websiteOpener))
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ") + config::kProductName);
@@ -69,8 +70,8 @@ AboutWindow::~AboutWindow() = default;
 
 void AboutWindow::openWebsite()
 {
-    // A browser that cannot be started leaves the window as it is, without a message.
-    (void)m_opener.openAddress(addressForBrowser(config::kProductWebAddress));
+    if (m_openWebsite)
+        m_openWebsite();
 }
 
 } // namespace wendlecott::ui

@@ -2,11 +2,9 @@
 
 #include <QDialog>
 
-class QLabel;
+#include <functional>
 
-namespace wendlecott::core {
-class AddressOpener;
-}
+class QLabel;
 
 namespace wendlecott::ui {
 
@@ -18,18 +16,18 @@ QString addressForBrowser(const QString &address);
 QString versionText();
 
 // AboutWindow: the product, its owner, its version and its web address. Not modal; a click on
-// the address opens it in the browser as the main window's website button does.
+// the address runs `openWebsite`, which the main window makes do what its website button does.
 class AboutWindow final : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutWindow(core::AddressOpener &opener, QWidget *parent = nullptr);
+    explicit AboutWindow(std::function<void()> openWebsite, QWidget *parent = nullptr);
     ~AboutWindow() override;
 
     // The click on the address.
     void openWebsite();
 
 private:
-    core::AddressOpener &m_opener;
+    std::function<void()> m_openWebsite;
 };
 
 } // namespace wendlecott::ui

@@ -18,6 +18,14 @@ QLabel *plainLabel(const QString &text, const QString &objectName, QWidget *pare
     return label;
 }
 
+QLineEdit *readOnlyLine(const QString &objectName, QWidget *parent)
+{
+    auto *line = new QLineEdit(parent);
+    line->setObjectName(objectName);
+    line->setReadOnly(true);
+    return line;
+}
+
 } // namespace
 
 BlockedNotice::BlockedNotice(QWidget *parent) : QWidget(parent, Qt::Window)
@@ -33,44 +41,70 @@ BlockedNotice::BlockedNotice(QWidget *parent) : QWidget(parent, Qt::Window)
         QStringLiteral("Label2"), this);
     m_label2->setWordWrap(true);
 
-    // Both boxes hold text that came from the network: plain text only, never markup.
-    m_txtRegistrar = new QLineEdit(this);
-    m_txtRegistrar->setObjectName(QStringLiteral("txtRegistrar"));
-    m_txtRegistrar->setReadOnly(true);
-
+    // The boxes hold text that came from the network: plain text only, never markup.
+    m_txtDomain = readOnlyLine(QStringLiteral("txtDomain"), this);
+    m_txtRegistrar = readOnlyLine(QStringLiteral("txtRegistrar"), this);
     m_txtResponse = new QPlainTextEdit(this);
     m_txtResponse->setObjectName(QStringLiteral("txtResponse"));
     m_txtResponse->setReadOnly(true);
     m_txtResponse->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
+    auto *domainLabel = plainLabel(QStringLiteral("Domain:"), QStringLiteral("lblDomain"), this);
+    domainLabel->setBuddy(m_txtDomain);
     auto *registrarLabel = plainLabel(QStringLiteral("Registrar"), QStringLiteral("Label1"), this);
     registrarLabel->setBuddy(m_txtRegistrar);
     auto *responseLabel = plainLabel(QStringLiteral("Response:"), QStringLiteral("Label3"), this);
     responseLabel->setBuddy(m_txtResponse);
+    m_furtherLabel = plainLabel(QString(), QStringLiteral("lblFurther"), this);
+    m_furtherLabel->setWordWrap(true);
+    m_furtherLabel->setVisible(false);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_label2);
     layout->addSpacing(6);
+    layout->addWidget(domainLabel);
+    layout->addWidget(m_txtDomain);
     layout->addWidget(registrarLabel);
     layout->addWidget(m_txtRegistrar);
     layout->addWidget(responseLabel);
     layout->addWidget(m_txtResponse, 1);
-    resize(460, 320);
+    layout->addWidget(m_furtherLabel);
+    resize(460, 360);
 }
 
 BlockedNotice::~BlockedNotice() = default;
 
 // A flag rather than a look at the registrar box, so that a caller that knows no server
 // name still cannot have its answer replaced by a later one.
-bool BlockedNotice::fill(const QString &server, const QString &response)
+bool BlockedNotice::fill(const QString &server, const QString &response, const QString &domain)
 {
-    if (m_filled)
+    if (m_filled) {
+        ++m_further;
+        QString latest = domain.isEmpty() || server.isEmpty()
+                             ? domain + server
+                             : QStringLiteral("%1 at %2").arg(domain, server);
+        if (!latest.isEmpty())
+            latest = QStringLiteral(" The latest: %1.").arg(latest);
+        m_furtherLabel->setText(furtherText() + latest);
+        m_furtherLabel->setVisible(true);
         return false;
+    }
     m_filled = true;
+    m_txtDomain->setText(domain);
+    m_txtDomain->setCursorPosition(0);
     m_txtRegistrar->setText(server);
     m_txtRegistrar->setCursorPosition(0);
     m_txtResponse->setPlainText(response);
     return true;
+}
+
+QString BlockedNotice::furtherText() const
+{
+    if (m_further == 0)
+        return {};
+    return m_further == 1
+               ? QStringLiteral("1 more refusal or time-out since this notice opened.")
+               : QStringLiteral("%1 more refusals or time-outs since this notice opened.").arg(m_further);
 }
 
 QString BlockedNotice::registrar() const
@@ -81,6 +115,11 @@ QString BlockedNotice::registrar() const
 QString BlockedNotice::response() const
 {
     return m_txtResponse->toPlainText();
+}
+
+QString BlockedNotice::domain() const
+{
+    return m_txtDomain->text();
 }
 
 } // namespace wendlecott::ui

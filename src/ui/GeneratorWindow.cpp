@@ -79,6 +79,10 @@ void GeneratedNamesModel::namesAppended()
 
 // GeneratorWindow ----------------------------------------------------------------------
 
+const QString GeneratorWindow::kEmptyAffixHint =
+    QStringLiteral("The list is empty. Names are built from the base word and the words in this list, "
+                   "as prefixes and suffixes: type a word in the Prefix/Suffix field and press Add.");
+
 GeneratorWindow::GeneratorWindow(config::ProgramFolder folder, config::SettingsStore &settings,
                                  core::UserNotice &notice, QWidget *parent)
     : GeneratorWindow(std::move(folder), settings, notice, std::make_unique<platform::QtScheduler>(), nullptr,
@@ -97,7 +101,8 @@ GeneratorWindow::GeneratorWindow(config::ProgramFolder folder, config::SettingsS
                                  core::Scheduler *scheduler, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_ownScheduler(std::move(ownScheduler))
-    , m_session(std::make_unique<sources::GeneratorSession>(std::move(folder), settings, notice,
+    , m_notice(notice.noticeFor(this))
+    , m_session(std::make_unique<sources::GeneratorSession>(std::move(folder), settings, *m_notice,
                                                             scheduler ? *scheduler : *m_ownScheduler))
     , m_saveDialog(&defaultSaveDialog)
 {
@@ -157,6 +162,10 @@ void GeneratorWindow::buildAffixControls()
     m_affixList = new QListWidget(this);
     m_affixList->setObjectName(QStringLiteral("List2"));
     m_affixList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_affixHint = new QLabel(kEmptyAffixHint, this);
+    m_affixHint->setObjectName(QStringLiteral("lblAffixHint"));
+    m_affixHint->setWordWrap(true);
+    m_affixHint->setVisible(false);
 }
 
 QGroupBox *GeneratorWindow::buildExtensionFrame()
@@ -206,6 +215,7 @@ void GeneratorWindow::arrangeControls(QGroupBox *switchFrame, QGroupBox *extensi
     affixRow->addWidget(m_deleteButton);
     left->addLayout(affixRow);
     left->addWidget(m_affixList, 1);
+    left->addWidget(m_affixHint);
 
     auto *columns = new QHBoxLayout;
     columns->addLayout(left, 2);
@@ -259,6 +269,7 @@ void GeneratorWindow::showLists()
 {
     m_affixList->clear();
     m_affixList->addItems(m_session->words());
+    showAffixHint();
 
     // Showing what is stored is not a change by the user: nothing is written back.
     for (int i = 0; i < sources::kAffixSwitchCount; ++i)
@@ -328,6 +339,7 @@ void GeneratorWindow::addWord()
         return;
     m_affixList->addItem(word);
     m_affixEdit->clear();
+    showAffixHint();
 }
 
 void GeneratorWindow::removeSelectedWord()
@@ -336,6 +348,13 @@ void GeneratorWindow::removeSelectedWord()
     const int row = selected.isEmpty() ? -1 : m_affixList->row(selected.first());
     if (m_session->removeWord(row))
         delete m_affixList->takeItem(row);
+    showAffixHint();
+}
+
+void GeneratorWindow::showAffixHint()
+{
+    // isHidden, not isVisible: the window itself may not be shown yet.
+    m_affixHint->setHidden(m_affixList->count() > 0);
 }
 
 } // namespace wendlecott::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
+#include "core/UserNotice.h"
 #include "sources/GeneratorSession.h"
 
 #include <QAbstractListModel>
@@ -72,6 +73,8 @@ public:
     // Names built per slice between returns to the event loop.
     void setSliceSize(qint64 names) { m_session->setSliceSize(names); }
     bool isGenerating() const { return m_session->isGenerating(); }
+    // What the window says under an empty word list.
+    static const QString kEmptyAffixHint;
 
     // Reads the word list, the switches, the base word and the extension list anew and
     // shows them, as when the window opens.
@@ -102,11 +105,14 @@ private:
     void connectSession();
 
     void showLists();
+    void showAffixHint();
     void setInputsEnabled(bool enabled);
     void onExtensionItemChanged(QListWidgetItem *item);
 
     // Owned only when the window runs its slices on Qt's event loop itself.
     std::unique_ptr<core::Scheduler> m_ownScheduler;
+    // The window's own notice: its messages open over this window.
+    std::unique_ptr<core::UserNotice> m_notice;
     std::unique_ptr<sources::GeneratorSession> m_session;
     SaveDialog m_saveDialog;
     bool m_reloadOnShow = false;
@@ -120,6 +126,7 @@ private:
     QPushButton *m_addButton = nullptr;
     QPushButton *m_deleteButton = nullptr;
     QListWidget *m_affixList = nullptr;
+    QLabel *m_affixHint = nullptr; // shown while the word list is empty
     QListWidget *m_extensionList = nullptr;
     QListView *m_generatedList = nullptr;
     GeneratedNamesModel *m_generatedModel = nullptr;

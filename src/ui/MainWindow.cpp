@@ -10,6 +10,7 @@
 #include "ui/AboutWindow.h"
 #include "ui/BlockedNotice.h"
 #include "ui/GeneratorWindow.h"
+#include "ui/HelpWindow.h"
 #include "ui/OverflowNotice.h"
 #include "ui/QtUserNotice.h"
 #include "ui/ResultListsView.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGroupBox>
@@ -26,10 +28,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <limits>
@@ -128,18 +133,26 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     // The positions are stored before the controls read them back.
     connect(m_run, &core::CheckRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
     connect(m_run, &core::CheckRun::stopped, this, &MainWindow::onRunStopped);
+    connect(m_run, &core::CheckRun::progressChanged, this, &MainWindow::showProgress);
+    connect(m_run, &core::CheckRun::namePassedOver, this,
+            [this](const QString &, int count) { showPassedOver(count); });
     connect(&m_state.lists(), &core::ResultLists::whoisRequested, this, &MainWindow::openWhois);
 
-    if (QtUserNotice *notice = widgetNotice())
+    if (QtUserNotice *notice = widgetNotice()) {
         notice->setParentWidget(this);
+        notice->setBlockedPlacement([this] { return blockedNoticeArea(); });
+    }
 
     runStartup();
+    updateMinimumSize();
 }
 
 MainWindow::~MainWindow()
 {
-    if (QtUserNotice *notice = widgetNotice())
+    if (QtUserNotice *notice = widgetNotice()) {
         notice->setParentWidget(nullptr);
+        notice->setBlockedPlacement({});
+    }
 }
 
 QtUserNotice *MainWindow::widgetNotice() const
@@ -157,19 +170,26 @@ AboutWindow *MainWindow::aboutWindow() const
     return m_about.data();
 }
 
+HelpWindow *MainWindow::helpWindow() const
+{
+    return m_help.data();
+}
+
 // Building ------------------------------------------------------------------------------
 
 void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
 
-    QMenu *file = bar->addMenu(QStringLiteral("File"));
+    QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    QAction *exit = file->addAction(QStringLiteral("Exit"));
+    buildRunMenuItems(file);
+    QAction *exit = file->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // Quit, whatever the desktop's own keys
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu *edit = bar->addMenu(QStringLiteral("Edit"));
+    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
     const auto &items = core::ResultLists::editMenuItems();
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -177,8 +197,9 @@ void MainWindow::buildMenus()
         action->setObjectName(QStringLiteral("mnuEditItem_%1").arg(i));
         connect(action, &QAction::triggered, this, [this, i] { runEditMenuItem(int(i)); });
     }
+    buildListMenuItems(edit);
 
-    QMenu *tools = bar->addMenu(QStringLiteral("Tools"));
+    QMenu *tools = bar->addMenu(QStringLiteral("&Tools"));
     tools->setObjectName(QStringLiteral("mnuTools"));
     tools->setToolTipsVisible(true);
     const auto &sources = sources::nameSources();
@@ -196,24 +217,77 @@ void MainWindow::buildMenus()
             &MainWindow::updateRecheckAction);
     updateRecheckAction();
 
-    QMenu *options = bar->addMenu(QStringLiteral("Options"));
+    QMenu *options = bar->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("mnuOptions"));
     options->setToolTipsVisible(true);
-    m_setupAction = options->addAction(QStringLiteral("Setup"));
+    m_setupAction = options->addAction(QStringLiteral("&Setup"));
     m_setupAction->setObjectName(QStringLiteral("mnuSetup"));
     connect(m_setupAction, &QAction::triggered, this, &MainWindow::openSetup);
 
-    QMenu *help = bar->addMenu(QStringLiteral("Help"));
+    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    QAction *viewHelp = help->addAction(QStringLiteral("View Help"));
+    QAction *viewHelp = help->addAction(QStringLiteral("&View Help"));
     viewHelp->setObjectName(QStringLiteral("mnuViewHelp"));
+    viewHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    viewHelp->setShortcutContext(Qt::ApplicationShortcut); // F1 from any window of the program
     connect(viewHelp, &QAction::triggered, this, &MainWindow::viewHelp);
 
-    QMenu *about = bar->addMenu(QStringLiteral("About"));
+    QMenu *about = bar->addMenu(QStringLiteral("&About"));
     about->setObjectName(QStringLiteral("mnuAboutMenu"));
-    QAction *aboutThis = about->addAction(QStringLiteral("About this software"));
+    QAction *aboutThis = about->addAction(QStringLiteral("&About this software"));
     aboutThis->setObjectName(QStringLiteral("mnuAbout"));
     connect(aboutThis, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+// Start and Stop as menu items with their keys. They do what the buttons do, and only while
+// the button could be clicked.
+void MainWindow::buildRunMenuItems(QMenu *file)
+{
+    m_startAction = file->addAction(QStringLiteral("&Start"));
+    m_startAction->setObjectName(QStringLiteral("mnuStart"));
+    m_startAction->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(m_startAction, &QAction::triggered, this, [this] {
+        if (m_startButton->isEnabled() && m_startButton->isVisibleTo(this))
+            startRun();
+    });
+    m_stopAction = file->addAction(QStringLiteral("S&top"));
+    m_stopAction->setObjectName(QStringLiteral("mnuStop"));
+    m_stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(m_stopAction, &QAction::triggered, this, [this] {
+        if (m_stopButton->isEnabled())
+            stopRun();
+    });
+    file->addSeparator();
+    connect(file, &QMenu::aboutToShow, this, [this] {
+        m_startAction->setEnabled(m_startButton->isEnabled() && m_startButton->isVisibleTo(this));
+        m_stopAction->setEnabled(m_stopButton->isEnabled());
+    });
+}
+
+// Copy and Delete for the list the user works in. Their keys act only while a list has the
+// focus, so the text boxes keep Ctrl+C and Delete for themselves.
+void MainWindow::buildListMenuItems(QMenu *edit)
+{
+    edit->addSeparator();
+    QAction *copy = edit->addAction(QStringLiteral("&Copy Selected"));
+    copy->setObjectName(QStringLiteral("mnuCopySelected"));
+    copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    QAction *remove = edit->addAction(QStringLiteral("&Delete Selected"));
+    remove->setObjectName(QStringLiteral("mnuDeleteSelected"));
+    remove->setShortcut(QKeySequence(Qt::Key_Delete));
+    for (QAction *action : {copy, remove})
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // The lists view exists only later; the actions are added to it in buildResultArea.
+    connect(copy, &QAction::triggered, this, [this] {
+        const core::ListId id = m_listsView->currentList();
+        if (id != core::ListId::None)
+            m_listsView->copySelected(id);
+    });
+    connect(remove, &QAction::triggered, this, [this] {
+        const core::ListId id = m_listsView->currentList();
+        if (id != core::ListId::None)
+            m_listsView->deleteSelected(id);
+    });
 }
 
 void MainWindow::buildTopStrip(QWidget *central)
@@ -221,10 +295,18 @@ void MainWindow::buildTopStrip(QWidget *central)
     m_topStrip = new QFrame(central);
     m_topStrip->setObjectName(QStringLiteral("Frame1"));
     m_topStrip->setFrameShape(QFrame::NoFrame);
-    auto *row = new QHBoxLayout(m_topStrip);
+    // One row of controls; a window too narrow for it puts Setup and the website button on a
+    // second row rather than cut captions short.
+    m_stripRows = new QVBoxLayout(m_topStrip);
     // The strip is 200 twips wider than the window: keep its right end clear of the edge.
-    row->setContentsMargins(8, 4, 8 + pixelsCoveringTwips(200), 4);
-    row->setSpacing(6);
+    m_stripRows->setContentsMargins(kStripMargin, 4, kStripMargin + pixelsCoveringTwips(200), 4);
+    m_stripRows->setSpacing(0);
+    m_firstRow = new QHBoxLayout;
+    m_firstRow->setSpacing(kStripSpacing);
+    m_secondRow = new QHBoxLayout;
+    m_secondRow->setSpacing(kStripSpacing);
+    m_stripRows->addLayout(m_firstRow);
+    m_stripRows->addLayout(m_secondRow);
 
     buildSourceControls();
     buildRunControls();
@@ -238,14 +320,29 @@ void MainWindow::buildTopStrip(QWidget *central)
              m_sourceLabel, m_sourceBox, m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
              m_startButton, m_stopButton, m_extensionLabel, m_extensionBox, m_searchLabel, m_searchEdit,
              m_searchTargetLabel, m_searchTargetBox, m_searchButton})
-        row->addWidget(widget);
-    row->addStretch(1);
-    row->addWidget(m_setupButton);
-    row->addWidget(m_websiteButton);
+        m_firstRow->addWidget(widget);
+    m_firstRow->addStretch(1);
+    m_firstRow->addWidget(m_setupButton);
+    m_firstRow->addWidget(m_websiteButton);
+    m_secondRow->addStretch(1);
 
     setSearchControlsVisible(false);
     m_searchEdit->setEnabled(false);
     m_searchTargetBox->setEnabled(false);
+}
+
+void MainWindow::setStripRowCount(int rows)
+{
+    if (rows == m_stripRowCount)
+        return;
+    m_stripRowCount = rows;
+    QHBoxLayout *from = rows == 1 ? m_secondRow : m_firstRow;
+    QHBoxLayout *to = rows == 1 ? m_firstRow : m_secondRow;
+    for (QWidget *button : {m_setupButton, m_websiteButton}) {
+        from->removeWidget(button);
+        to->addWidget(button); // after the row's stretch: at its right end
+    }
+    m_stripRows->setSpacing(rows == 1 ? 0 : kStripSpacing);
 }
 
 // "Search Type:" and Combo1, the name sources.
@@ -320,6 +417,10 @@ void MainWindow::buildResultArea(QWidget *central)
     m_resultFrame = new QGroupBox(kFrameCaption, central);
     m_resultFrame->setObjectName(QStringLiteral("Frame2"));
     m_listsView = new ResultListsView(m_state.lists(), m_resultFrame);
+    for (const char *name : {"mnuCopySelected", "mnuDeleteSelected"}) {
+        if (auto *action = findChild<QAction *>(QLatin1String(name)))
+            m_listsView->addAction(action);
+    }
 }
 
 void MainWindow::buildStatusBar()
@@ -336,6 +437,28 @@ void MainWindow::buildStatusBar()
         m_statusBar->addWidget(panel, i == 2 ? 2 : 1);
         m_panels[std::size_t(i)] = panel;
     }
+
+    m_sourcePanel = new QLabel(m_statusBar);
+    m_sourcePanel->setObjectName(QStringLiteral("lblSource"));
+    m_sourcePanel->setTextFormat(Qt::PlainText);
+    m_passedOverPanel = new QLabel(m_statusBar);
+    m_passedOverPanel->setObjectName(QStringLiteral("lblPassedOver"));
+    m_passedOverPanel->setToolTip(
+        QStringLiteral("Names of this run whose extension no enabled TLD row serves: they were not "
+                       "looked up. Add or enable their rows in Setup."));
+    m_passedOverPanel->hide();
+    m_progress = new QProgressBar(m_statusBar);
+    m_progress->setObjectName(QStringLiteral("prgRun"));
+    m_progress->setToolTip(
+        QStringLiteral("The position of the name being checked, of the entries on your list."));
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->setFormat(QStringLiteral("0 of 0"));
+    m_progress->setFixedWidth(kProgressWidth);
+    m_statusBar->addPermanentWidget(m_sourcePanel);
+    m_statusBar->addPermanentWidget(m_passedOverPanel);
+    m_statusBar->addPermanentWidget(m_progress);
+    showSource();
     setStatusBar(m_statusBar);
 }
 
@@ -352,7 +475,7 @@ void MainWindow::runStartup()
     // extension and the first-use flag, each step skipped when it fails.
     m_startup = config::runStartupSequence(m_state);
     if (m_startup.openHelp)
-        (void)m_state.opener().openFile(m_startup.helpPath);
+        openHelpFile(m_startup.helpPath);
     // Maximised; without a window manager to do that, the window covers the screen itself.
     if (const QScreen *screen = this->screen())
         setGeometry(screen->availableGeometry());
@@ -416,7 +539,7 @@ void MainWindow::refreshAvailability()
     m_setupButton->setEnabled(setup);
     m_setupButton->setToolTip(setup ? QString() : kNotAvailableYet);
     m_setupAction->setEnabled(setup);
-    m_setupAction->setToolTip(setup ? m_setupAction->text() : kNotAvailableYet);
+    m_setupAction->setToolTip(setup ? QString() : kNotAvailableYet); // empty: the item's text
 
     m_searchButton->setToolTip(builder ? QStringLiteral("Click here to start your internet search!")
                                        : kNotAvailableYet);
@@ -512,6 +635,7 @@ void MainWindow::applySelection(sources::SourceSelection selection, bool allowDi
         m_startPositionEdit->setEnabled(*selection.wordNumEnabled);
     if (selection.wordNum)
         m_startPositionEdit->setText(*selection.wordNum);
+    showSource();
 
     if (!allowDialogs)
         return;
@@ -595,6 +719,8 @@ void MainWindow::startRun()
     request.listPath = m_listPath;
     request.resumeKey = source ? source->resumeKey : std::nullopt;
     request.extensionChoice = [this] { return m_extensionBox->currentText(); };
+    m_passedOverPanel->hide();
+    showSource();
     m_run->startRun(sources::makeListRunSource(std::move(request), m_state), start, count);
 }
 
@@ -664,21 +790,54 @@ void MainWindow::openListBuilder()
 
 void MainWindow::openWebsite()
 {
-    // A browser that cannot be started leaves the window as it is, without a message.
-    (void)m_state.opener().openAddress(addressForBrowser(config::kProductWebAddress));
+    openAddressFrom(this, addressForBrowser(config::kProductWebAddress));
+}
+
+// A desktop without a browser: the user is told, over the window that asked, and may copy
+// the address.
+void MainWindow::openAddressFrom(QWidget *window, const QString &url)
+{
+    const std::unique_ptr<core::UserNotice> notice = m_state.notice().noticeFor(window);
+    (void)core::openAddressOrOfferCopy(url, m_state.opener(), *notice, m_state.clipboard());
 }
 
 void MainWindow::viewHelp()
 {
-    const QString path = m_state.folder().path(config::kHelpFileName);
-    if (config::xfileExists(path))
+    const QString path = config::helpFilePath(m_state.folder());
+    if (path.isEmpty()) {
+        m_state.notice().showMessage(QString(),
+                                     QStringLiteral("The user guide %1 is not in the program folder %2.")
+                                         .arg(config::fileNamePart(config::kUserGuideFileName),
+                                              QDir::toNativeSeparators(m_state.folder().root())),
+                                     core::NoticeIcon::Warning);
+        return;
+    }
+    openHelpFile(path);
+}
+
+// The user guide opens in the program's help window; another help file in the desktop's viewer.
+void MainWindow::openHelpFile(const QString &path)
+{
+    if (!config::isUserGuide(path)) {
         (void)m_state.opener().openFile(path);
+        return;
+    }
+    if (!m_help || m_help->guidePath() != path) {
+        delete m_help.data();
+        m_help = new HelpWindow(
+            path, [this](const QUrl &url) { openAddressFrom(m_help.data(), url.toString()); }, this);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 void MainWindow::showAbout()
 {
     if (!m_about) {
-        m_about = new AboutWindow(m_state.opener(), this);
+        m_about = new AboutWindow(
+            [this] { openAddressFrom(m_about.data(), addressForBrowser(config::kProductWebAddress)); }, this);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_about->show();
@@ -698,6 +857,103 @@ void MainWindow::openWhois(const QString &domain)
                                 m_state.timing(), this);
 }
 
+// Status bar --------------------------------------------------------------------------------
+
+void MainWindow::showProgress(qint32 position, qint32 count)
+{
+    const qint32 maximum = std::max<qint32>(count, 0);
+    const qint32 value = std::clamp<qint32>(position, 0, maximum);
+    m_progress->setRange(0, std::max<qint32>(maximum, 1)); // 0 to 0 would be a busy indicator
+    m_progress->setValue(value);
+    m_progress->setFormat(QStringLiteral("%1 of %2").arg(value).arg(maximum));
+}
+
+void MainWindow::showPassedOver(int count)
+{
+    m_passedOverPanel->setText(QStringLiteral("Passed over: %1 (no TLD row)").arg(count));
+    m_passedOverPanel->show();
+}
+
+// The list file a run reads (the source's caption when it has none); the tooltip names the
+// source and the whole path.
+void MainWindow::showSource()
+{
+    const QString caption = m_sourceBox->currentText();
+    const QString file = config::fileNamePart(m_listPath);
+    QString text = QStringLiteral("No source chosen");
+    QString tooltip = text;
+    if (!caption.isEmpty()) {
+        text = file.isEmpty() ? caption : QStringLiteral("List: %1").arg(file);
+        tooltip = QStringLiteral("Source: %1").arg(caption);
+        if (!file.isEmpty())
+            tooltip += QStringLiteral("\nList file: %1").arg(QDir::toNativeSeparators(m_listPath));
+    }
+    // A long file name is shortened in the middle; the tooltip holds it whole.
+    m_sourcePanel->setText(m_sourcePanel->fontMetrics().elidedText(text, Qt::ElideMiddle, kSourcePanelWidth));
+    m_sourcePanel->setToolTip(tooltip);
+}
+
+QRect MainWindow::blockedNoticeArea() const
+{
+    if (!m_resultFrame->isVisible())
+        return {};
+    return QRect(m_resultFrame->mapToGlobal(QPoint(0, 0)), m_resultFrame->size());
+}
+
+// Minimum size ----------------------------------------------------------------------------
+
+// The width a set of the strip's controls takes side by side, with the spacing after each.
+int MainWindow::stripWidthOf(std::initializer_list<const QWidget *> widgets) const
+{
+    int width = 0;
+    for (const QWidget *widget : widgets)
+        width += std::clamp(widget->sizeHint().width(), widget->minimumWidth(), widget->maximumWidth()) +
+                 kStripSpacing;
+    return width;
+}
+
+int MainWindow::stripControlsWidth() const
+{
+    // Always shown, and the two sets that take turns by source.
+    const int common = stripWidthOf({m_sourceLabel, m_sourceBox, m_stopButton});
+    const int wordList = stripWidthOf({m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
+                                       m_startButton, m_extensionLabel, m_extensionBox});
+    const int search =
+        stripWidthOf({m_searchLabel, m_searchEdit, m_searchTargetLabel, m_searchTargetBox, m_searchButton});
+    return 2 * kStripMargin + common + std::max(wordList, search);
+}
+
+int MainWindow::stripButtonsWidth() const
+{
+    return 2 * kStripMargin + stripWidthOf({m_setupButton, m_websiteButton});
+}
+
+void MainWindow::updateMinimumSize()
+{
+    // Every list is width / 5 − 250 twips wide: wide enough for its caption and buttons.
+    const int column = twipsFromPixels(m_listsView->minimumColumnWidth());
+    const int forLists = pixelsCoveringTwips(5 * (column + 250));
+    // The status panels share what the source and the progress leave a quarter, a quarter
+    // and a half; each keeps its caption whole.
+    const int panels = std::max({4 * m_panels[0]->sizeHint().width(), 4 * m_panels[1]->sizeHint().width(),
+                                 2 * m_panels[2]->sizeHint().width()});
+    const int forStatus = panels + kSourcePanelWidth + kProgressWidth + kStatusBarSlack;
+    const int least = pixelsCoveringTwips(kSnapTwips);
+    setMinimumSize(std::max({least, forLists, forStatus, stripControlsWidth(), stripButtonsWidth()}), least);
+}
+
+MainLayoutMetrics MainWindow::layoutMetrics() const
+{
+    MainLayoutMetrics metrics;
+    if (m_stripRowCount == 2) {
+        // The second row of the strip pushes the result frame down by its height.
+        const int extra = twipsFromPixels(m_setupButton->sizeHint().height() + kStripSpacing);
+        metrics.topStripHeight += extra;
+        metrics.frameTop += extra;
+    }
+    return metrics;
+}
+
 // Resize ------------------------------------------------------------------------------------
 
 void MainWindow::resizeEvent(QResizeEvent *event)
@@ -708,8 +964,10 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 
 void MainWindow::applyLayout()
 {
-    const MainGeometry geometry =
-        computeMainLayout(twipsFromPixels(width()), twipsFromPixels(height()), isMinimized());
+    if (!isMinimized())
+        setStripRowCount(width() >= stripControlsWidth() + stripButtonsWidth() - 2 * kStripMargin ? 1 : 2);
+    const MainGeometry geometry = computeMainLayout(twipsFromPixels(width()), twipsFromPixels(height()),
+                                                    isMinimized(), layoutMetrics());
     if (geometry.arrangement) {
         const MainArrangement &a = *geometry.arrangement;
         m_topStrip->setGeometry(pixelRect(a.topStrip));
@@ -757,6 +1015,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
             m_whois->close();
         if (m_about)
             m_about->close();
+        if (m_help)
+            m_help->close();
         if (QtUserNotice *notice = widgetNotice()) {
             if (auto *blocked = notice->blockedWindow())
                 blocked->close();

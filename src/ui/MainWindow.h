@@ -9,15 +9,19 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 class QAction;
 class QComboBox;
 class QFrame;
 class QGroupBox;
+class QHBoxLayout;
+class QVBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 
@@ -32,6 +36,7 @@ class CheckRun;
 namespace wendlecott::ui {
 
 class GeneratorWindow;
+class HelpWindow;
 class QtUserNotice;
 class ResultListsView;
 class AboutWindow;
@@ -52,6 +57,12 @@ public:
     static inline const QString kNotAvailableYet = QStringLiteral("Not available yet.");
     static inline const QString kDesignCaption = QStringLiteral("Tarnhollow - Domain Name Manager");
     static inline const QString kFrameCaption = QStringLiteral("Domain Name Manager");
+    // The widths of the status bar's source text and progress bar, in pixels: small enough
+    // to leave the three panels their captions at the smallest window.
+    static constexpr int kSourcePanelWidth = 170;
+    static constexpr int kProgressWidth = 130;
+    // The status bar's own margins and the spacing between its widgets, generously.
+    static constexpr int kStatusBarSlack = 40;
     static inline const QString kPurchaseFrameCaption =
         QStringLiteral("Domain Name Manager - Double Click any domain to purchase");
 
@@ -81,7 +92,7 @@ public:
     void openSetup();
     void openListBuilder();
     void openWebsite();
-    void viewHelp();
+    void viewHelp(); // the user guide in the help window (F1)
     void showAbout();
     void runEditMenuItem(int index);
     // What the generator (and the list builder) do when their list is written: txtWordMax
@@ -92,10 +103,14 @@ public:
     QString listPath() const { return m_listPath; }
     GeneratorWindow *generatorWindow() const;
     AboutWindow *aboutWindow() const;
+    HelpWindow *helpWindow() const;
     ResultListsView *resultListsView() const { return m_listsView; }
     const config::StartupState &startupState() const { return m_startup; }
     // The arrangement of the last layout, for checks.
     const std::optional<MainArrangement> &arrangement() const { return m_arrangement; }
+    // The fixed parts of the layout for the strip as it stands (one row or two).
+    MainLayoutMetrics layoutMetrics() const;
+    int stripRowCount() const { return m_stripRowCount; }
 
 Q_SIGNALS:
     // The main window closed: the program ends.
@@ -113,12 +128,29 @@ private:
     void buildSearchControls();
     void buildResultArea(QWidget *central);
     void buildStatusBar();
+    void buildRunMenuItems(QMenu *file);
+    void buildListMenuItems(QMenu *edit);
     void runStartup();
+    // The smallest window that still shows every caption of the strip and the lists whole.
+    void updateMinimumSize();
+    int stripWidthOf(std::initializer_list<const QWidget *> widgets) const;
+    // The widths (pixels) of the strip's source and run controls, and of Setup and the
+    // website button; a window narrower than both together gets the strip in two rows.
+    int stripControlsWidth() const;
+    int stripButtonsWidth() const;
+    void setStripRowCount(int rows);
+    void openHelpFile(const QString &path);
+    void openAddressFrom(QWidget *window, const QString &url);
+    // The area beside the lists where the blocked notice opens, in global coordinates.
+    QRect blockedNoticeArea() const;
 
     void applySelection(sources::SourceSelection selection, bool allowDialogs);
     void lockRunControls();
     void updateRecheckAction();
     void onRunStopped();
+    void showProgress(qint32 position, qint32 count);
+    void showPassedOver(int count);
+    void showSource();
     void correctStartPosition();
     void searchTextChanged();
     void setWordListControlsVisible(bool visible);
@@ -149,10 +181,17 @@ private:
     QPointer<GeneratorWindow> m_generator;
     QPointer<AboutWindow> m_about;
     QPointer<WhoisWindow> m_whois;
+    QPointer<HelpWindow> m_help;
     QList<QPointer<QWidget>> m_companions;
 
     // Top strip.
+    static constexpr int kStripMargin = 8;
+    static constexpr int kStripSpacing = 6;
     QFrame *m_topStrip = nullptr;
+    QVBoxLayout *m_stripRows = nullptr;
+    QHBoxLayout *m_firstRow = nullptr;
+    QHBoxLayout *m_secondRow = nullptr;
+    int m_stripRowCount = 1;
     QLabel *m_sourceLabel = nullptr;
     QComboBox *m_sourceBox = nullptr;
     QLabel *m_startLabel = nullptr;
@@ -176,9 +215,14 @@ private:
     ResultListsView *m_listsView = nullptr;
     QStatusBar *m_statusBar = nullptr;
     std::array<QLabel *, 3> m_panels{};
+    QLabel *m_sourcePanel = nullptr;     // the chosen source and its list file
+    QLabel *m_passedOverPanel = nullptr; // names of the run no TLD row serves
+    QProgressBar *m_progress = nullptr;  // the run's position of its entry count
 
     // Menus.
     QAction *m_setupAction = nullptr;
+    QAction *m_startAction = nullptr;
+    QAction *m_stopAction = nullptr;
     std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
     QAction *m_recheckAction = nullptr;
 };

@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
+
 namespace wendlecott::ui {
 
 namespace {
@@ -38,6 +40,10 @@ QtUserNotice::QtUserNotice(QWidget *parent) : m_parent(parent)
 {
 }
 
+QtUserNotice::QtUserNotice(QWidget *parent, QtUserNotice &shared) : m_parent(parent), m_shared(&shared)
+{
+}
+
 // The notice windows do not outlive the adapter that made them.
 QtUserNotice::~QtUserNotice()
 {
@@ -48,6 +54,22 @@ QtUserNotice::~QtUserNotice()
 QString QtUserNotice::defaultTitle()
 {
     return QGuiApplication::applicationDisplayName();
+}
+
+std::unique_ptr<core::UserNotice> QtUserNotice::noticeFor(QObject *owner)
+{
+    QtUserNotice &shared = m_shared ? *m_shared : *this;
+    return std::unique_ptr<core::UserNotice>(new QtUserNotice(qobject_cast<QWidget *>(owner), shared));
+}
+
+BlockedNotice *QtUserNotice::blockedWindow() const
+{
+    return m_shared ? m_shared->blockedWindow() : m_blocked.data();
+}
+
+OverflowNotice *QtUserNotice::overflowWindow() const
+{
+    return m_shared ? m_shared->overflowWindow() : m_overflow.data();
 }
 
 void QtUserNotice::showMessage(const QString &title, const QString &text, core::NoticeIcon icon)
@@ -70,8 +92,9 @@ QMessageBox::StandardButton QtUserNotice::ask(const QString &title, const QStrin
     box.setIcon(icon);
     preparePlain(box, title, text);
     box.setStandardButtons(buttons);
-    if (m_questionHook) {
-        if (const auto answer = m_questionHook(box))
+    const QuestionHook &hook = m_shared ? m_shared->m_questionHook : m_questionHook;
+    if (hook) {
+        if (const auto answer = hook(box))
             return *answer;
     }
     const int result = box.exec();
@@ -99,19 +122,37 @@ core::AbortRetryIgnore QtUserNotice::askAbortRetryIgnore(const QString &title, c
     }
 }
 
-void QtUserNotice::showBlocked(const QString &server, const QString &response)
+QPoint QtUserNotice::placeAtTopRight(const QRect &area, const QSize &size)
 {
+    const int x = std::max(area.left(), area.right() + 1 - size.width());
+    return {x, area.top()};
+}
+
+void QtUserNotice::showBlocked(const QString &server, const QString &response, const QString &domain)
+{
+    if (m_shared) {
+        m_shared->showBlocked(server, response, domain);
+        return;
+    }
     if (!m_blocked) {
         // A closed notice is gone; the next one starts empty.
         m_blocked = new BlockedNotice(m_parent.data());
         m_blocked->setAttribute(Qt::WA_DeleteOnClose);
+        // Beside the lists, clear of the strip with Start and Stop.
+        const QRect area = m_blockedPlacement ? m_blockedPlacement() : QRect();
+        if (!area.isEmpty())
+            m_blocked->move(placeAtTopRight(area, m_blocked->frameGeometry().size()));
     }
     m_blocked->show();
-    m_blocked->fill(server, response);
+    m_blocked->fill(server, response, domain);
 }
 
 void QtUserNotice::showOverflowNotice()
 {
+    if (m_shared) {
+        m_shared->showOverflowNotice();
+        return;
+    }
     if (!m_overflow) {
         m_overflow = new OverflowNotice(m_parent.data());
         m_overflow->setAttribute(Qt::WA_DeleteOnClose);

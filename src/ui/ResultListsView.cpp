@@ -7,6 +7,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,6 +45,41 @@ ResultListsView::ResultListsView(core::ResultLists &lists, QWidget *parent) : QW
             row->addSpacing(kGapsAfter[i]);
     }
     connect(&m_lists, &core::ResultLists::captionChanged, this, &ResultListsView::updateCaption);
+    for (ListId id : kColumnOrder)
+        watchModel(id);
+}
+
+// The caption's tooltip follows the list's size, and a new entry is scrolled into view while
+// the user stays at the end of the list.
+void ResultListsView::watchModel(ListId id)
+{
+    const int i = indexOf(id) - 1;
+    QAbstractItemModel *model = m_columns[i].list->model();
+    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this, id, i] { m_follow[i] = followsNewEntries(id); });
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this, id, i] {
+        if (m_follow[i])
+            m_columns[i].list->scrollToBottom();
+        updateCaptionTooltip(id);
+    });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this, id] { updateCaptionTooltip(id); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this, id] { updateCaptionTooltip(id); });
+    updateCaptionTooltip(id);
+}
+
+bool ResultListsView::followsNewEntries(ListId id) const
+{
+    const QListView *list = listView(id);
+    if (list == nullptr)
+        return false;
+    const QScrollBar *bar = list->verticalScrollBar();
+    return bar->value() >= bar->maximum();
+}
+
+void ResultListsView::updateCaptionTooltip(ListId id)
+{
+    if (QLabel *l = label(id))
+        l->setToolTip(core::captionTooltip(id, m_lists.entries(id).size()));
 }
 
 QWidget *ResultListsView::buildColumn(ListId id)
@@ -58,7 +94,6 @@ QWidget *ResultListsView::buildColumn(ListId id)
     column.label = new QLabel(m_lists.caption(id), box);
     column.label->setObjectName(named("Label", id));
     column.label->setFont(QFont(QStringLiteral("Verdana")));
-    column.label->setToolTip(core::listTooltip(id));
     layout->addWidget(column.label);
     column.list = buildList(id, box);
     layout->addWidget(column.list, 1);
@@ -103,7 +138,7 @@ QHBoxLayout *ResultListsView::buildButtons(ListId id, QWidget *box)
 {
     Column &column = m_columns[indexOf(id) - 1];
     auto *buttons = new QHBoxLayout;
-    buttons->setSpacing(3);
+    buttons->setSpacing(kButtonSpacing);
     auto makeButton = [&](const char *control, const QString &text, const QString &tooltip) {
         auto *button = new QPushButton(text, box);
         button->setObjectName(named(control, id));
@@ -151,22 +186,7 @@ void ResultListsView::placeColumns(const std::array<ColumnPlacement, 5> &columns
         const QPoint origin = extent.topLeft();
         column.label->setGeometry(place.label.translated(-origin));
         column.list->setGeometry(place.list.translated(-origin));
-
-        // The three buttons side by side from the left of the row, each as wide as it likes
-        // while they fit, else sharing the row equally.
-        const QRect row = place.buttons.translated(-origin);
-        constexpr int kSpacing = 3;
-        QPushButton *buttons[3] = {column.copy, column.clear, column.clear2};
-        int wanted = 2 * kSpacing;
-        for (QPushButton *button : buttons)
-            wanted += button->sizeHint().width();
-        const int share = std::max(0, (row.width() - 2 * kSpacing) / 3);
-        int x = row.left();
-        for (QPushButton *button : buttons) {
-            const int width = wanted <= row.width() ? button->sizeHint().width() : share;
-            button->setGeometry(x, row.top(), width, row.height());
-            x += width + kSpacing;
-        }
+        placeButtons(column, place.buttons.translated(-origin));
     }
 }
 
@@ -204,10 +224,78 @@ void ResultListsView::showEntryMenu(ListId id, const QPoint &position)
     menu->popup(list->viewport()->mapToGlobal(position));
 }
 
+// The three buttons side by side from the left of the row, each as wide as it likes while
+// they fit, else as wide as its text needs, else sharing the row equally.
+void ResultListsView::placeButtons(const Column &column, const QRect &row)
+{
+    QPushButton *buttons[3] = {column.copy, column.clear, column.clear2};
+    int wanted = 2 * kButtonSpacing;
+    int compact = 2 * kButtonSpacing;
+    for (QPushButton *button : buttons) {
+        wanted += button->sizeHint().width();
+        compact += compactWidth(button);
+    }
+    const int share = std::max(0, (row.width() - 2 * kButtonSpacing) / 3);
+    int x = row.left();
+    for (QPushButton *button : buttons) {
+        int width = share;
+        if (wanted <= row.width())
+            width = button->sizeHint().width();
+        else if (compact <= row.width())
+            width = compactWidth(button);
+        button->setGeometry(x, row.top(), width, row.height());
+        x += width + kButtonSpacing;
+    }
+}
+
+int ResultListsView::compactWidth(const QPushButton *button)
+{
+    return button->fontMetrics().horizontalAdvance(button->text()) + kButtonTextPadding;
+}
+
+int ResultListsView::minimumColumnWidth() const
+{
+    int widest = 0;
+    for (const Column &column : m_columns) {
+        int buttons = 2 * kButtonSpacing;
+        for (const QPushButton *button : {column.copy, column.clear, column.clear2})
+            buttons += compactWidth(button);
+        const ListId id = listIdOf(column.list);
+        const QString caption = isResultList(id) ? core::countedCaption(id, 999999) : m_lists.caption(id);
+        widest = std::max({widest, buttons, column.label->fontMetrics().horizontalAdvance(caption) + 4});
+    }
+    return widest;
+}
+
 void ResultListsView::updateCaption(ListId id, const QString &caption)
 {
     if (QLabel *l = label(id))
         l->setText(caption);
+}
+
+ListId ResultListsView::currentList() const
+{
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].list->hasFocus())
+            return static_cast<ListId>(i + 1);
+    }
+    return m_lists.dragSourceList();
+}
+
+void ResultListsView::copySelected(ListId id)
+{
+    QListView *list = listView(id);
+    if (list == nullptr)
+        return;
+    QList<qsizetype> rows;
+    for (const QModelIndex &index : list->selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    if (rows.isEmpty()) {
+        m_lists.copyList(id);
+        return;
+    }
+    std::sort(rows.begin(), rows.end());
+    m_lists.copyEntries(id, rows);
 }
 
 ListId ResultListsView::listIdOf(const QObject *object) const

@@ -41,6 +41,14 @@ public:
     // Deletes the list's current entry (the one with the focus), if any; the entry that
     // moves up into its place becomes the current one.
     void deleteSelected(core::ListId id);
+    // Copies the list's selected entries in list order, or the whole list when none is
+    // selected.
+    void copySelected(core::ListId id);
+    // The list the user works in: the one with the keyboard focus, else the one clicked last.
+    core::ListId currentList() const;
+    // Whether a new entry of this list is scrolled into view: true while the user has not
+    // scrolled up from the end of the list.
+    bool followsNewEntries(core::ListId id) const;
 
     // Where one column's caption, list and button row go, in this view's coordinates.
     struct ColumnPlacement {
@@ -48,6 +56,10 @@ public:
         QRect list;
         QRect buttons;
     };
+    // The narrowest a column can be with its caption (up to a six-digit count) and its three
+    // buttons still readable, in pixels.
+    int minimumColumnWidth() const;
+
     // Places the columns (in kColumnOrder) where the main window's resize rules put them.
     // Until the first call the view lays its columns out side by side by itself; from then
     // on it keeps the placement it was given.
@@ -70,15 +82,24 @@ private:
         QPushButton *clear2 = nullptr;
     };
 
+    // Between the buttons of a row, and what a button needs beside its text to show it whole.
+    static constexpr int kButtonSpacing = 3;
+    static constexpr int kButtonTextPadding = 14;
+    static int compactWidth(const QPushButton *button);
+
     QWidget *buildColumn(core::ListId id);
     QListView *buildList(core::ListId id, QWidget *box);
     QHBoxLayout *buildButtons(core::ListId id, QWidget *box);
+    void placeButtons(const Column &column, const QRect &row);
     void updateCaption(core::ListId id, const QString &caption);
     void showEntryMenu(core::ListId id, const QPoint &position);
+    void updateCaptionTooltip(core::ListId id);
+    void watchModel(core::ListId id);
     core::ListId listIdOf(const QObject *object) const;
 
     core::ResultLists &m_lists;
     std::array<Column, 5> m_columns; // by ListId - 1
+    std::array<bool, 5> m_follow{};  // by ListId - 1: at the end of the list before an insert
     bool m_placed = false;           // placed by placeColumns, no longer by layouts
 };
 

@@ -1,5 +1,6 @@
 #include "ui/SetupWindow.h"
 
+#include "config/AppState.h"
 #include "config/SettingsStore.h"
 #include "core/UserNotice.h"
 #include "sources/TextOps.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -44,6 +46,28 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     return button;
 }
 
+constexpr int kStatusColumn = 3;
+
+// Rows that are not "Enabled" are drawn in the palette's disabled text colour and in
+// italics, so the rows a run uses stand out.
+class TldRowDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (SetupWindow::rowLooksDisabled(index)) {
+            const QColor grey = option->palette.color(QPalette::Disabled, QPalette::Text);
+            option->palette.setColor(QPalette::Text, grey);
+            option->palette.setColor(QPalette::HighlightedText,
+                                     option->palette.color(QPalette::Disabled, QPalette::HighlightedText));
+            option->font.setItalic(true);
+        }
+    }
+};
+
 QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy = nullptr)
 {
     auto *label = new QLabel(caption, parent);
@@ -55,14 +79,16 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, QWidget *buddy = null
 } // namespace
 
 SetupWindow::SetupWindow(config::AppState &state, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_editor(std::make_unique<config::TldEditor>(state, &cleanTestName))
+    : QWidget(parent, Qt::Window)
+    , m_notice(state.notice().noticeFor(this))
+    , m_editor(std::make_unique<config::TldEditor>(state, &cleanTestName, m_notice.get()))
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
     buildControls();
     connectControls();
     showOpeningValues(m_editor->open());
-    showSkippedRows();
+    showListNotes();
 }
 
 SetupWindow::~SetupWindow()
@@ -109,6 +135,11 @@ QGroupBox *SetupWindow::buildDefaultsFrame()
         QStringLiteral("Use the server entered under the extension \"proxy\" for all whois lookups"),
         defaults);
     m_proxyBox->setObjectName(QStringLiteral("chkProxy"));
+    // The proxy server has no field of its own: it is the list's row "proxy".
+    m_proxyRowLabel = new QLabel(defaults);
+    m_proxyRowLabel->setObjectName(QStringLiteral("lblProxyRow"));
+    m_proxyRowLabel->setTextFormat(Qt::PlainText);
+    m_proxyRowLabel->setWordWrap(true);
 
     auto *grid = new QGridLayout(defaults);
     const auto addFieldRow = [&](int row, const QString &caption, QLineEdit *field) {
@@ -128,8 +159,11 @@ QGroupBox *SetupWindow::buildDefaultsFrame()
         2, 0, 1, 2);
     addFieldRow(3, QStringLiteral("Use this domain when testing registrars in the list below:"),
                 m_testDomainEdit);
-    grid->addWidget(makeLabel(defaults, QStringLiteral("Proxy WHOIS server:")), 4, 0);
-    grid->addWidget(m_proxyBox, 5, 0, 1, 2);
+    auto *proxyRow = new QHBoxLayout;
+    proxyRow->addWidget(makeLabel(defaults, QStringLiteral("Proxy WHOIS server:")));
+    proxyRow->addWidget(m_proxyRowLabel, 1);
+    grid->addLayout(proxyRow, 4, 0, 1, 3);
+    grid->addWidget(m_proxyBox, 5, 0, 1, 3);
 
     // RDAP: the switch, and the list of RDAP servers with its update button.
     m_rdapBox = new QCheckBox(QStringLiteral("Use RDAP where the registry offers it"), defaults);
@@ -141,7 +175,7 @@ QGroupBox *SetupWindow::buildDefaultsFrame()
     m_rdapListLabel = new QLabel(defaults);
     m_rdapListLabel->setObjectName(QStringLiteral("lblRdapList"));
     m_rdapUpdateButton = makeButton(defaults, "cmdUpdateRdap", QStringLiteral("Update RDAP server list"));
-    grid->addWidget(m_rdapBox, 6, 0, 1, 2);
+    grid->addWidget(m_rdapBox, 6, 0, 1, 3);
     grid->addWidget(m_rdapListLabel, 7, 0);
     grid->addWidget(m_rdapUpdateButton, 7, 1, Qt::AlignLeft);
     grid->setColumnStretch(2, 1);
@@ -159,6 +193,7 @@ void SetupWindow::buildTldList()
     m_tldList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tldList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tldList->setModel(&m_editor->list());
+    m_tldList->setItemDelegate(new TldRowDelegate(m_tldList));
     m_tldList->header()->setSectionsClickable(true);
     m_tldList->header()->setStretchLastSection(true);
     const int widths[] = {80, 180, 50, 70, 70};
@@ -330,11 +365,17 @@ config::TldFields SetupWindow::editedFields() const
             m_successEdit->text()};
 }
 
-void SetupWindow::showSkippedRows()
+void SetupWindow::showListNotes()
 {
     const QString text = m_editor->skippedRowsText();
     m_skippedRowsLabel->setText(text);
     m_skippedRowsLabel->setVisible(!text.isEmpty());
+    m_proxyRowLabel->setText(m_editor->proxyRowText());
+}
+
+bool SetupWindow::rowLooksDisabled(const QModelIndex &index)
+{
+    return index.isValid() && index.siblingAtColumn(kStatusColumn).data().toString() != core::kEnabledStatus;
 }
 
 void SetupWindow::saveRow()
@@ -346,7 +387,7 @@ void SetupWindow::saveRow()
     showFields(edited);
     if (row)
         selectRow(*row);
-    showSkippedRows();
+    showListNotes();
 }
 
 void SetupWindow::toggleRowEnabled()
@@ -356,7 +397,7 @@ void SetupWindow::toggleRowEnabled()
     m_selecting = false;
     if (row)
         selectRow(*row);
-    showSkippedRows();
+    showListNotes();
 }
 
 void SetupWindow::startNewExtension()
@@ -378,7 +419,7 @@ void SetupWindow::deleteSelectedRow()
     m_extensionEdit->clear();
     m_serverEdit->clear();
     m_portEdit->clear();
-    showSkippedRows();
+    showListNotes();
 }
 
 void SetupWindow::restoreDefaults()
@@ -386,7 +427,7 @@ void SetupWindow::restoreDefaults()
     m_selecting = true;
     m_editor->restoreDefaults();
     m_selecting = false;
-    showSkippedRows();
+    showListNotes();
 }
 
 void SetupWindow::exportDebugList()

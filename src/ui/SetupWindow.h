@@ -5,6 +5,7 @@
 #include "core/Scheduler.h"
 #include "core/Timing.h"
 #include "core/TldTable.h"
+#include "core/UserNotice.h"
 #include "core/WhoisConnection.h"
 
 #include <QUrl>
@@ -48,6 +49,8 @@ public:
     config::TldEditor &editor() { return *m_editor; }
     // The list row that is selected, or -1.
     int selectedRow() const;
+    // Whether the list shows `row` as a disabled one (greyed).
+    static bool rowLooksDisabled(const QModelIndex &index);
 
     // The commands of the window, as their buttons run them.
     void saveRow();           // "Add/Save": the edit fields become a row of the table
@@ -78,8 +81,11 @@ private:
     void selectRow(int row);
     void showFields(const config::TldFields &fields);
     config::TldFields editedFields() const;
-    void showSkippedRows();
+    // The lines that follow the list: rows the loader skipped, the proxy row.
+    void showListNotes();
 
+    // The window's own notice: its messages and questions open over this window.
+    std::unique_ptr<core::UserNotice> m_notice;
     std::unique_ptr<config::TldEditor> m_editor;
     std::function<void()> m_onClosed;
     // Set while the window itself moves the selection, so the move is not taken for a click.
@@ -87,6 +93,7 @@ private:
 
     QTreeView *m_tldList = nullptr;
     QLabel *m_skippedRowsLabel = nullptr;
+    QLabel *m_proxyRowLabel = nullptr;
     QLineEdit *m_extensionEdit = nullptr;
     QLineEdit *m_serverEdit = nullptr;
     QLineEdit *m_portEdit = nullptr;

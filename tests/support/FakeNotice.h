@@ -32,9 +32,10 @@ public:
             return core::AbortRetryIgnore::Abort;
         return abortRetryIgnoreAnswers.takeFirst();
     }
-    void showBlocked(const QString &server, const QString &response) override
+    void showBlocked(const QString &server, const QString &response, const QString &domain) override
     {
         ++blockedShown;
+        blockedDomains.append(domain);
         if (blockedServer.isEmpty()) {
             blockedServer = server;
             blockedResponse = response;
@@ -56,6 +57,7 @@ public:
     int blockedShown = 0;
     QString blockedServer;
     QString blockedResponse;
+    QStringList blockedDomains; // every call's domain, in order
     int overflowShown = 0;
 };
 

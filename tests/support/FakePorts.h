@@ -20,21 +20,23 @@ public:
     int sets = 0;
 };
 
-// Records the addresses and files the logic asked the desktop to open.
+// Records the addresses and files the logic asked the desktop to open; `works` false plays
+// a desktop without a browser.
 class FakeOpener final : public core::AddressOpener {
 public:
     bool openAddress(const QString &url) override
     {
         addresses.append(url);
-        return true;
+        return works;
     }
     bool openFile(const QString &path) override
     {
         files.append(path);
-        return true;
+        return works;
     }
     QStringList addresses;
     QStringList files;
+    bool works = true;
 };
 
 } // namespace wendlecott::testing

@@ -29,30 +29,8 @@ private:
     config::SettingsStore &m_store;
 };
 
-class BorrowedNotice final : public core::UserNotice {
-public:
-    explicit BorrowedNotice(core::UserNotice &notice) : m_notice(notice) {}
-    void showMessage(const QString &title, const QString &text, core::NoticeIcon icon) override
-    {
-        m_notice.showMessage(title, text, icon);
-    }
-    bool askOkCancel(const QString &title, const QString &text) override
-    {
-        return m_notice.askOkCancel(title, text);
-    }
-    core::AbortRetryIgnore askAbortRetryIgnore(const QString &title, const QString &text) override
-    {
-        return m_notice.askAbortRetryIgnore(title, text);
-    }
-    void showBlocked(const QString &server, const QString &response) override
-    {
-        m_notice.showBlocked(server, response);
-    }
-    void showOverflowNotice() override { m_notice.showOverflowNotice(); }
-
-private:
-    core::UserNotice &m_notice;
-};
+// Forwards every call, window notices included, to the test's notice.
+using BorrowedNotice = core::ForwardingNotice;
 
 class BorrowedScheduler final : public core::Scheduler {
 public:

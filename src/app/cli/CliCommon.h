@@ -22,7 +22,7 @@ public:
     {
         return core::AbortRetryIgnore::Abort;
     }
-    void showBlocked(const QString &, const QString &) override {}
+    void showBlocked(const QString &, const QString &, const QString &) override {}
     void showOverflowNotice() override;
 
 private:
