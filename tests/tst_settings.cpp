@@ -42,7 +42,7 @@ private Q_SLOTS:
     void keyTableNamesEveryKeyOnce()
     {
         const QList<SettingKey> all = config::allSettingKeys();
-        QCOMPARE(all.size(), 19);
+        QCOMPARE(all.size(), 23);
         QSet<QString> seen;
         for (const SettingKey &key : all) {
             QVERIFY2(key.app == QLatin1String("Wendlecott") || key.app == QLatin1String("Tarnhollow"),

@@ -4,6 +4,7 @@
 #include "config/ProgramFolder.h"
 #include "config/SettingsStore.h"
 #include "core/CheckRun.h"
+#include "core/HttpClient.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
@@ -21,7 +22,8 @@ namespace wendlecott::config {
 
 // The adapters the program talks to the world through. Each front end brings its own: the
 // desktop program message boxes and the system clipboard, the command line its standard
-// error; tests bring fakes. A clipboard or opener left empty does nothing.
+// error; tests bring fakes. A clipboard or opener left empty does nothing; an HTTP client
+// left empty fails every fetch.
 struct AppPorts {
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<core::UserNotice> notice;
@@ -29,6 +31,7 @@ struct AppPorts {
     core::ConnectionFactory connections;
     std::unique_ptr<core::Clipboard> clipboard;
     std::unique_ptr<core::AddressOpener> opener;
+    std::unique_ptr<core::HttpClient> http; // result pages of the list builder
 };
 
 // The program-wide state, the same for the desktop program and the command line: the
@@ -63,6 +66,7 @@ public:
     core::UserNotice &notice() { return *m_ports.notice; }
     core::Clipboard &clipboard() { return *m_ports.clipboard; }
     core::AddressOpener &opener() { return *m_ports.opener; }
+    core::HttpClient &http() { return *m_ports.http; }
     const core::ConnectionFactory &connections() const { return m_ports.connections; }
 
     // What a check run reads at each lookup.

@@ -1,6 +1,7 @@
 #include "platform/QtPorts.h"
 
 #include "platform/IniSettingsStore.h"
+#include "platform/QtHttpClient.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 
@@ -14,6 +15,8 @@ void addQtAdapters(config::AppPorts &ports, const QString &settingsFolder)
         ports.scheduler = std::make_unique<QtScheduler>();
     if (!ports.connections)
         ports.connections = QtWhoisConnection::factory();
+    if (!ports.http)
+        ports.http = std::make_unique<QtHttpClient>();
 }
 
 } // namespace wendlecott::platform

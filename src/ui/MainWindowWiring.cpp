@@ -1,6 +1,7 @@
 #include "ui/MainWindowWiring.h"
 
 #include "config/AppState.h"
+#include "ui/ListBuilderWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/SetupWindow.h"
 
@@ -9,6 +10,36 @@
 #include <memory>
 
 namespace wendlecott::ui {
+
+namespace {
+
+// The list builder: each opening is a fresh run over what the main window's search box
+// holds at that moment; while one runs, "Search" brings it to the front. At shutdown it is
+// closed, which abandons its run.
+void attachListBuilder(MainWindow &window, config::AppState &state)
+{
+    auto builder = std::make_shared<QPointer<ListBuilderWindow>>();
+    window.setListBuilderOpener([&window, &state, builder] {
+        if (!*builder) {
+            std::optional<sources::ListBuilderRequest> request = sources::makeListBuilderRequest(
+                window.searchText(), window.sourceCaption(), window.searchTargetPosition(), state.settings());
+            if (!request)
+                return;
+            auto *form = new ListBuilderWindow(state, std::move(*request), &window);
+            form->setAttribute(Qt::WA_DeleteOnClose);
+            form->setStartRun([&window](qint64 entryCount) { window.startListRun(entryCount); });
+            window.closeAtShutdown(form);
+            *builder = form;
+            form->show();
+            form->start();
+        }
+        (*builder)->show();
+        (*builder)->raise();
+        (*builder)->activateWindow();
+    });
+}
+
+} // namespace
 
 void attachCompanionWindows(MainWindow &window, config::AppState &state)
 {
@@ -26,6 +57,7 @@ void attachCompanionWindows(MainWindow &window, config::AppState &state)
         (*setup)->raise();
         (*setup)->activateWindow();
     });
+    attachListBuilder(window, state);
     // At shutdown the window goes without its close handler, which would save the default
     // extension: nothing is written then. Its test lookup's socket goes with it.
     QObject::connect(&window, &MainWindow::shutDown, &window, [setup] { delete setup->data(); });
