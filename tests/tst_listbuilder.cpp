@@ -247,18 +247,27 @@ private Q_SLOTS:
         QSignalSpy pages(&fetch, &sources::PageFetch::pageFetched);
         fetch.fetchPage(QUrl(QStringLiteral("http://127.0.0.1/p")));
         QVERIFY(fetch.isFetching());
-        // One character per byte, whatever the bytes.
         const QByteArray body = QByteArray("ab\xe9\xff\x00z", 6) + QByteArray(250, 'x');
         http.last()->respond(200, body, {}, 100);
         QCOMPARE(statuses.size(), 2);
         QCOMPARE(statuses.at(0).first().toString(), QStringLiteral("Downloaded 200 bytes."));
         QCOMPARE(statuses.at(1).first().toString(), QStringLiteral("Downloaded 256 bytes."));
         QCOMPARE(pages.size(), 1);
-        const QString text = pages.first().first().toString();
-        QCOMPARE(text.size(), body.size());
-        QCOMPARE(text.at(2), QChar(0xe9));
-        QCOMPARE(text.at(4), QChar(0));
+        QCOMPARE(pages.first().first().toByteArray(), body);
         QVERIFY(!fetch.isFetching());
+    }
+
+    void pageTextHasOneCharacterPerByte()
+    {
+        QByteArray bytes;
+        for (int value = 0; value < 256; ++value)
+            bytes.append(char(value));
+        QString text = QStringLiteral("x");
+        sources::appendPageText(text, bytes);
+        QCOMPARE(text.size(), 257);
+        for (int value = 0; value < 256; ++value)
+            QCOMPARE(text.at(value + 1).unicode(), char16_t(value));
+        QCOMPARE(text.mid(1), sources::pageTextFromBytes(bytes));
     }
 
     void unusablePagesAreEmpty_data()
@@ -280,10 +289,10 @@ private Q_SLOTS:
         response.ending = core::HttpEnding(ending);
         response.status = status;
         response.body = "<a href=\"http://www.example.com/\">";
-        QCOMPARE(sources::pageTextOf(response), QString());
+        QCOMPARE(sources::pageBodyOf(response), QByteArray());
         response.ending = core::HttpEnding::Finished;
         response.status = 200;
-        QCOMPARE(sources::pageTextOf(response), QString::fromLatin1(response.body));
+        QCOMPARE(sources::pageBodyOf(response), response.body);
     }
 
     void abortedFetchReportsNothing()
@@ -301,6 +310,55 @@ private Q_SLOTS:
         QCOMPARE(pages.size(), 0);
         fetch.abort();
         QVERIFY(http.last()->isAborted());
+    }
+
+    // A large page is prepared in parts cut at line feeds, so that no step takes long; the
+    // names, their order and the counts are those of the page prepared whole.
+    void pagePreparedInPartsGivesTheSameNames_data()
+    {
+        QTest::addColumn<qsizetype>("partChars");
+        for (const qsizetype size : {qsizetype(1), qsizetype(97), qsizetype(4096), qsizetype(1) << 20})
+            QTest::newRow(qPrintable(QString::number(size))) << size;
+    }
+    void pagePreparedInPartsGivesTheSameNames()
+    {
+        QFETCH(qsizetype, partChars);
+        // The pages prepared whole, and what each added, once for every row.
+        static const core::TldTable table = testing::extractionTable();
+        static const QStringList pages = [] {
+            QStringList texts;
+            for (const QString &file : testing::pageFiles(QStringLiteral("serp")))
+                texts.append(sources::pageTextFromBytes(testing::pageBytes(file)));
+            // Line ends of every kind, a name on the last line, a page without any line feed.
+            texts.append(
+                QStringLiteral("<a href=\"http://www.cr-lf.com/\">\r\n<a href=\"http://www.lone-cr.net/\">\r"
+                               "http://www.after-cr.org/x\n\nhttp://www.last-line.com"));
+            texts.append(
+                QStringLiteral("http://www.one-line.com/ http://www.same-line.net/ =www.equals.org/"));
+            return texts;
+        }();
+        static sources::SearchExtraction whole(table);
+        static const QList<qint32> addedByPage = [] {
+            QList<qint32> added;
+            for (const QString &page : pages)
+                added.append(whole.addPage(page));
+            return added;
+        }();
+        QVERIFY(pages.size() > 20);
+        QVERIFY(whole.totalFound() > 100);
+
+        sources::SearchExtraction parted(table);
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            parted.beginPage(pages.at(i), partChars);
+            int steps = 0;
+            while (!parted.processLines(50))
+                QVERIFY(++steps < 10'000'000);
+            QCOMPARE(parted.foundOnLastPage(), addedByPage.at(i));
+        }
+        QCOMPARE(parted.names(), whole.names());
+        QVERIFY(parted.names().contains(QStringLiteral("last-line.com")));
+        QVERIFY(parted.names().contains(QStringLiteral("after-cr.org")));
+        QVERIFY(parted.names().contains(QStringLiteral("same-line.net")));
     }
 
     // The run ------------------------------------------------------------------------------------
@@ -412,6 +470,31 @@ private Q_SLOTS:
         QCOMPARE(result.entryCount, 0);
         QCOMPARE(rig.file(QStringLiteral("BrowserSearch.txt")), QByteArray("\r\n"));
         QCOMPARE(rig.builder->status(), QStringLiteral("Finished! Extracted 0 domain names."));
+    }
+
+    // A page of megabytes is turned into text and read in steps; a name that spans the border
+    // of two steps, and the names before and after it, are all found.
+    void largePageIsReadInSteps()
+    {
+        Rig rig;
+        rig.started();
+        QByteArray page = "<a href=\"http://www.first-site.com/\">\n";
+        const QByteArray filler = QByteArray(99, 'z') + '\n';
+        while (page.size() + filler.size() < (1 << 20) - 16)
+            page += filler;
+        page += QByteArray((1 << 20) - 16 - page.size(), ' ') + "http://www.middle-site.com/\n";
+        const qsizetype middle = page.indexOf("middle-site");
+        QVERIFY(middle < (1 << 20) && middle + 11 > (1 << 20));
+        while (page.size() < (5 << 19))
+            page += filler;
+        page += "http://www.last-site.com";
+        rig.firstPage()->respond(200, page);
+        rig.scheduler.advance(rig.timing.listBuilderPageWaitMs);
+        rig.answer({});
+        QCOMPARE(rig.finished->size(), 1);
+        QCOMPARE(rig.builder->extraction()->names(),
+                 (QStringList{QStringLiteral("first-site.com"), QStringLiteral("middle-site.com"),
+                              QStringLiteral("last-site.com")}));
     }
 
     void statusShowsDownloadThenCountThenEnd()

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <utility>
+
 namespace wendlecott::sources {
 
 std::optional<ListBuilderRequest> makeListBuilderRequest(const QString &searchText,
@@ -71,6 +73,8 @@ void ListBuilder::abandon()
     m_startTimer.stop();
     m_nextStep.cancel();
     m_fetch.abort();
+    m_body = QByteArray();
+    m_pageText = QString();
 }
 
 void ListBuilder::onStartTick()
@@ -90,13 +94,30 @@ void ListBuilder::fetchCurrentPage()
     m_fetch.fetchPage(searchPageAddress(m_request.engine, m_request.endpoint, m_queryField, m_startIndex));
 }
 
-void ListBuilder::onPageFetched(const QString &pageText)
+void ListBuilder::onPageFetched(const QByteArray &body)
 {
     if (m_phase != Phase::Fetching)
         return;
     m_phase = Phase::Extracting;
-    m_extraction->beginPage(pageText);
-    // The page's first lines are handled after the window has had its turn.
+    m_body = body;
+    m_pageText.clear();
+    m_pageText.reserve(m_body.size());
+    // The page is read after the window has had its turn.
+    m_nextStep.start(0, [this] { readPageText(); });
+}
+
+// The page's bytes become text a piece at a time, then its lines are read.
+void ListBuilder::readPageText()
+{
+    const qsizetype done = m_pageText.size();
+    appendPageText(m_pageText, QByteArrayView(m_body).sliced(
+                                   done, qMin(kListBuilderTextStepBytes, m_body.size() - done)));
+    if (m_pageText.size() < m_body.size()) {
+        m_nextStep.start(0, [this] { readPageText(); });
+        return;
+    }
+    m_body = QByteArray();
+    m_extraction->beginPage(std::exchange(m_pageText, QString()), kListBuilderPartChars);
     m_nextStep.start(0, [this] { extractSlice(); });
 }
 

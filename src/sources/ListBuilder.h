@@ -45,15 +45,20 @@ struct ListBuilderResult {
     bool savedCopyWritten = false;
 };
 
-// Lines of a page handled between returns to the event loop.
+// Lines of a page handled between returns to the event loop, and the size of the parts a
+// large page is prepared in (each is cut at the line end that follows).
 inline constexpr qsizetype kListBuilderSliceLines = 256;
+inline constexpr qsizetype kListBuilderPartChars = 128 * 1024;
+// The bytes of a fetched page turned into text per step.
+inline constexpr qsizetype kListBuilderTextStepBytes = 1 << 20;
 
 // One opening of the list builder: fetches an engine's result pages for a query, harvests
 // the names they link to (SearchExtraction), writes them to BrowserSearch.txt with a copy
 // under "Searches", and reports the count so that the caller starts a check run. Nothing
-// blocks: the start ticks, the fetches, the extraction slices and the pause between pages
-// all return to the event loop, and abandon() stops the run wherever it is without writing
-// anything.
+// blocks: the start ticks, the fetches, the pause between pages and the reading of a page
+// (its bytes made text a megabyte at a time, its text prepared in parts, its lines read in
+// slices) all return to the event loop in between, and abandon() stops the run wherever it
+// is without writing anything.
 //
 //   idle --start--> waiting --(tick listBuilderStartTicks)--> fetching --page--> extracting
 //   extracting --(slices)...--> pausing --(listBuilderPageWaitMs)--> fetching (next page)
@@ -103,7 +108,8 @@ Q_SIGNALS:
 private:
     void onStartTick();
     void fetchCurrentPage();
-    void onPageFetched(const QString &pageText);
+    void onPageFetched(const QByteArray &body);
+    void readPageText();
     void extractSlice();
     void afterPause();
     void finish();
@@ -120,6 +126,8 @@ private:
     qsizetype m_sliceLines = kListBuilderSliceLines;
 
     std::unique_ptr<SearchExtraction> m_extraction;
+    QByteArray m_body;  // the page being turned into text
+    QString m_pageText; // its text so far
     qint32 m_startIndex = 1;
     int m_tickCount = 0;
     int m_pagesFetched = 0;

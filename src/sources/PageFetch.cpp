@@ -1,7 +1,5 @@
 #include "sources/PageFetch.h"
 
-#include "sources/SearchExtraction.h"
-
 namespace wendlecott::sources {
 
 QString downloadedStatusText(qint64 bytesSoFar)
@@ -22,13 +20,18 @@ core::HttpRequest pageRequest(const QUrl &url)
     return request;
 }
 
-QString pageTextOf(const core::HttpResponse &response)
+QByteArray pageBodyOf(const core::HttpResponse &response)
 {
     if (response.ending != core::HttpEnding::Finished)
         return {};
     if (response.status < 200 || response.status > 299)
         return {};
-    return pageTextFromBytes(response.body);
+    return response.body;
+}
+
+void appendPageText(QString &text, QByteArrayView bytes)
+{
+    text.append(QLatin1StringView(bytes.data(), bytes.size()));
 }
 
 PageFetch::PageFetch(core::HttpClient &client, QObject *parent) : QObject(parent), m_client(client)
@@ -71,7 +74,7 @@ void PageFetch::onFinished(const core::HttpResponse &response)
         return;
     m_fetch->disconnect(this);
     m_ended = std::move(m_fetch);
-    Q_EMIT pageFetched(pageTextOf(response));
+    Q_EMIT pageFetched(pageBodyOf(response));
 }
 
 } // namespace wendlecott::sources

@@ -2,6 +2,8 @@
 
 #include "core/HttpClient.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -23,14 +25,19 @@ QString downloadedStatusText(qint64 bytesSoFar);
 // origin server; bounded in size and in time without progress.
 core::HttpRequest pageRequest(const QUrl &url);
 
-// The page text of an ended fetch, one character per byte: the body of a whole answer with a
-// success status (after redirects); the empty text for anything else (no connection, an
-// error status, a page over the size limit, a stalled fetch).
-QString pageTextOf(const core::HttpResponse &response);
+// The page of an ended fetch: the body of a whole answer with a success status (after
+// redirects); nothing for anything else (no connection, an error status, a page over the size
+// limit, a stalled fetch).
+QByteArray pageBodyOf(const core::HttpResponse &response);
+
+// Appends page bytes to page text, one character per byte (the byte's value is the
+// character's code), as pageTextFromBytes reads a whole page. A large page is read in pieces
+// so that no single step holds the event loop long.
+void appendPageText(QString &text, QByteArrayView bytes);
 
 // fetchPage over the HTTP port. The fetch never blocks: progress and the page arrive as
 // signals from the event loop. After each chunk after the first, statusChanged carries
-// "Downloaded N bytes.". Ends with pageFetched, whose text is empty when the page could not
+// "Downloaded N bytes.". Ends with pageFetched, whose body is empty when the page could not
 // be fetched; nothing else is reported then.
 class PageFetch : public QObject {
     Q_OBJECT
@@ -46,7 +53,7 @@ public:
 
 Q_SIGNALS:
     void statusChanged(const QString &text);
-    void pageFetched(const QString &pageText);
+    void pageFetched(const QByteArray &body);
 
 private:
     void onProgress(qint64 bytesSoFar);
