@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kGoogleItem = 3;
 constexpr int kYahooItem = 2;
+constexpr int kTwoLetterItem = 5;
 
 // The main window as main wires it, over a fake clock, fake fetches and fake whois
 // connections, so that nothing leaves the process.
@@ -177,6 +178,44 @@ private Q_SLOTS:
         QVERIFY(f.child<QPushButton>("Command3")->isEnabled());
         QVERIFY(!form || !form->isVisible());
         QTRY_VERIFY(!form);
+    }
+
+    // The list just built is the one checked, even when another source was chosen meanwhile;
+    // a run that is already going is not disturbed.
+    void builtListIsCheckedWhateverTheSourceNow()
+    {
+        Fixture f;
+        f.search(kGoogleItem, QStringLiteral("gardens"));
+        f.scheduler->advance(3 * f.state->timing().tickMs);
+        f.toolsItem(kTwoLetterItem)->trigger();
+        QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QStringLiteral("All Two Letter"));
+        f.answerPage(kThreeSites);
+        f.answerPage({});
+        QCOMPARE(f.child<QComboBox>("Combo1")->currentText(), QStringLiteral("Google Search"));
+        QCOMPARE(QFileInfo(f.window->listPath()).fileName(), QStringLiteral("BrowserSearch.txt"));
+        QCOMPARE(f.child<QLineEdit>("txtWordMax")->text(), QStringLiteral("3"));
+        QVERIFY(f.window->run().isRunning());
+    }
+
+    // A run the user started while the list was built is not disturbed: the list is written
+    // and told, and waits for its own Start.
+    void aRunAlreadyGoingIsNotDisturbed()
+    {
+        Fixture f;
+        f.folder.write(QStringLiteral("program/BrowserSearch.txt"), "old-one.com\r\nold-two.com\r\n");
+        f.search(kGoogleItem, QStringLiteral("gardens"));
+        f.child<QLineEdit>("txtWordMax")->setText(QStringLiteral("2"));
+        f.child<QPushButton>("cmdDoSearch")->click();
+        QVERIFY(f.window->run().isRunning());
+        QSignalSpy stopped(&f.window->run(), &core::CheckRun::stopped);
+        f.scheduler->advance(3 * f.state->timing().tickMs);
+        f.answerPage("<a href=\"http://www.delta-site.com/\">d</a>\n");
+        f.answerPage({});
+        QCOMPARE(f.file(QStringLiteral("BrowserSearch.txt")), QByteArray("delta-site.com\r\n\r\n"));
+        QCOMPARE(f.notice->messages.size(), 1);
+        QVERIFY(f.window->run().isRunning());
+        QCOMPARE(stopped.size(), 0);
+        QCOMPARE(f.child<QLineEdit>("txtWordMax")->text(), QStringLiteral("2"));
     }
 
     // Closing Form3 while its page is fetched drops the fetch; nothing is written, nothing told,

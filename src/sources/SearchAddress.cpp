@@ -39,16 +39,21 @@ bool isUsableEndpoint(const SearchEndpoint &endpoint)
 
 std::optional<SearchEngine> searchEngineFor(const QString &sourceCaption)
 {
-    if (sourceCaption == QLatin1String("Google Search"))
-        return SearchEngine::Google;
-    if (sourceCaption == QLatin1String("Yahoo Search"))
-        return SearchEngine::Yahoo;
+    for (const SearchEngine engine : {SearchEngine::Google, SearchEngine::Yahoo}) {
+        if (sourceCaption == searchSourceCaption(engine))
+            return engine;
+    }
     return std::nullopt;
 }
 
 QString searchEngineName(SearchEngine engine)
 {
     return engine == SearchEngine::Google ? QStringLiteral("Google") : QStringLiteral("Yahoo");
+}
+
+QString searchSourceCaption(SearchEngine engine)
+{
+    return searchEngineName(engine) + QStringLiteral(" Search");
 }
 
 SearchEndpoint defaultSearchEndpoint(SearchEngine engine)

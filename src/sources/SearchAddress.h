@@ -16,6 +16,8 @@ enum class SearchEngine { Google, Yahoo };
 std::optional<SearchEngine> searchEngineFor(const QString &sourceCaption);
 // "Google" or "Yahoo": the first word of the saved copy's name.
 QString searchEngineName(SearchEngine engine);
+// "Google Search" or "Yahoo Search": the engine's item of Combo1.
+QString searchSourceCaption(SearchEngine engine);
 
 // Where an engine's result pages are asked for: a scheme ("http" or "https") and a host,
 // optionally with ":port". Each is a setting; the public search hosts over https are the
