@@ -14,6 +14,8 @@ AppState::AppState(ProgramFolder folder, AppPorts ports)
         m_ports.clipboard = std::make_unique<core::NoClipboard>();
     if (!m_ports.opener)
         m_ports.opener = std::make_unique<core::NoAddressOpener>();
+    if (!m_ports.http)
+        m_ports.http = std::make_unique<core::NoHttpClient>();
     m_lists = std::make_unique<core::ResultLists>(m_folder.root(), *m_ports.notice, *m_ports.clipboard,
                                                   *m_ports.opener);
     m_positions = std::make_unique<PositionRecorder>(*m_ports.settings, *m_ports.scheduler);

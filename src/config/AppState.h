@@ -27,7 +27,8 @@ namespace wendlecott::config {
 
 // The adapters the program talks to the world through. Each front end brings its own: the
 // desktop program message boxes and the system clipboard, the command line its standard
-// error; tests bring fakes. A clipboard or opener left empty does nothing.
+// error; tests bring fakes. A clipboard or opener left empty does nothing; an HTTP client
+// left empty fails every fetch.
 struct AppPorts {
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<core::UserNotice> notice;
@@ -35,7 +36,7 @@ struct AppPorts {
     core::ConnectionFactory connections;
     std::unique_ptr<core::Clipboard> clipboard;
     std::unique_ptr<core::AddressOpener> opener;
-    std::unique_ptr<core::HttpClient> http; // RDAP answers and the bootstrap file; none: no RDAP
+    std::unique_ptr<core::HttpClient> http; // pages, RDAP answers, the bootstrap; none: neither
 };
 
 // The program-wide state, the same for the desktop program and the command line: the

@@ -7,10 +7,30 @@ namespace wendlecott::config {
 QList<SettingKey> allSettingKeys()
 {
     using namespace keys;
-    return {Throttle,     DefaultExt,   DefaultSearch, ChkProxy,     UseRdap,     ShowHelp,
-            FirstUse,     TxtMake,      ChkAdd0,       ChkAdd1,      ChkAdd2,     IgnorePermissionDeniedError,
-            WordNumber,   FullWordNum,  TwoWordNum,    ThreeWordNum, FourWordNum, CustWordNum,
-            YahooWordNum, GoogleWordNum};
+    return {Throttle,
+            DefaultExt,
+            DefaultSearch,
+            ChkProxy,
+            UseRdap,
+            ShowHelp,
+            FirstUse,
+            TxtMake,
+            ChkAdd0,
+            ChkAdd1,
+            ChkAdd2,
+            IgnorePermissionDeniedError,
+            GoogleSearchScheme,
+            GoogleSearchHost,
+            YahooSearchScheme,
+            YahooSearchHost,
+            WordNumber,
+            FullWordNum,
+            TwoWordNum,
+            ThreeWordNum,
+            FourWordNum,
+            CustWordNum,
+            YahooWordNum,
+            GoogleWordNum};
 }
 
 SettingKey chkAddKey(int index)

@@ -33,6 +33,12 @@ inline const SettingKey ChkAdd1{kProductName, QStringLiteral("chkAdd1")};
 inline const SettingKey ChkAdd2{kProductName, QStringLiteral("chkAdd2")};
 inline const SettingKey IgnorePermissionDeniedError{kProductName,
                                                     QStringLiteral("IgnorePermissionDeniedError")};
+// Where the list builder asks each search engine for result pages: "http" or "https", and a
+// host with an optional ":port".
+inline const SettingKey GoogleSearchScheme{kProductName, QStringLiteral("GoogleSearchScheme")};
+inline const SettingKey GoogleSearchHost{kProductName, QStringLiteral("GoogleSearchHost")};
+inline const SettingKey YahooSearchScheme{kProductName, QStringLiteral("YahooSearchScheme")};
+inline const SettingKey YahooSearchHost{kProductName, QStringLiteral("YahooSearchHost")};
 // Run positions (application key "Tarnhollow").
 inline const SettingKey WordNumber{kPositionsApp, QStringLiteral("wordNumber")};
 inline const SettingKey FullWordNum{kPositionsApp, QStringLiteral("FullWordNum")};
@@ -57,6 +63,9 @@ inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;
 inline const QString ChkAdd = QStringLiteral("1");
 inline const QString IgnorePermissionDeniedError = QStringLiteral("0");
+inline const QString SearchScheme = QStringLiteral("https");
+inline const QString GoogleSearchHost = QStringLiteral("www.google.com");
+inline const QString YahooSearchHost = QStringLiteral("search.yahoo.com");
 inline const QString WordNumber = QStringLiteral("0");
 inline const QString SourcePosition = QStringLiteral("1"); // every per-source resume key
 } // namespace defaults

@@ -79,6 +79,12 @@ public:
     virtual std::unique_ptr<HttpFetch> get(const HttpRequest &request) = 0;
 };
 
+// For front ends that fetch nothing: every fetch ends, from the event loop, as a network error.
+class NoHttpClient final : public HttpClient {
+public:
+    std::unique_ptr<HttpFetch> get(const HttpRequest &request) override;
+};
+
 } // namespace wendlecott::core
 
 Q_DECLARE_METATYPE(wendlecott::core::HttpResponse)

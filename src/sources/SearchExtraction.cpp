@@ -50,14 +50,46 @@ SearchExtraction::SearchExtraction(const core::TldTable &table) : m_extensions(t
 {
 }
 
-void SearchExtraction::beginPage(const QString &pageText)
+void SearchExtraction::beginPage(const QString &pageText, qsizetype partChars)
 {
     m_foundOnLastPage = 0;
-    m_page.emplace(normalisePageText(pageText, m_extensions));
+    m_page.reset();
+    m_rest.reset();
+    if (partChars <= 0 || pageText.size() <= partChars) {
+        m_page.emplace(normalisePageText(pageText, m_extensions));
+        return;
+    }
+    m_rest = RestOfPage{pageText, 0, partChars};
+    prepareNextPart();
+}
+
+// The next part ends after the first line feed at or beyond `partChars` characters; each part
+// read alone gives one more empty line at its end, which holds no name.
+void SearchExtraction::prepareNextPart()
+{
+    const QString &text = m_rest->text;
+    const qsizetype start = m_rest->position;
+    qsizetype end = text.size();
+    if (text.size() - start > m_rest->partChars) {
+        const qsizetype feed = text.indexOf(u'\n', start + m_rest->partChars - 1);
+        if (feed >= 0)
+            end = feed + 1;
+    }
+    m_page.emplace(normalisePageText(text.mid(start, end - start), m_extensions));
+    if (end >= text.size())
+        m_rest.reset();
+    else
+        m_rest->position = end;
 }
 
 bool SearchExtraction::processLines(qsizetype maxLines)
 {
+    if (m_page && m_page->atEnd())
+        m_page.reset();
+    if (!m_page && m_rest) {
+        prepareNextPart(); // the work of this call
+        return false;
+    }
     for (qsizetype done = 0; m_page && !m_page->atEnd() && done < maxLines; ++done)
         processLine(m_page->next());
     if (m_page && m_page->atEnd())

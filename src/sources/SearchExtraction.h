@@ -38,16 +38,22 @@ QString collapseEmptyLines(const QString &listText);
 //
 // A page can be handled whole (addPage) or a few lines at a time (beginPage, then
 // processLines until it gives true), so that a window can show the count in between.
+// Preparing the text costs time in proportion to its length, so a large page can be prepared
+// in parts: cut after a line feed once a part holds `partChars` characters, each part
+// prepared when the lines before it are done. No replacement spans a line feed, so the names
+// are those of the page prepared whole. A page without line feeds is one part.
 class SearchExtraction {
 public:
     explicit SearchExtraction(const core::TldTable &table);
 
-    // Starts a page: foundOnLastPage goes to 0, the text is prepared and read from its first
-    // line. A page not yet finished is abandoned.
-    void beginPage(const QString &pageText);
-    // Handles up to `maxLines` more lines of the page; true when the page is done.
+    // Starts a page: foundOnLastPage goes to 0, the text (or its first part, with
+    // `partChars` > 0) is prepared and read from its first line. A page not yet finished is
+    // abandoned.
+    void beginPage(const QString &pageText, qsizetype partChars = 0);
+    // Handles up to `maxLines` more lines of the page, or prepares its next part; true when
+    // the page is done.
     bool processLines(qsizetype maxLines);
-    bool pageDone() const { return !m_page.has_value(); }
+    bool pageDone() const { return !m_page.has_value() && !m_rest.has_value(); }
     // The whole page at once; gives the number of names it added.
     qint32 addPage(const QString &pageText);
 
@@ -68,10 +74,19 @@ public:
 
 private:
     void processLine(QStringView raw);
+    void prepareNextPart();
+
+    // The parts of a page not yet prepared.
+    struct RestOfPage {
+        QString text;
+        qsizetype position = 0;
+        qsizetype partChars = 0;
+    };
 
     EnabledExtensions m_extensions;
     SeenNames m_seen;
     std::optional<PageLines> m_page;
+    std::optional<RestOfPage> m_rest;
     qint32 m_totalFound = 0;
     qint32 m_foundOnLastPage = 0;
 };

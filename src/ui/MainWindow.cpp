@@ -748,6 +748,21 @@ void MainWindow::startListRun(qint64 entryCount)
     startRun();
 }
 
+QString MainWindow::searchText() const
+{
+    return m_searchEdit->text();
+}
+
+QString MainWindow::sourceCaption() const
+{
+    return m_sourceBox->currentText();
+}
+
+int MainWindow::searchTargetPosition() const
+{
+    return m_searchTargetBox->currentIndex();
+}
+
 // Stop, or the end of the list: the controls come back for the current source.
 void MainWindow::onRunStopped()
 {

@@ -99,6 +99,12 @@ public:
     // takes the count, txtWordNum 1, then Start is pressed.
     void startListRun(qint64 entryCount);
 
+    // What the list builder reads when it opens: txtSearch's text, Combo1's caption and
+    // Combo2's position (-1 when nothing is chosen).
+    QString searchText() const;
+    QString sourceCaption() const;
+    int searchTargetPosition() const;
+
     core::CheckRun &run() const { return *m_run; }
     QString listPath() const { return m_listPath; }
     GeneratorWindow *generatorWindow() const;
