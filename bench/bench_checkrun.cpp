@@ -63,8 +63,8 @@ void measure(int names, int throttle, quint16 port)
     core::ResultLists lists(folder.path(), notice, clipboard, opener);
     core::Timing timing;
     platform::QtScheduler scheduler;
-    core::CheckRun run(core::RunEnvironment{table, [&useProxy] { return useProxy; }, pause, lists, notice}, scheduler, timing,
-                       platform::QtWhoisConnection::factory());
+    core::CheckRun run(core::RunEnvironment{table, [&useProxy] { return useProxy; }, pause, lists, notice},
+                       scheduler, timing, platform::QtWhoisConnection::factory());
 
     // Names of 4 to 9 letters, so all three profile lists and their files get filings.
     core::RunSource source;

@@ -291,7 +291,12 @@ IniSettingsStore::Refresh IniSettingsStore::refresh(AppFile &file) const
             file.loaded = true;
         }
     }
+    return refreshJournal(file);
+}
 
+// The journal half of refresh: takes in what was appended since the last call.
+IniSettingsStore::Refresh IniSettingsStore::refreshJournal(AppFile &file) const
+{
     struct stat js {};
     if (file.journalFd >= 0 && (::fstat(file.journalFd, &js) != 0 || js.st_nlink == 0))
         file.forgetJournal(); // folded in and removed by a store

@@ -70,6 +70,7 @@ private:
     bool openFolder(bool create) const;
     void closeFolder() const;
     Refresh refresh(AppFile &file) const;
+    Refresh refreshJournal(AppFile &file) const;
     void resolve(AppFile &file) const;
     core::Status append(AppFile &file, const QString &section, const QString &key, const QString &value);
     core::Status rewrite(AppFile &file, const QString *section, const QString *key, const QString *value);
