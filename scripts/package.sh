@@ -22,9 +22,11 @@ echo "files:"
 
 # The programs keep their files in the per-user folders; here those are scratch folders.
 export XDG_DATA_HOME=$scratch/data XDG_CONFIG_HOME=$scratch/config
-"$scratch/root/usr/bin/wendlecott-cli" --help >"$scratch/help.txt"
+timeout 60 "$scratch/root/usr/bin/wendlecott-cli" --help >"$scratch/help.txt"
 head -n 1 "$scratch/help.txt"
+# The program ends itself once its main window is shown; a program that never shows it is
+# stopped after two minutes and fails the script.
 if [[ -x $scratch/root/usr/bin/wendlecott ]]; then
-    xvfb-run -a "$scratch/root/usr/bin/wendlecott" --no-splash --measure-startup
-    xvfb-run -a "$scratch/root/usr/bin/wendlecott" --measure-startup
+    timeout 120 xvfb-run -a "$scratch/root/usr/bin/wendlecott" --no-splash --measure-startup
+    timeout 120 xvfb-run -a "$scratch/root/usr/bin/wendlecott" --measure-startup
 fi
