@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Wendlecott needs on Debian 12, when missing.
+# Packages named as arguments are installed as well (scripts/setup-fuzz.sh, scripts/package.sh).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth clang-format python3)
+packages=(cmake ninja-build g++ qt6-base-dev qt6-webengine-dev libgl-dev xvfb xauth clang-format python3 "$@")
 
 missing=()
 for package in "${packages[@]}"; do

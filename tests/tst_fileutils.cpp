@@ -358,6 +358,40 @@ private Q_SLOTS:
                  folder.file(QStringLiteral("prefix/share/wendlecott/wordlists/TwoLetter.txt")));
     }
 
+    // An installed copy run by an account that can write its bin/ (root, or a prefix of the
+    // user's own) must still keep its files out of bin/.
+    void installedCopyUsesThePerUserFolderEvenWhenItsFolderIsWritable()
+    {
+        testing::TestFolder folder;
+        EnvScope env(config::kProgramFolderEnv, std::nullopt);
+        folder.write(QStringLiteral("prefix/share/wendlecott/wordlists/AllTwoLetter.txt"), "aa\r\n");
+        const QString bin = folder.file(QStringLiteral("prefix/bin"));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(canCreateFileIn(bin));
+
+        const config::ProgramFolder pf = config::ProgramFolder::locate(QString(), bin);
+        const QString perUser = folder.file(QStringLiteral(".local/share/Brindlemoor/Wendlecott"));
+        QCOMPARE(pf.root(), perUser);
+        QVERIFY(QFileInfo(perUser).isDir());
+        QCOMPARE(pf.shippedPath(QStringLiteral("\\Wordlists\\AllTwoLetter.txt")),
+                 folder.file(QStringLiteral("prefix/share/wendlecott/wordlists/AllTwoLetter.txt")));
+        QVERIFY(QDir(bin).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    }
+
+    // Only a folder share/wendlecott marks an installation; a file of that name does not.
+    void fileNamedLikeTheDataFolderIsNoInstallation()
+    {
+        testing::TestFolder folder;
+        EnvScope env(config::kProgramFolderEnv, std::nullopt);
+        folder.write(QStringLiteral("prefix/share/wendlecott"), "not a folder\n");
+        const QString bin = folder.file(QStringLiteral("prefix/bin"));
+        QVERIFY(QDir().mkpath(bin));
+
+        const config::ProgramFolder pf = config::ProgramFolder::locate(QString(), bin);
+        QCOMPARE(pf.root(), bin);
+        QCOMPARE(pf.shippedRoot(), bin);
+    }
+
     void pathsMatchWithoutRegardToCase()
     {
         testing::TestFolder folder;

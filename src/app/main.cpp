@@ -61,6 +61,9 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(config::kCompanyName);
     QApplication::setApplicationVersion(ui::versionText());
     QApplication::setWindowIcon(ui::programIcon());
+    // The installed menu entry (wendlecott.desktop): lets a Wayland desktop match the window
+    // to it and show its name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("wendlecott"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Finds unregistered domain names."));

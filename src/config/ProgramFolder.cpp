@@ -20,11 +20,20 @@ bool isWritableFolder(const QString &dir)
     return probe.open();
 }
 
-// Shipped data of an installed copy lies in ../share/wendlecott beside bin/.
+// Shipped data of an installed copy lies in ../share/wendlecott beside bin/; empty when
+// the executable's folder is no bin/ of an installation (a build folder, a copied folder).
 QString installedDataFolder(const QString &executableDir)
 {
     const QString share = QDir(executableDir).absoluteFilePath(QStringLiteral("../share/wendlecott"));
-    return QFileInfo(share).isDir() ? QDir::cleanPath(share) : executableDir;
+    return QFileInfo(share).isDir() ? QDir::cleanPath(share) : QString();
+}
+
+QString perUserFolder()
+{
+    QString perUser = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (perUser.isEmpty())
+        perUser = QDir::homePath() + QStringLiteral("/.local/share");
+    return perUser + QLatin1Char('/') + kCompanyName + QLatin1Char('/') + kProductName;
 }
 
 } // namespace
@@ -37,7 +46,8 @@ ProgramFolder::ProgramFolder(QString root, QString shippedRoot)
 
 ProgramFolder ProgramFolder::locate(const QString &overrideDir, const QString &executableDir)
 {
-    const QString shipped = installedDataFolder(executableDir);
+    const QString installedData = installedDataFolder(executableDir);
+    const QString shipped = installedData.isEmpty() ? executableDir : installedData;
     QString chosen = overrideDir;
     if (chosen.isEmpty())
         chosen = qEnvironmentVariable(kProgramFolderEnv);
@@ -45,12 +55,11 @@ ProgramFolder ProgramFolder::locate(const QString &overrideDir, const QString &e
         QDir().mkpath(chosen);
         return ProgramFolder(QFileInfo(chosen).absoluteFilePath(), shipped);
     }
-    if (isWritableFolder(executableDir))
+    // An installed copy never writes beside its executable, even where it could (root
+    // running /usr/bin/wendlecott): bin/ holds programs, and every user gets data of their own.
+    if (installedData.isEmpty() && isWritableFolder(executableDir))
         return ProgramFolder(executableDir, shipped);
-    QString perUser = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (perUser.isEmpty())
-        perUser = QDir::homePath() + QStringLiteral("/.local/share");
-    perUser += QLatin1Char('/') + kCompanyName + QLatin1Char('/') + kProductName;
+    const QString perUser = perUserFolder();
     QDir().mkpath(perUser);
     return ProgramFolder(perUser, shipped);
 }

@@ -9,9 +9,10 @@ inline const QString kCompanyName = QStringLiteral("Brindlemoor");
 inline const QString kProductWebAddress = QStringLiteral("www.wendlecott.example");
 inline constexpr char kProgramFolderEnv[] = "WENDLECOTT_PROGRAM_FOLDER";
 
-// The folder that holds the program's data files. Normally the executable's folder; an
-// installed copy whose folder cannot be written uses a per-user data folder and reads the
-// shipped data (word lists) from where it was installed.
+// The folder that holds the program's data files. Normally the executable's folder; a copy
+// whose folder cannot be written, and an installed copy (bin/ with share/wendlecott beside
+// it), use a per-user data folder and read the shipped data (word lists) from where it was
+// installed.
 class ProgramFolder {
 public:
     ProgramFolder() = default;
@@ -20,8 +21,9 @@ public:
     explicit ProgramFolder(QString root, QString shippedRoot = {});
 
     // Chooses the folder: `overrideDir` (--program-folder), else the environment variable
-    // WENDLECOTT_PROGRAM_FOLDER, else `executableDir` when it can be written, else the
-    // per-user data folder. The chosen folder is created when missing.
+    // WENDLECOTT_PROGRAM_FOLDER, else `executableDir` when it can be written and is not the
+    // bin/ of an installation, else the per-user data folder. The chosen folder is created
+    // when missing.
     static ProgramFolder locate(const QString &overrideDir, const QString &executableDir);
 
     QString root() const { return m_root; }
