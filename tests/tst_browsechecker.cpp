@@ -4,6 +4,7 @@
 #include "FakePorts.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
+#include "TldRows.h"
 #include "browse/BrowseAddresses.h"
 #include "browse/BrowseSession.h"
 #include "core/ListRules.h"
@@ -23,17 +24,7 @@ using View = browse::BrowseSession::View;
 
 namespace {
 
-core::TldEntry row(const QString &ext, const QString &server, quint16 port, int throttle, bool enabled = true)
-{
-    core::TldEntry entry;
-    entry.extension = ext;
-    entry.server = server;
-    entry.port = port;
-    entry.enabled = enabled;
-    entry.throttle = throttle;
-    entry.successWords = QStringLiteral("No match,not found");
-    return entry;
-}
+using testing::whoisRow;
 
 QString link(const QString &name)
 {
@@ -70,9 +61,9 @@ struct Harness {
     // over RDAP, .net over whois judged by the evidence rules.
     explicit Harness(bool rdap = false)
     {
-        table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
-                      row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40),
-                      row(QStringLiteral("org"), QStringLiteral("whois.org.test"), 43, 25, false)};
+        table.rows = {whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
+                      whoisRow(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40),
+                      whoisRow(QStringLiteral("org"), QStringLiteral("whois.org.test"), 43, 25, false)};
         auto made = std::make_unique<testing::FakeConnection>();
         connection = made.get();
         core::RunEnvironment run{table, [] { return false; }, pause, lists, notice};
