@@ -14,6 +14,10 @@ QString domainForEntry(const QString &entry, const QString &cmbTldsText, const Q
     if (colon >= 0)
         name = name.mid(colon + 1);
     QString domain = xCorrectName(xurlEncode(name));
+    // A control character (tab and line ends among them, also decoded from "%0A") never
+    // reaches a whois server, which gets one line; it must not reach the lists either, or the
+    // name filed and printed would differ from the name asked.
+    domain.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     const qsizetype dot = domain.indexOf(u'.');
     if (dot == 0 || domain.isEmpty())
         return {};
