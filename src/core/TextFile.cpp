@@ -44,13 +44,39 @@ WriteFaultScope::~WriteFaultScope()
     g_failAfterBytes = m_previous;
 }
 
-QString decodeText(const QByteArray &bytes)
+namespace {
+
+// One piece as UTF-8 when it is valid UTF-8, else as Latin-1.
+QString decodePiece(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+QString decodeText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Decided line by line: one stray byte must not turn the UTF-8 of every other line
+    // into Latin-1. LF is one byte in both, so the pieces split where the lines do.
+    text.clear();
+    text.reserve(bytes.size());
+    const QByteArrayView all(bytes);
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        end = end < 0 ? all.size() : end + 1;
+        text += decodePiece(all.sliced(start, end - start));
+        start = end;
+    }
+    return text;
 }
 
 QByteArray encodeText(const QString &text)

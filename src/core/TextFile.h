@@ -13,13 +13,14 @@ namespace wendlecott::core {
 // The one place that reads and writes text files.
 //
 // Reading accepts CR LF and LF line ends and decodes UTF-8, falling back to Latin-1
-// where the bytes are not UTF-8. Writing ends every line with CR LF and encodes UTF-8
+// for each line whose bytes are not UTF-8. Writing ends every line with CR LF and encodes UTF-8
 // (plain ASCII stays single-byte). Files a user cares about are replaced atomically:
 // on any failure the old file is left as it was.
 
 inline constexpr char kCrLf[] = "\r\n";
 
-// Bytes as text: UTF-8 when valid, else Latin-1 (one character per byte).
+// Bytes as text, decided line by line: a line that is valid UTF-8 is read as UTF-8, any
+// other line as Latin-1 (one character per byte).
 QString decodeText(const QByteArray &bytes);
 QByteArray encodeText(const QString &text);
 
