@@ -31,8 +31,22 @@ QStringList splitLines(const QString &text);
 // Every line followed by CR LF.
 QString joinLinesCrLf(const QStringList &lines);
 
-// The whole file as text. NotFound when it does not exist, ReadFailed when it cannot be read.
+// The longest line a list file may hold; a longer one is no name, and refused.
+inline constexpr qsizetype kMaxLineBytes = qsizetype(1) << 20;
+
+// Success when `path` names a regular file (a symbolic link is followed). NotFound when
+// nothing is there, InvalidInput naming the path when it is a FIFO, a device, a folder or
+// anything else that could block a read or never end. Every read below checks it first.
+Status requireRegularFile(const QString &path);
+
+// The whole file as text. NotFound when it does not exist, ReadFailed when it cannot be read,
+// InvalidInput when it is not a regular file.
 Result<QString> readTextFile(const QString &path);
+// The same for a file of at most `maxBytes` bytes; a longer one is refused (InvalidInput,
+// the message names the file and the limit) after reading one byte past the limit.
+Result<QString> readTextFile(const QString &path, qint64 maxBytes);
+// "N MiB" for a limit in bytes, for messages.
+QString sizeText(qint64 bytes);
 // The file's lines, as splitLines gives them.
 Result<QStringList> readLines(const QString &path);
 // Raw bytes of a file.

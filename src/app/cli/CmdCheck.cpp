@@ -4,6 +4,7 @@
 
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/TextFile.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
 #include "sources/ListSource.h"
@@ -122,6 +123,42 @@ struct RunNames {
     qint32 start = 1;
 };
 
+// The most of standard input a check reads: far beyond a list typed or piped in, while an
+// endless stream (/dev/zero, `yes`) stops here. Longer lists are given as a file.
+constexpr qint64 kMaxStandardInputBytes = qint64(256) << 20;
+
+// Copies standard input into `file` in pieces, so memory stays bounded; what is wrong
+// when it holds a line over core::kMaxLineBytes or more than kMaxStandardInputBytes.
+QString copyStandardInput(QTextStream &in, QFile &file)
+{
+    QIODevice *device = in.device();
+    if (!device) // a stream over a string (tests): already in memory
+        return file.write(in.readAll().toUtf8()) < 0 || !file.flush() ? file.errorString() : QString();
+    constexpr qint64 kChunk = qint64(1) << 16;
+    qint64 total = 0;
+    qint64 lineLength = 0;
+    for (QByteArray chunk = device->read(kChunk); !chunk.isEmpty(); chunk = device->read(kChunk)) {
+        total += chunk.size();
+        for (qsizetype from = 0; from < chunk.size();) {
+            const qsizetype end = chunk.indexOf('\n', from);
+            lineLength += (end < 0 ? chunk.size() : end) - from;
+            if (lineLength > core::kMaxLineBytes)
+                return QStringLiteral("holds a line longer than %1; it is not read")
+                    .arg(core::sizeText(core::kMaxLineBytes));
+            if (end < 0)
+                break;
+            lineLength = 0;
+            from = end + 1;
+        }
+        if (total > kMaxStandardInputBytes)
+            return QStringLiteral("is larger than %1; give a list that long as a file")
+                .arg(core::sizeText(kMaxStandardInputBytes));
+        if (file.write(chunk) != chunk.size())
+            return QStringLiteral("could not be kept: ") + file.errorString();
+    }
+    return file.flush() ? QString() : QStringLiteral("could not be kept: ") + file.errorString();
+}
+
 std::optional<RunNames> runNames(CliContext &context, const CheckOptions &options,
                                  QTemporaryFile &standardInput, int &status)
 {
@@ -140,15 +177,18 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
             status = fail(context, QStringLiteral("check: cannot read standard input"));
             return std::nullopt;
         }
-        QIODevice *device = context.io.in->device();
-        standardInput.write(device ? device->readAll() : context.io.in->readAll().toUtf8());
-        standardInput.flush();
+        if (const QString problem = copyStandardInput(*context.io.in, standardInput); !problem.isEmpty()) {
+            status = fail(context, QStringLiteral("check: standard input ") + problem);
+            return std::nullopt;
+        }
         listPath = standardInput.fileName();
     }
     sources::ListReader reader;
     const auto count = reader.entryCount(listPath);
     if (!count) {
-        status = fail(context, QStringLiteral("File %1 not found.").arg(options.file));
+        status = fail(context, count.code() == core::ErrorCode::InvalidInput
+                                   ? count.message()
+                                   : QStringLiteral("File %1 not found.").arg(options.file));
         return std::nullopt;
     }
     sources::ListRunRequest request;

@@ -1,0 +1,142 @@
+#include "TestFolder.h"
+#include "app/cli/Cli.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace wendlecott;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs wendlecott-cli in this process with the test's program folder; standard input is
+// `input` (a file or device such as /dev/zero) or nothing.
+Run runCli(const testing::TestFolder &folder, const QStringList &args, QIODevice *input = nullptr)
+{
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    QByteArray none;
+    QBuffer empty(&none);
+    empty.open(QIODevice::ReadOnly);
+    QTextStream in(input ? input : &empty);
+    run.status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
+                             folder.path(), cli::CliIo{out, err, &in});
+    return run;
+}
+
+bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+const QString kZero = QStringLiteral("/dev/zero");
+
+} // namespace
+
+// Hostile input: endless devices, FIFOs and oversized files get a message and exit 1, never
+// an abort, a hang or memory that grows with the input.
+class TestCliBadInput : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void endlessDevicesAreRefused()
+    {
+        if (!QFileInfo::exists(kZero))
+            QSKIP("no /dev/zero");
+        testing::TestFolder folder;
+        QFile zero(kZero);
+        QVERIFY(zero.open(QIODevice::ReadOnly));
+        Run run = runCli(folder, {QStringLiteral("check")}, &zero);
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("standard input holds a line longer than 1 MiB")),
+                 qPrintable(run.err));
+
+        QFile zeroAgain(kZero);
+        QVERIFY(zeroAgain.open(QIODevice::ReadOnly));
+        run =
+            runCli(folder, {QStringLiteral("judge"), QStringLiteral("--success-words"), QStringLiteral("x")},
+                   &zeroAgain);
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("larger than 16 MiB")), qPrintable(run.err));
+
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("judge"), QStringLiteral("--success-words"), QStringLiteral("x"),
+                          kZero},
+              QStringList{QStringLiteral("generate"), QStringLiteral("--base"), QStringLiteral("w"),
+                          QStringLiteral("--affixes"), kZero},
+              QStringList{QStringLiteral("check"), kZero}}) {
+            run = runCli(folder, args);
+            QCOMPARE(run.status, cli::kExitFailure);
+            QVERIFY2(run.err.contains(QStringLiteral("/dev/zero is not a regular file")),
+                     qPrintable(run.err));
+        }
+    }
+
+    void tableBehindALinkOrFifoIsRefusedAndKept()
+    {
+        testing::TestFolder folder;
+        const QString table = folder.file(QStringLiteral("TLDs.txt"));
+        QVERIFY(makeFifo(table));
+        Run run = runCli(folder, {QStringLiteral("tld"), QStringLiteral("list")});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("TLDs.txt is not a regular file")), qPrintable(run.err));
+        QVERIFY(!QFileInfo(table).isFile()); // not replaced by the default table
+
+        if (!QFileInfo::exists(kZero))
+            QSKIP("no /dev/zero");
+        QVERIFY(QFile::remove(table));
+        QVERIFY(QFile::link(kZero, table));
+        run = runCli(folder, {QStringLiteral("tld"), QStringLiteral("find"), QStringLiteral("a.com")});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("is not a regular file")), qPrintable(run.err));
+        QVERIFY(QFileInfo(table).isSymLink());
+    }
+
+    void filesOverTheLimitsAreRefused()
+    {
+        testing::TestFolder folder;
+        // A table just over 16 MiB: refused, and left as it was.
+        QByteArray table = QByteArray("com|127.0.0.1|43|Enabled|0|No match\r\n");
+        table += QByteArray((qsizetype(16) << 20) - table.size() + 1, '#');
+        folder.write(QStringLiteral("TLDs.txt"), table);
+        Run run = runCli(folder, {QStringLiteral("tld"), QStringLiteral("list")});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("larger than 16 MiB")), qPrintable(run.err));
+        QCOMPARE(folder.read(QStringLiteral("TLDs.txt")).size(), table.size());
+
+        folder.write(QStringLiteral("TLDs.txt"), "com|127.0.0.1|43|Enabled|0|No match\r\n");
+        folder.write(QStringLiteral("affixes.txt"), QByteArray((qsizetype(16) << 20) + 1, 'a'));
+        run = runCli(folder, {QStringLiteral("generate"), QStringLiteral("--base"), QStringLiteral("w"),
+                              QStringLiteral("--affixes"), folder.file(QStringLiteral("affixes.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("larger than 16 MiB")), qPrintable(run.err));
+
+        // One entry of a list over 1 MiB: the list is refused before any lookup.
+        folder.write(QStringLiteral("list.txt"),
+                     "short\r\n" + QByteArray((qsizetype(1) << 20) + 1, 'b') + "\r\n");
+        run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("Entry 2 of")) && run.err.contains(QStringLiteral("1 MiB")),
+                 qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+
+    void listThatIsAFifoIsRefused()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("TLDs.txt"), "com|127.0.0.1|43|Enabled|0|No match\r\n");
+        QVERIFY(makeFifo(folder.file(QStringLiteral("list.fifo"))));
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.fifo"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("list.fifo is not a regular file")), qPrintable(run.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliBadInput)
+#include "tst_cli_badinput.moc"
