@@ -50,6 +50,21 @@ void pointComAt(const testing::TestFolder &folder, quint16 port,
 class TestCliCheck : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void lostPositionFailsTheCheck()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"), "one\r\ntwo\r\n");
+        // The positions' settings file cannot be written: it is a folder.
+        QVERIFY(QDir().mkpath(folder.file(QStringLiteral(".config/Brindlemoor/Tarnhollow.ini"))));
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QCOMPARE(run.err.count(QStringLiteral("could not store the position")), 1);
+        QCOMPARE(run.out.count(QLatin1Char('\n')), 2); // the names were still checked and filed
+    }
+
     void checkFilesEveryNameAndReportsIt()
     {
         testing::TestFolder folder;

@@ -903,6 +903,28 @@ private Q_SLOTS:
         QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
     }
 
+    // A settings folder that cannot be written: the run goes on, and the lost position is
+    // said once, not at every timed write.
+    void failedPositionWriteIsSaidOnce()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\ncharlie\r\n");
+        QVERIFY(QDir().mkpath(f.settingsDir + QStringLiteral("/Tarnhollow.ini"))); // not writable as a file
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests().size(), 3);
+        QCOMPARE(f.notice->messages.size(), 1);
+        QVERIFY2(f.notice->messages.first().text.contains(QStringLiteral("could not be stored")),
+                 qPrintable(f.notice->messages.first().text));
+        QVERIFY(f.notice->messages.first().text.contains(QStringLiteral("Tarnhollow.ini")));
+    }
+
     // Refusals during a run: the notice names the first domain, counts the next, and opens
     // beside the lists, clear of the strip with Start and Stop.
     void blockedNoticeOfARun()

@@ -133,6 +133,14 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     // The positions are stored before the controls read them back.
     connect(m_run, &core::CheckRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
     connect(m_run, &core::CheckRun::stopped, this, &MainWindow::onRunStopped);
+    // Said once for a row of failed writes (the recorder sees to that), not once a second.
+    connect(&m_state.positions(), &config::PositionRecorder::writeFailed, this, [this](const QString &why) {
+        m_state.notice().showMessage(QString(),
+                                     QStringLiteral("The position in the list could not be stored, so a "
+                                                    "later run may not resume where this one stopped.\r\n") +
+                                         why,
+                                     core::NoticeIcon::Warning);
+    });
     connect(m_run, &core::CheckRun::progressChanged, this, &MainWindow::showProgress);
     connect(m_run, &core::CheckRun::namePassedOver, this,
             [this](const QString &, int count) { showPassedOver(count); });

@@ -239,7 +239,9 @@ int cmdCheck(CliContext &context, const QStringList &args)
     // Positions are stored at most once a second, and at once when the run stops.
     config::PositionRecorder &positions = state.positions();
     QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
+    bool positionLost = false;
     QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
+        positionLost = true;
         context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
         context.io.err.flush();
     });
@@ -265,7 +267,8 @@ int cmdCheck(CliContext &context, const QStringList &args)
         context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
                        << " (check them again with --unanswered)";
     context.io.err << '\n';
-    return kExitOk;
+    // The run's finds are filed, but a resume would start in the wrong place.
+    return positionLost || !positions.lastStatus() ? kExitFailure : kExitOk;
 }
 
 } // namespace wendlecott::cli
