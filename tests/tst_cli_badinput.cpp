@@ -1,3 +1,4 @@
+#include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 
@@ -125,6 +126,54 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(QStringLiteral("Entry 2 of")) && run.err.contains(QStringLiteral("1 MiB")),
                  qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
+    }
+
+    // Output that cannot be written fails the command, in this process and as a program.
+    void outputThatCannotBeWrittenFails()
+    {
+        const QString full = QStringLiteral("/dev/full");
+        if (!QFileInfo::exists(full))
+            QSKIP("no /dev/full");
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("Appends.txt"), "shop\r\nhub\r\n");
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("--help")},
+              QStringList{QStringLiteral("tld"), QStringLiteral("list")},
+              QStringList{QStringLiteral("domain"), QStringLiteral("shop")},
+              QStringList{QStringLiteral("generate"), QStringLiteral("--base"), QStringLiteral("w"),
+                          QStringLiteral("--ext"), QStringLiteral(".com")}}) {
+            QFile device(full);
+            QVERIFY(device.open(QIODevice::WriteOnly));
+            QString err;
+            QTextStream out(&device);
+            QTextStream errStream(&err);
+            const int status =
+                cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
+                            folder.path(), cli::CliIo{out, errStream, nullptr});
+            errStream.flush();
+            QCOMPARE(status, cli::kExitFailure);
+            QVERIFY2(err.contains(QStringLiteral("could not write the output")), qPrintable(args.join(u' ')));
+        }
+
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("abcd.com"), "No match for abcd.com\r\n");
+        folder.write(QStringLiteral("TLDs.txt"),
+                     QStringLiteral("com|127.0.0.1|%1|Enabled|0|No match\r\n").arg(server.port()).toUtf8());
+        folder.write(QStringLiteral("ok.txt"), "abcd\r\n");
+        QProcess cli;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.file(QStringLiteral(".config")));
+        cli.setProcessEnvironment(environment);
+        cli.setStandardOutputFile(full);
+        cli.start(QStringLiteral(WENDLECOTT_BUILD_DIR "/wendlecott-cli"),
+                  {QStringLiteral("--program-folder"), folder.path(), QStringLiteral("check"),
+                   folder.file(QStringLiteral("ok.txt"))});
+        QVERIFY(cli.waitForStarted(10000));
+        // The fake server answers from this event loop, so the wait must keep it turning.
+        QTRY_VERIFY_WITH_TIMEOUT(cli.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(cli.exitCode(), cli::kExitFailure);
+        QVERIFY(cli.readAllStandardError().contains("could not write the output"));
     }
 
     void listThatIsAFifoIsRefused()

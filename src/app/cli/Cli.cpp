@@ -3,6 +3,8 @@
 #include "app/cli/CliCommon.h"
 #include "platform/QtPorts.h"
 
+#include <QIODevice>
+
 #include <map>
 
 namespace wendlecott::cli {
@@ -79,6 +81,27 @@ int notAvailable(CliContext &context, const QString &command)
     return kExitFailure;
 }
 
+namespace {
+
+// Flushes standard output; false, after saying so, when it could not all be written (a full
+// disk, a closed pipe): a command whose output is lost has not done its job.
+bool outputWritten(CliIo &io)
+{
+    io.out.flush();
+    const QIODevice *device = io.out.device();
+    const bool failed = io.out.status() == QTextStream::WriteFailed;
+    if (failed) {
+        io.err << "wendlecott-cli: could not write the output"
+               << (device && !device->errorString().isEmpty() ? QStringLiteral(": ") + device->errorString()
+                                                              : QString())
+               << '\n';
+    }
+    io.err.flush();
+    return !failed;
+}
+
+} // namespace
+
 int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
 {
     using Command = int (*)(CliContext &, const QStringList &);
@@ -95,8 +118,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         const QString &arg = arguments.at(i);
         if (rest.isEmpty() && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
             io.out << helpText();
-            io.out.flush();
-            return kExitOk;
+            return outputWritten(io) ? kExitOk : kExitFailure;
         }
         if (rest.isEmpty() && arg == QLatin1String("--program-folder")) {
             if (i + 1 >= arguments.size()) {
@@ -130,9 +152,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
     config::AppState state(config::ProgramFolder::locate(folderOverride, executableDir), std::move(ports));
     CliContext context{state, io};
     const int status = found->second(context, rest.mid(1));
-    io.out.flush();
-    io.err.flush();
-    return status;
+    return outputWritten(io) ? status : kExitFailure;
 }
 
 } // namespace wendlecott::cli

@@ -235,6 +235,8 @@ int cmdCheck(CliContext &context, const QStringList &args)
         ++counts[int(record.kind)];
         context.io.out << (options.json ? recordJson(record) : recordLine(record)) << '\n';
         context.io.out.flush();
+        if (context.io.out.status() == QTextStream::WriteFailed)
+            run.stopRun(); // no one learns of further verdicts; the position says where to resume
     });
     // Positions are stored at most once a second, and at once when the run stops.
     config::PositionRecorder &positions = state.positions();
