@@ -1,6 +1,7 @@
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
+#include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
 #include "platform/IniSettingsStore.h"
 
@@ -63,6 +64,36 @@ private Q_SLOTS:
         QCOMPARE(run.status, cli::kExitFailure);
         QCOMPARE(run.err.count(QStringLiteral("could not store the position")), 1);
         QCOMPARE(run.out.count(QLatin1Char('\n')), 2); // the names were still checked and filed
+    }
+
+    // A second program on the folder: check refuses, naming the holder, and files nothing;
+    // once the holder has gone, check runs.
+    void folderHeldByAnotherProgramIsNotWritten()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("free.com"), "No match\r\n");
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"), "free\r\n");
+        {
+            config::FolderLock holder(folder.path());
+            QVERIFY(holder.acquire().ok());
+            const Run run =
+                runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+            QCOMPARE(run.status, cli::kExitFailure);
+            QVERIFY2(run.err.contains(
+                         QStringLiteral("is in use by process %1").arg(QCoreApplication::applicationPid())),
+                     qPrintable(run.err));
+            QVERIFY(server.requests().isEmpty());
+            QVERIFY(!folder.exists(QStringLiteral("SuperHighProfile.txt")));
+        }
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("available\tfree.com\tHigh\n"));
+        // The lock is given back at the end of the command.
+        config::FolderLock after(folder.path());
+        QVERIFY(after.acquire().ok());
     }
 
     void checkFilesEveryNameAndReportsIt()

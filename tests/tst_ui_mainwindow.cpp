@@ -903,6 +903,29 @@ private Q_SLOTS:
         QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
     }
 
+    // Opened read-only beside another program: Start says why and files nothing.
+    void readOnlyWindowStartsNoRun()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        w.setReadOnly(QStringLiteral("The program folder is in use by process 42 (wendlecott)."));
+        QVERIFY(w.isReadOnly());
+        QVERIFY(w.windowTitle().endsWith(QStringLiteral(" (read-only)")));
+        f.start()->click();
+        QVERIFY(!w.run().isRunning());
+        QCOMPARE(f.notice->messages.size(), 1);
+        QVERIFY(f.notice->messages.first().text.contains(QStringLiteral("process 42")));
+        QTest::qWait(50);
+        QVERIFY(server.requests().isEmpty());
+        QVERIFY(!f.exists(QStringLiteral("SuperHighProfile.txt")));
+    }
+
     // A settings folder that cannot be written: the run goes on, and the lost position is
     // said once, not at every timed write.
     void failedPositionWriteIsSaidOnce()

@@ -704,9 +704,27 @@ void MainWindow::lockRunControls()
     setSearchButtonEnabled(false);
 }
 
+void MainWindow::setReadOnly(const QString &reason)
+{
+    m_readOnlyReason = reason;
+    if (!windowTitle().endsWith(QLatin1String(" (read-only)")))
+        setWindowTitle(windowTitle() + QStringLiteral(" (read-only)"));
+}
+
+// A run files into the folder's lists, which another process writes meanwhile.
+bool MainWindow::refuseRunWhenReadOnly()
+{
+    if (m_readOnlyReason.isEmpty())
+        return false;
+    m_state.notice().showMessage(
+        QString(), m_readOnlyReason + QStringLiteral("\r\nIt is open read-only here, so no run is started."),
+        core::NoticeIcon::Information);
+    return true;
+}
+
 void MainWindow::startRun()
 {
-    if (m_run->isRunning())
+    if (m_run->isRunning() || refuseRunWhenReadOnly())
         return; // one run at a time
     lockRunControls();
 
@@ -735,7 +753,7 @@ void MainWindow::startRun()
 void MainWindow::checkUnansweredAgain()
 {
     const int count = m_state.unanswered().count();
-    if (m_run->isRunning() || count == 0)
+    if (m_run->isRunning() || count == 0 || refuseRunWhenReadOnly())
         return;
     lockRunControls();
     m_stopButton->setEnabled(true);

@@ -76,6 +76,10 @@ public:
     void setBrowseOpener(std::function<void()> opener);      // "Browse for names"
     // The search sources need the list builder, so they follow its opener.
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
+    // Another process holds the program folder (`reason` says which) and the user chose to
+    // open it read-only: the caption says so, and Start explains instead of filing.
+    void setReadOnly(const QString &reason);
+    bool isReadOnly() const { return !m_readOnlyReason.isEmpty(); }
     // Windows opened for this window (Setup, list builder, browse) that shutdown must close.
     void closeAtShutdown(QWidget *window);
 
@@ -84,6 +88,7 @@ public:
 
     // The handlers, as the controls and menus run them.
     void startRun(); // Start
+    bool refuseRunWhenReadOnly();
     // Tools > "Check unanswered names again (N)": a run over the names kept without a verdict.
     void checkUnansweredAgain();
     void stopRun();                   // Stop
@@ -173,7 +178,8 @@ private:
     config::AppState &m_state;
     core::CheckRun *m_run = nullptr;
     config::StartupState m_startup;
-    QString m_listPath; // `ListPath`: the list file of the current source
+    QString m_listPath;       // `ListPath`: the list file of the current source
+    QString m_readOnlyReason; // empty: this window may write into the program folder
     OpenFileDialog m_openFileDialog;
     std::function<void()> m_setupOpener;
     std::function<void()> m_listBuilderOpener;

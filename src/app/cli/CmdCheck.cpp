@@ -2,6 +2,7 @@
 #include "app/cli/CliCommon.h"
 #include "app/cli/Interrupt.h"
 
+#include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/TextFile.h"
@@ -218,6 +219,10 @@ int cmdCheck(CliContext &context, const QStringList &args)
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
+    // A second run filing into the same lists would lose names of one of them.
+    config::FolderLock lock(state.folder().root());
+    if (const core::Status locked = lock.acquire(); !locked)
+        return fail(context, locked.message());
     QTemporaryFile standardInput;
     int status = kExitOk;
     const std::optional<RunNames> names = runNames(context, options, standardInput, status);
