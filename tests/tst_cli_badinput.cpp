@@ -176,6 +176,40 @@ private Q_SLOTS:
         QVERIFY(cli.readAllStandardError().contains("could not write the output"));
     }
 
+    // Server text and file bytes reach a terminal escaped, and messages always: no escape
+    // sequence clears the screen, no line of a broken table floods it.
+    void serverAndFileTextIsEscaped()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("taken.com"), "Domain Name: TAKEN.COM\x1b[2J\x07\r\n");
+        const QByteArray junk = "bad\x1b]0;owned\x07" + QByteArray(500, 'z');
+        folder.write(QStringLiteral("TLDs.txt"),
+                     QStringLiteral("com|127.0.0.1|%1|Enabled|0|No match\r\n").arg(server.port()).toUtf8() +
+                         junk + "\r\n");
+        const QStringList args{QStringLiteral("--program-folder"), folder.path(), QStringLiteral("lookup"),
+                               QStringLiteral("taken.com"), QStringLiteral("--raw")};
+        for (const bool terminal : {true, false}) {
+            QString out;
+            QString err;
+            QTextStream outStream(&out);
+            QTextStream errStream(&err);
+            QCOMPARE(cli::runCli(args, folder.path(), cli::CliIo{outStream, errStream, nullptr, terminal}),
+                     cli::kExitOk);
+            outStream.flush();
+            errStream.flush();
+            // The skipped table line, quoted escaped and cut, on every kind of output.
+            QVERIFY2(!err.contains(QChar(0x1b)) && !err.contains(QChar(0x07)), qPrintable(err));
+            QVERIFY2(err.contains(QStringLiteral("bad\\x1B]0;owned\\x07zzz")), qPrintable(err));
+            QVERIFY2(err.contains(QStringLiteral("... (513 characters)")), qPrintable(err));
+            QVERIFY(err.size() < 400);
+            // The answer: escaped on a terminal, as sent into a pipe or file.
+            QCOMPARE(out.contains(QStringLiteral("TAKEN.COM\\x1B[2J\\x07\r\n")), terminal);
+            QCOMPARE(out.contains(QStringLiteral("TAKEN.COM\x1b[2J\x07\r\n")), !terminal);
+        }
+    }
+
     void listThatIsAFifoIsRefused()
     {
         testing::TestFolder folder;

@@ -238,7 +238,7 @@ int cmdCheck(CliContext &context, const QStringList &args)
     int counts[5] = {0, 0, 0, 0, 0};
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         ++counts[int(record.kind)];
-        context.io.out << (options.json ? recordJson(record) : recordLine(record)) << '\n';
+        context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
         context.io.out.flush();
         if (context.io.out.status() == QTextStream::WriteFailed)
             run.stopRun(); // no one learns of further verdicts; the position says where to resume

@@ -73,10 +73,12 @@ void printEvidence(CliContext &context, const LookupOptions &options, const core
     // The fourth field: the matched success word, else the rule that decided.
     const bool words = evidence.protocol == core::LookupProtocol::Whois &&
                        evidence.rules == core::VerdictRules::SuccessWords;
-    context.io.out << core::verdictName(evidence.verdict) << '\t' << evidence.name << '\t'
-                   << whereAsked(route) << '\t' << (words ? evidence.matchedWord : evidence.rule) << '\n';
+    context.io.out << shown(context, core::verdictName(evidence.verdict) + QLatin1Char('\t') + evidence.name +
+                                         QLatin1Char('\t') + whereAsked(route) + QLatin1Char('\t') +
+                                         (words ? evidence.matchedWord : evidence.rule))
+                   << '\n';
     if (options.raw)
-        context.io.out << evidence.answer;
+        context.io.out << shown(context, evidence.answer);
 }
 
 } // namespace
