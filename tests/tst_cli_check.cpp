@@ -96,6 +96,41 @@ private Q_SLOTS:
         QVERIFY(after.acquire().ok());
     }
 
+    // Names that cannot be domains are never asked, so never filed as available; the rest
+    // of the list goes on.
+    void impossibleNamesAreNotLookedUp()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
+        pointComAt(folder, server.port());
+        const QByteArray label64(64, 'a');
+        folder.write(QStringLiteral("list.txt"), "good\r\n" + label64 + "\r\nabc\xe2\x80\xaemoc\r\n" +
+                                                     QByteArray(131000, 'x') + "\r\nfine\r\n");
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.at(0), QStringLiteral("available\tgood.com\tHigh"));
+        QCOMPARE(lines.at(1), QStringLiteral("invalid\t%1.com\ta label is longer than 63 octets")
+                                  .arg(QString::fromLatin1(label64)));
+        QVERIFY2(lines.at(2).startsWith(QStringLiteral("invalid\t")) &&
+                     lines.at(2).contains(QStringLiteral("IDNA")),
+                 qPrintable(lines.at(2)));
+        QVERIFY(lines.at(3).startsWith(QStringLiteral("invalid\txxxx")));
+        QCOMPARE(lines.at(4), QStringLiteral("available\tfine.com\tHigh"));
+        QCOMPARE(server.requests(), (QList<QByteArray>{"good.com", "fine.com"}));
+        QVERIFY(run.err.contains(QStringLiteral("3 invalid (not looked up)")));
+        QVERIFY(!folder.read(QStringLiteral("Unanswered.txt")).contains("aaaa"));
+
+        const Run lookup =
+            runCli(folder, {QStringLiteral("lookup"), QString::fromLatin1(label64) + QStringLiteral(".com")});
+        QCOMPARE(lookup.status, cli::kExitFailure);
+        QVERIFY(lookup.out.startsWith(QStringLiteral("invalid\taaaa")));
+        QCOMPARE(server.requests().size(), 2);
+    }
+
     void checkFilesEveryNameAndReportsIt()
     {
         testing::TestFolder folder;

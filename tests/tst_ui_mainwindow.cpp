@@ -903,6 +903,28 @@ private Q_SLOTS:
         QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
     }
 
+    // Impossible names are counted in the status bar, not looked up.
+    void invalidNamesAreCounted()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"),
+                "alpha\r\n" + QByteArray(64, 'b') + "\r\n" + QByteArray(300, 'c') + "\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *invalid = f.child<QLabel>("lblInvalidNames");
+        QVERIFY(invalid->isHidden());
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), QList<QByteArray>{"alpha.com"});
+        QVERIFY(!invalid->isHidden());
+        QCOMPARE(invalid->text(), QStringLiteral("Invalid: 2 (not looked up)"));
+        QVERIFY(invalid->toolTip().contains(QStringLiteral("63 octets")));
+    }
+
     // Opened read-only beside another program: Start says why and files nothing.
     void readOnlyWindowStartsNoRun()
     {

@@ -4,6 +4,7 @@
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/ShownText.h"
 #include "core/TldTable.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
@@ -465,6 +466,7 @@ void MainWindow::buildStatusBar()
     m_progress->setFixedWidth(kProgressWidth);
     m_statusBar->addPermanentWidget(m_sourcePanel);
     m_statusBar->addPermanentWidget(m_passedOverPanel);
+    m_statusBar->addPermanentWidget(buildInvalidNamesPanel());
     m_statusBar->addPermanentWidget(m_progress);
     showSource();
     setStatusBar(m_statusBar);
@@ -746,6 +748,7 @@ void MainWindow::startRun()
     request.resumeKey = source ? source->resumeKey : std::nullopt;
     request.extensionChoice = [this] { return m_extensionBox->currentText(); };
     m_passedOverPanel->hide();
+    m_invalidNamesPanel->hide();
     showSource();
     m_run->startRun(sources::makeListRunSource(std::move(request), m_state), start, count);
 }
@@ -757,6 +760,7 @@ void MainWindow::checkUnansweredAgain()
         return;
     lockRunControls();
     m_stopButton->setEnabled(true);
+    m_invalidNamesPanel->hide();
     m_run->startRun(m_state.unanswered().snapshotSource(), 1, count);
 }
 
@@ -907,6 +911,26 @@ void MainWindow::showProgress(qint32 position, qint32 count)
     m_progress->setRange(0, std::max<qint32>(maximum, 1)); // 0 to 0 would be a busy indicator
     m_progress->setValue(value);
     m_progress->setFormat(QStringLiteral("%1 of %2").arg(value).arg(maximum));
+}
+
+QLabel *MainWindow::buildInvalidNamesPanel()
+{
+    m_invalidNamesPanel = new QLabel(m_statusBar);
+    m_invalidNamesPanel->setObjectName(QStringLiteral("lblInvalidNames"));
+    m_invalidNamesPanel->setToolTip(
+        QStringLiteral("Entries of this run that cannot be domain names (too long, or characters no "
+                       "registry accepts): they were not looked up."));
+    m_invalidNamesPanel->hide();
+    connect(m_run, &core::CheckRun::invalidName, this,
+            [this](const QString &name, const QString &reason, int count) {
+                m_invalidNamesPanel->setText(QStringLiteral("Invalid: %1 (not looked up)").arg(count));
+                m_invalidNamesPanel->setToolTip(
+                    QStringLiteral("Entries of this run that cannot be domain names: they were not looked "
+                                   "up. The last one: %1 (%2).")
+                        .arg(core::quotedLine(name, 60), reason));
+                m_invalidNamesPanel->show();
+            });
+    return m_invalidNamesPanel;
 }
 
 void MainWindow::showPassedOver(int count)

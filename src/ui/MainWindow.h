@@ -89,6 +89,7 @@ public:
     // The handlers, as the controls and menus run them.
     void startRun(); // Start
     bool refuseRunWhenReadOnly();
+    QLabel *buildInvalidNamesPanel();
     // Tools > "Check unanswered names again (N)": a run over the names kept without a verdict.
     void checkUnansweredAgain();
     void stopRun();                   // Stop
@@ -227,9 +228,10 @@ private:
     ResultListsView *m_listsView = nullptr;
     QStatusBar *m_statusBar = nullptr;
     std::array<QLabel *, 3> m_panels{};
-    QLabel *m_sourcePanel = nullptr;     // the chosen source and its list file
-    QLabel *m_passedOverPanel = nullptr; // names of the run no TLD row serves
-    QProgressBar *m_progress = nullptr;  // the run's position of its entry count
+    QLabel *m_sourcePanel = nullptr;       // the chosen source and its list file
+    QLabel *m_passedOverPanel = nullptr;   // names of the run no TLD row serves
+    QLabel *m_invalidNamesPanel = nullptr; // names of the run that cannot be domains
+    QProgressBar *m_progress = nullptr;    // the run's position of its entry count
 
     // Menus.
     QAction *m_setupAction = nullptr;

@@ -49,6 +49,13 @@ QString recordJson(const core::RunRecord &record)
     return jsonLine(object);
 }
 
+QString invalidJson(const QString &name, const QString &reason)
+{
+    return jsonLine(QJsonObject{{QStringLiteral("result"), QStringLiteral("invalid")},
+                                {QStringLiteral("name"), name},
+                                {QStringLiteral("reason"), reason}});
+}
+
 QString recordLine(const core::RunRecord &record)
 {
     switch (record.kind) {
@@ -246,6 +253,15 @@ int cmdCheck(CliContext &context, const QStringList &args)
     // Positions are stored at most once a second, and at once when the run stops.
     config::PositionRecorder &positions = state.positions();
     QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
+    int invalid = 0;
+    QObject::connect(
+        &run, &core::CheckRun::invalidName, &run, [&](const QString &name, const QString &reason, int count) {
+            invalid = count;
+            context.io.out << (options.json
+                                   ? invalidJson(name, reason)
+                                   : shown(context, QStringLiteral("invalid\t%1\t%2").arg(name, reason)))
+                           << '\n';
+        });
     bool positionLost = false;
     QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
         positionLost = true;
@@ -268,6 +284,8 @@ int cmdCheck(CliContext &context, const QStringList &args)
     const qint32 next = run.resumePosition();
     context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
                    << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
+    if (invalid > 0)
+        context.io.err << ", " << invalid << " invalid (not looked up)";
     if (interrupted)
         context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
     if (const int kept = state.unanswered().count(); kept > 0)

@@ -2,6 +2,7 @@
 #include "app/cli/CliCommon.h"
 
 #include "core/DomainLookup.h"
+#include "core/DomainName.h"
 #include "core/Timing.h"
 
 #include <QEventLoop>
@@ -93,6 +94,11 @@ int cmdLookup(CliContext &context, const QStringList &args)
     const std::optional<LookupOptions> options = parseLookupOptions(context, args, status);
     if (!options)
         return status;
+    if (const QString problem = core::domainNameProblem(options->name); !problem.isEmpty()) {
+        context.io.out << shown(context, QStringLiteral("invalid\t%1\t%2").arg(options->name, problem))
+                       << '\n';
+        return kExitFailure; // never asked: no answer about it could mean it is free
+    }
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
