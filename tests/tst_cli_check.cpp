@@ -131,6 +131,27 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 2);
     }
 
+    // Nothing checked is no success; one name checked among names passed over is.
+    void noRowForAnyNameFailsTheCheck()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("none.txt"), "a.b.org\r\nc.d.org\r\n");
+        Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("none.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("no TLD row serves any name of the list (2 passed over)")),
+                 qPrintable(run.err));
+        QVERIFY(server.requests().isEmpty());
+
+        folder.write(QStringLiteral("some.txt"), "a.b.org\r\nserved\r\n");
+        run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("some.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(server.requests(), QList<QByteArray>{"served.com"});
+    }
+
     void checkFilesEveryNameAndReportsIt()
     {
         testing::TestFolder folder;

@@ -19,8 +19,8 @@ private Q_SLOTS:
             << QStringLiteral("a\tb\r\nc\n") << true << QStringLiteral("a\tb\r\nc\n");
         QTest::newRow("line ends and tab escaped")
             << QStringLiteral("a\tb\r\nc") << false << QStringLiteral("a\\x09b\\x0D\\x0Ac");
-        QTest::newRow("NUL, DEL and C1")
-            << QString(QChar(0)) + QString::fromUtf16(u"x\u007F\u009B") << true << QStringLiteral("\\x00x\\x7F\\x9B");
+        QTest::newRow("NUL, DEL and C1") << QString(QChar(0)) + QString::fromUtf16(u"x\u007F\u009B") << true
+                                         << QStringLiteral("\\x00x\\x7F\\x9B");
         QTest::newRow("right-to-left override")
             << QString::fromUtf16(u"abc\u202Egpj.exe") << true << QStringLiteral("abc\\u202Egpj.exe");
         QTest::newRow("letters beyond ASCII stay")

@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <optional>
 #include <variant>
 
@@ -210,6 +211,40 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
     return names;
 }
 
+// What a check run came to, for its summary and exit status.
+struct RunTally {
+    int counts[5]; // by core::RunRecord::Kind
+    int invalid;
+    bool interrupted;
+    bool positionLost;
+};
+
+// The summary on standard error, and the exit status: 1 when nothing could be checked
+// (no TLD row serves any name) or the position to resume from could not be stored.
+int finishCheck(CliContext &context, const core::CheckRun &run, const RunTally &tally)
+{
+    config::AppState &state = context.state;
+    const int *counts = tally.counts;
+    const qint32 next = run.resumePosition();
+    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
+                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
+    if (tally.invalid > 0)
+        context.io.err << ", " << tally.invalid << " invalid (not looked up)";
+    if (tally.interrupted)
+        context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
+    if (const int kept = state.unanswered().count(); kept > 0)
+        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
+                       << " (check them again with --unanswered)";
+    context.io.err << '\n';
+    const bool anyLookup = std::any_of(counts, counts + 5, [](int n) { return n > 0; });
+    if (!anyLookup && run.passedOverCount() > 0)
+        return fail(context, QStringLiteral("check: no TLD row serves any name of the list (%1 passed over); "
+                                            "nothing was checked")
+                                 .arg(run.passedOverCount()));
+    // The run's finds are filed, but a resume would start in the wrong place.
+    return tally.positionLost || !state.positions().lastStatus() ? kExitFailure : kExitOk;
+}
+
 } // namespace
 
 // check [FILE] [--tld EXT] [--start N] [--protocol P] [--rules R] [--json] [--unanswered]:
@@ -281,19 +316,9 @@ int cmdCheck(CliContext &context, const QStringList &args)
     if (run.isRunning())
         loop.exec();
 
-    const qint32 next = run.resumePosition();
-    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
-                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
-    if (invalid > 0)
-        context.io.err << ", " << invalid << " invalid (not looked up)";
-    if (interrupted)
-        context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
-    if (const int kept = state.unanswered().count(); kept > 0)
-        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
-                       << " (check them again with --unanswered)";
-    context.io.err << '\n';
-    // The run's finds are filed, but a resume would start in the wrong place.
-    return positionLost || !positions.lastStatus() ? kExitFailure : kExitOk;
+    const RunTally tally{
+        {counts[0], counts[1], counts[2], counts[3], counts[4]}, invalid, interrupted, positionLost};
+    return finishCheck(context, run, tally);
 }
 
 } // namespace wendlecott::cli
