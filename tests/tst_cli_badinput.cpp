@@ -2,6 +2,7 @@
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 
+#include <QTcpServer>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -208,6 +209,37 @@ private Q_SLOTS:
             QCOMPARE(out.contains(QStringLiteral("TAKEN.COM\\x1B[2J\\x07\r\n")), terminal);
             QCOMPARE(out.contains(QStringLiteral("TAKEN.COM\x1b[2J\x07\r\n")), !terminal);
         }
+    }
+
+    // A server that refuses: check says so for each name at once and moves on, lookup
+    // names the cause; neither waits out the time-out.
+    void refusedServerIsReportedWithItsCause()
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 closed = probe.serverPort();
+        probe.close();
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("TLDs.txt"),
+                     QStringLiteral("com|127.0.0.1|%1|Enabled|0|No match\r\n").arg(closed).toUtf8());
+        folder.write(QStringLiteral("list.txt"), "one\r\ntwo\r\n");
+        Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(0).startsWith(QStringLiteral("unreachable\tone.com\t127.0.0.1\t")) &&
+                     lines.at(0).contains(QStringLiteral("refused"), Qt::CaseInsensitive),
+                 qPrintable(lines.at(0)));
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("unreachable\ttwo.com")));
+        QVERIFY2(run.err.contains(QStringLiteral("2 unreachable")), qPrintable(run.err));
+        QVERIFY(folder.read(QStringLiteral("Unanswered.txt")).contains("one.com")); // to be asked again
+
+        run = runCli(folder, {QStringLiteral("lookup"), QStringLiteral("one.com")});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(
+            run.err.contains(QStringLiteral("could not connect to 127.0.0.1:%1 for one.com").arg(closed)) &&
+                run.err.contains(QStringLiteral("refused"), Qt::CaseInsensitive),
+            qPrintable(run.err));
     }
 
     void listThatIsAFifoIsRefused()

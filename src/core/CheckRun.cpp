@@ -275,7 +275,10 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupEvidence &evidence)
         keepUnanswered(evidence.name);
         break;
     case LookupVerdict::Unknown:
-        record.kind = RunRecord::Kind::Unknown; // never filed as Registered or Available
+        record.kind = RunRecord::Kind::Unknown;            // never filed as Registered or Available
+        if (evidence.ending == LookupEnding::NoConnection) // refused, no such host: said now
+            m_env.notice.showBlocked(
+                evidence.server, QStringLiteral("Could not connect: %1").arg(evidence.reason), evidence.name);
         keepUnanswered(evidence.name);
         break;
     }

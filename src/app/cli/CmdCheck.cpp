@@ -21,6 +21,13 @@ namespace wendlecott::cli {
 
 namespace {
 
+// An unknown verdict because the server could not be reached at all (refused, no such host).
+bool unreachable(const core::RunRecord &record)
+{
+    return record.kind == core::RunRecord::Kind::Unknown &&
+           record.evidence.ending == core::LookupEnding::NoConnection;
+}
+
 QString recordKindName(core::RunRecord::Kind kind)
 {
     switch (kind) {
@@ -43,7 +50,8 @@ QString recordKindName(core::RunRecord::Kind kind)
 QString recordJson(const core::RunRecord &record)
 {
     QJsonObject object = core::evidenceJson(record.evidence, false);
-    object.insert(QStringLiteral("result"), recordKindName(record.kind));
+    object.insert(QStringLiteral("result"),
+                  unreachable(record) ? QStringLiteral("unreachable") : recordKindName(record.kind));
     object.insert(QStringLiteral("name"), record.name);
     if (!record.profileClass.isEmpty())
         object.insert(QStringLiteral("class"), record.profileClass);
@@ -69,6 +77,9 @@ QString recordLine(const core::RunRecord &record)
     case core::RunRecord::Kind::Timeout:
         return QStringLiteral("timeout\t%1\t%2").arg(record.name, record.server);
     case core::RunRecord::Kind::Unknown:
+        if (unreachable(record))
+            return QStringLiteral("unreachable\t%1\t%2\t%3")
+                .arg(record.name, record.server, record.evidence.reason);
         return QStringLiteral("unknown\t%1\t%2").arg(record.name, record.server);
     }
     return {};
@@ -213,7 +224,7 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
 
 // What a check run came to, for its summary and exit status.
 struct RunTally {
-    int counts[5]; // by core::RunRecord::Kind
+    int counts[6]; // by core::RunRecord::Kind, then the unknown because unreachable
     int invalid;
     bool interrupted;
     bool positionLost;
@@ -228,6 +239,8 @@ int finishCheck(CliContext &context, const core::CheckRun &run, const RunTally &
     const qint32 next = run.resumePosition();
     context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
                    << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
+    if (counts[5] > 0)
+        context.io.err << ", " << counts[5] << " unreachable";
     if (tally.invalid > 0)
         context.io.err << ", " << tally.invalid << " invalid (not looked up)";
     if (tally.interrupted)
@@ -236,7 +249,7 @@ int finishCheck(CliContext &context, const core::CheckRun &run, const RunTally &
         context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
                        << " (check them again with --unanswered)";
     context.io.err << '\n';
-    const bool anyLookup = std::any_of(counts, counts + 5, [](int n) { return n > 0; });
+    const bool anyLookup = std::any_of(counts, counts + 6, [](int n) { return n > 0; });
     if (!anyLookup && run.passedOverCount() > 0)
         return fail(context, QStringLiteral("check: no TLD row serves any name of the list (%1 passed over); "
                                             "nothing was checked")
@@ -277,9 +290,9 @@ int cmdCheck(CliContext &context, const QStringList &args)
     };
     core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
 
-    int counts[5] = {0, 0, 0, 0, 0};
+    int counts[6] = {0, 0, 0, 0, 0, 0}; // by kind, then the unreachable
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
-        ++counts[int(record.kind)];
+        ++counts[unreachable(record) ? 5 : int(record.kind)];
         context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
         context.io.out.flush();
         if (context.io.out.status() == QTextStream::WriteFailed)
@@ -316,8 +329,10 @@ int cmdCheck(CliContext &context, const QStringList &args)
     if (run.isRunning())
         loop.exec();
 
-    const RunTally tally{
-        {counts[0], counts[1], counts[2], counts[3], counts[4]}, invalid, interrupted, positionLost};
+    const RunTally tally{{counts[0], counts[1], counts[2], counts[3], counts[4], counts[5]},
+                         invalid,
+                         interrupted,
+                         positionLost};
     return finishCheck(context, run, tally);
 }
 

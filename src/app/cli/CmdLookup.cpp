@@ -122,6 +122,9 @@ int cmdLookup(CliContext &context, const QStringList &args)
     }
     loop.exec();
 
+    if (evidence->ending == core::LookupEnding::NoConnection && !options->json)
+        return fail(context, QStringLiteral("could not connect to %1 for %2: %3")
+                                 .arg(whereAsked(lookup.route()), options->name, evidence->reason));
     const bool timedOut = evidence->ending == core::LookupEnding::TimedOut;
     if (!timedOut || options->json) // a time-out has no verdict line, only its evidence
         printEvidence(context, *options, lookup.route(), *evidence);
