@@ -30,6 +30,8 @@ private Q_SLOTS:
         QTest::newRow("controls in the extension")
             << QStringLiteral("shop.c\x01o\x7Fm\r") << none << QStringLiteral("shop.com");
         QTest::newRow("escaped CR LF only") << QStringLiteral("%0D%0A") << none << QString();
+        QTest::newRow("controls in the chosen extension")
+            << QStringLiteral("shop") << QStringLiteral("n\te\nt") << QStringLiteral("shop.net");
         QTest::newRow("C1 control") << QStringLiteral("ab\u0085c") << none << QStringLiteral("abc.com");
         // The extension rule.
         QTest::newRow("default extension") << QStringLiteral("shop") << none << QStringLiteral("shop.com");
