@@ -230,6 +230,30 @@ private Q_SLOTS:
         QCOMPARE(h.slot0().sends.last(), QByteArray("next.com\r\n"));
     }
 
+    // A refused connection is told in the blocked notice with its cause at once, the name
+    // kept unanswered, and the run goes on without waiting for the watchdog.
+    void refusedConnectionIsToldAtOnceAndTheRunMovesOn()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("first"), QStringLiteral("second")};
+        QSignalSpy records(h.run.get(), &core::CheckRun::recordFinished);
+        h.start();
+        h.scheduler.advance(26);
+        h.slot0().peerFail(QStringLiteral("Connection refused"));
+        QCOMPARE(h.notice.blockedShown, 1);
+        QCOMPARE(h.notice.blockedResponse, QStringLiteral("Could not connect: Connection refused"));
+        QCOMPARE(h.notice.blockedDomains, QStringList{QStringLiteral("first.com")});
+        QCOMPARE(records.size(), 1);
+        const RunRecord record = records.at(0).at(0).value<RunRecord>();
+        QCOMPARE(record.kind, RunRecord::Kind::Unknown);
+        QCOMPARE(record.evidence.ending, core::LookupEnding::NoConnection);
+        QCOMPARE(record.evidence.reason, QStringLiteral("Connection refused"));
+        h.scheduler.advance(26); // the next pause, not 30 s
+        QCOMPARE(h.slot0().opens.size(), 2);
+        h.slot0().peerAccept();
+        QCOMPARE(h.slot0().sends.last(), QByteArray("second.com\r\n"));
+    }
+
     void blockedAnswerFillsTheNoticeOnceAndFilesNothing()
     {
         Harness h;

@@ -1,6 +1,7 @@
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
+#include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
 #include "platform/IniSettingsStore.h"
 
@@ -50,6 +51,107 @@ void pointComAt(const testing::TestFolder &folder, quint16 port,
 class TestCliCheck : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void lostPositionFailsTheCheck()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"), "one\r\ntwo\r\n");
+        // The positions' settings file cannot be written: it is a folder.
+        QVERIFY(QDir().mkpath(folder.file(QStringLiteral(".config/Brindlemoor/Tarnhollow.ini"))));
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QCOMPARE(run.err.count(QStringLiteral("could not store the position")), 1);
+        QCOMPARE(run.out.count(QLatin1Char('\n')), 2); // the names were still checked and filed
+    }
+
+    // A second program on the folder: check refuses, naming the holder, and files nothing;
+    // once the holder has gone, check runs.
+    void folderHeldByAnotherProgramIsNotWritten()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("free.com"), "No match\r\n");
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"), "free\r\n");
+        {
+            config::FolderLock holder(folder.path());
+            QVERIFY(holder.acquire().ok());
+            const Run run =
+                runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+            QCOMPARE(run.status, cli::kExitFailure);
+            QVERIFY2(run.err.contains(
+                         QStringLiteral("is in use by process %1").arg(QCoreApplication::applicationPid())),
+                     qPrintable(run.err));
+            QVERIFY(server.requests().isEmpty());
+            QVERIFY(!folder.exists(QStringLiteral("SuperHighProfile.txt")));
+        }
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("available\tfree.com\tHigh\n"));
+        // The lock is given back at the end of the command.
+        config::FolderLock after(folder.path());
+        QVERIFY(after.acquire().ok());
+    }
+
+    // Names that cannot be domains are never asked, so never filed as available; the rest
+    // of the list goes on.
+    void impossibleNamesAreNotLookedUp()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
+        pointComAt(folder, server.port());
+        const QByteArray label64(64, 'a');
+        folder.write(QStringLiteral("list.txt"), "good\r\n" + label64 + "\r\nabc\xe2\x80\xaemoc\r\n" +
+                                                     QByteArray(131000, 'x') + "\r\nfine\r\n");
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.at(0), QStringLiteral("available\tgood.com\tHigh"));
+        QCOMPARE(lines.at(1), QStringLiteral("invalid\t%1.com\ta label is longer than 63 octets")
+                                  .arg(QString::fromLatin1(label64)));
+        QVERIFY2(lines.at(2).startsWith(QStringLiteral("invalid\t")) &&
+                     lines.at(2).contains(QStringLiteral("IDNA")),
+                 qPrintable(lines.at(2)));
+        QVERIFY(lines.at(3).startsWith(QStringLiteral("invalid\txxxx")));
+        QCOMPARE(lines.at(4), QStringLiteral("available\tfine.com\tHigh"));
+        QCOMPARE(server.requests(), (QList<QByteArray>{"good.com", "fine.com"}));
+        QVERIFY(run.err.contains(QStringLiteral("3 invalid (not looked up)")));
+        QVERIFY(!folder.read(QStringLiteral("Unanswered.txt")).contains("aaaa"));
+
+        const Run lookup =
+            runCli(folder, {QStringLiteral("lookup"), QString::fromLatin1(label64) + QStringLiteral(".com")});
+        QCOMPARE(lookup.status, cli::kExitFailure);
+        QVERIFY(lookup.out.startsWith(QStringLiteral("invalid\taaaa")));
+        QCOMPARE(server.requests().size(), 2);
+    }
+
+    // Nothing checked is no success; one name checked among names passed over is.
+    void noRowForAnyNameFailsTheCheck()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("none.txt"), "a.b.org\r\nc.d.org\r\n");
+        Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("none.txt"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("no TLD row serves any name of the list (2 passed over)")),
+                 qPrintable(run.err));
+        QVERIFY(server.requests().isEmpty());
+
+        folder.write(QStringLiteral("some.txt"), "a.b.org\r\nserved\r\n");
+        run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("some.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(server.requests(), QList<QByteArray>{"served.com"});
+    }
+
     void checkFilesEveryNameAndReportsIt()
     {
         testing::TestFolder folder;

@@ -197,6 +197,30 @@ private Q_SLOTS:
         QVERIFY(!f.lookup->isRunning());
     }
 
+    // The run's style too: a connection never made (no such host) ends the lookup at once
+    // with its cause; one that broke after connecting is tried again at the reconnect tick.
+    void retryingLookupEndsWhenNoConnectionCanBeMade()
+    {
+        Fixture f;
+        QVERIFY(f.lookup->start(QStringLiteral("a.com"), core::LookupChoices::described(false)).ok());
+        f.connection->peerFail(QStringLiteral("Host whois.com.test not found"));
+        QCOMPARE(f.finished.size(), 1);
+        QCOMPARE(f.finished.first().verdict, LookupVerdict::Unknown);
+        QCOMPARE(f.finished.first().ending, core::LookupEnding::NoConnection);
+        QCOMPARE(f.finished.first().reason, QStringLiteral("Host whois.com.test not found"));
+        QVERIFY(!f.lookup->isRunning());
+        f.scheduler.advance(qint64(f.timing.tickMs) * f.timing.reconnectTicks * 2);
+        QCOMPARE(f.connection->opens.size(), 1);
+
+        Fixture broken;
+        QVERIFY(broken.lookup->start(QStringLiteral("a.com"), core::LookupChoices::described(false)).ok());
+        broken.connection->peerAccept();
+        broken.connection->peerFail(QStringLiteral("Connection reset by peer"));
+        QVERIFY(broken.finished.isEmpty());
+        broken.scheduler.advance(qint64(broken.timing.tickMs) * broken.timing.reconnectTicks);
+        QCOMPARE(broken.connection->opens.size(), 2);
+    }
+
     void aSingleExchangeEndsAtTheFirstFailure()
     {
         Fixture f(core::WhoisStyle::SingleExchange);

@@ -24,6 +24,15 @@ private Q_SLOTS:
         QTest::newRow("search prefix")
             << QStringLiteral("Related:My Site!") << none << QStringLiteral("MySite.com");
         QTest::newRow("several colons") << QStringLiteral("a:b:c") << none << QStringLiteral("bc.com");
+        // Control characters go, raw or escaped: the name filed is the name asked.
+        QTest::newRow("escaped line feed") << QStringLiteral("a%0Ab") << none << QStringLiteral("ab.com");
+        QTest::newRow("tab") << QStringLiteral("foo\tbar") << none << QStringLiteral("foobar.com");
+        QTest::newRow("controls in the extension")
+            << QStringLiteral("shop.c\x01o\x7Fm\r") << none << QStringLiteral("shop.com");
+        QTest::newRow("escaped CR LF only") << QStringLiteral("%0D%0A") << none << QString();
+        QTest::newRow("controls in the chosen extension")
+            << QStringLiteral("shop") << QStringLiteral("n\te\nt") << QStringLiteral("shop.net");
+        QTest::newRow("C1 control") << QStringLiteral("ab\u0085c") << none << QStringLiteral("abc.com");
         // The extension rule.
         QTest::newRow("default extension") << QStringLiteral("shop") << none << QStringLiteral("shop.com");
         QTest::newRow("chosen extension")

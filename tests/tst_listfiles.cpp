@@ -56,6 +56,58 @@ QByteArray crlf(const QStringList &lines)
 class TestListFiles : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Names of an earlier start are not overwritten: the first filing moves their file into
+    // backups with a time stamp; later filings of this start write over their own file.
+    void earlierNamesAreKeptInBackups()
+    {
+        Fixture f;
+        f.folder.write(QStringLiteral("LowProfile.txt"), "yesterday1.com\r\nyesterday2.com\r\n");
+        f.folder.write(QStringLiteral("MidProfile.txt"), "\r\n \r\n"); // no names: nothing to keep
+        f.folder.write(QStringLiteral("backups/LowProfile-20261206-094000.txt"), "older\r\n");
+        f.low = {QStringLiteral("today.com")};
+        f.save();
+        QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")), crlf(f.low));
+        QCOMPARE(f.folder.read(QStringLiteral("backups/LowProfile-20261206-094000.txt")),
+                 QByteArray("older\r\n"));
+        QCOMPARE(f.folder.read(QStringLiteral("backups/LowProfile-20261206-094000-2.txt")),
+                 QByteArray("yesterday1.com\r\nyesterday2.com\r\n"));
+        QCOMPARE(QDir(f.folder.file(QStringLiteral("backups"))).entryList(QDir::Files).size(), 2);
+        QVERIFY(f.notice.messages.isEmpty());
+
+        // Rewritten whole later in this start: its own file, no further copy.
+        f.low = {QStringLiteral("other.com")};
+        f.files->listChangedBehindFile(ListId::Low);
+        f.save();
+        QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")), crlf(f.low));
+        QCOMPARE(QDir(f.folder.file(QStringLiteral("backups"))).entryList(QDir::Files).size(), 2);
+
+        // The next start keeps this start's names the same way.
+        Fixture next;
+        next.folder.write(QStringLiteral("SuperHighProfile.txt"), "ab.com\r\n");
+        next.high = {QStringLiteral("cd.com")};
+        next.save();
+        QCOMPARE(next.folder.read(QStringLiteral("backups/SuperHighProfile-20261206-094000.txt")),
+                 QByteArray("ab.com\r\n"));
+    }
+
+    // When the earlier file cannot be moved aside, it is not replaced, and that is said once.
+    void earlierNamesStayWhenTheyCannotBeKept()
+    {
+        Fixture f;
+        QVERIFY(QDir(f.folder.path()).rmdir(QStringLiteral("backups")));
+        f.folder.write(QStringLiteral("backups"), "a file where the folder should be");
+        f.folder.write(QStringLiteral("LowProfile.txt"), "yesterday.com\r\n");
+        f.low = {QStringLiteral("today.com")};
+        f.save();
+        f.low.append(QStringLiteral("later.com"));
+        f.save();
+        QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")), QByteArray("yesterday.com\r\n"));
+        QCOMPARE(f.notice.messages.size(), 1);
+        QVERIFY2(f.notice.messages.first().text.contains(
+                     QStringLiteral("Could not keep the earlier LowProfile.txt")),
+                 qPrintable(f.notice.messages.first().text));
+    }
+
     void liveFilesMirrorTheirLists()
     {
         Fixture f;

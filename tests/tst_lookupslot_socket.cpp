@@ -162,7 +162,9 @@ private Q_SLOTS:
         QCOMPARE(rig.slot->responseBytes().size(), core::kMaxResponseBytes);
     }
 
-    void refusedConnectionIsRetriedWithoutAVerdict()
+    // A refused connection ends the lookup at once with its cause, without a verdict and
+    // without waiting for the reconnect ticks.
+    void refusedConnectionEndsTheLookupWithItsCause()
     {
         const quint16 port = closedPort();
         QVERIFY(port != 0);
@@ -170,12 +172,17 @@ private Q_SLOTS:
         fast.tickMs = 10;
         fast.reconnectTicks = 3;
         SocketRig rig(fast);
+        QSignalSpy failed(rig.slot.get(), &core::LookupSlot::connectionFailed);
         rig.slot->startLookup(QStringLiteral("example.com"), rig.entry(port));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.slot->reconnectCount() >= 3, kWaitMs);
+        QVERIFY(failed.wait(kWaitMs));
+        QVERIFY2(failed.first().first().toString().contains(QStringLiteral("refused"), Qt::CaseInsensitive),
+                 qPrintable(failed.first().first().toString()));
         QVERIFY(rig.outcomes.isEmpty());
-        QVERIFY(rig.slot->isInFlight());
-        rig.slot->abort();
+        QVERIFY(!rig.slot->isInFlight());
         QVERIFY(!rig.slot->isTimerActive());
+        QTest::qWait(100); // ten reconnect ticks' time: none comes
+        QCOMPARE(rig.slot->reconnectCount(), 0);
+        QCOMPARE(failed.size(), 1);
     }
 
     void stopFlagDropsTheAnswer()

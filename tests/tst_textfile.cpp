@@ -67,6 +67,11 @@ private Q_SLOTS:
     {
         QCOMPARE(core::decodeText(QByteArray("m\xc3\xbcnchen")), QString::fromUtf8("münchen"));
         QCOMPARE(core::decodeText(QByteArray("m\xfcnchen")), QString::fromUtf8("münchen"));
+        // Line by line: a stray byte changes only its own line.
+        QCOMPARE(core::decodeText(QByteArray("m\xc3\xbcnchen.de\r\nx\xff\r\nk\xc3\xb6ln\n\xe9t\xe9")),
+                 QString::fromUtf8("münchen.de\r\nxÿ\r\nköln\nété"));
+        // A UTF-8 sequence cut by a line end is Latin-1 on both sides.
+        QCOMPARE(core::decodeText(QByteArray("a\xc3\n\xbc")), QString::fromLatin1("a\xc3\n\xbc"));
     }
 
     void failedWriteKeepsTheOldFile_data()

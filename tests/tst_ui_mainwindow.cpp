@@ -903,6 +903,73 @@ private Q_SLOTS:
         QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
     }
 
+    // Impossible names are counted in the status bar, not looked up.
+    void invalidNamesAreCounted()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"),
+                "alpha\r\n" + QByteArray(64, 'b') + "\r\n" + QByteArray(300, 'c') + "\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *invalid = f.child<QLabel>("lblInvalidNames");
+        QVERIFY(invalid->isHidden());
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), QList<QByteArray>{"alpha.com"});
+        QVERIFY(!invalid->isHidden());
+        QCOMPARE(invalid->text(), QStringLiteral("Invalid: 2 (not looked up)"));
+        QVERIFY(invalid->toolTip().contains(QStringLiteral("63 octets")));
+    }
+
+    // Opened read-only beside another program: Start says why and files nothing.
+    void readOnlyWindowStartsNoRun()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        w.setReadOnly(QStringLiteral("The program folder is in use by process 42 (wendlecott)."));
+        QVERIFY(w.isReadOnly());
+        QVERIFY(w.windowTitle().endsWith(QStringLiteral(" (read-only)")));
+        f.start()->click();
+        QVERIFY(!w.run().isRunning());
+        QCOMPARE(f.notice->messages.size(), 1);
+        QVERIFY(f.notice->messages.first().text.contains(QStringLiteral("process 42")));
+        QTest::qWait(50);
+        QVERIFY(server.requests().isEmpty());
+        QVERIFY(!f.exists(QStringLiteral("SuperHighProfile.txt")));
+    }
+
+    // A settings folder that cannot be written: the run goes on, and the lost position is
+    // said once, not at every timed write.
+    void failedPositionWriteIsSaidOnce()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\ncharlie\r\n");
+        QVERIFY(QDir().mkpath(f.settingsDir + QStringLiteral("/Tarnhollow.ini"))); // not writable as a file
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests().size(), 3);
+        QCOMPARE(f.notice->messages.size(), 1);
+        QVERIFY2(f.notice->messages.first().text.contains(QStringLiteral("could not be stored")),
+                 qPrintable(f.notice->messages.first().text));
+        QVERIFY(f.notice->messages.first().text.contains(QStringLiteral("Tarnhollow.ini")));
+    }
+
     // Refusals during a run: the notice names the first domain, counts the next, and opens
     // beside the lists, clear of the strip with Start and Stop.
     void blockedNoticeOfARun()

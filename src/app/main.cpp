@@ -1,4 +1,5 @@
 #include "config/AppState.h"
+#include "config/FolderLock.h"
 #include "config/ProgramFolder.h"
 #include "ui/AboutWindow.h"
 #include "ui/DesktopPorts.h"
@@ -10,6 +11,8 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTextStream>
 
 #include <memory>
@@ -41,6 +44,24 @@ private:
     const QElapsedTimer &m_sinceStart;
     bool m_done = false;
 };
+
+const QString kQuit = QStringLiteral("quit");
+
+// Takes the program folder's lock. When another process holds it, asks whether to open the
+// folder read-only or quit: the empty text when the lock is held here, the reason when the
+// user chose read-only, kQuit otherwise.
+QString lockOrOpenReadOnly(config::FolderLock &lock)
+{
+    const core::Status locked = lock.acquire();
+    if (locked)
+        return {};
+    QMessageBox box(QMessageBox::Warning, config::kProductName,
+                    locked.message() + QStringLiteral("\n\nOpen it read-only (no runs), or quit?"));
+    QPushButton *openReadOnly = box.addButton(QStringLiteral("Open &Read-Only"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("&Quit"), QMessageBox::RejectRole);
+    box.exec();
+    return box.clickedButton() == openReadOnly ? locked.message() : kQuit;
+}
 
 } // namespace
 
@@ -86,6 +107,12 @@ int main(int argc, char *argv[])
         config::ProgramFolder::locate(parser.value(folderOption), QCoreApplication::applicationDirPath()),
         ui::desktopPorts());
 
+    // One window or command at a time writes into a program folder.
+    config::FolderLock folderLock(state.folder().root());
+    const QString readOnly = lockOrOpenReadOnly(folderLock);
+    if (readOnly == kQuit)
+        return 1;
+
     FirstPaintWatch paintWatch(sinceStart);
     const bool measure = parser.isSet(measureOption);
     const auto prepare = [&](ui::MainWindow *window) {
@@ -94,6 +121,8 @@ int main(int argc, char *argv[])
                          Qt::QueuedConnection);
         if (measure)
             window->installEventFilter(&paintWatch);
+        if (!readOnly.isEmpty())
+            window->setReadOnly(readOnly);
     };
 
     std::unique_ptr<ui::MainWindow> mainWindow;

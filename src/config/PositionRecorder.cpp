@@ -56,8 +56,11 @@ core::Status PositionRecorder::flush()
         }
     }
     m_unwritten = std::move(failed);
+    // Said once, not at every timed write while the disk stays full: again only after a
+    // write went through in between.
+    const bool newFailure = !status && m_lastStatus.ok();
     m_lastStatus = status;
-    if (!status)
+    if (newFailure)
         Q_EMIT writeFailed(status.message());
     return status;
 }

@@ -18,6 +18,7 @@ namespace wendlecott::config {
 //
 // A write that fails is reported through lastStatus() and writeFailed(); its values stay
 // recorded, and the next flush tries them again unless newer ones replaced them.
+// writeFailed() comes once for a row of failed writes, not for each of them.
 class PositionRecorder final : public QObject {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "core/CheckRun.h"
 
+#include "core/DomainName.h"
 #include "core/LookupSlot.h"
 #include "core/ResultLists.h"
 #include "core/TldTable.h"
@@ -84,6 +85,7 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
     m_resumePosition = startPosition;
     m_entryCount = entryCount;
     m_passedOver = 0;
+    m_invalidNames = 0;
     Q_EMIT progressChanged(startPosition - 1, entryCount);
     beginBatch();
 }
@@ -181,6 +183,13 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
     if (m_stopFlag)
         return;
     const QString domain = m_source.domainFor ? m_source.domainFor(entry) : entry;
+    if (const QString problem = domain.isEmpty() ? QString() : domainNameProblem(domain);
+        !problem.isEmpty()) {
+        // No answer about such a name could mean it is free: it is not asked, nor kept.
+        Q_EMIT invalidName(domain, problem, ++m_invalidNames);
+        endLookupAtOnce();
+        return;
+    }
     const LookupChoices choices = currentChoices();
     const Result<LookupRoute> route = domain.isEmpty()
                                           ? Result<LookupRoute>::failure(ErrorCode::NoTldRow, QString())
@@ -194,18 +203,24 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
             passOver(domain, route.message());
             keepUnanswered(domain);
         }
-        ++m_pendingFailedReports;
-        m_deferredReport.start(0, [this] {
-            const int reports = m_pendingFailedReports;
-            m_pendingFailedReports = 0;
-            for (int i = 0; i < reports && !m_stopFlag; ++i)
-                onSlotReport();
-        });
+        endLookupAtOnce();
         return;
     }
     m_env.pause.throttleMs = route.value().throttleMs();
     m_inFlight[std::size_t(slotIndex)] = true;
     m_slots[std::size_t(slotIndex)]->start(domain, route.value(), choices);
+}
+
+// A slot that starts no lookup reports at once (from the event loop, as a lookup would).
+void CheckRun::endLookupAtOnce()
+{
+    ++m_pendingFailedReports;
+    m_deferredReport.start(0, [this] {
+        const int reports = m_pendingFailedReports;
+        m_pendingFailedReports = 0;
+        for (int i = 0; i < reports && !m_stopFlag; ++i)
+            onSlotReport();
+    });
 }
 
 // The first name of a run that no row serves opens the "Error" box; the rest are only
@@ -260,7 +275,10 @@ void CheckRun::onSlotFinished(int slotIndex, const LookupEvidence &evidence)
         keepUnanswered(evidence.name);
         break;
     case LookupVerdict::Unknown:
-        record.kind = RunRecord::Kind::Unknown; // never filed as Registered or Available
+        record.kind = RunRecord::Kind::Unknown;            // never filed as Registered or Available
+        if (evidence.ending == LookupEnding::NoConnection) // refused, no such host: said now
+            m_env.notice.showBlocked(
+                evidence.server, QStringLiteral("Could not connect: %1").arg(evidence.reason), evidence.name);
         keepUnanswered(evidence.name);
         break;
     }

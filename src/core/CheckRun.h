@@ -87,6 +87,7 @@ public:
     QString panelText(int panel) const { return m_panels[panel]; }
     // Names of this run that no TLD row serves, passed over without a lookup.
     int passedOverCount() const { return m_passedOver; }
+    int invalidNameCount() const { return m_invalidNames; }
 
     static QString idlePanelText(int panel);
 
@@ -102,6 +103,9 @@ Q_SIGNALS:
     // A name that no TLD row serves was passed over; `count` of this run so far. Only the
     // first one of a run is also told in the "Error" box.
     void namePassedOver(const QString &domain, int count);
+    // A name that cannot be a domain (core::domainNameProblem says why) was not looked up;
+    // `count` of this run so far.
+    void invalidName(const QString &domain, const QString &reason, int count);
 
 private:
     void beginBatch();
@@ -112,6 +116,7 @@ private:
     void keepUnanswered(const QString &name);
     void settleAnswered(const QString &name);
     void passOver(const QString &domain, const QString &reason);
+    void endLookupAtOnce();
     void onSlotReport();
     void onWatchdogTick();
     void setPanel(int panel, const QString &text);
@@ -134,6 +139,7 @@ private:
     int m_pendingFailedReports = 0;
     bool m_unansweredWriteFailed = false; // said once a run
     int m_passedOver = 0;
+    int m_invalidNames = 0;
     std::vector<bool> m_inFlight;
     QString m_panels[kStatusPanels];
 };

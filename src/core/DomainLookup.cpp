@@ -243,6 +243,7 @@ DomainLookup::DomainLookup(WhoisStyle style, std::unique_ptr<WhoisConnection> co
         m_slot = std::make_unique<LookupSlot>(slotNumber, std::move(connection), scheduler, timing);
         connect(m_slot.get(), &LookupSlot::statusText, this, &DomainLookup::statusText);
         connect(m_slot.get(), &LookupSlot::finished, this, &DomainLookup::onSlotFinished);
+        connect(m_slot.get(), &LookupSlot::connectionFailed, this, &DomainLookup::onSlotConnectionFailed);
     } else {
         m_query = std::make_unique<WhoisQuery>(std::move(connection), scheduler);
         connect(m_query.get(), &WhoisQuery::finished, this, &DomainLookup::onQueryFinished);
@@ -387,6 +388,18 @@ void DomainLookup::onSlotFinished(const LookupOutcome &outcome)
     evidence.ending = m_slot->responseBytes().size() >= kMaxResponseBytes ? LookupEnding::CapReached
                                                                           : LookupEnding::Answered;
     judgeWhois(evidence);
+    finish(std::move(evidence));
+}
+
+void DomainLookup::onSlotConnectionFailed(const QString &reason)
+{
+    if (!m_running)
+        return;
+    LookupEvidence evidence = evidenceSoFar();
+    evidence.ending = LookupEnding::NoConnection;
+    evidence.reason = reason;
+    evidence.verdict = LookupVerdict::Unknown; // no answer: nothing to judge
+    evidence.rule = endingName(evidence.ending);
     finish(std::move(evidence));
 }
 

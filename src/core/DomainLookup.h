@@ -186,6 +186,7 @@ private:
     void startWhois(const LookupChoices &choices);
     void startRdap(const LookupChoices &choices);
     void onSlotFinished(const LookupOutcome &outcome);
+    void onSlotConnectionFailed(const QString &reason);
     void onQueryFinished(const WhoisAnswer &answer);
     void onRdapFinished(const HttpResponse &response);
     void onTimeLimit();

@@ -4,6 +4,7 @@
 #include "core/TextFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -86,10 +87,42 @@ bool ListFiles::needsWholeRewrite(const LiveFile &file, qsizetype size) const
     return !info.exists() || info.size() != file.bytes;
 }
 
+// A live file that holds names of an earlier start goes into "backups" before its first
+// replacement: its names may never have been dragged to the saved list.
+Status ListFiles::keepEarlierFile(ListId id, const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return Status::success();
+    const Result<QByteArray> old = readBytes(path);
+    if (!old)
+        return old.status();
+    if (old.value().trimmed().isEmpty())
+        return Status::success(); // no names to keep
+    const QString base = fileBaseName(id) + m_fileStamp + QLatin1Char('-') +
+                         m_clock().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = underFolder(kBackupsFolder, base + kTextSuffix);
+    for (int n = 2; QFileInfo::exists(target) && n < 1000; ++n)
+        target = underFolder(kBackupsFolder, base + QStringLiteral("-%1").arg(n) + kTextSuffix);
+    QFile file(path);
+    if (QFileInfo::exists(target) || !file.rename(target))
+        return Status::failure(
+            ErrorCode::WriteFailed,
+            QStringLiteral("Could not keep the earlier %1 in %2 (%3); it is left as it was.")
+                .arg(QFileInfo(path).fileName(), kBackupsFolder, file.errorString()));
+    return Status::success();
+}
+
 Status ListFiles::rewriteLiveFile(ListId id, const QStringList &list, LiveFile &file)
 {
     const QByteArray bytes = linesAsBytes(list);
     file.path = liveFilePath(id);
+    if (file.claimedPath != file.path) {
+        if (const Status kept = keepEarlierFile(id, file.path); !kept) {
+            file.mirrors = false;
+            return kept;
+        }
+        file.claimedPath = file.path;
+    }
     const Status status = writeFileAtomically(file.path, bytes);
     file.mirrors = status.ok();
     file.rows = status.ok() ? list.size() : 0;

@@ -45,7 +45,10 @@ public:
 
     // Brings the three live files in line with lists 1, 4 and 3. A file that still holds
     // exactly the start of its list (as this object last wrote it) gets the missing lines
-    // appended; any other is replaced whole.
+    // appended; any other is replaced whole. A file this object has not written yet that
+    // holds names (from an earlier start of either program) is first moved into "backups" as
+    // base name + "-" + yyyyMMdd-HHmmss + ".txt"; when that move fails, the file is not
+    // replaced and the failure is reported.
     void saveProfileLists(const EntriesOf &entries);
     // A list lost or reordered entries: its live file keeps its content until the next
     // saveProfileLists, which then replaces it whole.
@@ -71,12 +74,14 @@ private:
         bool mirrors = false; // the file holds exactly the first `rows` entries of its list
         qsizetype rows = 0;
         qint64 bytes = 0;
+        QString claimedPath; // the path this object has written (or found free) this start
     };
 
     LiveFile &liveFile(ListId id);
     bool needsWholeRewrite(const LiveFile &file, qsizetype size) const;
     Status rewriteLiveFile(ListId id, const QStringList &list, LiveFile &file);
     Status appendToLiveFile(const QStringList &list, LiveFile &file);
+    Status keepEarlierFile(ListId id, const QString &path);
     QStringList overflowPaths(const QString &stamp) const;
     QString freeOverflowStamp() const;
     QString underFolder(const QString &folder, const QString &name) const;

@@ -43,6 +43,7 @@ void LookupSlot::startLookup(const QString &name, const TldEntry &entry)
     m_ticks = 0;
     m_reconnects = 0;
     m_inFlight = true;
+    m_connectedThisAttempt = false;
     m_timer.start(m_timing.tickMs);
     m_query.start(m_server, m_request);
 }
@@ -61,6 +62,7 @@ void LookupSlot::abort()
 void LookupSlot::reconnect()
 {
     ++m_reconnects;
+    m_connectedThisAttempt = false;
     WhoisQueryOptions options;
     options.carriedAnswer = m_query.answerBytes();
     m_query.start(m_server, m_request, std::move(options));
@@ -72,6 +74,7 @@ void LookupSlot::onConnected()
         m_query.cancel();
         return;
     }
+    m_connectedThisAttempt = true;
     Q_EMIT statusText(QStringLiteral("connecting(") + QString::number(m_slotNumber) +
                       QStringLiteral("): - Search String: ") + m_name);
     m_ticks = 0;
@@ -97,6 +100,14 @@ void LookupSlot::onQueryFinished(const WhoisAnswer &answer)
         reconnect();
         break;
     case WhoisEnding::NoConnection:
+        if (!m_connectedThisAttempt) {
+            // Refused or no such host: a retry at the reconnect tick would fail the same way.
+            m_timer.stop();
+            m_ticks = 0;
+            m_inFlight = false;
+            Q_EMIT connectionFailed(answer.reason);
+        }
+        break; // a connection that broke: the time-out tries again
     case WhoisEnding::TimedOut:
         break; // no message and no verdict: the time-out tries again
     }

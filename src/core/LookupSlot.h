@@ -33,7 +33,9 @@ struct LookupOutcome {
 // idle --startLookup--> connecting --connected/request sent--> waiting for data
 //   --closed by server (or the answer reached kMaxResponseBytes)--> finished (idle again).
 // A time-out at the reconnect tick goes back to connecting, keeping the text received so
-// far; there is no limit on retries, the owner's watchdog ends them with abort().
+// far; there is no limit on retries, the owner's watchdog ends them with abort(). A
+// connection that cannot be made at all (refused, no such host) ends the lookup at once with
+// connectionFailed(): waiting would only turn its cause into silence.
 class LookupSlot : public QObject {
     Q_OBJECT
 public:
@@ -72,6 +74,9 @@ Q_SIGNALS:
     // The server closed the connection (or the answer hit the cap): the lookup's verdict.
     // The slot is idle when this is emitted, so a handler may start the next lookup.
     void finished(const wendlecott::core::LookupOutcome &outcome);
+    // The connection to the server could not be made (`reason` as the system says it, e.g.
+    // "Connection refused" or "Host example not found"). The slot is idle when this is emitted.
+    void connectionFailed(const QString &reason);
 
 private:
     void onConnected();
@@ -96,6 +101,7 @@ private:
     int m_ticks = 0;
     int m_reconnects = 0;
     bool m_inFlight = false;
+    bool m_connectedThisAttempt = false;
 };
 
 } // namespace wendlecott::core

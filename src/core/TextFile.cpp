@@ -44,13 +44,39 @@ WriteFaultScope::~WriteFaultScope()
     g_failAfterBytes = m_previous;
 }
 
-QString decodeText(const QByteArray &bytes)
+namespace {
+
+// One piece as UTF-8 when it is valid UTF-8, else as Latin-1.
+QString decodePiece(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
     return QString::fromLatin1(bytes);
+}
+
+} // namespace
+
+QString decodeText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Decided line by line: one stray byte must not turn the UTF-8 of every other line
+    // into Latin-1. LF is one byte in both, so the pieces split where the lines do.
+    text.clear();
+    text.reserve(bytes.size());
+    const QByteArrayView all(bytes);
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = all.indexOf('\n', start);
+        end = end < 0 ? all.size() : end + 1;
+        text += decodePiece(all.sliced(start, end - start));
+        start = end;
+    }
+    return text;
 }
 
 QByteArray encodeText(const QString &text)
@@ -93,12 +119,28 @@ QString joinLinesCrLf(const QStringList &lines)
     return out;
 }
 
+Status requireRegularFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Status::failure(ErrorCode::NotFound, QStringLiteral("File %1 not found.").arg(path));
+    // A FIFO would block the open until a writer comes; a device such as /dev/zero never ends.
+    if (!info.isFile())
+        return Status::failure(ErrorCode::InvalidInput,
+                               QStringLiteral("%1 is not a regular file; it is not read.").arg(path));
+    return Status::success();
+}
+
+QString sizeText(qint64 bytes)
+{
+    return QStringLiteral("%1 MiB").arg(bytes >> 20);
+}
+
 Result<QByteArray> readBytes(const QString &path)
 {
     QFile file(path);
-    if (!file.exists())
-        return Result<QByteArray>::failure(ErrorCode::NotFound,
-                                           QStringLiteral("File %1 not found.").arg(path));
+    if (const Status regular = requireRegularFile(path); !regular)
+        return regular.error();
     if (!file.open(QIODevice::ReadOnly))
         return Result<QByteArray>::failure(
             ErrorCode::ReadFailed, QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
@@ -108,9 +150,8 @@ Result<QByteArray> readBytes(const QString &path)
 Result<QByteArray> readBytes(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
-    if (!file.exists())
-        return Result<QByteArray>::failure(ErrorCode::NotFound,
-                                           QStringLiteral("File %1 not found.").arg(path));
+    if (const Status regular = requireRegularFile(path); !regular)
+        return regular.error();
     if (!file.open(QIODevice::ReadOnly))
         return Result<QByteArray>::failure(
             ErrorCode::ReadFailed, QStringLiteral("Could not read %1: %2").arg(path, file.errorString()));
@@ -137,6 +178,18 @@ Result<QByteArray> readAtMost(QIODevice &device, qint64 maxBytes)
 Result<QString> readTextFile(const QString &path)
 {
     auto bytes = readBytes(path);
+    if (!bytes)
+        return bytes.error();
+    return decodeText(bytes.value());
+}
+
+Result<QString> readTextFile(const QString &path, qint64 maxBytes)
+{
+    auto bytes = readBytes(path, maxBytes);
+    if (!bytes && bytes.code() == ErrorCode::InvalidInput && QFileInfo(path).isFile())
+        return Result<QString>::failure(
+            ErrorCode::InvalidInput,
+            QStringLiteral("%1 is larger than %2; it is not read.").arg(path, sizeText(maxBytes)));
     if (!bytes)
         return bytes.error();
     return decodeText(bytes.value());

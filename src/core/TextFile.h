@@ -13,13 +13,14 @@ namespace wendlecott::core {
 // The one place that reads and writes text files.
 //
 // Reading accepts CR LF and LF line ends and decodes UTF-8, falling back to Latin-1
-// where the bytes are not UTF-8. Writing ends every line with CR LF and encodes UTF-8
+// for each line whose bytes are not UTF-8. Writing ends every line with CR LF and encodes UTF-8
 // (plain ASCII stays single-byte). Files a user cares about are replaced atomically:
 // on any failure the old file is left as it was.
 
 inline constexpr char kCrLf[] = "\r\n";
 
-// Bytes as text: UTF-8 when valid, else Latin-1 (one character per byte).
+// Bytes as text, decided line by line: a line that is valid UTF-8 is read as UTF-8, any
+// other line as Latin-1 (one character per byte).
 QString decodeText(const QByteArray &bytes);
 QByteArray encodeText(const QString &text);
 
@@ -30,8 +31,22 @@ QStringList splitLines(const QString &text);
 // Every line followed by CR LF.
 QString joinLinesCrLf(const QStringList &lines);
 
-// The whole file as text. NotFound when it does not exist, ReadFailed when it cannot be read.
+// The longest line a list file may hold; a longer one is no name, and refused.
+inline constexpr qsizetype kMaxLineBytes = qsizetype(1) << 20;
+
+// Success when `path` names a regular file (a symbolic link is followed). NotFound when
+// nothing is there, InvalidInput naming the path when it is a FIFO, a device, a folder or
+// anything else that could block a read or never end. Every read below checks it first.
+Status requireRegularFile(const QString &path);
+
+// The whole file as text. NotFound when it does not exist, ReadFailed when it cannot be read,
+// InvalidInput when it is not a regular file.
 Result<QString> readTextFile(const QString &path);
+// The same for a file of at most `maxBytes` bytes; a longer one is refused (InvalidInput,
+// the message names the file and the limit) after reading one byte past the limit.
+Result<QString> readTextFile(const QString &path, qint64 maxBytes);
+// "N MiB" for a limit in bytes, for messages.
+QString sizeText(qint64 bytes);
 // The file's lines, as splitLines gives them.
 Result<QStringList> readLines(const QString &path);
 // Raw bytes of a file.

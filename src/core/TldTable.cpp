@@ -60,7 +60,7 @@ Status checkFields(const QStringList &fields)
 // cannot be read is an error: writing over it would lose the user's rows.
 Result<QString> readExistingText(const QString &path)
 {
-    Result<QString> text = readTextFile(path);
+    Result<QString> text = readTextFile(path, kMaxTldFileBytes);
     if (!text && text.code() == ErrorCode::NotFound)
         return QString();
     return text;
@@ -111,7 +111,7 @@ TldTable parseTldText(const QString &text)
 
 Status loadTLDTable(TldTable &table, const QString &path)
 {
-    const Result<QString> text = readTextFile(path);
+    const Result<QString> text = readTextFile(path, kMaxTldFileBytes);
     if (!text)
         return text.status();
     TldTable parsed = parseTldText(text.value());
@@ -207,7 +207,7 @@ Status appendTLD(const QString &path, const QString &extension, const QString &s
     const QStringList fields{extension.toLower(), server, port, status, throttle, successWords};
     if (Status valid = checkFields(fields); !valid)
         return valid;
-    Result<QByteArray> old = readBytes(path);
+    Result<QByteArray> old = readBytes(path, kMaxTldFileBytes);
     QByteArray bytes;
     if (old)
         bytes = std::move(old).value();

@@ -49,8 +49,12 @@ struct TldTable {
     const TldEntry &at(int index) const { return rows.at(index); }
 };
 
+// The largest TLDs.txt read (the table that comes with the program is a few KiB).
+inline constexpr qint64 kMaxTldFileBytes = qint64(16) << 20;
+
 // Reads TLDs.txt into `table`. When the file holds no row at all the table keeps what it
-// had. Malformed rows (fewer than six fields, a port or throttle that is not a whole
+// had. A file over kMaxTldFileBytes, or one that is not a regular file, is refused and the
+// table keeps what it had. Malformed rows (fewer than six fields, a port or throttle that is not a whole
 // number, a port outside 1..65535) are skipped and listed in `table.skipped`.
 Status loadTLDTable(TldTable &table, const QString &path);
 // Parses file text into a table (what loadTLDTable reads).

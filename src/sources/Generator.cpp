@@ -26,11 +26,11 @@ bool isUsableAffixLine(const QString &line)
 
 core::Result<QStringList> readAffixWords(const QString &path)
 {
-    auto lines = core::readLines(path);
-    if (!lines)
-        return lines.error();
+    const auto text = core::readTextFile(path, kMaxAffixFileBytes);
+    if (!text)
+        return text.error();
     QStringList words;
-    for (const QString &line : lines.value()) {
+    for (const QString &line : core::splitLines(text.value())) {
         if (isUsableAffixLine(line))
             words.append(line);
     }

@@ -28,8 +28,12 @@ inline constexpr qint64 kMaxGeneratedNames = 10'000'000;
 // A line of Appends.txt holds a word unless it is empty, a single blank or a bare CR LF.
 bool isUsableAffixLine(const QString &line);
 
+// The largest affix file read: far more words than a generation can use, while a huge or
+// endless file (a device) costs no more memory than this.
+inline constexpr qint64 kMaxAffixFileBytes = qint64(16) << 20;
+
 // The usable lines of Appends.txt, in file order. NotFound / ReadFailed when the file
-// cannot be read.
+// cannot be read; InvalidInput when it is not a regular file or over kMaxAffixFileBytes.
 core::Result<QStringList> readAffixWords(const QString &path);
 
 // The extension items of the generator window, from TLDs.txt: "." + field 1 of every line

@@ -124,6 +124,9 @@ core::Status ListReader::refresh(const QString &path)
     const std::optional<Stamp> stamp = stampOf(path);
     if (!stamp) {
         reset();
+        if (const core::Status regular = core::requireRegularFile(path);
+            !regular && regular.code() == core::ErrorCode::InvalidInput)
+            return regular; // a FIFO or device: it exists, and says what it is
         return core::Status::failure(core::ErrorCode::NotFound, notFoundMessage(path));
     }
     if (m_stamp && *m_stamp == *stamp)
@@ -131,9 +134,24 @@ core::Status ListReader::refresh(const QString &path)
     reset();
     core::Result<QString> text = core::readTextFile(path);
     if (!text)
-        return core::Status::failure(text.code(), notFoundMessage(path));
+        return core::Status::failure(text.code(), text.code() == core::ErrorCode::InvalidInput
+                                                      ? text.message()
+                                                      : notFoundMessage(path));
     m_text = std::move(text).value();
-    scanEntries(m_text, [this](qsizetype start, qsizetype length) { m_entries.push_back({start, length}); });
+    qsizetype longLine = 0;
+    scanEntries(m_text, [this, &longLine](qsizetype start, qsizetype length) {
+        m_entries.push_back({start, length});
+        if (length > core::kMaxLineBytes && longLine == 0)
+            longLine = qsizetype(m_entries.size());
+    });
+    if (longLine > 0) {
+        // No name is that long; such a file is not a list (or a damaged one).
+        reset();
+        return core::Status::failure(core::ErrorCode::InvalidInput,
+                                     QStringLiteral("Entry %1 of %2 is longer than %3; the list is not read.")
+                                         .arg(longLine)
+                                         .arg(path, core::sizeText(core::kMaxLineBytes)));
+    }
     m_stamp = stamp;
     return {};
 }

@@ -61,7 +61,9 @@ class ListReader {
 public:
     // Entry `position` (1-based) of the file at `path`; core::kEndOfListSentinel past the last
     // entry; the empty text for a position of 0 or less. When the file cannot be read: an
-    // error whose message is "File " + path + " not found.", for the caller to show.
+    // error whose message is "File " + path + " not found.", for the caller to show; a file
+    // that is not a regular file or holds an entry over core::kMaxLineBytes characters is
+    // refused with a message that says so.
     core::Result<QString> readEntry(const QString &path, qint32 position);
     // The number of counted entries, read through the same index.
     core::Result<qint32> entryCount(const QString &path);

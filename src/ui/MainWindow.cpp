@@ -4,6 +4,7 @@
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/ShownText.h"
 #include "core/TldTable.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
@@ -133,6 +134,14 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     // The positions are stored before the controls read them back.
     connect(m_run, &core::CheckRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
     connect(m_run, &core::CheckRun::stopped, this, &MainWindow::onRunStopped);
+    // Said once for a row of failed writes (the recorder sees to that), not once a second.
+    connect(&m_state.positions(), &config::PositionRecorder::writeFailed, this, [this](const QString &why) {
+        m_state.notice().showMessage(QString(),
+                                     QStringLiteral("The position in the list could not be stored, so a "
+                                                    "later run may not resume where this one stopped.\r\n") +
+                                         why,
+                                     core::NoticeIcon::Warning);
+    });
     connect(m_run, &core::CheckRun::progressChanged, this, &MainWindow::showProgress);
     connect(m_run, &core::CheckRun::namePassedOver, this,
             [this](const QString &, int count) { showPassedOver(count); });
@@ -457,6 +466,7 @@ void MainWindow::buildStatusBar()
     m_progress->setFixedWidth(kProgressWidth);
     m_statusBar->addPermanentWidget(m_sourcePanel);
     m_statusBar->addPermanentWidget(m_passedOverPanel);
+    m_statusBar->addPermanentWidget(buildInvalidNamesPanel());
     m_statusBar->addPermanentWidget(m_progress);
     showSource();
     setStatusBar(m_statusBar);
@@ -696,9 +706,27 @@ void MainWindow::lockRunControls()
     setSearchButtonEnabled(false);
 }
 
+void MainWindow::setReadOnly(const QString &reason)
+{
+    m_readOnlyReason = reason;
+    if (!windowTitle().endsWith(QLatin1String(" (read-only)")))
+        setWindowTitle(windowTitle() + QStringLiteral(" (read-only)"));
+}
+
+// A run files into the folder's lists, which another process writes meanwhile.
+bool MainWindow::refuseRunWhenReadOnly()
+{
+    if (m_readOnlyReason.isEmpty())
+        return false;
+    m_state.notice().showMessage(
+        QString(), m_readOnlyReason + QStringLiteral("\r\nIt is open read-only here, so no run is started."),
+        core::NoticeIcon::Information);
+    return true;
+}
+
 void MainWindow::startRun()
 {
-    if (m_run->isRunning())
+    if (m_run->isRunning() || refuseRunWhenReadOnly())
         return; // one run at a time
     lockRunControls();
 
@@ -720,6 +748,7 @@ void MainWindow::startRun()
     request.resumeKey = source ? source->resumeKey : std::nullopt;
     request.extensionChoice = [this] { return m_extensionBox->currentText(); };
     m_passedOverPanel->hide();
+    m_invalidNamesPanel->hide();
     showSource();
     m_run->startRun(sources::makeListRunSource(std::move(request), m_state), start, count);
 }
@@ -727,10 +756,11 @@ void MainWindow::startRun()
 void MainWindow::checkUnansweredAgain()
 {
     const int count = m_state.unanswered().count();
-    if (m_run->isRunning() || count == 0)
+    if (m_run->isRunning() || count == 0 || refuseRunWhenReadOnly())
         return;
     lockRunControls();
     m_stopButton->setEnabled(true);
+    m_invalidNamesPanel->hide();
     m_run->startRun(m_state.unanswered().snapshotSource(), 1, count);
 }
 
@@ -881,6 +911,26 @@ void MainWindow::showProgress(qint32 position, qint32 count)
     m_progress->setRange(0, std::max<qint32>(maximum, 1)); // 0 to 0 would be a busy indicator
     m_progress->setValue(value);
     m_progress->setFormat(QStringLiteral("%1 of %2").arg(value).arg(maximum));
+}
+
+QLabel *MainWindow::buildInvalidNamesPanel()
+{
+    m_invalidNamesPanel = new QLabel(m_statusBar);
+    m_invalidNamesPanel->setObjectName(QStringLiteral("lblInvalidNames"));
+    m_invalidNamesPanel->setToolTip(
+        QStringLiteral("Entries of this run that cannot be domain names (too long, or characters no "
+                       "registry accepts): they were not looked up."));
+    m_invalidNamesPanel->hide();
+    connect(m_run, &core::CheckRun::invalidName, this,
+            [this](const QString &name, const QString &reason, int count) {
+                m_invalidNamesPanel->setText(QStringLiteral("Invalid: %1 (not looked up)").arg(count));
+                m_invalidNamesPanel->setToolTip(
+                    QStringLiteral("Entries of this run that cannot be domain names: they were not looked "
+                                   "up. The last one: %1 (%2).")
+                        .arg(core::quotedLine(name, 60), reason));
+                m_invalidNamesPanel->show();
+            });
+    return m_invalidNamesPanel;
 }
 
 void MainWindow::showPassedOver(int count)

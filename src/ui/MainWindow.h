@@ -76,6 +76,10 @@ public:
     void setBrowseOpener(std::function<void()> opener);      // "Browse for names"
     // The search sources need the list builder, so they follow its opener.
     void setOpenFileDialog(OpenFileDialog dialog) { m_openFileDialog = std::move(dialog); }
+    // Another process holds the program folder (`reason` says which) and the user chose to
+    // open it read-only: the caption says so, and Start explains instead of filing.
+    void setReadOnly(const QString &reason);
+    bool isReadOnly() const { return !m_readOnlyReason.isEmpty(); }
     // Windows opened for this window (Setup, list builder, browse) that shutdown must close.
     void closeAtShutdown(QWidget *window);
 
@@ -84,6 +88,8 @@ public:
 
     // The handlers, as the controls and menus run them.
     void startRun(); // Start
+    bool refuseRunWhenReadOnly();
+    QLabel *buildInvalidNamesPanel();
     // Tools > "Check unanswered names again (N)": a run over the names kept without a verdict.
     void checkUnansweredAgain();
     void stopRun();                   // Stop
@@ -173,7 +179,8 @@ private:
     config::AppState &m_state;
     core::CheckRun *m_run = nullptr;
     config::StartupState m_startup;
-    QString m_listPath; // `ListPath`: the list file of the current source
+    QString m_listPath;       // `ListPath`: the list file of the current source
+    QString m_readOnlyReason; // empty: this window may write into the program folder
     OpenFileDialog m_openFileDialog;
     std::function<void()> m_setupOpener;
     std::function<void()> m_listBuilderOpener;
@@ -221,9 +228,10 @@ private:
     ResultListsView *m_listsView = nullptr;
     QStatusBar *m_statusBar = nullptr;
     std::array<QLabel *, 3> m_panels{};
-    QLabel *m_sourcePanel = nullptr;     // the chosen source and its list file
-    QLabel *m_passedOverPanel = nullptr; // names of the run no TLD row serves
-    QProgressBar *m_progress = nullptr;  // the run's position of its entry count
+    QLabel *m_sourcePanel = nullptr;       // the chosen source and its list file
+    QLabel *m_passedOverPanel = nullptr;   // names of the run no TLD row serves
+    QLabel *m_invalidNamesPanel = nullptr; // names of the run that cannot be domains
+    QProgressBar *m_progress = nullptr;    // the run's position of its entry count
 
     // Menus.
     QAction *m_setupAction = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/QtUserNotice.h"
 
+#include "core/ShownText.h"
 #include "ui/BlockedNotice.h"
 #include "ui/OverflowNotice.h"
 
@@ -31,7 +32,8 @@ void preparePlain(QMessageBox &box, const QString &title, const QString &text)
 {
     box.setWindowTitle(title.isEmpty() ? QtUserNotice::defaultTitle() : title);
     box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    // Text from files or servers inside a message: its control characters shown, not obeyed.
+    box.setText(core::escapeControls(text));
 }
 
 } // namespace

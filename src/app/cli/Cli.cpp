@@ -3,6 +3,8 @@
 #include "app/cli/CliCommon.h"
 #include "platform/QtPorts.h"
 
+#include <QIODevice>
+
 #include <map>
 
 namespace wendlecott::cli {
@@ -42,7 +44,9 @@ QString helpText()
         "                                a check run over a list file (standard input without\n"
         "                                FILE), filing verdicts into the program folder's lists:\n"
         "                                available NAME class, registered NAME, blocked NAME\n"
-        "                                server, timeout NAME server, unknown NAME server;\n"
+        "                                server, timeout NAME server, unknown NAME server,\n"
+        "                                unreachable NAME server reason (refused, no such\n"
+        "                                host), invalid NAME reason (never looked up);\n"
         "                                --json prints one JSON object a line. Names without a\n"
         "                                verdict are kept in Unanswered.txt; --unanswered checks\n"
         "                                them again\n"
@@ -79,6 +83,27 @@ int notAvailable(CliContext &context, const QString &command)
     return kExitFailure;
 }
 
+namespace {
+
+// Flushes standard output; false, after saying so, when it could not all be written (a full
+// disk, a closed pipe): a command whose output is lost has not done its job.
+bool outputWritten(CliIo &io)
+{
+    io.out.flush();
+    const QIODevice *device = io.out.device();
+    const bool failed = io.out.status() == QTextStream::WriteFailed;
+    if (failed) {
+        io.err << "wendlecott-cli: could not write the output"
+               << (device && !device->errorString().isEmpty() ? QStringLiteral(": ") + device->errorString()
+                                                              : QString())
+               << '\n';
+    }
+    io.err.flush();
+    return !failed;
+}
+
+} // namespace
+
 int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
 {
     using Command = int (*)(CliContext &, const QStringList &);
@@ -95,8 +120,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         const QString &arg = arguments.at(i);
         if (rest.isEmpty() && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
             io.out << helpText();
-            io.out.flush();
-            return kExitOk;
+            return outputWritten(io) ? kExitOk : kExitFailure;
         }
         if (rest.isEmpty() && arg == QLatin1String("--program-folder")) {
             if (i + 1 >= arguments.size()) {
@@ -130,9 +154,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
     config::AppState state(config::ProgramFolder::locate(folderOverride, executableDir), std::move(ports));
     CliContext context{state, io};
     const int status = found->second(context, rest.mid(1));
-    io.out.flush();
-    io.err.flush();
-    return status;
+    return outputWritten(io) ? status : kExitFailure;
 }
 
 } // namespace wendlecott::cli

@@ -16,6 +16,9 @@ struct CliIo {
     QTextStream &out;
     QTextStream &err;
     QTextStream *in = nullptr; // standard input, when a command reads it
+    // Standard output is a terminal: text from servers and files goes out with its control
+    // characters escaped (see shown()).
+    bool outIsTerminal = false;
 };
 
 // What every command gets: the program's state (folder, settings, preferences, TLD table,

@@ -1,5 +1,7 @@
 #include "app/cli/CliCommon.h"
 
+#include "core/ShownText.h"
+
 #include <QJsonDocument>
 
 namespace wendlecott::cli {
@@ -8,8 +10,9 @@ void CliNotice::showMessage(const QString &title, const QString &text, core::Not
 {
     QString line = text;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    m_err << "wendlecott-cli: " << (title.isEmpty() ? QString() : title + QLatin1String(": ")) << line
-          << '\n';
+    m_err << "wendlecott-cli: "
+          << core::escapeControls(title.isEmpty() ? QString() : title + QLatin1String(": "))
+          << core::escapeControls(line) << '\n';
     m_err.flush();
 }
 
@@ -26,10 +29,12 @@ core::Status openProgramState(CliContext &context)
         return opened;
     for (const core::SkippedRow &skipped : context.state.table().skipped) {
         context.io.err << "wendlecott-cli: " << core::kTldFileName << " line " << skipped.lineNumber
-                       << " skipped (" << skipped.reason << "): " << skipped.text << '\n';
+                       << " skipped (" << core::escapeControls(skipped.reason)
+                       << "): " << core::quotedLine(skipped.text) << '\n';
     }
     if (!context.state.bootstrapProblem().isEmpty())
-        context.io.err << "wendlecott-cli: " << context.state.bootstrapProblem() << '\n';
+        context.io.err << "wendlecott-cli: " << core::escapeControls(context.state.bootstrapProblem())
+                       << '\n';
     return {};
 }
 
@@ -42,9 +47,14 @@ QString formatTldRow(int index, const core::TldEntry &entry)
            QString::number(entry.throttle) + tab + entry.successWords;
 }
 
+QString shown(const CliContext &context, const QString &text)
+{
+    return context.io.outIsTerminal ? core::escapeControls(text) : text;
+}
+
 int fail(CliContext &context, const QString &message, int status)
 {
-    context.io.err << "wendlecott-cli: " << message << '\n';
+    context.io.err << "wendlecott-cli: " << core::escapeControls(message) << '\n';
     context.io.err.flush();
     return status;
 }

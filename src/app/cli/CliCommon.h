@@ -38,7 +38,11 @@ core::Status openProgramState(CliContext &context);
 // throttle, success words, separated by tabs.
 QString formatTldRow(int index, const core::TldEntry &entry);
 
-// Writes "wendlecott-cli: " + message to standard error and gives `status` back.
+// Output text from servers and files as it goes to standard output: control characters
+// other than tab and line ends escaped when that is a terminal, as they are otherwise.
+QString shown(const CliContext &context, const QString &text);
+
+// Writes "wendlecott-cli: " + message to standard error (control characters escaped) and gives `status` back.
 int fail(CliContext &context, const QString &message, int status = kExitFailure);
 
 // --protocol whois|rdap|auto and --rules words|evidence, where a command gives them; what is

@@ -2,8 +2,10 @@
 #include "app/cli/CliCommon.h"
 #include "app/cli/Interrupt.h"
 
+#include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/TextFile.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
 #include "sources/ListSource.h"
@@ -11,12 +13,20 @@
 #include <QEventLoop>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <optional>
 #include <variant>
 
 namespace wendlecott::cli {
 
 namespace {
+
+// An unknown verdict because the server could not be reached at all (refused, no such host).
+bool unreachable(const core::RunRecord &record)
+{
+    return record.kind == core::RunRecord::Kind::Unknown &&
+           record.evidence.ending == core::LookupEnding::NoConnection;
+}
 
 QString recordKindName(core::RunRecord::Kind kind)
 {
@@ -40,11 +50,19 @@ QString recordKindName(core::RunRecord::Kind kind)
 QString recordJson(const core::RunRecord &record)
 {
     QJsonObject object = core::evidenceJson(record.evidence, false);
-    object.insert(QStringLiteral("result"), recordKindName(record.kind));
+    object.insert(QStringLiteral("result"),
+                  unreachable(record) ? QStringLiteral("unreachable") : recordKindName(record.kind));
     object.insert(QStringLiteral("name"), record.name);
     if (!record.profileClass.isEmpty())
         object.insert(QStringLiteral("class"), record.profileClass);
     return jsonLine(object);
+}
+
+QString invalidJson(const QString &name, const QString &reason)
+{
+    return jsonLine(QJsonObject{{QStringLiteral("result"), QStringLiteral("invalid")},
+                                {QStringLiteral("name"), name},
+                                {QStringLiteral("reason"), reason}});
 }
 
 QString recordLine(const core::RunRecord &record)
@@ -59,6 +77,9 @@ QString recordLine(const core::RunRecord &record)
     case core::RunRecord::Kind::Timeout:
         return QStringLiteral("timeout\t%1\t%2").arg(record.name, record.server);
     case core::RunRecord::Kind::Unknown:
+        if (unreachable(record))
+            return QStringLiteral("unreachable\t%1\t%2\t%3")
+                .arg(record.name, record.server, record.evidence.reason);
         return QStringLiteral("unknown\t%1\t%2").arg(record.name, record.server);
     }
     return {};
@@ -122,6 +143,42 @@ struct RunNames {
     qint32 start = 1;
 };
 
+// The most of standard input a check reads: far beyond a list typed or piped in, while an
+// endless stream (/dev/zero, `yes`) stops here. Longer lists are given as a file.
+constexpr qint64 kMaxStandardInputBytes = qint64(256) << 20;
+
+// Copies standard input into `file` in pieces, so memory stays bounded; what is wrong
+// when it holds a line over core::kMaxLineBytes or more than kMaxStandardInputBytes.
+QString copyStandardInput(QTextStream &in, QFile &file)
+{
+    QIODevice *device = in.device();
+    if (!device) // a stream over a string (tests): already in memory
+        return file.write(in.readAll().toUtf8()) < 0 || !file.flush() ? file.errorString() : QString();
+    constexpr qint64 kChunk = qint64(1) << 16;
+    qint64 total = 0;
+    qint64 lineLength = 0;
+    for (QByteArray chunk = device->read(kChunk); !chunk.isEmpty(); chunk = device->read(kChunk)) {
+        total += chunk.size();
+        for (qsizetype from = 0; from < chunk.size();) {
+            const qsizetype end = chunk.indexOf('\n', from);
+            lineLength += (end < 0 ? chunk.size() : end) - from;
+            if (lineLength > core::kMaxLineBytes)
+                return QStringLiteral("holds a line longer than %1; it is not read")
+                    .arg(core::sizeText(core::kMaxLineBytes));
+            if (end < 0)
+                break;
+            lineLength = 0;
+            from = end + 1;
+        }
+        if (total > kMaxStandardInputBytes)
+            return QStringLiteral("is larger than %1; give a list that long as a file")
+                .arg(core::sizeText(kMaxStandardInputBytes));
+        if (file.write(chunk) != chunk.size())
+            return QStringLiteral("could not be kept: ") + file.errorString();
+    }
+    return file.flush() ? QString() : QStringLiteral("could not be kept: ") + file.errorString();
+}
+
 std::optional<RunNames> runNames(CliContext &context, const CheckOptions &options,
                                  QTemporaryFile &standardInput, int &status)
 {
@@ -140,15 +197,18 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
             status = fail(context, QStringLiteral("check: cannot read standard input"));
             return std::nullopt;
         }
-        QIODevice *device = context.io.in->device();
-        standardInput.write(device ? device->readAll() : context.io.in->readAll().toUtf8());
-        standardInput.flush();
+        if (const QString problem = copyStandardInput(*context.io.in, standardInput); !problem.isEmpty()) {
+            status = fail(context, QStringLiteral("check: standard input ") + problem);
+            return std::nullopt;
+        }
         listPath = standardInput.fileName();
     }
     sources::ListReader reader;
     const auto count = reader.entryCount(listPath);
     if (!count) {
-        status = fail(context, QStringLiteral("File %1 not found.").arg(options.file));
+        status = fail(context, count.code() == core::ErrorCode::InvalidInput
+                                   ? count.message()
+                                   : QStringLiteral("File %1 not found.").arg(options.file));
         return std::nullopt;
     }
     sources::ListRunRequest request;
@@ -160,6 +220,42 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
     names.count = count.value();
     names.start = options.start;
     return names;
+}
+
+// What a check run came to, for its summary and exit status.
+struct RunTally {
+    int counts[6]; // by core::RunRecord::Kind, then the unknown because unreachable
+    int invalid;
+    bool interrupted;
+    bool positionLost;
+};
+
+// The summary on standard error, and the exit status: 1 when nothing could be checked
+// (no TLD row serves any name) or the position to resume from could not be stored.
+int finishCheck(CliContext &context, const core::CheckRun &run, const RunTally &tally)
+{
+    config::AppState &state = context.state;
+    const int *counts = tally.counts;
+    const qint32 next = run.resumePosition();
+    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
+                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
+    if (counts[5] > 0)
+        context.io.err << ", " << counts[5] << " unreachable";
+    if (tally.invalid > 0)
+        context.io.err << ", " << tally.invalid << " invalid (not looked up)";
+    if (tally.interrupted)
+        context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
+    if (const int kept = state.unanswered().count(); kept > 0)
+        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
+                       << " (check them again with --unanswered)";
+    context.io.err << '\n';
+    const bool anyLookup = std::any_of(counts, counts + 6, [](int n) { return n > 0; });
+    if (!anyLookup && run.passedOverCount() > 0)
+        return fail(context, QStringLiteral("check: no TLD row serves any name of the list (%1 passed over); "
+                                            "nothing was checked")
+                                 .arg(run.passedOverCount()));
+    // The run's finds are filed, but a resume would start in the wrong place.
+    return tally.positionLost || !state.positions().lastStatus() ? kExitFailure : kExitOk;
 }
 
 } // namespace
@@ -178,6 +274,10 @@ int cmdCheck(CliContext &context, const QStringList &args)
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
+    // A second run filing into the same lists would lose names of one of them.
+    config::FolderLock lock(state.folder().root());
+    if (const core::Status locked = lock.acquire(); !locked)
+        return fail(context, locked.message());
     QTemporaryFile standardInput;
     int status = kExitOk;
     const std::optional<RunNames> names = runNames(context, options, standardInput, status);
@@ -190,16 +290,29 @@ int cmdCheck(CliContext &context, const QStringList &args)
     };
     core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
 
-    int counts[5] = {0, 0, 0, 0, 0};
+    int counts[6] = {0, 0, 0, 0, 0, 0}; // by kind, then the unreachable
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
-        ++counts[int(record.kind)];
-        context.io.out << (options.json ? recordJson(record) : recordLine(record)) << '\n';
+        ++counts[unreachable(record) ? 5 : int(record.kind)];
+        context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
         context.io.out.flush();
+        if (context.io.out.status() == QTextStream::WriteFailed)
+            run.stopRun(); // no one learns of further verdicts; the position says where to resume
     });
     // Positions are stored at most once a second, and at once when the run stops.
     config::PositionRecorder &positions = state.positions();
     QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
+    int invalid = 0;
+    QObject::connect(
+        &run, &core::CheckRun::invalidName, &run, [&](const QString &name, const QString &reason, int count) {
+            invalid = count;
+            context.io.out << (options.json
+                                   ? invalidJson(name, reason)
+                                   : shown(context, QStringLiteral("invalid\t%1\t%2").arg(name, reason)))
+                           << '\n';
+        });
+    bool positionLost = false;
     QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
+        positionLost = true;
         context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
         context.io.err.flush();
     });
@@ -216,16 +329,11 @@ int cmdCheck(CliContext &context, const QStringList &args)
     if (run.isRunning())
         loop.exec();
 
-    const qint32 next = run.resumePosition();
-    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
-                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
-    if (interrupted)
-        context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
-    if (const int kept = state.unanswered().count(); kept > 0)
-        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
-                       << " (check them again with --unanswered)";
-    context.io.err << '\n';
-    return kExitOk;
+    const RunTally tally{{counts[0], counts[1], counts[2], counts[3], counts[4], counts[5]},
+                         invalid,
+                         interrupted,
+                         positionLost};
+    return finishCheck(context, run, tally);
 }
 
 } // namespace wendlecott::cli

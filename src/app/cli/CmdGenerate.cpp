@@ -100,6 +100,9 @@ int cmdGenerate(CliContext &context, const QStringList &args)
         for (qsizetype i = 0; i < names.size(); ++i)
             context.io.out << names.at(i) << '\n';
         names.clear();
+        context.io.out.flush();
+        if (context.io.out.status() == QTextStream::WriteFailed)
+            break; // runCli says so; the rest would be lost as well
     }
     context.io.out.flush();
     return kExitOk;

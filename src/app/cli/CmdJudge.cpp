@@ -4,6 +4,7 @@
 #include "core/TextFile.h"
 #include "core/Verdict.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 
 #include <optional>
@@ -94,7 +95,7 @@ std::optional<QString> readAnswer(CliContext &context, const QStringList &files)
     if (!files.isEmpty()) {
         const core::Result<QByteArray> bytes = core::readBytes(files.first(), kMaxAnswerBytes);
         if (!bytes) {
-            fail(context, bytes.code() == core::ErrorCode::InvalidInput
+            fail(context, bytes.code() == core::ErrorCode::InvalidInput && QFileInfo(files.first()).isFile()
                               ? tooLarge.arg(files.first()).arg(kMaxAnswerBytes)
                               : bytes.message());
             return std::nullopt;

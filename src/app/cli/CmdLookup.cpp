@@ -2,6 +2,7 @@
 #include "app/cli/CliCommon.h"
 
 #include "core/DomainLookup.h"
+#include "core/DomainName.h"
 #include "core/Timing.h"
 
 #include <QEventLoop>
@@ -73,10 +74,12 @@ void printEvidence(CliContext &context, const LookupOptions &options, const core
     // The fourth field: the matched success word, else the rule that decided.
     const bool words = evidence.protocol == core::LookupProtocol::Whois &&
                        evidence.rules == core::VerdictRules::SuccessWords;
-    context.io.out << core::verdictName(evidence.verdict) << '\t' << evidence.name << '\t'
-                   << whereAsked(route) << '\t' << (words ? evidence.matchedWord : evidence.rule) << '\n';
+    context.io.out << shown(context, core::verdictName(evidence.verdict) + QLatin1Char('\t') + evidence.name +
+                                         QLatin1Char('\t') + whereAsked(route) + QLatin1Char('\t') +
+                                         (words ? evidence.matchedWord : evidence.rule))
+                   << '\n';
     if (options.raw)
-        context.io.out << evidence.answer;
+        context.io.out << shown(context, evidence.answer);
 }
 
 } // namespace
@@ -91,6 +94,11 @@ int cmdLookup(CliContext &context, const QStringList &args)
     const std::optional<LookupOptions> options = parseLookupOptions(context, args, status);
     if (!options)
         return status;
+    if (const QString problem = core::domainNameProblem(options->name); !problem.isEmpty()) {
+        context.io.out << shown(context, QStringLiteral("invalid\t%1\t%2").arg(options->name, problem))
+                       << '\n';
+        return kExitFailure; // never asked: no answer about it could mean it is free
+    }
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
@@ -114,6 +122,9 @@ int cmdLookup(CliContext &context, const QStringList &args)
     }
     loop.exec();
 
+    if (evidence->ending == core::LookupEnding::NoConnection && !options->json)
+        return fail(context, QStringLiteral("could not connect to %1 for %2: %3")
+                                 .arg(whereAsked(lookup.route()), options->name, evidence->reason));
     const bool timedOut = evidence->ending == core::LookupEnding::TimedOut;
     if (!timedOut || options->json) // a time-out has no verdict line, only its evidence
         printEvidence(context, *options, lookup.route(), *evidence);

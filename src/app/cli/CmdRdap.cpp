@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
 
+#include "config/FolderLock.h"
 #include "core/RdapBootstrap.h"
 #include "core/RdapBootstrapUpdate.h"
 
@@ -25,6 +26,10 @@ int updateBootstrap(CliContext &context, const QStringList &args)
     config::AppState &state = context.state;
     if (!state.http())
         return fail(context, QStringLiteral("rdap update: no HTTP client"));
+
+    config::FolderLock lock(state.folder().root());
+    if (const core::Status locked = lock.acquire(); !locked)
+        return fail(context, locked.message());
 
     const QString path = core::RdapBootstrap::pathIn(state.folder().root());
     core::RdapBootstrapUpdate update(*state.http());

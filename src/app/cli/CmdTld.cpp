@@ -14,7 +14,7 @@ int usage(CliContext &context, const QString &problem)
 int listRows(CliContext &context, const core::TldTable &table)
 {
     for (int i = 0; i < table.size(); ++i)
-        context.io.out << formatTldRow(i, table.at(i)) << '\n';
+        context.io.out << shown(context, formatTldRow(i, table.at(i))) << '\n';
     return kExitOk;
 }
 
@@ -57,7 +57,7 @@ int cmdTld(CliContext &context, const QStringList &args)
     if (index < 0)
         context.io.out << "-1\n";
     else
-        context.io.out << formatTldRow(index, table.at(index)) << '\n';
+        context.io.out << shown(context, formatTldRow(index, table.at(index))) << '\n';
     return kExitOk;
 }
 

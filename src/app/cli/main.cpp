@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -12,5 +14,5 @@ int main(int argc, char *argv[])
     QTextStream in(stdin);
     const QStringList arguments = app.arguments().mid(1);
     return wendlecott::cli::runCli(arguments, QCoreApplication::applicationDirPath(),
-                                   wendlecott::cli::CliIo{out, err, &in});
+                                   wendlecott::cli::CliIo{out, err, &in, ::isatty(STDOUT_FILENO) == 1});
 }
