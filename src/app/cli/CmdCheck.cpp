@@ -4,6 +4,7 @@
 
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/PacedRun.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
 #include "sources/ListSource.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryFile>
 
 #include <optional>
+#include <type_traits>
 #include <variant>
 
 namespace wendlecott::cli {
@@ -67,6 +69,9 @@ QString recordLine(const core::RunRecord &record)
 struct CheckOptions {
     QString file; // empty: standard input
     QString tld;  // stands for the main window's extension box
+    // "--tld com,net,org": an entry without its own extension becomes one domain in each.
+    QStringList extensions;
+    std::optional<int> jobs; // lookups in flight at most; the "Jobs" preference without
     qint32 start = 1;
     bool json = false;
     bool unanswered = false; // the names kept in Unanswered.txt
@@ -87,12 +92,24 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
             options.json = true;
         } else if (arg == QLatin1String("--unanswered")) {
             options.unanswered = true;
-        } else if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
+        } else if (arg == QLatin1String("--tld") || arg == QLatin1String("--start") ||
+                   arg == QLatin1String("--jobs")) {
             if (i + 1 >= args.size())
                 return fail(context, QStringLiteral("check: %1 needs a value").arg(arg), kExitUsage);
             const QString value = args.at(++i);
             if (arg == QLatin1String("--tld")) {
-                options.tld = value;
+                options.extensions = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+                options.tld = options.extensions.value(0, value);
+                if (options.extensions.size() <= 1)
+                    options.extensions.clear();
+            } else if (arg == QLatin1String("--jobs")) {
+                const auto jobs = config::toInt32(value);
+                if (!jobs || *jobs < 1 || *jobs > core::PacedRunOptions::kMaxJobs)
+                    return fail(context,
+                                QStringLiteral("check: --jobs needs a number from 1 to %1")
+                                    .arg(core::PacedRunOptions::kMaxJobs),
+                                kExitUsage);
+                options.jobs = *jobs;
             } else {
                 const auto position = config::toInt32(value);
                 if (!position || *position < 1)
@@ -162,12 +179,61 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
     return names;
 }
 
+// Runs `run` over the names until it stops (the end of the list, or Ctrl-C as Stop), one
+// line a finished name on standard output and a summary line on standard error.
+template <typename Run>
+void runToEnd(CliContext &context, const CheckOptions &options, Run &run, const RunNames &names)
+{
+    config::AppState &state = context.state;
+    int counts[5] = {0, 0, 0, 0, 0};
+    QObject::connect(&run, &Run::recordFinished, &run, [&](const core::RunRecord &record) {
+        ++counts[int(record.kind)];
+        context.io.out << (options.json ? recordJson(record) : recordLine(record)) << '\n';
+        context.io.out.flush();
+    });
+    // Positions are stored at most once a second, and at once when the run stops.
+    config::PositionRecorder &positions = state.positions();
+    QObject::connect(&run, &Run::stopped, &positions, &config::PositionRecorder::flush);
+    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
+        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
+        context.io.err.flush();
+    });
+    QEventLoop loop;
+    bool interrupted = false;
+    QObject::connect(&run, &Run::stopped, &loop, &QEventLoop::quit);
+    InterruptWatcher interrupt;
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &run, [&] {
+        interrupted = true;
+        run.stopRun();
+    });
+
+    run.startRun(names.source, names.start, names.count);
+    if (run.isRunning())
+        loop.exec();
+
+    const qint32 next = run.resumePosition();
+    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
+                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
+    if constexpr (std::is_same_v<Run, core::PacedRun>) {
+        if (run.retryCount() > 0)
+            context.io.err << "; " << run.retryCount() << " asked again after a refusal";
+    }
+    if (interrupted)
+        context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
+    if (const int kept = state.unanswered().count(); kept > 0)
+        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
+                       << " (check them again with --unanswered)";
+    context.io.err << '\n';
+}
+
 } // namespace
 
-// check [FILE] [--tld EXT] [--start N] [--protocol P] [--rules R] [--json] [--unanswered]:
+// check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N] [--protocol P] [--rules R] [--json]
+// [--unanswered]:
 // a check run over a list file (standard input without FILE), filing verdicts into the
 // program folder's lists as the main window does; names without a verdict are kept in
-// Unanswered.txt. Ctrl-C stops it as the Stop button does.
+// Unanswered.txt. Ctrl-C stops it as the Stop button does. With several extensions or more
+// than one job the run asks different servers side by side, each at its row's pace.
 int cmdCheck(CliContext &context, const QStringList &args)
 {
     const auto parsed = parseCheckOptions(context, args);
@@ -188,43 +254,18 @@ int cmdCheck(CliContext &context, const QStringList &args)
     environment.lookupChoices = [&state, overrides = options.overrides] {
         return applyOverrides(state.lookupChoices(), overrides);
     };
-    core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
-
-    int counts[5] = {0, 0, 0, 0, 0};
-    QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
-        ++counts[int(record.kind)];
-        context.io.out << (options.json ? recordJson(record) : recordLine(record)) << '\n';
-        context.io.out.flush();
-    });
-    // Positions are stored at most once a second, and at once when the run stops.
-    config::PositionRecorder &positions = state.positions();
-    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
-    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
-        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
-        context.io.err.flush();
-    });
-    QEventLoop loop;
-    bool interrupted = false;
-    QObject::connect(&run, &core::CheckRun::stopped, &loop, &QEventLoop::quit);
-    InterruptWatcher interrupt;
-    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &run, [&] {
-        interrupted = true;
-        run.stopRun();
-    });
-
-    run.startRun(names->source, names->start, names->count);
-    if (run.isRunning())
-        loop.exec();
-
-    const qint32 next = run.resumePosition();
-    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
-                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
-    if (interrupted)
-        context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
-    if (const int kept = state.unanswered().count(); kept > 0)
-        context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
-                       << " (check them again with --unanswered)";
-    context.io.err << '\n';
+    const int jobs = options.jobs.value_or(state.preferences().jobs());
+    if (jobs == 1 && options.extensions.isEmpty()) {
+        core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
+        runToEnd(context, options, run, *names);
+        return kExitOk;
+    }
+    core::PacedRunOptions paced;
+    paced.jobs = jobs;
+    paced.extensions = core::PacedRun::inTableOrder(state.table(), options.extensions);
+    core::PacedRun run(environment, state.scheduler(), state.timing(), state.connections(), state.pacer(),
+                       paced);
+    runToEnd(context, options, run, *names);
     return kExitOk;
 }
 
