@@ -260,6 +260,18 @@ private Q_SLOTS:
         QCOMPARE(grants.last(), qMakePair(qint64(6000), QStringLiteral("a5")));
         QCOMPARE(pacer.waitFor(QStringLiteral("a:43"), 25), qint64(26));
         QCOMPARE(pacer.waitFor(QStringLiteral("never:43"), 25), qint64(0));
+
+        // A throttle of 0: no gap, but still one at a time, in order, from the event loop.
+        grants.clear();
+        ask(QStringLiteral("c:43"), 0, QStringLiteral("c1"));
+        ask(QStringLiteral("c:43"), 0, QStringLiteral("c2"));
+        ask(QStringLiteral("c:43"), 25, QStringLiteral("c3"));
+        QVERIFY(grants.isEmpty());
+        scheduler.runDue();
+        QCOMPARE(grants,
+                 (QList<QPair<qint64, QString>>{{6000, QStringLiteral("c1")}, {6000, QStringLiteral("c2")}}));
+        scheduler.advance(26);
+        QCOMPARE(grants.last(), qMakePair(qint64(6026), QStringLiteral("c3")));
     }
 
     void inTableOrderFollowsTheRows()

@@ -6,10 +6,12 @@ namespace wendlecott::core {
 
 namespace {
 
-// The described pause lasts the throttle + 1 ticks of a 1 ms timer.
+// The gap between two starts on the scheduler's whole-millisecond clock: the throttle + 1,
+// as the described pause lasts, so that a start noted at T but made at up to T + 0.99 still
+// leaves the next one at least the throttle later; no gap for a throttle of 0.
 qint64 gapFor(qint64 throttleMs)
 {
-    return std::max<qint64>(0, throttleMs) + 1;
+    return throttleMs > 0 ? throttleMs + 1 : 0;
 }
 
 } // namespace

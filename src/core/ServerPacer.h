@@ -12,9 +12,10 @@ namespace wendlecott::core {
 
 // Keeps each whois or RDAP server (host and port) to its pace, for every part of the
 // program that asks servers: a request waits its turn on its server and is told when it may
-// start. Requests to one server start at least the throttle + 1 ms apart (the described
-// pause), the larger throttle of two neighbouring requests counting, so rows that share a
-// server share its pace; different servers never wait for each other. A server that refused
+// start. Requests to one server start the throttle + 1 ms apart on the scheduler's clock (the
+// described pause; never less than the throttle in real time), without a gap for a throttle
+// of 0; the larger throttle of two neighbouring requests counts, so rows that share a server
+// share its pace. Different servers never wait for each other. A server that refused
 // can be paused; its waiting requests then start after the pause.
 //
 // A granted turn counts as a request started at that moment: the caller starts it at once.
