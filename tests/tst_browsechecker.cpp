@@ -8,6 +8,7 @@
 #include "core/ListRules.h"
 #include "core/ResultLists.h"
 #include "core/RunSource.h"
+#include "core/ServerPacer.h"
 #include "core/TldTable.h"
 
 #include <QSignalSpy>
@@ -56,18 +57,22 @@ struct Harness {
     core::TldTable table;
     core::PauseState pause;
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
+    core::ServerPacer pacer{scheduler};
     testing::FakeConnection *connection = nullptr;
     std::unique_ptr<browse::BrowseSession> session;
 
-    Harness()
+    // `sharedPace`: with the pacer every window of the program shares.
+    explicit Harness(bool sharedPace = false)
     {
         table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
                       row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40),
                       row(QStringLiteral("org"), QStringLiteral("whois.org.test"), 43, 25, false)};
         auto made = std::make_unique<testing::FakeConnection>();
         connection = made.get();
-        const browse::BrowseEnvironment environment{
+        browse::BrowseEnvironment environment{
             core::RunEnvironment{table, [] { return false; }, pause, lists, notice}, clipboard};
+        if (sharedPace)
+            environment.run.pacer = &pacer;
         session = std::make_unique<browse::BrowseSession>(environment, folder.path(), scheduler, timing,
                                                           std::move(made));
     }
@@ -169,6 +174,34 @@ private Q_SLOTS:
         QCOMPARE(h.panel(BrowsePanel::Page), QStringLiteral("Finished domains on current page"));
         QCOMPARE(h.checker().queuePosition(), 2);
         QCOMPARE(h.notice.blockedShown, 0);
+    }
+
+    // With the shared pacer a name waits for its server's turn when another window asked
+    // that server just now; a close while it waits asks nothing.
+    void browsedNamesWaitForTheirServersTurn()
+    {
+        Harness h(true);
+        h.session->open();
+        h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100); // the main window's run
+        h.load(pageOf({QStringLiteral("alpha.com"), QStringLiteral("beta.com")}));
+        QCOMPARE(h.connection->opens.size(), 0);
+        QCOMPARE(h.panel(BrowsePanel::Progress), QStringLiteral("Checking status of: alpha.com"));
+        h.scheduler.advance(100);
+        QCOMPARE(h.connection->opens.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.connection->opens.size(), 1);
+        h.answer("No match\r\n");
+        QCOMPARE(h.listed(BrowseList::Unregistered), QStringList{QStringLiteral("alpha.com")});
+
+        // The run asks the server again during the pause; beta.com waits its turn after it.
+        h.scheduler.advance(10);
+        h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100);
+        h.scheduler.advance(16); // the browse pause is over
+        QCOMPARE(h.connection->opens.size(), 1);
+        h.checker().close();
+        h.scheduler.advance(1000);
+        QCOMPARE(h.connection->opens.size(), 1);
+        QCOMPARE(h.pacer.waitingCount(), 0);
     }
 
     // A lookup under way is never started again by the dispatcher's tick: a server that

@@ -2,6 +2,7 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
+#include "core/CheckRun.h"
 #include "core/PacedRun.h"
 #include "core/ResultLists.h"
 #include "core/ServerPacer.h"
@@ -494,6 +495,44 @@ private Q_SLOTS:
         }
         QCOMPARE(h.unanswered.count(), 0); // what was dropped at Stop got its verdict later
         QCOMPARE(h.stored.last(), 4);
+    }
+
+    // The single-slot run with the shared pacer: its lookup waits when another window asked
+    // the server a moment ago; Stop while it waits keeps the right name and asks nothing.
+    void singleSlotRunWaitsForTheServersTurn()
+    {
+        Harness h(threeExtensions(1));
+        core::RunEnvironment environment{h.table, [] { return false; }, h.pause, h.lists, h.notice};
+        environment.unanswered = &h.unanswered;
+        environment.pacer = &h.pacer;
+        core::CheckRun run(environment, h.scheduler, h.timing, [&h] {
+            auto connection = std::make_unique<TimedConnection>(h.scheduler);
+            h.connections.append(connection.get());
+            h.opensSeen.append(0);
+            return connection;
+        });
+        h.entries = {QStringLiteral("first"), QStringLiteral("second")};
+        h.pause.throttleMs = 25;
+        run.startRun(h.source(), 1, 2);
+        h.scheduler.advance(20);
+        h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100); // the browse window asked
+        h.scheduler.advance(100);
+        TimedConnection &slot = *h.connections.last();
+        QCOMPARE(slot.fake.opens.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(slot.openedAt, QList<qint64>{121});
+        slot.fake.peerAccept();
+        slot.fake.peerSend("No match\r\n");
+        slot.fake.peerClose();
+        QCOMPARE(h.lists.entries(core::ListId::Mid), QStringList{QStringLiteral("first.com")});
+
+        h.scheduler.advance(20);
+        h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100);
+        h.scheduler.advance(10); // the run's pause is over; second.com waits for the turn
+        run.stopRun();
+        h.scheduler.advance(1000);
+        QCOMPARE(slot.fake.opens.size(), 1);
+        QCOMPARE(h.unanswered.names(), QStringList{QStringLiteral("second.com")});
     }
 
     void namesNoServerServesArePassedOverOnce()

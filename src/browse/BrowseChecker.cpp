@@ -55,6 +55,7 @@ BrowseChecker::BrowseChecker(BrowseEnvironment environment, FoundNames &found, c
 
 BrowseChecker::~BrowseChecker()
 {
+    cancelTurn();
     m_query.disconnect(this);
     m_query.cancel();
     m_pacing.stopAll();
@@ -72,6 +73,7 @@ void BrowseChecker::close()
 {
     m_open = false;
     m_lookupUnderWay = false;
+    cancelTurn();
     m_nextAfterSkip.cancel();
     m_pacing.stopAll();
     m_query.cancel();
@@ -147,7 +149,28 @@ void BrowseChecker::checkBrowsedName(const QString &name)
     m_lookupUnderWay = true;
     m_pacing.beginLookup(entry, [this] { onTimeout(); });
     setPanel(BrowsePanel::Progress, QStringLiteral("Checking status of: ") + m_currentName);
-    m_query.start({entry.server, entry.port}, core::whoisRequest(m_currentName));
+    const core::WhoisServer server{entry.server, entry.port};
+    const QByteArray request = core::whoisRequest(m_currentName);
+    if (!m_env.run.pacer) {
+        m_query.start(server, request);
+        return;
+    }
+    core::LookupRoute route;
+    route.row = row;
+    route.entry = entry;
+    cancelTurn();
+    m_turn = m_env.run.pacer->whenReady(route.serverKey(), route.throttleMs(), [this, server, request] {
+        m_turn = 0;
+        if (m_open && m_lookupUnderWay)
+            m_query.start(server, request);
+    });
+}
+
+void BrowseChecker::cancelTurn()
+{
+    if (m_turn != 0 && m_env.run.pacer)
+        m_env.run.pacer->cancel(m_turn);
+    m_turn = 0;
 }
 
 // A skipped name moves the queue on from the event loop, so that a long run of names to
@@ -155,6 +178,7 @@ void BrowseChecker::checkBrowsedName(const QString &name)
 void BrowseChecker::skipName()
 {
     m_lookupUnderWay = false;
+    cancelTurn();
     ++m_queuePosition;
     m_query.cancel();
     m_nextAfterSkip.start(0, [this] { dispatchNextName(); });
@@ -220,6 +244,7 @@ void BrowseChecker::onTimeout()
     if (!m_open || !m_lookupUnderWay)
         return;
     m_lookupUnderWay = false;
+    cancelTurn();
     m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse, m_currentName);
     m_query.cancel();
     ++m_queuePosition;

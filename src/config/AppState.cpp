@@ -81,6 +81,7 @@ core::RunEnvironment AppState::runEnvironment()
     environment.lookupChoices = [this] { return lookupChoices(); };
     environment.services = lookupServices();
     environment.unanswered = m_unanswered.get();
+    environment.pacer = m_pacer.get();
     return environment;
 }
 
