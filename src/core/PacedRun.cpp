@@ -371,7 +371,8 @@ void PacedRun::file(const LookupEvidence &evidence)
 // entries now finished in a row.
 void PacedRun::finishDomain(qint32 position)
 {
-    if (m_open.empty() || position < m_open.front().position)
+    if (m_open.empty() || position < m_open.front().position ||
+        position - m_open.front().position >= qint32(m_open.size()))
         return;
     OpenEntry &entry = m_open[std::size_t(position - m_open.front().position)];
     --entry.unfinished;
