@@ -1,15 +1,19 @@
 #include "FakeConnection.h"
+#include "FakeHttpClient.h"
 #include "FakeNotice.h"
 #include "FakePorts.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
+#include "TldRows.h"
 #include "browse/BrowseAddresses.h"
 #include "browse/BrowseSession.h"
 #include "core/ListRules.h"
+#include "core/RdapBootstrap.h"
 #include "core/ResultLists.h"
 #include "core/RunSource.h"
 #include "core/ServerPacer.h"
 #include "core/TldTable.h"
+#include "core/UnansweredNames.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -21,17 +25,7 @@ using View = browse::BrowseSession::View;
 
 namespace {
 
-core::TldEntry row(const QString &ext, const QString &server, quint16 port, int throttle, bool enabled = true)
-{
-    core::TldEntry entry;
-    entry.extension = ext;
-    entry.server = server;
-    entry.port = port;
-    entry.enabled = enabled;
-    entry.throttle = throttle;
-    entry.successWords = QStringLiteral("No match,not found");
-    return entry;
-}
+using testing::whoisRow;
 
 QString link(const QString &name)
 {
@@ -59,20 +53,31 @@ struct Harness {
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
     core::ServerPacer pacer{scheduler};
     testing::FakeConnection *connection = nullptr;
+    testing::FakeHttpClient http;
+    core::RdapBootstrap bootstrap =
+        core::RdapBootstrap::parse("{\"services\":[[[\"com\"],[\"https://rdap.test/v1/\"]]]}").value();
+    core::UnansweredNames unanswered{folder.file(QStringLiteral("Unanswered.txt"))};
     std::unique_ptr<browse::BrowseSession> session;
 
-    // `sharedPace`: with the pacer every window of the program shares.
-    explicit Harness(bool sharedPace = false)
+    // With `rdap`, the preference "Use RDAP where the registry offers it" is on: .com goes
+    // over RDAP, .net over whois judged by the evidence rules. With `sharedPace`, the pacer
+    // every window of the program shares.
+    explicit Harness(bool rdap = false, bool sharedPace = false)
     {
-        table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
-                      row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40),
-                      row(QStringLiteral("org"), QStringLiteral("whois.org.test"), 43, 25, false)};
+        table.rows = {whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
+                      whoisRow(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40),
+                      whoisRow(QStringLiteral("org"), QStringLiteral("whois.org.test"), 43, 25, false)};
         auto made = std::make_unique<testing::FakeConnection>();
         connection = made.get();
-        browse::BrowseEnvironment environment{
-            core::RunEnvironment{table, [] { return false; }, pause, lists, notice}, clipboard};
+        core::RunEnvironment run{table, [] { return false; }, pause, lists, notice};
+        if (rdap) {
+            run.lookupChoices = [] { return core::LookupChoices::forPreference(true, false); };
+            run.services = core::LookupServices{&bootstrap, &http, nullptr};
+            run.unanswered = &unanswered;
+        }
         if (sharedPace)
-            environment.run.pacer = &pacer;
+            run.pacer = &pacer;
+        const browse::BrowseEnvironment environment{run, clipboard};
         session = std::make_unique<browse::BrowseSession>(environment, folder.path(), scheduler, timing,
                                                           std::move(made));
     }
@@ -180,7 +185,7 @@ private Q_SLOTS:
     // that server just now; a close while it waits asks nothing.
     void browsedNamesWaitForTheirServersTurn()
     {
-        Harness h(true);
+        Harness h(false, true);
         h.session->open();
         h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100); // the main window's run
         h.load(pageOf({QStringLiteral("alpha.com"), QStringLiteral("beta.com")}));
@@ -202,6 +207,40 @@ private Q_SLOTS:
         h.scheduler.advance(1000);
         QCOMPARE(h.connection->opens.size(), 1);
         QCOMPARE(h.pacer.waitingCount(), 0);
+    }
+
+    // With RDAP on, the browse window asks as the run does: RDAP where the bootstrap has the
+    // extension, 404 files the name as available, a rate limit shows the notice and keeps
+    // the name to be asked again; whois answers are judged by what they show.
+    void rdapAndEvidenceWhenThePreferenceIsOn()
+    {
+        Harness h(true);
+        h.session->open();
+        h.load(pageOf({QStringLiteral("alpha.com"), QStringLiteral("busy.com"), QStringLiteral("beta.net")}));
+        QCOMPARE(h.http.requests.size(), 1);
+        QCOMPARE(h.http.requests.at(0).url.toString(),
+                 QStringLiteral("https://rdap.test/v1/domain/alpha.com"));
+        QCOMPARE(h.connection->opens.size(), 0);
+        h.http.last()->respond(404, QByteArray());
+        h.scheduler.runDue();
+        QCOMPARE(h.lists.entries(core::ListId::Mid), QStringList{QStringLiteral("alpha.com")});
+        QCOMPARE(h.listed(BrowseList::Unregistered), QStringList{QStringLiteral("alpha.com")});
+
+        h.scheduler.advance(26);
+        QCOMPARE(h.http.requests.size(), 2);
+        h.http.last()->respond(429, QByteArray("{}"), {{"Retry-After", "5"}});
+        h.scheduler.runDue();
+        QCOMPARE(h.notice.blockedShown, 1);
+        QCOMPARE(h.unanswered.names(), QStringList{QStringLiteral("busy.com")});
+
+        // "No match" in legal text is no verdict under the evidence rules: nothing filed.
+        h.scheduler.advance(26);
+        QCOMPARE(h.connection->opens.size(), 1);
+        h.answer("Terms of use: no match guarantees nothing.\r\n");
+        h.scheduler.runDue();
+        QCOMPARE(h.lists.entries(core::ListId::Registered), QStringList());
+        QCOMPARE(h.listed(BrowseList::Registered), QStringList());
+        QCOMPARE(h.unanswered.names(), (QStringList{QStringLiteral("busy.com"), QStringLiteral("beta.net")}));
     }
 
     // A lookup under way is never started again by the dispatcher's tick: a server that

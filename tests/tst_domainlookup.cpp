@@ -2,6 +2,7 @@
 #include "FakeConnection.h"
 #include "FakeHttpClient.h"
 #include "FakeScheduler.h"
+#include "TldRows.h"
 #include "core/DomainLookup.h"
 #include "core/RdapBootstrap.h"
 
@@ -15,17 +16,7 @@ using core::LookupVerdict;
 
 namespace {
 
-core::TldEntry row(const QString &extension, const QString &server, quint16 port = 43, int throttle = 25)
-{
-    core::TldEntry entry;
-    entry.extension = extension;
-    entry.server = server;
-    entry.port = port;
-    entry.enabled = true;
-    entry.throttle = throttle;
-    entry.successWords = QStringLiteral("No match,not found");
-    return entry;
-}
+using testing::whoisRow;
 
 struct Fixture {
     testing::FakeScheduler scheduler;
@@ -39,9 +30,9 @@ struct Fixture {
 
     explicit Fixture(core::WhoisStyle style = core::WhoisStyle::Retrying)
     {
-        table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test")),
-                      row(QStringLiteral("de"), QStringLiteral("whois.de.test"), 4343, 40),
-                      row(QStringLiteral("proxy"), QStringLiteral("proxy.test"), 4444, 5)};
+        table.rows = {whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test")),
+                      whoisRow(QStringLiteral("de"), QStringLiteral("whois.de.test"), 4343, 40),
+                      whoisRow(QStringLiteral("proxy"), QStringLiteral("proxy.test"), 4444, 5)};
         bootstrap =
             core::RdapBootstrap::parse("{\"services\":[[[\"com\",\"net\"],[\"https://rdap.test/v1/\"]]]}")
                 .value();

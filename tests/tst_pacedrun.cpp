@@ -2,6 +2,7 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
+#include "TldRows.h"
 #include "core/CheckRun.h"
 #include "core/PacedRun.h"
 #include "core/ResultLists.h"
@@ -20,14 +21,7 @@ namespace {
 
 core::TldEntry row(const QString &ext, const QString &server, int throttle = 25)
 {
-    core::TldEntry entry;
-    entry.extension = ext;
-    entry.server = server;
-    entry.port = 43;
-    entry.enabled = true;
-    entry.throttle = throttle;
-    entry.successWords = QStringLiteral("No match,not found");
-    return entry;
+    return testing::whoisRow(ext, server, 43, throttle);
 }
 
 // A fake connection that notes the moment of each open on the test's clock.

@@ -4,8 +4,8 @@
 #include "core/ResultLists.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
+#include "core/UnansweredNames.h"
 #include "core/UserNotice.h"
-#include "core/WhoisRequest.h"
 #include "sources/TextOps.h"
 
 namespace wendlecott::browse {
@@ -44,20 +44,21 @@ BrowseChecker::BrowseChecker(BrowseEnvironment environment, FoundNames &found, c
     , m_found(found)
     , m_queue(queuePath)
     , m_pacing(scheduler, timing, environment.run.pause)
-    , m_query(std::move(connection), scheduler)
+    , m_lookup(core::WhoisStyle::SingleExchange, std::move(connection), environment.run.table,
+               environment.run.services, scheduler, timing)
     , m_nextAfterSkip(scheduler)
 {
     for (std::size_t i = 0; i < m_lists.size(); ++i)
         m_lists[i] = std::make_unique<QStringListModel>();
     m_labels = {QStringLiteral("Unregistered:"), QStringLiteral("Registered:")};
-    connect(&m_query, &core::WhoisQuery::finished, this, &BrowseChecker::onAnswer);
+    connect(&m_lookup, &core::DomainLookup::finished, this, &BrowseChecker::onAnswer);
 }
 
 BrowseChecker::~BrowseChecker()
 {
     cancelTurn();
-    m_query.disconnect(this);
-    m_query.cancel();
+    m_lookup.disconnect(this);
+    m_lookup.cancel();
     m_pacing.stopAll();
 }
 
@@ -76,7 +77,7 @@ void BrowseChecker::close()
     cancelTurn();
     m_nextAfterSkip.cancel();
     m_pacing.stopAll();
-    m_query.cancel();
+    m_lookup.cancel();
     m_queue.remove();
 }
 
@@ -136,34 +137,34 @@ void BrowseChecker::checkBrowsedName(const QString &name)
         skipName();
         return;
     }
-    const bool proxy = m_env.run.useProxy && m_env.run.useProxy();
-    const int row = findTLD(table, m_currentName, proxy);
-    if (row < 0 || row >= table.size() || table.at(row).server.isEmpty()) {
+    const core::LookupChoices choices =
+        m_env.run.lookupChoices ? m_env.run.lookupChoices()
+                                : core::LookupChoices::described(m_env.run.useProxy && m_env.run.useProxy());
+    const core::Result<core::LookupRoute> route =
+        core::routeLookup(m_currentName, table, m_env.run.services, choices);
+    if (!route ||
+        (route.value().protocol == core::LookupProtocol::Whois && route.value().entry.server.isEmpty())) {
         skipName(); // the lookup cannot be started
         return;
     }
-    const core::TldEntry &entry = table.at(row);
-    m_server = entry.server;
-    m_successWords = entry.successWords;
+    core::TldEntry paced = route.value().entry;
+    paced.throttle = route.value().throttleMs();
+    m_server = route.value().protocol == core::LookupProtocol::Rdap ? route.value().url.host() : paced.server;
     m_response.clear();
     m_lookupUnderWay = true;
-    m_pacing.beginLookup(entry, [this] { onTimeout(); });
+    m_pacing.beginLookup(paced, [this] { onTimeout(); });
     setPanel(BrowsePanel::Progress, QStringLiteral("Checking status of: ") + m_currentName);
-    const core::WhoisServer server{entry.server, entry.port};
-    const QByteArray request = core::whoisRequest(m_currentName);
     if (!m_env.run.pacer) {
-        m_query.start(server, request);
+        m_lookup.start(m_currentName, route.value(), choices);
         return;
     }
-    core::LookupRoute route;
-    route.row = row;
-    route.entry = entry;
     cancelTurn();
-    m_turn = m_env.run.pacer->whenReady(route.serverKey(), route.throttleMs(), [this, server, request] {
-        m_turn = 0;
-        if (m_open && m_lookupUnderWay)
-            m_query.start(server, request);
-    });
+    m_turn = m_env.run.pacer->whenReady(route.value().serverKey(), route.value().throttleMs(),
+                                        [this, name = m_currentName, route = route.value(), choices] {
+                                            m_turn = 0;
+                                            if (m_open && m_lookupUnderWay)
+                                                m_lookup.start(name, route, choices);
+                                        });
 }
 
 void BrowseChecker::cancelTurn()
@@ -180,31 +181,42 @@ void BrowseChecker::skipName()
     m_lookupUnderWay = false;
     cancelTurn();
     ++m_queuePosition;
-    m_query.cancel();
+    m_lookup.cancel();
     m_nextAfterSkip.start(0, [this] { dispatchNextName(); });
 }
 
 QString BrowseChecker::remoteHost() const
 {
-    const QString host = m_query.remoteHost();
+    const QString host = m_lookup.remoteHost();
     return host.isEmpty() ? m_server : host;
 }
 
-void BrowseChecker::onAnswer(const core::WhoisAnswer &answer)
+void BrowseChecker::onAnswer(const core::LookupEvidence &evidence)
 {
     if (!m_open || !m_lookupUnderWay)
         return;
-    if (answer.ending != core::WhoisEnding::ServerClosed && answer.ending != core::WhoisEnding::CapReached)
-        return; // no verdict without an answer: the time-out ends the lookup
+    // A whois exchange without an answer has no verdict: the time-out ends the lookup.
+    if (evidence.protocol == core::LookupProtocol::Whois && evidence.ending != core::LookupEnding::Answered &&
+        evidence.ending != core::LookupEnding::CapReached)
+        return;
     m_pacing.endLookup();
     m_lookupUnderWay = false;
-    m_response = answer.text;
-    fileVerdict(core::judgeResponse(m_response, m_successWords).verdict);
+    m_response = evidence.protocol == core::LookupProtocol::Rdap
+                     ? QStringLiteral("HTTP %1\r\n%2").arg(evidence.httpStatus).arg(evidence.answer)
+                     : evidence.answer;
+    fileVerdict(evidence.verdict);
     ++m_queuePosition;
-    m_query.cancel();
+    m_lookup.cancel();
     setPanel(BrowsePanel::Progress,
              QStringLiteral("Pausing for %1 milliseconds.").arg(m_pacing.throttleMs()));
     m_pacing.pauseAfterAnswer([this] { dispatchNextName(); });
+}
+
+// A name taken without a verdict is kept with the run's unanswered names, to be asked again.
+void BrowseChecker::keepUnanswered(const QString &name)
+{
+    if (m_env.run.unanswered)
+        (void)m_env.run.unanswered->keep(name);
 }
 
 void BrowseChecker::fileVerdict(core::LookupVerdict verdict)
@@ -232,9 +244,11 @@ void BrowseChecker::fileVerdict(core::LookupVerdict verdict)
         break;
     case core::LookupVerdict::Blocked:
         m_env.run.notice.showBlocked(remoteHost(), m_response, m_currentName);
+        keepUnanswered(m_currentName);
         break;
     case core::LookupVerdict::Unknown:
-        break; // nothing a user can act on: filed nowhere
+        keepUnanswered(m_currentName); // nothing a user can act on: filed nowhere
+        break;
     }
     lists.checkOverflow();
 }
@@ -246,7 +260,8 @@ void BrowseChecker::onTimeout()
     m_lookupUnderWay = false;
     cancelTurn();
     m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse, m_currentName);
-    m_query.cancel();
+    keepUnanswered(m_currentName);
+    m_lookup.cancel();
     ++m_queuePosition;
     dispatchNextName();
 }

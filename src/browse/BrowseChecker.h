@@ -4,11 +4,11 @@
 #include "browse/BrowseQueue.h"
 #include "browse/FoundNames.h"
 #include "core/CheckRun.h"
+#include "core/DomainLookup.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
 #include "core/Verdict.h"
 #include "core/WhoisConnection.h"
-#include "core/WhoisQuery.h"
 
 #include <QObject>
 #include <QString>
@@ -102,9 +102,10 @@ Q_SIGNALS:
     void labelChanged(wendlecott::browse::BrowseList list, const QString &text);
 
 private:
-    void onAnswer(const core::WhoisAnswer &answer);
+    void onAnswer(const core::LookupEvidence &evidence);
     void onTimeout();
     void fileVerdict(core::LookupVerdict verdict);
+    void keepUnanswered(const QString &name);
     void listName(BrowseList list, const QString &name);
     void skipName();
     void setLabel(BrowseList list, const QString &text);
@@ -115,7 +116,7 @@ private:
     FoundNames &m_found;
     BrowseQueue m_queue;
     BrowsePacing m_pacing;
-    core::WhoisQuery m_query;
+    core::DomainLookup m_lookup;
     core::SingleShot m_nextAfterSkip;
     std::array<std::unique_ptr<QStringListModel>, 2> m_lists;
     std::array<QString, 2> m_labels;
@@ -127,7 +128,6 @@ private:
     qint32 m_queuePosition = 0;
     QString m_currentName;
     QString m_server;
-    QString m_successWords;
     QString m_response;
 };
 
