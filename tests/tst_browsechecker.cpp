@@ -11,6 +11,7 @@
 #include "core/RdapBootstrap.h"
 #include "core/ResultLists.h"
 #include "core/RunSource.h"
+#include "core/ServerPacer.h"
 #include "core/TldTable.h"
 #include "core/UnansweredNames.h"
 
@@ -50,6 +51,7 @@ struct Harness {
     core::TldTable table;
     core::PauseState pause;
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
+    core::ServerPacer pacer{scheduler};
     testing::FakeConnection *connection = nullptr;
     testing::FakeHttpClient http;
     core::RdapBootstrap bootstrap =
@@ -58,8 +60,9 @@ struct Harness {
     std::unique_ptr<browse::BrowseSession> session;
 
     // With `rdap`, the preference "Use RDAP where the registry offers it" is on: .com goes
-    // over RDAP, .net over whois judged by the evidence rules.
-    explicit Harness(bool rdap = false)
+    // over RDAP, .net over whois judged by the evidence rules. With `sharedPace`, the pacer
+    // every window of the program shares.
+    explicit Harness(bool rdap = false, bool sharedPace = false)
     {
         table.rows = {whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
                       whoisRow(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40),
@@ -72,6 +75,8 @@ struct Harness {
             run.services = core::LookupServices{&bootstrap, &http, nullptr};
             run.unanswered = &unanswered;
         }
+        if (sharedPace)
+            run.pacer = &pacer;
         const browse::BrowseEnvironment environment{run, clipboard};
         session = std::make_unique<browse::BrowseSession>(environment, folder.path(), scheduler, timing,
                                                           std::move(made));
@@ -174,6 +179,34 @@ private Q_SLOTS:
         QCOMPARE(h.panel(BrowsePanel::Page), QStringLiteral("Finished domains on current page"));
         QCOMPARE(h.checker().queuePosition(), 2);
         QCOMPARE(h.notice.blockedShown, 0);
+    }
+
+    // With the shared pacer a name waits for its server's turn when another window asked
+    // that server just now; a close while it waits asks nothing.
+    void browsedNamesWaitForTheirServersTurn()
+    {
+        Harness h(false, true);
+        h.session->open();
+        h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100); // the main window's run
+        h.load(pageOf({QStringLiteral("alpha.com"), QStringLiteral("beta.com")}));
+        QCOMPARE(h.connection->opens.size(), 0);
+        QCOMPARE(h.panel(BrowsePanel::Progress), QStringLiteral("Checking status of: alpha.com"));
+        h.scheduler.advance(100);
+        QCOMPARE(h.connection->opens.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.connection->opens.size(), 1);
+        h.answer("No match\r\n");
+        QCOMPARE(h.listed(BrowseList::Unregistered), QStringList{QStringLiteral("alpha.com")});
+
+        // The run asks the server again during the pause; beta.com waits its turn after it.
+        h.scheduler.advance(10);
+        h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100);
+        h.scheduler.advance(16); // the browse pause is over
+        QCOMPARE(h.connection->opens.size(), 1);
+        h.checker().close();
+        h.scheduler.advance(1000);
+        QCOMPARE(h.connection->opens.size(), 1);
+        QCOMPARE(h.pacer.waitingCount(), 0);
     }
 
     // With RDAP on, the browse window asks as the run does: RDAP where the bootstrap has the

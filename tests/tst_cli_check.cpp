@@ -217,6 +217,50 @@ private Q_SLOTS:
         QCOMPARE(config::readSetting(settings, config::keys::WordNumber, QString()), QStringLiteral("2"));
     }
 
+    void severalExtensionsGoToTheirOwnServersSideBySide()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer com;
+        testing::FakeWhoisServer net;
+        testing::FakeWhoisServer org;
+        QVERIFY(com.start() && net.start() && org.start());
+        net.answer(QStringLiteral("taken.net"), "Domain Name: TAKEN.NET\r\n");
+        // The table lists org before net: domains follow the table's order.
+        folder.write(QStringLiteral("TLDs.txt"), QStringLiteral("com|127.0.0.1|%1|Enabled|5|No match\r\n"
+                                                                "org|127.0.0.1|%3|Enabled|5|No match\r\n"
+                                                                "net|127.0.0.1|%2|Enabled|5|No match\r\n")
+                                                     .arg(com.port())
+                                                     .arg(net.port())
+                                                     .arg(org.port())
+                                                     .toUtf8());
+        folder.write(QStringLiteral("list.txt"), "alpha\r\ntaken\r\nown.org\r\ngamma\r\n");
+
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt")),
+                                        QStringLiteral("--tld"), QStringLiteral("net,com,org"),
+                                        QStringLiteral("--jobs"), QStringLiteral("4")});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(com.requests(), (QList<QByteArray>{"alpha.com", "taken.com", "gamma.com"}));
+        QCOMPARE(net.requests(), (QList<QByteArray>{"alpha.net", "taken.net", "gamma.net"}));
+        QCOMPARE(org.requests(), (QList<QByteArray>{"alpha.org", "taken.org", "own.org", "gamma.org"}));
+        const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 10);
+        QVERIFY(lines.contains(QStringLiteral("registered\ttaken.net")));
+        QVERIFY2(run.err.contains(QStringLiteral("9 available, 1 registered, 0 blocked")),
+                 qPrintable(run.err));
+        platform::IniSettingsStore settings;
+        QCOMPARE(config::readSetting(settings, config::keys::WordNumber, QString()), QStringLiteral("5"));
+    }
+
+    void jobsOutsideTheRangeAreRefused()
+    {
+        testing::TestFolder folder;
+        for (const QString &jobs : {QStringLiteral("0"), QStringLiteral("102"), QStringLiteral("many")}) {
+            const Run run = runCli(folder, {QStringLiteral("check"), QStringLiteral("--jobs"), jobs}, "a\n");
+            QCOMPARE(run.status, cli::kExitUsage);
+            QVERIFY(run.err.contains(QStringLiteral("--jobs needs a number from 1 to 101")));
+        }
+    }
+
     void checkOfAMissingListFails()
     {
         testing::TestFolder folder;

@@ -7,6 +7,7 @@
 #include "config/SettingsKeys.h"
 #include "config/Startup.h"
 #include "core/CheckRun.h"
+#include "core/PacedRun.h"
 #include "core/ResultLists.h"
 #include "platform/IniSettingsStore.h"
 #include "ui/AboutWindow.h"
@@ -38,6 +39,7 @@
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace wendlecott;
@@ -1050,6 +1052,54 @@ private Q_SLOTS:
         f.start()->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
         QCOMPARE(server.requests().mid(2), (QList<QByteArray>{"alpha.com", "beta.com"}));
+    }
+
+    // Two ticked extensions: each name without its own is checked in both, servers side by
+    // side, and the status shows the lookups in flight; one tick leaves cmbTLDs its role.
+    void tickedExtensionsCheckEachNameInEach()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbeta.com\r\ngamma\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *ticks = f.child<QToolButton>("cmdTLDs");
+        QVERIFY(ticks && !ticks->isHidden());
+        QCOMPARE(ticks->menu()->actions().size(), 2);
+        w.setExtensionTicked(QStringLiteral("com"), true);
+        QCOMPARE(ticks->text(), QStringLiteral("TLDs (1)"));
+        auto *tlds = f.child<QComboBox>("cmbTLDs");
+        tlds->setCurrentIndex(tlds->findText(QStringLiteral("net")));
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isRunActive(), kRunWaitMs);
+        QCOMPARE(server.requests(), (QList<QByteArray>{"alpha.net", "beta.com", "gamma.net"}));
+        QVERIFY(!w.pacedRun());
+
+        w.setExtensionTicked(QStringLiteral("net"), true);
+        QCOMPARE(w.tickedExtensions(), (QStringList{QStringLiteral("com"), QStringLiteral("net")}));
+        QStringList status;
+        f.start()->click();
+        QVERIFY(w.pacedRun() && w.pacedRun()->isRunning());
+        connect(w.pacedRun(), &core::PacedRun::statusChanged, this,
+                [&](const QString &text) { status << text; });
+        QVERIFY(!f.start()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isRunActive(), kRunWaitMs);
+        const QList<QByteArray> asked = server.requests().mid(3);
+        QCOMPARE(QSet<QByteArray>(asked.begin(), asked.end()),
+                 (QSet<QByteArray>{"alpha.com", "alpha.net", "beta.com", "gamma.com", "gamma.net"}));
+        QCOMPARE(asked.size(), 5);
+        QVERIFY(!status.isEmpty() && status.first().startsWith(QStringLiteral("In flight: ")));
+        QCOMPARE(f.panel(1), QStringLiteral("Entry Status"));
+        QCOMPARE(f.panel(2), QStringLiteral("Open Connections"));
+        QVERIFY(f.start()->isEnabled());
+        QCOMPARE(f.setting(config::keys::WordNumber), QStringLiteral("4"));
+
+        // The ticks outlive a reload of the table while their rows stay.
+        w.loadTLDs();
+        QCOMPARE(w.tickedExtensions(), (QStringList{QStringLiteral("com"), QStringLiteral("net")}));
     }
 
     // Stop on a word list: the source is chosen anew and offers the stored position.

@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QtTest>
@@ -651,6 +652,32 @@ private Q_SLOTS:
     }
 
     // The RDAP switch is a preference; the update button installs a good file and refuses a bad one.
+    // The number of lookups in flight is a preference; the box shows what is stored and
+    // keeps it between 1 and 101.
+    void jobsPreferenceIsStoredAndBounded()
+    {
+        Fixture f;
+        config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("6"));
+        f.open();
+        auto *jobs = f.child<QSpinBox>("txtJobs");
+        QVERIFY(jobs);
+        QCOMPARE(jobs->value(), 1); // the state was read before the setting was written
+        jobs->setValue(4);
+        QCOMPARE(f.state->preferences().jobs(), 4);
+        QCOMPARE(config::readSetting(f.settings, config::keys::Jobs, QString()), QStringLiteral("4"));
+        jobs->setValue(500);
+        QCOMPARE(f.state->preferences().jobs(), 101);
+        QVERIFY(f.state->preferences().setJobs(0).ok());
+        QCOMPARE(f.state->preferences().jobs(), 1);
+        // A stored text that is no number leaves the value as it was.
+        config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("many"));
+        f.state->preferences().load();
+        QCOMPARE(f.state->preferences().jobs(), 1);
+        config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("7"));
+        f.state->preferences().load();
+        QCOMPARE(f.state->preferences().jobs(), 7);
+    }
+
     void rdapSwitchAndServerListUpdate()
     {
         Fixture f;

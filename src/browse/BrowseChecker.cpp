@@ -56,6 +56,7 @@ BrowseChecker::BrowseChecker(BrowseEnvironment environment, FoundNames &found, c
 
 BrowseChecker::~BrowseChecker()
 {
+    cancelTurn();
     m_lookup.disconnect(this);
     m_lookup.cancel();
     m_pacing.stopAll();
@@ -73,6 +74,7 @@ void BrowseChecker::close()
 {
     m_open = false;
     m_lookupUnderWay = false;
+    cancelTurn();
     m_nextAfterSkip.cancel();
     m_pacing.stopAll();
     m_lookup.cancel();
@@ -152,7 +154,24 @@ void BrowseChecker::checkBrowsedName(const QString &name)
     m_lookupUnderWay = true;
     m_pacing.beginLookup(paced, [this] { onTimeout(); });
     setPanel(BrowsePanel::Progress, QStringLiteral("Checking status of: ") + m_currentName);
-    m_lookup.start(m_currentName, route.value(), choices);
+    if (!m_env.run.pacer) {
+        m_lookup.start(m_currentName, route.value(), choices);
+        return;
+    }
+    cancelTurn();
+    m_turn = m_env.run.pacer->whenReady(route.value().serverKey(), route.value().throttleMs(),
+                                        [this, name = m_currentName, route = route.value(), choices] {
+                                            m_turn = 0;
+                                            if (m_open && m_lookupUnderWay)
+                                                m_lookup.start(name, route, choices);
+                                        });
+}
+
+void BrowseChecker::cancelTurn()
+{
+    if (m_turn != 0 && m_env.run.pacer)
+        m_env.run.pacer->cancel(m_turn);
+    m_turn = 0;
 }
 
 // A skipped name moves the queue on from the event loop, so that a long run of names to
@@ -160,6 +179,7 @@ void BrowseChecker::checkBrowsedName(const QString &name)
 void BrowseChecker::skipName()
 {
     m_lookupUnderWay = false;
+    cancelTurn();
     ++m_queuePosition;
     m_lookup.cancel();
     m_nextAfterSkip.start(0, [this] { dispatchNextName(); });
@@ -238,6 +258,7 @@ void BrowseChecker::onTimeout()
     if (!m_open || !m_lookupUnderWay)
         return;
     m_lookupUnderWay = false;
+    cancelTurn();
     m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse, m_currentName);
     keepUnanswered(m_currentName);
     m_lookup.cancel();

@@ -39,7 +39,9 @@ enum class BrowsePanel { Progress = 0, Page = 1, WebView = 2 };
 
 // The browse window's checker: takes the queued names one at a time, asks each name's whois
 // server through its own query, files the verdict into the main window's lists and its own
-// two, and paces itself (BrowsePacing).
+// two, and paces itself (BrowsePacing); with the program's ServerPacer a lookup also waits
+// for its server's turn, so the main window's run and this window never ask one server
+// faster than its throttle together.
 //
 // idle --dispatchNextName, a name queued--> lookup under way (time-out ticking)
 //   --server closed: verdict, filed--> pausing (the row's throttle) --> idle, next name
@@ -108,6 +110,7 @@ private:
     void skipName();
     void setLabel(BrowseList list, const QString &text);
     QString remoteHost() const;
+    void cancelTurn();
 
     BrowseEnvironment m_env;
     FoundNames &m_found;
@@ -121,6 +124,7 @@ private:
 
     bool m_open = false;
     bool m_lookupUnderWay = false;
+    core::ServerPacer::Ticket m_turn = 0; // the lookup waits for its server's turn
     qint32 m_queuePosition = 0;
     QString m_currentName;
     QString m_server;

@@ -19,6 +19,7 @@ AppState::AppState(ProgramFolder folder, AppPorts ports)
     m_lists = std::make_unique<core::ResultLists>(m_folder.root(), *m_ports.notice, *m_ports.clipboard,
                                                   *m_ports.opener);
     m_positions = std::make_unique<PositionRecorder>(*m_ports.settings, *m_ports.scheduler);
+    m_pacer = std::make_unique<core::ServerPacer>(*m_ports.scheduler);
     m_bootstrap = core::RdapBootstrap::builtIn();
     m_judge = std::make_unique<core::EvidenceJudge>();
     m_unanswered =
@@ -80,6 +81,7 @@ core::RunEnvironment AppState::runEnvironment()
     environment.lookupChoices = [this] { return lookupChoices(); };
     environment.services = lookupServices();
     environment.unanswered = m_unanswered.get();
+    environment.pacer = m_pacer.get();
     return environment;
 }
 

@@ -10,6 +10,7 @@
 #include "core/RdapBootstrap.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
+#include "core/ServerPacer.h"
 #include "core/Timing.h"
 #include "core/TldTable.h"
 #include "core/UserNotice.h"
@@ -87,6 +88,8 @@ public:
     void replaceBootstrap(core::RdapBootstrap bootstrap);
     // The evidence rules: built in, with the program folder's whois-evidence.tsv added.
     const core::EvidenceJudge &evidenceJudge() const { return *m_judge; }
+    // The one pace per whois or RDAP server, shared by every run and window that asks them.
+    core::ServerPacer &pacer() { return *m_pacer; }
     // The names taken without a verdict ("Unanswered.txt").
     core::UnansweredNames &unanswered() { return *m_unanswered; }
     // The services of one lookup: bootstrap, HTTP client, evidence rules.
@@ -110,6 +113,7 @@ private:
     QString m_bootstrapProblem;
     std::unique_ptr<core::EvidenceJudge> m_judge;
     std::unique_ptr<core::UnansweredNames> m_unanswered;
+    std::unique_ptr<core::ServerPacer> m_pacer;
 };
 
 } // namespace wendlecott::config

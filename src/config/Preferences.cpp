@@ -19,6 +19,19 @@ void Preferences::load()
     if (const auto rdap = readTruthSetting(m_settings, keys::UseRdap, defaults::UseRdap))
         m_useRdap = *rdap;
     m_defaultExtension = readSetting(m_settings, keys::DefaultExt, defaults::DefaultExt);
+    if (const auto jobs = readInt32Setting(m_settings, keys::Jobs, defaults::Jobs))
+        m_jobs = qBound(1, int(*jobs), kMaxJobs);
+}
+
+core::Status Preferences::setJobs(int jobs)
+{
+    jobs = qBound(1, jobs, kMaxJobs);
+    const core::Status written = writeSetting(m_settings, keys::Jobs, QString::number(jobs));
+    if (m_jobs != jobs) {
+        m_jobs = jobs;
+        Q_EMIT jobsChanged(jobs);
+    }
+    return written;
 }
 
 core::Status Preferences::setUseProxy(bool on)

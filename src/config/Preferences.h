@@ -32,6 +32,11 @@ public:
     // chosen in the main window.
     QString defaultExtension() const { return m_defaultExtension; }
     core::Status setDefaultExtension(const QString &extension);
+    // "Jobs": the lookups a check run keeps in flight at most (1 to kMaxJobs; 1, the default,
+    // is the described one-at-a-time run).
+    static constexpr int kMaxJobs = 101;
+    int jobs() const { return m_jobs; }
+    core::Status setJobs(int jobs);
     // "Throttle" as read at start-up: the pause before the first name of a run.
     qint32 throttleAtStartup() const { return m_throttleAtStartup; }
 
@@ -39,11 +44,13 @@ Q_SIGNALS:
     void useProxyChanged(bool on);
     void useRdapChanged(bool on);
     void defaultExtensionChanged(const QString &extension);
+    void jobsChanged(int jobs);
 
 private:
     SettingsStore &m_settings;
     bool m_useProxy = false;
     bool m_useRdap = false;
+    int m_jobs = 1;
     QString m_defaultExtension;
     qint32 m_throttleAtStartup = 0;
 };

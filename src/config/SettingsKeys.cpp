@@ -12,6 +12,7 @@ QList<SettingKey> allSettingKeys()
             DefaultSearch,
             ChkProxy,
             UseRdap,
+            Jobs,
             ShowHelp,
             FirstUse,
             TxtMake,

@@ -25,6 +25,8 @@ inline const SettingKey DefaultSearch{kProductName, QStringLiteral("DefaultSearc
 inline const SettingKey ChkProxy{kProductName, QStringLiteral("chkProxy")};
 // "Use RDAP where the registry offers it" (and judge whois answers by the evidence rules).
 inline const SettingKey UseRdap{kProductName, QStringLiteral("UseRdap")};
+// How many lookups a check run keeps in flight at most, each server at its own pace.
+inline const SettingKey Jobs{kProductName, QStringLiteral("Jobs")};
 inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
 inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
 inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
@@ -58,6 +60,7 @@ inline const QString DefaultExt = QStringLiteral(".com");
 inline const QString DefaultSearch = QStringLiteral("Google");
 inline const QString ChkProxy = QStringLiteral("0");
 inline const QString UseRdap = QStringLiteral("0");
+inline const QString Jobs = QStringLiteral("1");
 inline const QString ShowHelp = QStringLiteral("1");
 inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;

@@ -334,6 +334,16 @@ void TldEditor::rdapClicked(bool checked)
     (void)m_preferences.setUseRdap(checked);
 }
 
+void TldEditor::jobsChanged(int jobs)
+{
+    (void)m_preferences.setJobs(jobs);
+}
+
+int TldEditor::jobs() const
+{
+    return m_preferences.jobs();
+}
+
 QString TldEditor::rdapBootstrapText() const
 {
     const core::RdapBootstrap &bootstrap = m_state.bootstrap();

@@ -156,6 +156,9 @@ public:
     // The preferences, written on every change.
     void proxyClicked(bool checked);
     void rdapClicked(bool checked);
+    // "Jobs": how many lookups a check run keeps in flight, each server at its own pace.
+    void jobsChanged(int jobs);
+    int jobs() const;
     void defaultExtensionChanged(const QString &text);
     // The field was left: returns the corrected text, which becomes the DefaultExtension.
     QString defaultExtensionLeft(const QString &text);

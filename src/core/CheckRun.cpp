@@ -48,11 +48,25 @@ CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timin
         m_slots.push_back(std::move(slot));
     }
     m_inFlight.assign(m_slots.size(), false);
+    m_turns.assign(m_slots.size(), 0);
+    m_dispatched.resize(m_slots.size());
     for (int panel = 0; panel < kStatusPanels; ++panel)
         m_panels[panel] = idlePanelText(panel);
 }
 
-CheckRun::~CheckRun() = default;
+CheckRun::~CheckRun()
+{
+    cancelTurns();
+}
+
+void CheckRun::cancelTurns()
+{
+    for (ServerPacer::Ticket &turn : m_turns) {
+        if (turn != 0 && m_env.pacer)
+            m_env.pacer->cancel(turn);
+        turn = 0;
+    }
+}
 
 QString CheckRun::idlePanelText(int panel)
 {
@@ -208,7 +222,19 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
     }
     m_env.pause.throttleMs = route.value().throttleMs();
     m_inFlight[std::size_t(slotIndex)] = true;
-    m_slots[std::size_t(slotIndex)]->start(domain, route.value(), choices);
+    m_dispatched[std::size_t(slotIndex)] = domain;
+    if (!m_env.pacer) {
+        m_slots[std::size_t(slotIndex)]->start(domain, route.value(), choices);
+        return;
+    }
+    // Another window may have asked this server a moment ago: the lookup waits for its turn.
+    const std::size_t index = std::size_t(slotIndex);
+    m_turns[index] = m_env.pacer->whenReady(route.value().serverKey(), route.value().throttleMs(),
+                                            [this, index, domain, route = route.value(), choices] {
+                                                m_turns[index] = 0;
+                                                if (!m_stopFlag && m_inFlight[index])
+                                                    m_slots[index]->start(domain, route, choices);
+                                            });
 }
 
 // A slot that starts no lookup reports at once (from the event loop, as a lookup would).
@@ -298,10 +324,11 @@ void CheckRun::onSlotReport()
         return;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         if (m_inFlight[i])
-            keepUnanswered(m_slots[i]->name()); // dropped without a verdict
+            keepUnanswered(m_dispatched[i]); // dropped without a verdict
         m_slots[i]->cancel();
         m_inFlight[i] = false;
     }
+    cancelTurns();
     m_watchdog.stop();
     m_watchdogTicks = 0;
     if (m_endOfList)
@@ -326,7 +353,7 @@ void CheckRun::onWatchdogTick()
     QString waiting;
     for (std::size_t i = 0; i < m_slots.size() && waiting.isEmpty(); ++i) {
         if (m_inFlight[i])
-            waiting = m_slots[i]->name();
+            waiting = m_dispatched[i];
     }
     m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"), waiting);
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
@@ -335,7 +362,7 @@ void CheckRun::onWatchdogTick()
         const DomainLookup &lookup = *m_slots[i];
         RunRecord record;
         record.kind = RunRecord::Kind::Timeout;
-        record.name = lookup.name();
+        record.name = m_dispatched[i];
         record.server = lookup.route().protocol == LookupProtocol::Rdap ? lookup.route().url.host()
                                                                         : lookup.route().entry.server;
         record.evidence = lookup.evidenceSoFar();
@@ -357,10 +384,11 @@ void CheckRun::stopRun()
     m_pauseTimer.cancel();
     m_deferredReport.cancel();
     m_pendingFailedReports = 0;
+    cancelTurns();
     m_env.pause.pauseActive = false;
     for (std::size_t i = 0; i < m_slots.size(); ++i) {
         if (m_inFlight[i])
-            keepUnanswered(m_slots[i]->name()); // taken, and dropped without a verdict
+            keepUnanswered(m_dispatched[i]); // taken, and dropped without a verdict
         m_slots[i]->cancel();
         m_inFlight[i] = false;
     }

@@ -4,6 +4,7 @@
 #include "core/Result.h"
 #include "core/RunSource.h"
 #include "core/Scheduler.h"
+#include "core/ServerPacer.h"
 #include "core/Timing.h"
 #include "core/Verdict.h"
 #include "core/WhoisConnection.h"
@@ -43,6 +44,9 @@ struct RunEnvironment {
     LookupServices services = {};
     // Where names without a verdict are kept; null: nowhere.
     UnansweredNames *unanswered = nullptr;
+    // The pace of each server shared with every other window that asks servers; null: the
+    // run keeps only its own pause.
+    ServerPacer *pacer = nullptr;
 };
 
 // What became of one name, for the command line's report.
@@ -111,6 +115,7 @@ private:
     void beginBatch();
     void pauseEnded();
     void dispatchLookup(const QString &entry, int slotIndex);
+    void cancelTurns();
     void onSlotFinished(int slotIndex, const LookupEvidence &evidence);
     LookupChoices currentChoices() const;
     void keepUnanswered(const QString &name);
@@ -141,6 +146,8 @@ private:
     int m_passedOver = 0;
     int m_invalidNames = 0;
     std::vector<bool> m_inFlight;
+    std::vector<ServerPacer::Ticket> m_turns; // lookups waiting for their server's turn
+    std::vector<QString> m_dispatched;        // the domain each slot took last
     QString m_panels[kStatusPanels];
 };
 

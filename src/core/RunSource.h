@@ -17,6 +17,9 @@ inline const QString kEndOfListSentinel = QStringLiteral("endoffileffile");
 struct RunSource {
     std::function<Result<QString>(qint32 position)> readEntry;
     std::function<QString(const QString &entry)> domainFor;
+    // The domain for an entry with `extension` (no dot) in place of the chosen one, for a run
+    // over several extensions; empty: the entry gives the one domain of domainFor.
+    std::function<QString(const QString &entry, const QString &extension)> domainForExtension;
     std::function<void(qint32 nextPosition)> storePosition;
     QString listPath; // named in the message when the list cannot be read
 };

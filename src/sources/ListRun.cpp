@@ -20,6 +20,9 @@ core::RunSource makeListRunSource(ListRunRequest request, config::AppState &stat
     source.domainFor = [&state, choice = std::move(request.extensionChoice)](const QString &entry) {
         return domainForEntry(entry, choice ? choice() : QString(), state.preferences().defaultExtension());
     };
+    source.domainForExtension = [&state](const QString &entry, const QString &extension) {
+        return domainForEntry(entry, extension, state.preferences().defaultExtension());
+    };
     source.storePosition = [&state, resumeKey = request.resumeKey](qint32 next) {
         const QString text = QString::number(next);
         if (resumeKey)

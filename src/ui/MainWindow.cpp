@@ -4,6 +4,7 @@
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/PacedRun.h"
 #include "core/ShownText.h"
 #include "core/TldTable.h"
 #include "core/UnansweredNames.h"
@@ -27,6 +28,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -34,6 +36,7 @@
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -327,8 +330,8 @@ void MainWindow::buildTopStrip(QWidget *central)
 
     for (QWidget *widget : std::initializer_list<QWidget *>{
              m_sourceLabel, m_sourceBox, m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
-             m_startButton, m_stopButton, m_extensionLabel, m_extensionBox, m_searchLabel, m_searchEdit,
-             m_searchTargetLabel, m_searchTargetBox, m_searchButton})
+             m_startButton, m_stopButton, m_extensionLabel, m_extensionBox, m_extensionTicks, m_searchLabel,
+             m_searchEdit, m_searchTargetLabel, m_searchTargetBox, m_searchButton})
         m_firstRow->addWidget(widget);
     m_firstRow->addStretch(1);
     m_firstRow->addWidget(m_setupButton);
@@ -399,6 +402,14 @@ void MainWindow::buildRunControls()
     m_extensionBox->setEditable(true);
     m_extensionBox->setInsertPolicy(QComboBox::NoInsert);
     m_extensionBox->setMinimumContentsLength(6);
+    // Beside cmbTLDs: several extensions ticked for one run.
+    m_extensionTicks = new QToolButton(m_topStrip);
+    m_extensionTicks->setObjectName(QStringLiteral("cmdTLDs"));
+    m_extensionTicks->setText(QStringLiteral("TLDs"));
+    m_extensionTicks->setToolTip(
+        QStringLiteral("Tick two or more extensions to check every name in each of them."));
+    m_extensionTicks->setPopupMode(QToolButton::InstantPopup);
+    m_extensionTicks->setMenu(new QMenu(m_extensionTicks));
 }
 
 // The search box of the two search-engine sources.
@@ -496,6 +507,7 @@ void MainWindow::runStartup()
     m_extensionBox->addItems(m_startup.tldChoices);
     m_extensionBox->setCurrentIndex(-1);
     m_extensionBox->setEditText(QString());
+    refillExtensionTicks(m_startup.tldChoices);
 
     if (m_startup.showFirstUseMessage)
         m_state.notice().showMessage(QString(), config::kFirstUseMessage, core::NoticeIcon::None);
@@ -512,6 +524,51 @@ void MainWindow::loadTLDs()
     m_extensionBox->setCurrentIndex(keep);
     if (keep < 0)
         m_extensionBox->setEditText(QString());
+    refillExtensionTicks(choices);
+}
+
+// One tick a enabled extension; ticks of extensions still offered stay.
+void MainWindow::refillExtensionTicks(const QStringList &choices)
+{
+    const QStringList ticked = tickedExtensions();
+    QMenu *menu = m_extensionTicks->menu();
+    menu->clear();
+    for (const QString &extension : choices) {
+        QAction *tick = menu->addAction(extension);
+        tick->setObjectName(QStringLiteral("tickTLD_") + extension);
+        tick->setCheckable(true);
+        tick->setChecked(ticked.contains(extension));
+        connect(tick, &QAction::toggled, this, [this] {
+            const qsizetype count = tickedExtensions().size();
+            m_extensionTicks->setText(count > 0 ? QStringLiteral("TLDs (%1)").arg(count)
+                                                : QStringLiteral("TLDs"));
+        });
+    }
+    const qsizetype count = tickedExtensions().size();
+    m_extensionTicks->setText(count > 0 ? QStringLiteral("TLDs (%1)").arg(count) : QStringLiteral("TLDs"));
+}
+
+QStringList MainWindow::tickedExtensions() const
+{
+    QStringList ticked;
+    for (const QAction *tick : m_extensionTicks->menu()->actions()) {
+        if (tick->isChecked())
+            ticked.append(tick->text());
+    }
+    return ticked;
+}
+
+void MainWindow::setExtensionTicked(const QString &extension, bool ticked)
+{
+    for (QAction *tick : m_extensionTicks->menu()->actions()) {
+        if (tick->text() == extension)
+            tick->setChecked(ticked);
+    }
+}
+
+bool MainWindow::isRunActive() const
+{
+    return m_run->isRunning() || (m_pacedRun && m_pacedRun->isRunning());
 }
 
 // Hooks ---------------------------------------------------------------------------------
@@ -589,7 +646,7 @@ void MainWindow::updateRecheckAction()
 {
     const int count = m_state.unanswered().count();
     m_recheckAction->setText(QStringLiteral("Check unanswered names again (%1)").arg(count));
-    m_recheckAction->setEnabled(count > 0 && m_sourceChoiceEnabled && !m_run->isRunning());
+    m_recheckAction->setEnabled(count > 0 && m_sourceChoiceEnabled && !isRunActive());
 }
 
 // Sources -------------------------------------------------------------------------------
@@ -659,7 +716,7 @@ void MainWindow::setWordListControlsVisible(bool visible)
 {
     for (QWidget *widget :
          std::initializer_list<QWidget *>{m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
-                                          m_startButton, m_extensionLabel, m_extensionBox})
+                                          m_startButton, m_extensionLabel, m_extensionBox, m_extensionTicks})
         widget->setVisible(visible);
 }
 
@@ -726,7 +783,7 @@ bool MainWindow::refuseRunWhenReadOnly()
 
 void MainWindow::startRun()
 {
-    if (m_run->isRunning() || refuseRunWhenReadOnly())
+    if (isRunActive() || refuseRunWhenReadOnly())
         return; // one run at a time
     lockRunControls();
 
@@ -740,7 +797,7 @@ void MainWindow::startRun()
     // The unanswered names chosen as a custom list: the run reads them as they stand now,
     // since it rewrites the file as it files them.
     if (m_state.unanswered().isThisFile(m_listPath)) {
-        m_run->startRun(m_state.unanswered().snapshotSource(), start, count);
+        startChosenRun(m_state.unanswered().snapshotSource(), start, count);
         return;
     }
     sources::ListRunRequest request;
@@ -750,23 +807,70 @@ void MainWindow::startRun()
     m_passedOverPanel->hide();
     m_invalidNamesPanel->hide();
     showSource();
-    m_run->startRun(sources::makeListRunSource(std::move(request), m_state), start, count);
+    startChosenRun(sources::makeListRunSource(std::move(request), m_state), start, count);
+}
+
+// Two or more ticked extensions, or more than one lookup in flight, take the paced run;
+// otherwise the described run with the one extension of cmbTLDs.
+void MainWindow::startChosenRun(core::RunSource source, qint32 start, qint32 count)
+{
+    const QStringList ticked = tickedExtensions();
+    if (ticked.size() < 2 && m_state.preferences().jobs() <= 1) {
+        m_run->startRun(std::move(source), start, count);
+        return;
+    }
+    makePacedRun(ticked.size() >= 2 ? core::PacedRun::inTableOrder(m_state.table(), ticked) : QStringList());
+    m_pacedRun->startRun(std::move(source), start, count);
+}
+
+// A paced run made afresh for each Start, with the Jobs preference as it stands.
+void MainWindow::makePacedRun(const QStringList &extensions)
+{
+    if (m_pacedRun) {
+        disconnect(m_pacedRun, nullptr, this, nullptr);
+        m_pacedRun->deleteLater();
+    }
+    core::PacedRunOptions options;
+    options.jobs = m_state.preferences().jobs();
+    options.extensions = extensions;
+    m_pacedRun = new core::PacedRun(m_state.runEnvironment(), m_state.scheduler(), m_state.timing(),
+                                    m_state.connections(), m_state.pacer(), options, this);
+    m_pacedRun->setObjectName(QStringLiteral("PacedRun"));
+    core::PacedRun *run = m_pacedRun;
+    connect(run, &core::PacedRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
+    connect(run, &core::PacedRun::stopped, this, [this] {
+        for (int i = 0; i < int(m_panels.size()); ++i)
+            m_panels[std::size_t(i)]->setText(core::CheckRun::idlePanelText(i));
+        onRunStopped();
+    });
+    connect(run, &core::PacedRun::progressChanged, this, [this](qint32 position, qint32 count) {
+        showProgress(position, count);
+        m_panels[0]->setText(QStringLiteral("%1 of %2").arg(position + 1).arg(count));
+    });
+    connect(run, &core::PacedRun::statusChanged, this,
+            [this](const QString &text) { m_panels[1]->setText(text); });
+    connect(run, &core::PacedRun::namePassedOver, this,
+            [this](const QString &, int passed) { showPassedOver(passed); });
+    connect(run, &core::PacedRun::invalidName, this, &MainWindow::showInvalidName);
 }
 
 void MainWindow::checkUnansweredAgain()
 {
     const int count = m_state.unanswered().count();
-    if (m_run->isRunning() || count == 0 || refuseRunWhenReadOnly())
+    if (isRunActive() || count == 0 || refuseRunWhenReadOnly())
         return;
     lockRunControls();
     m_stopButton->setEnabled(true);
     m_invalidNamesPanel->hide();
-    m_run->startRun(m_state.unanswered().snapshotSource(), 1, count);
+    startChosenRun(m_state.unanswered().snapshotSource(), 1, count);
 }
 
 void MainWindow::stopRun()
 {
-    m_run->stopRun();
+    if (m_pacedRun && m_pacedRun->isRunning())
+        m_pacedRun->stopRun();
+    else
+        m_run->stopRun();
 }
 
 void MainWindow::startListRun(qint64 entryCount)
@@ -921,16 +1025,18 @@ QLabel *MainWindow::buildInvalidNamesPanel()
         QStringLiteral("Entries of this run that cannot be domain names (too long, or characters no "
                        "registry accepts): they were not looked up."));
     m_invalidNamesPanel->hide();
-    connect(m_run, &core::CheckRun::invalidName, this,
-            [this](const QString &name, const QString &reason, int count) {
-                m_invalidNamesPanel->setText(QStringLiteral("Invalid: %1 (not looked up)").arg(count));
-                m_invalidNamesPanel->setToolTip(
-                    QStringLiteral("Entries of this run that cannot be domain names: they were not looked "
-                                   "up. The last one: %1 (%2).")
-                        .arg(core::quotedLine(name, 60), reason));
-                m_invalidNamesPanel->show();
-            });
+    connect(m_run, &core::CheckRun::invalidName, this, &MainWindow::showInvalidName);
     return m_invalidNamesPanel;
+}
+
+void MainWindow::showInvalidName(const QString &name, const QString &reason, int count)
+{
+    m_invalidNamesPanel->setText(QStringLiteral("Invalid: %1 (not looked up)").arg(count));
+    m_invalidNamesPanel->setToolTip(
+        QStringLiteral("Entries of this run that cannot be domain names: they were not "
+                       "looked up. The last one: %1 (%2).")
+            .arg(core::quotedLine(name, 60), reason));
+    m_invalidNamesPanel->show();
 }
 
 void MainWindow::showPassedOver(int count)
@@ -982,7 +1088,7 @@ int MainWindow::stripControlsWidth() const
     // Always shown, and the two sets that take turns by source.
     const int common = stripWidthOf({m_sourceLabel, m_sourceBox, m_stopButton});
     const int wordList = stripWidthOf({m_startLabel, m_startPositionEdit, m_ofLabel, m_entryCountEdit,
-                                       m_startButton, m_extensionLabel, m_extensionBox});
+                                       m_startButton, m_extensionLabel, m_extensionBox, m_extensionTicks});
     const int search =
         stripWidthOf({m_searchLabel, m_searchEdit, m_searchTargetLabel, m_searchTargetBox, m_searchButton});
     return 2 * kStripMargin + common + std::max(wordList, search);
@@ -1068,8 +1174,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         m_shuttingDown = true;
         // No further name is dispatched; every socket is closed. Nothing is written: every
         // setting was saved when it changed.
-        if (m_run->isRunning())
-            m_run->stopRun();
+        if (isRunActive())
+            stopRun();
         for (const QPointer<QWidget> &window : std::as_const(m_companions)) {
             if (window)
                 window->close();

@@ -24,6 +24,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class QToolButton;
 
 namespace wendlecott::config {
 class AppState;
@@ -31,7 +32,9 @@ class AppState;
 
 namespace wendlecott::core {
 class CheckRun;
-}
+class PacedRun;
+struct RunSource;
+} // namespace wendlecott::core
 
 namespace wendlecott::ui {
 
@@ -112,6 +115,14 @@ public:
     int searchTargetPosition() const;
 
     core::CheckRun &run() const { return *m_run; }
+    // The run over several extensions or with lookups side by side, once one was started.
+    core::PacedRun *pacedRun() const { return m_pacedRun; }
+    // Whether a run of either kind goes.
+    bool isRunActive() const;
+    // The extensions ticked beside cmbTLDs ("cmdTLDs"), in the table's order. With two or
+    // more, an entry without its own extension is checked in each of them.
+    QStringList tickedExtensions() const;
+    void setExtensionTicked(const QString &extension, bool ticked);
     QString listPath() const { return m_listPath; }
     GeneratorWindow *generatorWindow() const;
     AboutWindow *aboutWindow() const;
@@ -160,8 +171,12 @@ private:
     void lockRunControls();
     void updateRecheckAction();
     void onRunStopped();
+    void startChosenRun(core::RunSource source, qint32 start, qint32 count);
+    void makePacedRun(const QStringList &extensions);
+    void refillExtensionTicks(const QStringList &choices);
     void showProgress(qint32 position, qint32 count);
     void showPassedOver(int count);
+    void showInvalidName(const QString &name, const QString &reason, int count);
     void showSource();
     void correctStartPosition();
     void searchTextChanged();
@@ -178,6 +193,7 @@ private:
 
     config::AppState &m_state;
     core::CheckRun *m_run = nullptr;
+    core::PacedRun *m_pacedRun = nullptr;
     config::StartupState m_startup;
     QString m_listPath;       // `ListPath`: the list file of the current source
     QString m_readOnlyReason; // empty: this window may write into the program folder
@@ -215,6 +231,7 @@ private:
     QPushButton *m_stopButton = nullptr;
     QLabel *m_extensionLabel = nullptr;
     QComboBox *m_extensionBox = nullptr;
+    QToolButton *m_extensionTicks = nullptr; // several extensions for one run
     QLabel *m_searchLabel = nullptr;
     QLineEdit *m_searchEdit = nullptr;
     QLabel *m_searchTargetLabel = nullptr;

@@ -21,7 +21,7 @@ namespace {
 // while it was built. A run already going is left alone: the list waits for its own Start.
 void checkBuiltList(MainWindow &window, sources::SearchEngine engine, qint64 entryCount)
 {
-    if (window.run().isRunning())
+    if (window.isRunActive())
         return;
     const QString caption = sources::searchSourceCaption(engine);
     if (window.sourceCaption() != caption) {

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -178,6 +179,14 @@ QGroupBox *SetupWindow::buildDefaultsFrame()
     grid->addWidget(m_rdapBox, 6, 0, 1, 3);
     grid->addWidget(m_rdapListLabel, 7, 0);
     grid->addWidget(m_rdapUpdateButton, 7, 1, Qt::AlignLeft);
+    // How many lookups a check run keeps in flight; each server still keeps its own pace.
+    m_jobsBox = new QSpinBox(defaults);
+    m_jobsBox->setObjectName(QStringLiteral("txtJobs"));
+    m_jobsBox->setRange(1, config::Preferences::kMaxJobs);
+    m_jobsBox->setToolTip(QStringLiteral("1 checks one name at a time. More ask different servers side "
+                                         "by side; each server is still asked no faster than its throttle."));
+    grid->addWidget(makeLabel(defaults, QStringLiteral("Lookups in flight at once:"), m_jobsBox), 8, 0);
+    grid->addWidget(m_jobsBox, 8, 1, Qt::AlignLeft);
     grid->setColumnStretch(2, 1);
     return defaults;
 }
@@ -266,6 +275,7 @@ void SetupWindow::connectControls()
     connect(m_proxyBox, &QCheckBox::clicked, this, [this](bool checked) { m_editor->proxyClicked(checked); });
     connect(m_rdapBox, &QCheckBox::clicked, this, [this](bool checked) { m_editor->rdapClicked(checked); });
     connect(m_rdapUpdateButton, &QPushButton::clicked, this, &SetupWindow::updateRdapServers);
+    connect(m_jobsBox, &QSpinBox::valueChanged, this, [this](int jobs) { m_editor->jobsChanged(jobs); });
     connect(m_defaultExtensionEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_editor->defaultExtensionChanged(text); });
     connect(m_browsePauseEdit, &QLineEdit::textChanged, this,
@@ -283,6 +293,8 @@ void SetupWindow::showOpeningValues(const config::SetupOpening &opening)
     const QSignalBlocker blockSearch(m_testDomainEdit);
     m_proxyBox->setChecked(opening.proxyChecked);
     m_rdapBox->setChecked(opening.rdapChecked);
+    const QSignalBlocker blockJobs(m_jobsBox);
+    m_jobsBox->setValue(m_editor->jobs());
     m_rdapListLabel->setText(m_editor->rdapBootstrapText());
     m_defaultExtensionEdit->setText(opening.defaultExtension);
     m_browsePauseEdit->setText(opening.throttle);

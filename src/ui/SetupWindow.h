@@ -15,6 +15,7 @@
 #include <memory>
 
 class QCheckBox;
+class QSpinBox;
 class QGridLayout;
 class QGroupBox;
 class QHBoxLayout;
@@ -109,6 +110,7 @@ private:
     QLineEdit *m_testDomainEdit = nullptr;
     QCheckBox *m_proxyBox = nullptr;
     QCheckBox *m_rdapBox = nullptr;
+    QSpinBox *m_jobsBox = nullptr;
     QLabel *m_rdapListLabel = nullptr;
     QPushButton *m_rdapUpdateButton = nullptr;
     QUrl m_rdapAddress{core::kRdapBootstrapAddress};

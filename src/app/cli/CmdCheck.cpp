@@ -5,6 +5,7 @@
 #include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
+#include "core/PacedRun.h"
 #include "core/TextFile.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <type_traits>
 #include <variant>
 
 namespace wendlecott::cli {
@@ -88,6 +90,9 @@ QString recordLine(const core::RunRecord &record)
 struct CheckOptions {
     QString file; // empty: standard input
     QString tld;  // stands for the main window's extension box
+    // "--tld com,net,org": an entry without its own extension becomes one domain in each.
+    QStringList extensions;
+    std::optional<int> jobs; // lookups in flight at most; the "Jobs" preference without
     qint32 start = 1;
     bool json = false;
     bool unanswered = false; // the names kept in Unanswered.txt
@@ -108,12 +113,24 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
             options.json = true;
         } else if (arg == QLatin1String("--unanswered")) {
             options.unanswered = true;
-        } else if (arg == QLatin1String("--tld") || arg == QLatin1String("--start")) {
+        } else if (arg == QLatin1String("--tld") || arg == QLatin1String("--start") ||
+                   arg == QLatin1String("--jobs")) {
             if (i + 1 >= args.size())
                 return fail(context, QStringLiteral("check: %1 needs a value").arg(arg), kExitUsage);
             const QString value = args.at(++i);
             if (arg == QLatin1String("--tld")) {
-                options.tld = value;
+                options.extensions = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+                options.tld = options.extensions.value(0, value);
+                if (options.extensions.size() <= 1)
+                    options.extensions.clear();
+            } else if (arg == QLatin1String("--jobs")) {
+                const auto jobs = config::toInt32(value);
+                if (!jobs || *jobs < 1 || *jobs > core::PacedRunOptions::kMaxJobs)
+                    return fail(context,
+                                QStringLiteral("check: --jobs needs a number from 1 to %1")
+                                    .arg(core::PacedRunOptions::kMaxJobs),
+                                kExitUsage);
+                options.jobs = *jobs;
             } else {
                 const auto position = config::toInt32(value);
                 if (!position || *position < 1)
@@ -224,25 +241,81 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
 
 // What a check run came to, for its summary and exit status.
 struct RunTally {
-    int counts[6]; // by core::RunRecord::Kind, then the unknown because unreachable
-    int invalid;
-    bool interrupted;
-    bool positionLost;
+    int counts[6] = {0, 0, 0, 0, 0, 0}; // by core::RunRecord::Kind, then the unknown because unreachable
+    int invalid = 0;
+    int retries = 0;
+    bool interrupted = false;
+    bool positionLost = false;
 };
+
+// Prints each finished name on standard output as it comes; an output that cannot be
+// written stops the run, as no one learns of further verdicts (the position says where to
+// resume).
+template <typename Run>
+void printRecords(CliContext &context, const CheckOptions &options, Run &run, RunTally &tally)
+{
+    QObject::connect(&run, &Run::recordFinished, &run, [&](const core::RunRecord &record) {
+        ++tally.counts[unreachable(record) ? 5 : int(record.kind)];
+        context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
+        context.io.out.flush();
+        if (context.io.out.status() == QTextStream::WriteFailed)
+            run.stopRun();
+    });
+    QObject::connect(
+        &run, &Run::invalidName, &run, [&](const QString &name, const QString &reason, int count) {
+            tally.invalid = count;
+            context.io.out << (options.json
+                                   ? invalidJson(name, reason)
+                                   : shown(context, QStringLiteral("invalid\t%1\t%2").arg(name, reason)))
+                           << '\n';
+        });
+}
+
+// Runs `run` over the names until it stops (the end of the list, or Ctrl-C as Stop), one
+// line a finished name on standard output.
+template <typename Run>
+RunTally runToEnd(CliContext &context, const CheckOptions &options, Run &run, const RunNames &names)
+{
+    RunTally tally;
+    printRecords(context, options, run, tally);
+    // Positions are stored at most once a second, and at once when the run stops.
+    config::PositionRecorder &positions = context.state.positions();
+    QObject::connect(&run, &Run::stopped, &positions, &config::PositionRecorder::flush);
+    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
+        tally.positionLost = true;
+        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
+        context.io.err.flush();
+    });
+    QEventLoop loop;
+    QObject::connect(&run, &Run::stopped, &loop, &QEventLoop::quit);
+    InterruptWatcher interrupt;
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &run, [&] {
+        tally.interrupted = true;
+        run.stopRun();
+    });
+
+    run.startRun(names.source, names.start, names.count);
+    if (run.isRunning())
+        loop.exec();
+    if constexpr (std::is_same_v<Run, core::PacedRun>)
+        tally.retries = run.retryCount();
+    return tally;
+}
 
 // The summary on standard error, and the exit status: 1 when nothing could be checked
 // (no TLD row serves any name) or the position to resume from could not be stored.
-int finishCheck(CliContext &context, const core::CheckRun &run, const RunTally &tally)
+int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally &tally)
 {
     config::AppState &state = context.state;
     const int *counts = tally.counts;
-    const qint32 next = run.resumePosition();
     context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
                    << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
     if (counts[5] > 0)
         context.io.err << ", " << counts[5] << " unreachable";
     if (tally.invalid > 0)
         context.io.err << ", " << tally.invalid << " invalid (not looked up)";
+    if (tally.retries > 0)
+        context.io.err << "; " << tally.retries << " asked again after a refusal";
     if (tally.interrupted)
         context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
     if (const int kept = state.unanswered().count(); kept > 0)
@@ -250,20 +323,22 @@ int finishCheck(CliContext &context, const core::CheckRun &run, const RunTally &
                        << " (check them again with --unanswered)";
     context.io.err << '\n';
     const bool anyLookup = std::any_of(counts, counts + 6, [](int n) { return n > 0; });
-    if (!anyLookup && run.passedOverCount() > 0)
+    if (!anyLookup && passedOver > 0)
         return fail(context, QStringLiteral("check: no TLD row serves any name of the list (%1 passed over); "
                                             "nothing was checked")
-                                 .arg(run.passedOverCount()));
+                                 .arg(passedOver));
     // The run's finds are filed, but a resume would start in the wrong place.
     return tally.positionLost || !state.positions().lastStatus() ? kExitFailure : kExitOk;
 }
 
 } // namespace
 
-// check [FILE] [--tld EXT] [--start N] [--protocol P] [--rules R] [--json] [--unanswered]:
+// check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N] [--protocol P] [--rules R] [--json]
+// [--unanswered]:
 // a check run over a list file (standard input without FILE), filing verdicts into the
 // program folder's lists as the main window does; names without a verdict are kept in
-// Unanswered.txt. Ctrl-C stops it as the Stop button does.
+// Unanswered.txt. Ctrl-C stops it as the Stop button does. With several extensions or more
+// than one job the run asks different servers side by side, each at its row's pace.
 int cmdCheck(CliContext &context, const QStringList &args)
 {
     const auto parsed = parseCheckOptions(context, args);
@@ -288,52 +363,19 @@ int cmdCheck(CliContext &context, const QStringList &args)
     environment.lookupChoices = [&state, overrides = options.overrides] {
         return applyOverrides(state.lookupChoices(), overrides);
     };
-    core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
-
-    int counts[6] = {0, 0, 0, 0, 0, 0}; // by kind, then the unreachable
-    QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
-        ++counts[unreachable(record) ? 5 : int(record.kind)];
-        context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
-        context.io.out.flush();
-        if (context.io.out.status() == QTextStream::WriteFailed)
-            run.stopRun(); // no one learns of further verdicts; the position says where to resume
-    });
-    // Positions are stored at most once a second, and at once when the run stops.
-    config::PositionRecorder &positions = state.positions();
-    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
-    int invalid = 0;
-    QObject::connect(
-        &run, &core::CheckRun::invalidName, &run, [&](const QString &name, const QString &reason, int count) {
-            invalid = count;
-            context.io.out << (options.json
-                                   ? invalidJson(name, reason)
-                                   : shown(context, QStringLiteral("invalid\t%1\t%2").arg(name, reason)))
-                           << '\n';
-        });
-    bool positionLost = false;
-    QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
-        positionLost = true;
-        context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
-        context.io.err.flush();
-    });
-    QEventLoop loop;
-    bool interrupted = false;
-    QObject::connect(&run, &core::CheckRun::stopped, &loop, &QEventLoop::quit);
-    InterruptWatcher interrupt;
-    QObject::connect(&interrupt, &InterruptWatcher::interrupted, &run, [&] {
-        interrupted = true;
-        run.stopRun();
-    });
-
-    run.startRun(names->source, names->start, names->count);
-    if (run.isRunning())
-        loop.exec();
-
-    const RunTally tally{{counts[0], counts[1], counts[2], counts[3], counts[4], counts[5]},
-                         invalid,
-                         interrupted,
-                         positionLost};
-    return finishCheck(context, run, tally);
+    const int jobs = options.jobs.value_or(state.preferences().jobs());
+    if (jobs == 1 && options.extensions.isEmpty()) {
+        core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
+        const RunTally tally = runToEnd(context, options, run, *names);
+        return finishCheck(context, run.resumePosition(), run.passedOverCount(), tally);
+    }
+    core::PacedRunOptions paced;
+    paced.jobs = jobs;
+    paced.extensions = core::PacedRun::inTableOrder(state.table(), options.extensions);
+    core::PacedRun run(environment, state.scheduler(), state.timing(), state.connections(), state.pacer(),
+                       paced);
+    const RunTally tally = runToEnd(context, options, run, *names);
+    return finishCheck(context, run.resumePosition(), run.passedOverCount(), tally);
 }
 
 } // namespace wendlecott::cli
