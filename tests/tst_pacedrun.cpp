@@ -59,7 +59,8 @@ enum class Reply { Answer, Refuse, Silent };
 // notes when each request reached which server.
 struct Harness {
     struct Ask {
-        qint64 at = 0;
+        qint64 at = 0;     // opened
+        qint64 sentAt = 0; // the request arrived
         QString host;
         QString name;
     };
@@ -85,6 +86,10 @@ struct Harness {
     int inFlight = 0;
     int mostInFlight = 0;
     qint64 answerDelayMs = 0;
+    // How long a server takes to accept a connection; at once by default.
+    std::function<qint64(const QString &host, int askOfHost)> connectDelayMs = [](const QString &, int) {
+        return qint64(0);
+    };
     // What each server does; every server answers by default.
     std::function<Reply(const QString &host, int askOfHost)> reply = [](const QString &, int) {
         return Reply::Answer;
@@ -145,28 +150,42 @@ struct Harness {
             while (opensSeen[i] < connection->opens.size()) {
                 const qint64 at = timed->openedAt.at(opensSeen[i]);
                 const QString host = connection->opens.at(opensSeen[i]++).host;
-                const Reply how = reply(host, asksOf(host));
-                asks.append({at, host, QString()});
+                const int askOfHost = asksOf(host);
+                const Reply how = reply(host, askOfHost);
+                asks.append({at, 0, host, QString()});
                 if (how == Reply::Silent)
                     continue;
-                connection->peerAccept();
-                asks.last().name = QString::fromLatin1(connection->sends.last()).trimmed();
-                ++inFlight;
-                mostInFlight = qMax(mostInFlight, inFlight);
-                const QByteArray text = how == Reply::Refuse ? QByteArray("Query rate limit exceeded\r\n")
-                                        : asks.last().name.startsWith(QLatin1String("free"))
-                                            ? QByteArray("No match\r\n")
-                                            : QByteArray("Domain Name: TAKEN\r\n");
-                const int opens = int(connection->opens.size());
-                scheduler.callAfter(answerDelayMs, [this, connection, text, opens] {
-                    --inFlight;
-                    if (!connection->isConnected() || connection->opens.size() != opens)
-                        return; // dropped meanwhile
-                    connection->peerSend(text);
-                    connection->peerClose();
-                });
+                const qsizetype ask = asks.size() - 1;
+                const qint64 delay = connectDelayMs(host, askOfHost);
+                if (delay == 0)
+                    accept(connection, ask, how);
+                else
+                    scheduler.callAfter(delay,
+                                        [this, connection, ask, how] { accept(connection, ask, how); });
             }
         }
+    }
+
+    // The server takes the connection; the request arrives and the answer follows.
+    void accept(testing::FakeConnection *connection, qsizetype ask, Reply how)
+    {
+        connection->peerAccept();
+        asks[ask].name = QString::fromLatin1(connection->sends.last()).trimmed();
+        asks[ask].sentAt = scheduler.now();
+        ++inFlight;
+        mostInFlight = qMax(mostInFlight, inFlight);
+        const QByteArray text = how == Reply::Refuse ? QByteArray("Query rate limit exceeded\r\n")
+                                : asks[ask].name.startsWith(QLatin1String("free"))
+                                    ? QByteArray("No match\r\n")
+                                    : QByteArray("Domain Name: TAKEN\r\n");
+        const int opens = int(connection->opens.size());
+        scheduler.callAfter(answerDelayMs, [this, connection, text, opens] {
+            --inFlight;
+            if (!connection->isConnected() || connection->opens.size() != opens)
+                return; // dropped meanwhile
+            connection->peerSend(text);
+            connection->peerClose();
+        });
     }
 
     // Moves the clock 1 ms at a time, serving requests as they come, until the run ends
@@ -571,6 +590,28 @@ private Q_SLOTS:
                              [&](const Harness::Ask &a) { return a.name.startsWith(tooLong); }));
         QVERIFY(h.unanswered.names().isEmpty());
         QCOMPARE(h.stored.last(), 4);
+    }
+
+    // A server slow to accept one connection: the next request to it still arrives at
+    // least the throttle after that one, as the pace counts from the request, not the turn.
+    void paceCountsFromTheRequestNotTheConnect()
+    {
+        core::PacedRunOptions options = threeExtensions(4);
+        options.extensions = {QStringLiteral("com")};
+        Harness h(options);
+        h.entries = {QStringLiteral("aa"), QStringLiteral("bb"), QStringLiteral("cc")};
+        h.connectDelayMs = [](const QString &, int askOfHost) {
+            return askOfHost == 0 ? qint64(10) : qint64(0);
+        };
+        h.start();
+        h.runFor(5000);
+        QVERIFY(!h.run->isRunning());
+        QCOMPARE(h.asks.size(), 3);
+        for (qsizetype i = 1; i < h.asks.size(); ++i)
+            QVERIFY2(h.asks[i].sentAt - h.asks[i - 1].sentAt >= 25,
+                     qPrintable(QStringLiteral("request %1 came %2 ms after the one before")
+                                    .arg(i)
+                                    .arg(h.asks[i].sentAt - h.asks[i - 1].sentAt)));
     }
 };
 

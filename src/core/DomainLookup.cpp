@@ -244,6 +244,7 @@ DomainLookup::DomainLookup(WhoisStyle style, std::unique_ptr<WhoisConnection> co
         connect(m_slot.get(), &LookupSlot::statusText, this, &DomainLookup::statusText);
         connect(m_slot.get(), &LookupSlot::finished, this, &DomainLookup::onSlotFinished);
         connect(m_slot.get(), &LookupSlot::connectionFailed, this, &DomainLookup::onSlotConnectionFailed);
+        connect(m_slot.get(), &LookupSlot::requestSent, this, &DomainLookup::requestSent);
     } else {
         m_query = std::make_unique<WhoisQuery>(std::move(connection), scheduler);
         connect(m_query.get(), &WhoisQuery::finished, this, &DomainLookup::onQueryFinished);

@@ -181,6 +181,8 @@ Q_SIGNALS:
     // "rdap(0): - Search String: example.com" when an RDAP fetch starts.
     void statusText(const QString &text);
     void finished(const wendlecott::core::LookupEvidence &evidence);
+    // A whois request went out (each reconnect sends it again).
+    void requestSent();
 
 private:
     void startWhois(const LookupChoices &choices);

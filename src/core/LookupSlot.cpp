@@ -79,6 +79,7 @@ void LookupSlot::onConnected()
                       QStringLiteral("): - Search String: ") + m_name);
     m_ticks = 0;
     m_timer.start(m_timing.tickMs);
+    Q_EMIT requestSent();
 }
 
 void LookupSlot::onReceived()

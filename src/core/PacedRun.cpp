@@ -57,6 +57,12 @@ PacedRun::PacedRun(RunEnvironment environment, Scheduler &scheduler, const Timin
         job.lookup->setStopCheck([this] { return m_stopFlag; });
         connect(job.lookup.get(), &DomainLookup::finished, this,
                 [this, &job](const LookupEvidence &evidence) { onLookupFinished(job, evidence); });
+        // The pace counts from the moment the request leaves, not from the turn: a connect
+        // that took its time must not bring the next request closer to this one.
+        connect(job.lookup.get(), &DomainLookup::requestSent, this, [this, &job] {
+            if (job.busy)
+                m_pacer.noteStarted(job.server, job.pending.throttleMs);
+        });
     }
 }
 
