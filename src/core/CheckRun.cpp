@@ -9,23 +9,6 @@
 
 namespace wendlecott::core {
 
-namespace {
-
-QString profileClassName(ProfileClass profile)
-{
-    switch (profile) {
-    case ProfileClass::High:
-        return QStringLiteral("High");
-    case ProfileClass::Mid:
-        return QStringLiteral("Mid");
-    case ProfileClass::Low:
-        return QStringLiteral("Low");
-    }
-    return {};
-}
-
-} // namespace
-
 CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timing &timing,
                    const ConnectionFactory &connections, int slotCount, QObject *parent)
     : QObject(parent)
@@ -255,14 +238,8 @@ void CheckRun::passOver(const QString &domain, const QString &reason)
 {
     ++m_passedOver;
     if (m_passedOver == 1) {
-        m_env.notice.showMessage(
-            QStringLiteral("Error"),
-            QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
-                           "Description: %1\r\n\r\n"
-                           "Further names of this run that no row serves are "
-                           "passed over and counted in the status bar.")
-                .arg(reason.isEmpty() ? QStringLiteral("No TLD row serves %1").arg(domain) : reason),
-            NoticeIcon::Warning);
+        m_env.notice.showMessage(QStringLiteral("Error"), passedOverNoticeText(domain, reason),
+                                 NoticeIcon::Warning);
     }
     Q_EMIT namePassedOver(domain, m_passedOver);
 }

@@ -261,4 +261,17 @@ QStringList droppedNames(const QString &text)
     return names;
 }
 
+QString profileClassName(ProfileClass profile)
+{
+    switch (profile) {
+    case ProfileClass::High:
+        return QStringLiteral("High");
+    case ProfileClass::Mid:
+        return QStringLiteral("Mid");
+    case ProfileClass::Low:
+        return QStringLiteral("Low");
+    }
+    return {};
+}
+
 } // namespace wendlecott::core

@@ -38,6 +38,8 @@ bool hasLiveFile(ListId id);
 // The class of an available domain and the list that holds it.
 ProfileClass classify(const QString &domain);
 ListId listOf(ProfileClass profile);
+// "High", "Mid" or "Low", as the command line reports a class.
+QString profileClassName(ProfileClass profile);
 // True for the two texts that both filing operations ignore, ".com" and ".net".
 bool isBareExtension(const QString &domain);
 

@@ -13,19 +13,6 @@ namespace wendlecott::core {
 
 namespace {
 
-QString profileName(ProfileClass profile)
-{
-    switch (profile) {
-    case ProfileClass::High:
-        return QStringLiteral("High");
-    case ProfileClass::Mid:
-        return QStringLiteral("Mid");
-    case ProfileClass::Low:
-        return QStringLiteral("Low");
-    }
-    return {};
-}
-
 // A server that refused, rate-limited, did not answer in time or could not be reached.
 bool isRefusal(const LookupEvidence &evidence)
 {
@@ -363,7 +350,7 @@ void PacedRun::file(const LookupEvidence &evidence)
     case LookupVerdict::Available:
         record.kind = RunRecord::Kind::Available;
         if (const auto profile = m_env.lists.addAvailable(evidence.name))
-            record.profileClass = profileName(*profile);
+            record.profileClass = profileClassName(*profile);
         if (m_env.unanswered)
             (void)m_env.unanswered->settle(evidence.name);
         break;
@@ -457,14 +444,8 @@ void PacedRun::passOver(const QString &domain, const QString &reason)
 {
     ++m_passedOver;
     if (m_passedOver == 1) {
-        m_env.notice.showMessage(
-            QStringLiteral("Error"),
-            QStringLiteral("An error has occurred.\r\nError #: 9\r\n"
-                           "Description: %1\r\n\r\n"
-                           "Further names of this run that no row serves are "
-                           "passed over and counted in the status bar.")
-                .arg(reason.isEmpty() ? QStringLiteral("No TLD row serves %1").arg(domain) : reason),
-            NoticeIcon::Warning);
+        m_env.notice.showMessage(QStringLiteral("Error"), passedOverNoticeText(domain, reason),
+                                 NoticeIcon::Warning);
     }
     Q_EMIT namePassedOver(domain, m_passedOver);
 }

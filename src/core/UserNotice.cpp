@@ -11,6 +11,14 @@ QString overflowNoticeText()
         .arg(ResultLists::kOverflowSize);
 }
 
+QString passedOverNoticeText(const QString &domain, const QString &reason)
+{
+    return QStringLiteral("An error has occurred.\r\nError #: 9\r\nDescription: %1\r\n\r\n"
+                          "Further names of this run that no row serves are passed over and counted in the "
+                          "status bar.")
+        .arg(reason.isEmpty() ? QStringLiteral("No TLD row serves %1").arg(domain) : reason);
+}
+
 std::unique_ptr<UserNotice> UserNotice::noticeFor(QObject *)
 {
     return std::make_unique<ForwardingNotice>(*this);

@@ -12,6 +12,10 @@ namespace wendlecott::core {
 // saved into the overflow folder and cleared; the windows and the command line show it alike.
 QString overflowNoticeText();
 
+// The "Error" box a run shows for the first of its names that nothing serves (`reason` as
+// the route said it, or empty); the run counts the rest in the status bar.
+QString passedOverNoticeText(const QString &domain, const QString &reason);
+
 enum class NoticeIcon { None, Information, Warning, Critical };
 enum class AbortRetryIgnore { Abort, Retry, Ignore };
 
