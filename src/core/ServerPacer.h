@@ -18,7 +18,9 @@ namespace wendlecott::core {
 // share its pace. Different servers never wait for each other. A server that refused
 // can be paused; its waiting requests then start after the pause.
 //
-// A granted turn counts as a request started at that moment: the caller starts it at once.
+// A granted turn counts as a request started at that moment: the caller starts it at once,
+// and may note the moment its request actually left (noteStarted), from which the pace then
+// counts.
 class ServerPacer {
 public:
     using Ticket = quint64; // 0 is never a valid ticket
@@ -33,7 +35,8 @@ public:
     Ticket whenReady(const QString &server, qint64 throttleMs, std::function<void()> go);
     // Forgets a request not yet granted; unknown or granted tickets are ignored.
     void cancel(Ticket ticket);
-    // Records a request started without waiting (the caller kept the pace itself).
+    // Records a request started at this moment: one started without waiting (the caller kept
+    // the pace itself), or a granted one whose request has just left.
     void noteStarted(const QString &server, qint64 throttleMs);
     // No request of `server` starts before `ms` from now (a longer pause stays).
     void pause(const QString &server, qint64 ms);
