@@ -77,7 +77,8 @@ Q_SIGNALS:
     // The connection to the server could not be made (`reason` as the system says it, e.g.
     // "Connection refused" or "Host example not found"). The slot is idle when this is emitted.
     void connectionFailed(const QString &reason);
-    // The request went out on a new connection: the moment a server's pace counts from.
+    // A connection is made and the request goes out with it, in this same turn of the event
+    // loop: the moment a server's pace counts from.
     void requestSent();
 
 private:
