@@ -137,9 +137,7 @@ void BrowseChecker::checkBrowsedName(const QString &name)
         skipName();
         return;
     }
-    const core::LookupChoices choices =
-        m_env.run.lookupChoices ? m_env.run.lookupChoices()
-                                : core::LookupChoices::described(m_env.run.useProxy && m_env.run.useProxy());
+    const core::LookupChoices choices = m_env.run.choices();
     const core::Result<core::LookupRoute> route =
         core::routeLookup(m_currentName, table, m_env.run.services, choices);
     if (!route ||

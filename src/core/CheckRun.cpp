@@ -151,22 +151,32 @@ void CheckRun::pauseEnded()
     }
 }
 
+LookupChoices RunEnvironment::choices() const
+{
+    if (lookupChoices)
+        return lookupChoices();
+    return LookupChoices::described(useProxy && useProxy());
+}
+
+void RunEnvironment::keepUnanswered(const QString &name, bool &warned) const
+{
+    if (!unanswered)
+        return;
+    const Status kept = unanswered->keep(name);
+    if (!kept && !warned) {
+        warned = true;
+        notice.showMessage(QString(), kept.message(), NoticeIcon::Warning);
+    }
+}
+
 LookupChoices CheckRun::currentChoices() const
 {
-    if (m_env.lookupChoices)
-        return m_env.lookupChoices();
-    return LookupChoices::described(m_env.useProxy && m_env.useProxy());
+    return m_env.choices();
 }
 
 void CheckRun::keepUnanswered(const QString &name)
 {
-    if (!m_env.unanswered)
-        return;
-    const Status kept = m_env.unanswered->keep(name);
-    if (!kept && !m_unansweredWriteFailed) {
-        m_unansweredWriteFailed = true; // once a run: the names stay kept for this session
-        m_env.notice.showMessage(QString(), kept.message(), NoticeIcon::Warning);
-    }
+    m_env.keepUnanswered(name, m_unansweredWriteFailed); // said once a run
 }
 
 void CheckRun::settleAnswered(const QString &name)

@@ -47,6 +47,12 @@ struct RunEnvironment {
     // The pace of each server shared with every other window that asks servers; null: the
     // run keeps only its own pause.
     ServerPacer *pacer = nullptr;
+
+    // The lookup asked for now: lookupChoices, else the described one with the proxy switch.
+    LookupChoices choices() const;
+    // Keeps `name` among the unanswered names; a failed write is said once while `warned`
+    // stays false (the names stay kept for this session).
+    void keepUnanswered(const QString &name, bool &warned) const;
 };
 
 // What became of one name, for the command line's report.

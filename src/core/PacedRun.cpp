@@ -113,9 +113,7 @@ qint32 PacedRun::resumePosition() const
 
 LookupChoices PacedRun::currentChoices() const
 {
-    LookupChoices choices = m_env.lookupChoices
-                                ? m_env.lookupChoices()
-                                : LookupChoices::described(m_env.useProxy && m_env.useProxy());
+    LookupChoices choices = m_env.choices();
     // Without the batch watchdog a lookup gives up on its own after the watchdog's time.
     if (choices.timeLimitMs <= 0)
         choices.timeLimitMs = m_timing.tickMs * m_timing.watchdogTicks;
@@ -430,13 +428,7 @@ QString PacedRun::statusText() const
 
 void PacedRun::keepUnanswered(const QString &name)
 {
-    if (!m_env.unanswered)
-        return;
-    const Status kept = m_env.unanswered->keep(name);
-    if (!kept && !m_unansweredWriteFailed) {
-        m_unansweredWriteFailed = true; // once a run: the names stay kept for this session
-        m_env.notice.showMessage(QString(), kept.message(), NoticeIcon::Warning);
-    }
+    m_env.keepUnanswered(name, m_unansweredWriteFailed); // said once a run
 }
 
 // As the single-slot run: the first name of a run that no row serves opens the "Error" box.
