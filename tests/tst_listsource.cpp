@@ -2,11 +2,14 @@
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "sources/ListSource.h"
+#include "sources/MainWindowRules.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QHash>
 #include <QtTest>
+
+#include <limits>
 
 using namespace wendlecott;
 
@@ -477,6 +480,96 @@ private Q_SLOTS:
         QVERIFY(!s.known);
         QVERIFY(!s.listPath && !s.wordNum && !s.wordListControlsVisible);
         QCOMPARE(s.opens, sources::SourceWindow::None);
+    }
+
+    // The position boxes as the run takes them: no number counts 0, the 32-bit range holds.
+    void wholeNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint32>("expected");
+        QTest::newRow("plain") << QStringLiteral("42") << 42;
+        QTest::newRow("spaces") << QStringLiteral("  7 ") << 7;
+        QTest::newRow("empty") << QString() << 0;
+        QTest::newRow("letters") << QStringLiteral("12a") << 0;
+        QTest::newRow("negative") << QStringLiteral("-3") << -3;
+        QTest::newRow("above range") << QStringLiteral("99999999999") << std::numeric_limits<qint32>::max();
+        QTest::newRow("below range") << QStringLiteral("-99999999999") << std::numeric_limits<qint32>::min();
+    }
+    void wholeNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint32, expected);
+        QCOMPARE(sources::wholeNumber(text), expected);
+    }
+
+    // The progress bar never becomes a busy indicator and never shows a position past its end.
+    void progressShown_data()
+    {
+        QTest::addColumn<qint32>("position");
+        QTest::addColumn<qint32>("count");
+        QTest::addColumn<qint32>("maximum");
+        QTest::addColumn<qint32>("value");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("inside") << 3 << 10 << 10 << 3 << QStringLiteral("3 of 10");
+        QTest::newRow("past the end") << 12 << 10 << 10 << 10 << QStringLiteral("10 of 10");
+        QTest::newRow("negative position") << -1 << 10 << 10 << 0 << QStringLiteral("0 of 10");
+        QTest::newRow("empty list") << 0 << 0 << 1 << 0 << QStringLiteral("0 of 0");
+        QTest::newRow("negative count") << 5 << -4 << 1 << 0 << QStringLiteral("0 of 0");
+    }
+    void progressShown()
+    {
+        QFETCH(qint32, position);
+        QFETCH(qint32, count);
+        const sources::ProgressShown shown = sources::progressShown(position, count);
+        QTEST(shown.maximum, "maximum");
+        QTEST(shown.value, "value");
+        QTEST(shown.format, "format");
+    }
+
+    void sourcePanelText_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("listPath");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("tooltipHasPath");
+        QTest::newRow("nothing chosen")
+            << QString() << QString() << QStringLiteral("No source chosen") << false;
+        QTest::newRow("window source")
+            << QStringLiteral("Browse for names") << QString() << QStringLiteral("Browse for names") << false;
+        QTest::newRow("list file") << QStringLiteral("Full Word List")
+                                   << QStringLiteral("/p/wordlists/Words.txt")
+                                   << QStringLiteral("List: Words.txt") << true;
+    }
+    void sourcePanelText()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, listPath);
+        QFETCH(bool, tooltipHasPath);
+        const sources::SourcePanelText shown = sources::sourcePanelText(caption, listPath);
+        QTEST(shown.text, "text");
+        QCOMPARE(shown.tooltip.contains(QStringLiteral("List file: ")), tooltipHasPath);
+        if (!caption.isEmpty())
+            QVERIFY(shown.tooltip.startsWith(QStringLiteral("Source: ") + caption));
+    }
+
+    // After a run only the sources with a fixed list file are chosen again; the ones that
+    // open a window or a file dialog keep their boxes. The windows they need follow their kind.
+    void sourceRulesByKind()
+    {
+        const auto &all = sources::nameSources();
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            const sources::SourceKind kind = all[i].kind;
+            const bool fixed = kind == sources::SourceKind::WordList || kind == sources::SourceKind::Search;
+            QCOMPARE(sources::reselectSourceAfterRun(all[i].caption), fixed);
+            const sources::SourceWindowNeeded needs = sources::windowNeededBy(int(i));
+            QCOMPARE(needs == sources::SourceWindowNeeded::Browse, kind == sources::SourceKind::Browse);
+            QCOMPARE(needs == sources::SourceWindowNeeded::ListBuilder, kind == sources::SourceKind::Search);
+        }
+        QVERIFY(!sources::reselectSourceAfterRun(QStringLiteral("No such source")));
+        QCOMPARE(sources::windowNeededBy(-1), sources::SourceWindowNeeded::None);
+        QCOMPARE(sources::windowNeededBy(int(all.size())), sources::SourceWindowNeeded::None);
+        QCOMPARE(sources::extensionTicksCaption(0), QStringLiteral("TLDs"));
+        QCOMPARE(sources::extensionTicksCaption(3), QStringLiteral("TLDs (3)"));
     }
 
     void searchButton()

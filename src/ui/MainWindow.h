@@ -3,28 +3,15 @@
 #include "config/Startup.h"
 #include "sources/ListSource.h"
 #include "ui/MainLayout.h"
+#include "ui/StatusPanel.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
-#include <array>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 
-class QAction;
 class QComboBox;
-class QFrame;
 class QGroupBox;
-class QHBoxLayout;
-class QVBoxLayout;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QPushButton;
-class QStatusBar;
-class QToolButton;
 
 namespace wendlecott::config {
 class AppState;
@@ -38,12 +25,16 @@ struct RunSource;
 
 namespace wendlecott::ui {
 
+class CompanionWindows;
 class GeneratorWindow;
 class HelpWindow;
+class MainMenus;
 class QtUserNotice;
 class ResultListsView;
+class RunControls;
+class StatusPanel;
+class TopStrip;
 class AboutWindow;
-class WhoisWindow;
 
 // The main window (object name "Form1"): the strip that chooses the name source and starts and stops a
 // check run, the five result lists, the status bar and the menus. It binds controls to the
@@ -60,12 +51,8 @@ public:
     static inline const QString kNotAvailableYet = QStringLiteral("Not available yet.");
     static inline const QString kDesignCaption = QStringLiteral("Tarnhollow - Domain Name Manager");
     static inline const QString kFrameCaption = QStringLiteral("Domain Name Manager");
-    // The widths of the status bar's source text and progress bar, in pixels: small enough
-    // to leave the three panels their captions at the smallest window.
-    static constexpr int kSourcePanelWidth = 170;
-    static constexpr int kProgressWidth = 130;
-    // The status bar's own margins and the spacing between its widgets, generously.
-    static constexpr int kStatusBarSlack = 40;
+    // The width of the status bar's source text, in pixels.
+    static constexpr int kSourcePanelWidth = StatusPanel::kSourcePanelWidth;
     static inline const QString kPurchaseFrameCaption =
         QStringLiteral("Domain Name Manager - Double Click any domain to purchase");
 
@@ -92,7 +79,6 @@ public:
     // The handlers, as the controls and menus run them.
     void startRun(); // Start
     bool refuseRunWhenReadOnly();
-    QLabel *buildInvalidNamesPanel();
     // Tools > "Check unanswered names again (N)": a run over the names kept without a verdict.
     void checkUnansweredAgain();
     void stopRun();                   // Stop
@@ -114,9 +100,9 @@ public:
     QString sourceCaption() const;
     int searchTargetPosition() const;
 
-    core::CheckRun &run() const { return *m_run; }
+    core::CheckRun &run() const;
     // The run over several extensions or with lookups side by side, once one was started.
-    core::PacedRun *pacedRun() const { return m_pacedRun; }
+    core::PacedRun *pacedRun() const;
     // Whether a run of either kind goes.
     bool isRunActive() const;
     // The extensions ticked beside cmbTLDs ("cmdTLDs"), in the table's order. With two or
@@ -133,7 +119,7 @@ public:
     const std::optional<MainArrangement> &arrangement() const { return m_arrangement; }
     // The fixed parts of the layout for the strip as it stands (one row or two).
     MainLayoutMetrics layoutMetrics() const;
-    int stripRowCount() const { return m_stripRowCount; }
+    int stripRowCount() const;
 
 Q_SIGNALS:
     // The main window closed: the program ends.
@@ -144,26 +130,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildMenus();
-    void buildTopStrip(QWidget *central);
-    void buildSourceControls();
-    void buildRunControls();
-    void buildSearchControls();
-    void buildResultArea(QWidget *central);
-    void buildStatusBar();
-    void buildRunMenuItems(QMenu *file);
-    void buildListMenuItems(QMenu *edit);
+    void connectControls();
+    void connectRun();
     void runStartup();
     // The smallest window that still shows every caption of the strip and the lists whole.
     void updateMinimumSize();
-    int stripWidthOf(std::initializer_list<const QWidget *> widgets) const;
-    // The widths (pixels) of the strip's source and run controls, and of Setup and the
-    // website button; a window narrower than both together gets the strip in two rows.
-    int stripControlsWidth() const;
-    int stripButtonsWidth() const;
-    void setStripRowCount(int rows);
-    void openHelpFile(const QString &path);
-    void openAddressFrom(QWidget *window, const QString &url);
     // The area beside the lists where the blocked notice opens, in global coordinates.
     QRect blockedNoticeArea() const;
 
@@ -171,17 +142,9 @@ private:
     void lockRunControls();
     void updateRecheckAction();
     void onRunStopped();
-    void startChosenRun(core::RunSource source, qint32 start, qint32 count);
-    void makePacedRun(const QStringList &extensions);
-    void refillExtensionTicks(const QStringList &choices);
-    void showProgress(qint32 position, qint32 count);
-    void showPassedOver(int count);
-    void showInvalidName(const QString &name, const QString &reason, int count);
     void showSource();
     void correctStartPosition();
     void searchTextChanged();
-    void setWordListControlsVisible(bool visible);
-    void setSearchControlsVisible(bool visible);
     void setSearchButtonEnabled(bool wanted);
     void setSourceChoiceEnabled(bool enabled);
     void refreshAvailability();
@@ -192,8 +155,6 @@ private:
     QtUserNotice *widgetNotice() const;
 
     config::AppState &m_state;
-    core::CheckRun *m_run = nullptr;
-    core::PacedRun *m_pacedRun = nullptr;
     config::StartupState m_startup;
     QString m_listPath;       // `ListPath`: the list file of the current source
     QString m_readOnlyReason; // empty: this window may write into the program folder
@@ -201,61 +162,18 @@ private:
     std::function<void()> m_setupOpener;
     std::function<void()> m_listBuilderOpener;
     std::function<void()> m_browseOpener;
-    bool m_searchButtonWanted = false; // what the source and run say about cmdCreate
     bool m_sourceChoiceEnabled = true; // Combo1 and the Tools menu's sources
     bool m_shuttingDown = false;
-    bool m_applyingLayout = false;
     std::optional<MainArrangement> m_arrangement;
 
-    QPointer<GeneratorWindow> m_generator;
-    QPointer<AboutWindow> m_about;
-    QPointer<WhoisWindow> m_whois;
-    QPointer<HelpWindow> m_help;
-    QList<QPointer<QWidget>> m_companions;
+    CompanionWindows *m_companions = nullptr;
 
-    // Top strip.
-    static constexpr int kStripMargin = 8;
-    static constexpr int kStripSpacing = 6;
-    QFrame *m_topStrip = nullptr;
-    QVBoxLayout *m_stripRows = nullptr;
-    QHBoxLayout *m_firstRow = nullptr;
-    QHBoxLayout *m_secondRow = nullptr;
-    int m_stripRowCount = 1;
-    QLabel *m_sourceLabel = nullptr;
-    QComboBox *m_sourceBox = nullptr;
-    QLabel *m_startLabel = nullptr;
-    QLineEdit *m_startPositionEdit = nullptr;
-    QLabel *m_ofLabel = nullptr;
-    QLineEdit *m_entryCountEdit = nullptr;
-    QPushButton *m_startButton = nullptr;
-    QPushButton *m_stopButton = nullptr;
-    QLabel *m_extensionLabel = nullptr;
-    QComboBox *m_extensionBox = nullptr;
-    QToolButton *m_extensionTicks = nullptr; // several extensions for one run
-    QLabel *m_searchLabel = nullptr;
-    QLineEdit *m_searchEdit = nullptr;
-    QLabel *m_searchTargetLabel = nullptr;
-    QComboBox *m_searchTargetBox = nullptr;
-    QPushButton *m_searchButton = nullptr;
-    QPushButton *m_setupButton = nullptr;
-    QPushButton *m_websiteButton = nullptr;
-
-    // Result area and status bar.
+    TopStrip *m_topStrip = nullptr;
+    RunControls *m_runControls = nullptr;
+    MainMenus *m_menus = nullptr;
     QGroupBox *m_resultFrame = nullptr;
     ResultListsView *m_listsView = nullptr;
-    QStatusBar *m_statusBar = nullptr;
-    std::array<QLabel *, 3> m_panels{};
-    QLabel *m_sourcePanel = nullptr;       // the chosen source and its list file
-    QLabel *m_passedOverPanel = nullptr;   // names of the run no TLD row serves
-    QLabel *m_invalidNamesPanel = nullptr; // names of the run that cannot be domains
-    QProgressBar *m_progress = nullptr;    // the run's position of its entry count
-
-    // Menus.
-    QAction *m_setupAction = nullptr;
-    QAction *m_startAction = nullptr;
-    QAction *m_stopAction = nullptr;
-    std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
-    QAction *m_recheckAction = nullptr;
+    StatusPanel *m_statusPanel = nullptr;
 };
 
 } // namespace wendlecott::ui

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "sources/ListSource.h"
+
+#include <QObject>
+
+#include <array>
+
+class QAction;
+class QMenu;
+
+namespace wendlecott::config {
+class AppState;
+}
+
+namespace wendlecott::ui {
+
+class MainWindow;
+class RunControls;
+
+// The main window's menu bar: File (Start, Stop, Exit), Edit (the list commands), Tools (the
+// name sources and the check of unanswered names), Options (Setup), Help and About. Each item
+// calls one handler of the window.
+class MainMenus final : public QObject {
+    Q_OBJECT
+public:
+    MainMenus(MainWindow &window, RunControls &run, config::AppState &state);
+
+    QAction *setupAction() const { return m_setupAction; }
+    QAction *toolsAction(std::size_t index) const { return m_toolsActions[index]; }
+    // Copy and Delete of the selected entries, for the lists to take as their own.
+    QList<QAction *> listActions() const { return {m_copySelected, m_deleteSelected}; }
+    // The Tools menu's sources: enabled while the source may change and its window is there.
+    void setSourceItems(bool enabled, bool browseAvailable, bool builderAvailable);
+    // "Check unanswered names again (N)", enabled when `allowed` and N is not 0.
+    void updateRecheckAction(bool allowed);
+
+private:
+    void buildFileMenu(QMenu *file);
+    void buildEditMenu(QMenu *edit);
+    void buildToolsMenu(QMenu *tools);
+    void buildRunMenuItems(QMenu *file);
+
+    MainWindow &m_window;
+    RunControls &m_run;
+    config::AppState &m_state;
+    QAction *m_setupAction = nullptr;
+    QAction *m_startAction = nullptr;
+    QAction *m_stopAction = nullptr;
+    QAction *m_copySelected = nullptr;
+    QAction *m_deleteSelected = nullptr;
+    std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
+    QAction *m_recheckAction = nullptr;
+};
+
+} // namespace wendlecott::ui

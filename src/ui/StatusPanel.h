@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QStatusBar>
+
+#include <array>
+
+class QLabel;
+class QProgressBar;
+
+namespace wendlecott::ui {
+
+// The main window's status bar (object name "StatusBar1"): the run's three panels, which share
+// the window's width as the resize rules say, and beside them the chosen source, the names
+// passed over and refused by the run, and the run's progress.
+class StatusPanel final : public QStatusBar {
+    Q_OBJECT
+public:
+    // The widths of the source text and the progress bar, in pixels: small enough to leave
+    // the three panels their captions at the smallest window.
+    static constexpr int kSourcePanelWidth = 170;
+    static constexpr int kProgressWidth = 130;
+    // The status bar's own margins and the spacing between its widgets, generously.
+    static constexpr int kStatusBarSlack = 40;
+
+    explicit StatusPanel(QWidget *parent);
+
+    void setPanelText(int panel, const QString &text);
+    // The three panels as they read between runs.
+    void showIdleTexts();
+    void showProgress(qint32 position, qint32 count);
+    void showPassedOver(int count);
+    void showInvalidName(const QString &name, const QString &reason, int count);
+    // A new run: its passed-over and invalid counts are not shown until they start.
+    void hidePassedOver();
+    void hideInvalidNames();
+    void showSource(const QString &caption, const QString &listPath);
+    // The three panels take these widths in proportion.
+    void sharePanels(const std::array<int, 3> &shares);
+    // The width the bar needs to keep every panel's caption whole.
+    int leastWidth() const;
+
+private:
+    std::array<QLabel *, 3> m_panels{};
+    QLabel *m_sourcePanel = nullptr;       // the chosen source and its list file
+    QLabel *m_passedOverPanel = nullptr;   // names of the run no TLD row serves
+    QLabel *m_invalidNamesPanel = nullptr; // names of the run that cannot be domains
+    QProgressBar *m_progress = nullptr;    // the run's position of its entry count
+};
+
+} // namespace wendlecott::ui
