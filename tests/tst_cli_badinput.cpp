@@ -40,6 +40,50 @@ bool makeFifo(const QString &path)
 
 const QString kZero = QStringLiteral("/dev/zero");
 
+// Runs wendlecott-cli as on a terminal: standard output escaped like standard error.
+Run runOnTerminal(const testing::TestFolder &folder, const QStringList &args)
+{
+    Run run;
+    QTextStream out(&run.out);
+    QTextStream err(&run.err);
+    run.status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
+                             folder.path(), cli::CliIo{out, err, nullptr, true});
+    out.flush();
+    err.flush();
+    return run;
+}
+
+bool hasRawControls(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x20 && c != QLatin1Char('\n') && c != QLatin1Char('\t');
+    });
+}
+
+// A pipe that gives as many bytes as asked, up to `size`: an endless stream, but bounded.
+class Generator : public QIODevice {
+public:
+    explicit Generator(qint64 size) : m_left(size) { open(QIODevice::ReadOnly | QIODevice::Unbuffered); }
+    bool isSequential() const override { return true; }
+    qint64 handedOver() const { return m_handedOver; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::min(maxSize, m_left);
+        for (qint64 i = 0; i < n; ++i)
+            data[i] = "http://www.name.com/\n"[(m_handedOver + i) % 21];
+        m_left -= n;
+        m_handedOver += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    qint64 m_left;
+    qint64 m_handedOver = 0;
+};
+
 } // namespace
 
 // Hostile input: endless devices, FIFOs and oversized files get a message and exit 1, never
@@ -240,6 +284,103 @@ private Q_SLOTS:
             run.err.contains(QStringLiteral("could not connect to 127.0.0.1:%1 for one.com").arg(closed)) &&
                 run.err.contains(QStringLiteral("refused"), Qt::CaseInsensitive),
             qPrintable(run.err));
+    }
+
+    // extract reads standard input and page files up to the limit, as check does.
+    void extractStopsReadingAtTheLimit()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("TLDs.txt"), "com|127.0.0.1|43|Enabled|0|No match\r\n");
+        cli::InputLimitScope limit(4096);
+        Generator endless(1 << 20);
+        Run run = runCli(folder, {QStringLiteral("extract"), QStringLiteral("--search")}, &endless);
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("standard input is larger than")), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(endless.handedOver() <= 4096 + 65536);
+
+        folder.write(QStringLiteral("page.html"), QByteArray("http://www.name.com/\n").repeated(200));
+        run = runCli(folder, {QStringLiteral("extract"), QStringLiteral("--page"),
+                              folder.file(QStringLiteral("page.html"))});
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("page.html is larger than")), qPrintable(run.err));
+
+        Generator small(4096);
+        run = runCli(folder, {QStringLiteral("extract"), QStringLiteral("--search")}, &small);
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("name.com\n"));
+    }
+
+    // A rules file over 4 MiB is not parsed: the built-in rules judge, and it is said why.
+    void evidenceRulesOverTheLimitAreRefused()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("TLDs.txt"), "com|127.0.0.1|43|Enabled|0|No match\r\n");
+        QByteArray rules = "available\t*\tmine\t^nothing here\r\n";
+        rules += "# " + QByteArray((qsizetype(4) << 20) - rules.size(), '#') + "\r\n";
+        folder.write(QStringLiteral("whois-evidence.tsv"), rules);
+        folder.write(QStringLiteral("answer.txt"), "Nothing here\r\n");
+        Run run =
+            runCli(folder, {QStringLiteral("judge"), QStringLiteral("--evidence"), QStringLiteral("--tld"),
+                            QStringLiteral("com"), folder.file(QStringLiteral("answer.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QVERIFY2(run.err.contains(QStringLiteral("whois-evidence.tsv is larger than 4 MiB; it is not read")),
+                 qPrintable(run.err));
+        QVERIFY2(!run.out.contains(QStringLiteral("mine")), qPrintable(run.out));
+        run = runCli(folder, {QStringLiteral("tld"), QStringLiteral("list")});
+        QCOMPARE(run.status, cli::kExitOk);
+        QVERIFY2(run.err.contains(QStringLiteral("larger than 4 MiB")), qPrintable(run.err));
+    }
+
+    // Settings files that are FIFOs are neither read nor written: the command runs to its end
+    // with the defaults and says the position could not be stored.
+    void settingsThatAreFifosDoNotHoldTheProgram()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        folder.write(QStringLiteral("TLDs.txt"),
+                     QStringLiteral("com|127.0.0.1|%1|Enabled|0|No match\r\n").arg(server.port()).toUtf8());
+        folder.write(QStringLiteral("list.txt"), "one\r\n");
+        const QString settings = folder.file(QStringLiteral(".config/Brindlemoor"));
+        QVERIFY(QDir().mkpath(settings));
+        for (const QString &name : {QStringLiteral("Wendlecott.ini"), QStringLiteral("Tarnhollow.ini")})
+            QVERIFY(makeFifo(settings + QLatin1Char('/') + name));
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.out, QStringLiteral("available\tone.com\tHigh\n"));
+        QCOMPARE(run.status, cli::kExitFailure);
+        QVERIFY2(run.err.contains(QStringLiteral("Tarnhollow.ini is not a regular file")),
+                 qPrintable(run.err));
+        QVERIFY(!QFileInfo(settings + QStringLiteral("/Tarnhollow.ini")).isFile());
+    }
+
+    // What servers and rule files put into the bootstrap's date, rule IDs, generated names and
+    // problems reaches a terminal escaped.
+    void rulesBootstrapAndNamesAreEscapedOnATerminal()
+    {
+        testing::TestFolder folder;
+        folder.write(QStringLiteral("TLDs.txt"), "com|127.0.0.1|43|Enabled|0|No match\r\n");
+        folder.write(QStringLiteral("rdap-dns-bootstrap.json"),
+                     "{\"publication\":\"2026\\u001b]0;owned\\u0007\",\"version\":\"1.0\","
+                     "\"services\":[[[\"com\"],[\"https://rdap.test/\"]]]}");
+        folder.write(QStringLiteral("whois-evidence.tsv"),
+                     "available\t*\tev\x1bil\t^nothing here\r\nbogus\x1b[2J\tline\r\n");
+        folder.write(QStringLiteral("answer.txt"), "Nothing here\r\n");
+        folder.write(QStringLiteral("affixes.txt"), "x\x1b]0;t\x07\r\n");
+        const QList<QStringList> commands = {
+            {QStringLiteral("rdap"), QStringLiteral("info")},
+            {QStringLiteral("judge"), QStringLiteral("--evidence"), QStringLiteral("--tld"),
+             QStringLiteral("com"), folder.file(QStringLiteral("answer.txt"))},
+            {QStringLiteral("generate"), QStringLiteral("--base"), QStringLiteral("w\x1b[2Jw"),
+             QStringLiteral("--affixes"), folder.file(QStringLiteral("affixes.txt")), QStringLiteral("--ext"),
+             QStringLiteral(".com")}};
+        for (const QStringList &args : commands) {
+            const Run run = runOnTerminal(folder, args);
+            QCOMPARE(run.status, cli::kExitOk);
+            QVERIFY2(!run.out.isEmpty() && !hasRawControls(run.out), qPrintable(run.out));
+            QVERIFY2(!hasRawControls(run.err), qPrintable(run.err));
+            QVERIFY2(run.out.contains(QStringLiteral("\\x1B")), qPrintable(run.out));
+        }
     }
 
     void listThatIsAFifoIsRefused()

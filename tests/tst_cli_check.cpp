@@ -1,13 +1,17 @@
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
+#include "app/cli/Interrupt.h"
 #include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
+#include "core/TextFile.h"
 #include "platform/IniSettingsStore.h"
 
 #include <QBuffer>
 #include <QtTest>
 #include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace wendlecott;
 
@@ -209,12 +213,57 @@ private Q_SLOTS:
                          [] { ::raise(SIGINT); });
 
         const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
-        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.status, cli::kExitInterrupted); // 130, as shells expect after Ctrl-C
         QVERIFY(run.out.isEmpty());
         QVERIFY2(run.err.contains(QStringLiteral("resume with --start 2")), qPrintable(run.err));
         QCOMPARE(server.requests(), QList<QByteArray>{"first.com"});
         platform::IniSettingsStore settings;
         QCOMPARE(config::readSetting(settings, config::keys::WordNumber, QString()), QStringLiteral("2"));
+    }
+
+    // A program held where the event loop cannot run (a blocking read) still ends at the
+    // second Ctrl-C, with 130.
+    void aSecondInterruptEndsAHeldProgram()
+    {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            cli::InterruptWatcher watcher;
+            ::raise(SIGINT); // taken for the event loop, which never runs here
+            ::raise(SIGINT);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), cli::kExitInterrupted);
+    }
+
+    // A list file that cannot be written (a full disk) is named with its cause, once, and
+    // check fails; the names are not claimed to be filed.
+    void listsThatCannotBeWrittenFailTheCheck()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("LowProfile.txt"), "");
+        folder.write(QStringLiteral("list.txt"), "firstlongname\r\nsecondlongname\r\nthirdlongname\r\n");
+        Run run;
+        {
+            core::WriteFaultScope full(0);
+            run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        }
+        QCOMPARE(run.out.count(QStringLiteral("available\t")), 3);
+        QCOMPARE(run.status, cli::kExitFailure);
+        QCOMPARE(run.err.count(QStringLiteral("LowProfile.txt: No space left on device")), 1);
+        QVERIFY2(run.err.contains(QStringLiteral("the lists could not all be written")), qPrintable(run.err));
+        QCOMPARE(folder.read(QStringLiteral("LowProfile.txt")), QByteArray());
+
+        // With room again the next check writes the whole list and succeeds.
+        folder.write(QStringLiteral("list.txt"), "fourthlongname\r\n");
+        run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
     }
 
     void severalExtensionsGoToTheirOwnServersSideBySide()

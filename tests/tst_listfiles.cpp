@@ -341,6 +341,31 @@ private Q_SLOTS:
         QCOMPARE(f.notice.messages.size(), 2);
     }
 
+    // The end of a run tries the lists that could not be written once more; only while one
+    // is still held in memory alone do they count as unwritten.
+    void unwrittenListsAreTriedAgainAtTheEnd()
+    {
+        Fixture f;
+        f.low = {QStringLiteral("longname0.com")};
+        f.save();
+        QVERIFY(!f->hasUnwrittenLists());
+        {
+            core::WriteFaultScope fault(0);
+            f.low.append(QStringLiteral("longname1.com"));
+            f.save();
+            QVERIFY(f->hasUnwrittenLists());
+            f->retryFailedLists(f.entries());
+            QVERIFY(f->hasUnwrittenLists());
+        }
+        QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")), crlf({QStringLiteral("longname0.com")}));
+        QVERIFY2(f.notice.messages.first().text.contains(QStringLiteral("No space left on device")),
+                 qPrintable(f.notice.messages.first().text));
+        f->retryFailedLists(f.entries());
+        QVERIFY(!f->hasUnwrittenLists());
+        QCOMPARE(f.folder.read(QStringLiteral("LowProfile.txt")), crlf(f.low));
+        QCOMPARE(f.notice.messages.size(), 1);
+    }
+
     void missingProgramFolderIsReportedOnce()
     {
         testing::TestFolder other;

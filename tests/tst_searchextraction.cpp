@@ -186,6 +186,21 @@ private Q_SLOTS:
         QCOMPARE(run.finishedListText(), QStringLiteral("Example.com\r\nother.net\r\nnew.org\r\n\r\n"));
     }
 
+    // A hostile page with more links than any search asks for gives only the first ones:
+    // the duplicate test's memory is bounded per page, and the next page is read as usual.
+    void aPageGivesAtMostItsShareOfNames()
+    {
+        constexpr qint32 kMax = sources::SearchExtraction::kMaxNamesPerPage;
+        QString page;
+        for (qint32 i = 0; i < kMax + 50; ++i)
+            page += QStringLiteral("http://www.n%1.com/\n").arg(i, 6, 10, QLatin1Char('0'));
+        sources::SearchExtraction run(extractionTable());
+        QCOMPARE(run.addPage(page), kMax);
+        QCOMPARE(run.names().last(), QStringLiteral("n%1.com").arg(kMax - 1, 6, 10, QLatin1Char('0')));
+        QCOMPARE(run.addPage(QStringLiteral("http://www.next.com/ http://www.n000001.com/")), 1);
+        QCOMPARE(run.totalFound(), kMax + 1);
+    }
+
     void aRunThatFindsNothingWritesOneEmptyLine()
     {
         sources::SearchExtraction run(extractionTable());

@@ -600,6 +600,56 @@ private Q_SLOTS:
                  QStringLiteral("25"));
     }
 
+    // A settings file that is a FIFO, or a link to one, is neither read (that would hold the
+    // program at start) nor replaced: the readers get their defaults, writes fail saying why.
+    void settingsFilesThatAreNoRegularFilesAreLeftAlone_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("fifo") << false;
+        QTest::newRow("link to a fifo") << true;
+    }
+    void settingsFilesThatAreNoRegularFilesAreLeftAlone()
+    {
+        QFETCH(bool, link);
+        testing::TestFolder outside;
+        testing::TestFolder folder;
+        const QString fifo = link ? outside.file(QStringLiteral("fifo")) : QString();
+        const auto place = [&](const QString &path) {
+            if (!link)
+                return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+            return (QFileInfo::exists(fifo) || ::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0) &&
+                   QFile::link(fifo, path);
+        };
+        QVERIFY(place(folder.file(QStringLiteral("Wendlecott.ini"))));
+        QVERIFY(place(folder.file(QStringLiteral("machine.ini"))));
+
+        platform::IniSettingsStore store(folder.path());
+        QCOMPARE(config::readSetting(store, config::keys::Throttle, QStringLiteral("25")),
+                 QStringLiteral("25"));
+        const core::Status written =
+            config::writeSetting(store, config::keys::Throttle, QStringLiteral("30"));
+        QCOMPARE(written.code(), core::ErrorCode::WriteFailed);
+        QVERIFY2(written.message().contains(QStringLiteral("not a regular file")),
+                 qPrintable(written.message()));
+
+        platform::IniMachineSettingsStore machine(folder.file(QStringLiteral("machine.ini")));
+        QCOMPARE(machine
+                     .getSetting(QStringLiteral("Wendlecott"), QStringLiteral("Settings"),
+                                 QStringLiteral("chkProxy"), QStringLiteral("0"))
+                     .code(),
+                 core::ErrorCode::ReadFailed);
+        QCOMPARE(machine
+                     .saveSetting(QStringLiteral("Wendlecott"), QStringLiteral("Settings"),
+                                  QStringLiteral("chkProxy"), QStringLiteral("1"))
+                     .code(),
+                 core::ErrorCode::WriteFailed);
+        for (const QString &name : {QStringLiteral("Wendlecott.ini"), QStringLiteral("machine.ini")}) {
+            const QFileInfo info(folder.file(name));
+            QVERIFY(!info.isFile());
+            QCOMPARE(info.isSymLink(), link);
+        }
+    }
+
     void malformedFileIsReadAndRepairedByAWrite()
     {
         testing::TestFolder folder;

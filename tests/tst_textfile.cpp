@@ -1,10 +1,14 @@
 #include "FakeScheduler.h"
+#include "FileSizeLimit.h"
 #include "TestFolder.h"
 #include "core/Paths.h"
 #include "core/Scheduler.h"
 #include "core/TextFile.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace wendlecott;
 
@@ -117,6 +121,134 @@ private Q_SLOTS:
         QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("one\r\n"));
         QVERIFY(core::appendText(path, QStringLiteral("two\r\n")).ok());
         QCOMPARE(folder.read(QStringLiteral("list.txt")), QByteArray("one\r\ntwo\r\n"));
+    }
+
+    // The kernel refuses the bytes past the limit only when they leave the program's
+    // buffers: a copy that did not reach the disk whole never replaces the file.
+    void aReplacementCutShortByTheSystemKeepsTheOldFile_data()
+    {
+        QTest::addColumn<core::Durability>("durability");
+        QTest::newRow("synced") << core::Durability::Synced;
+        QTest::newRow("unsynced") << core::Durability::Unsynced;
+    }
+    void aReplacementCutShortByTheSystemKeepsTheOldFile()
+    {
+        QFETCH(core::Durability, durability);
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("LowProfile.txt"));
+        const QByteArray old = QByteArray("longname0.com\r\n").repeated(60);
+        folder.write(QStringLiteral("LowProfile.txt"), old);
+        core::Status status;
+        {
+            testing::FileSizeLimit limit(1000);
+            status =
+                core::writeFileAtomically(path, QByteArray("longname1.com\r\n").repeated(120), durability);
+        }
+        QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+        QVERIFY2(status.message().contains(QStringLiteral("File too large")), qPrintable(status.message()));
+        QCOMPARE(folder.read(QStringLiteral("LowProfile.txt")), old);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("LowProfile.txt")});
+    }
+
+    void aFailedAppendIsCutBackToItsOldLength()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("Unanswered.txt"));
+        const QByteArray old = QByteArray("one.com\r\n").repeated(100);
+        folder.write(QStringLiteral("Unanswered.txt"), old);
+        core::Status status;
+        {
+            testing::FileSizeLimit limit(old.size() + 5);
+            status = core::appendText(path, QStringLiteral("torn-line.com\r\n"));
+        }
+        QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+        QCOMPARE(folder.read(QStringLiteral("Unanswered.txt")), old);
+    }
+
+    // A full disk is named as such, whichever kind of write met it.
+    void aFullDiskIsNamedAsTheCause()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("list.txt"));
+        core::WriteFaultScope fault(2);
+        for (const core::Status &status :
+             {core::writeTextAtomically(path, QStringLiteral("new\r\n")),
+              core::writeTextAtomically(path, QStringLiteral("new\r\n"), core::Durability::Unsynced),
+              core::appendText(path, QStringLiteral("new\r\n"))})
+            QCOMPARE(status.message(), QStringLiteral("Could not write list.txt: No space left on device"));
+    }
+
+    // Only a regular file is ever replaced or appended to: a link onto a device, a FIFO, a
+    // folder, or a link to nothing outside its own folder is refused and left as it is.
+    void writesAreRefusedWhereNoRegularFileIs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to /dev/null") << QStringLiteral("device");
+        QTest::newRow("fifo") << QStringLiteral("fifo");
+        QTest::newRow("link to a fifo") << QStringLiteral("link to fifo");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("link to nothing outside") << QStringLiteral("dangling outside");
+    }
+    void writesAreRefusedWhereNoRegularFileIs()
+    {
+        QFETCH(QString, kind);
+        testing::TestFolder outside;
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("Unanswered.txt"));
+        const QString fifo = outside.file(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        if (kind == QLatin1String("device")) {
+            // Run as root, a fault here would replace the machine's /dev/null: the FIFO rows
+            // test the same refusal on a file of our own.
+            if (::geteuid() == 0)
+                QSKIP("not tried on a real device as root");
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
+        } else if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == QLatin1String("link to fifo"))
+            QVERIFY(QFile::link(fifo, path));
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Unanswered.txt")));
+        else
+            QVERIFY(QFile::link(outside.file(QStringLiteral("planted.txt")), path));
+        const QFileInfo before(path);
+        const QString target = before.isSymLink() ? before.symLinkTarget() : QString();
+
+        for (const core::Status &status :
+             {core::writeTextAtomically(path, QStringLiteral("x\r\n")),
+              core::writeTextAtomically(path, QStringLiteral("x\r\n"), core::Durability::Unsynced),
+              core::appendText(path, QStringLiteral("x\r\n")), core::checkWriteTarget(path)}) {
+            QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+            QVERIFY(status.message().startsWith(QStringLiteral("Could not write Unanswered.txt: ")));
+        }
+        const QFileInfo after(path);
+        QCOMPARE(after.isSymLink(), before.isSymLink());
+        QCOMPARE(after.isSymLink() ? after.symLinkTarget() : QString(), target);
+        QVERIFY(!QFileInfo::exists(outside.file(QStringLiteral("planted.txt"))));
+        QCOMPARE(
+            QDir(folder.path())
+                .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot),
+            QStringList{QStringLiteral("Unanswered.txt")});
+    }
+
+    // A link to a regular file is written through: the link stays, the file it names changes.
+    void aLinkToARegularFileIsWrittenThrough()
+    {
+        testing::TestFolder outside;
+        testing::TestFolder folder;
+        outside.write(QStringLiteral("Remembered.txt"), "old.com\r\n");
+        const QString path = folder.file(QStringLiteral("Remembered.txt"));
+        QVERIFY(QFile::link(outside.file(QStringLiteral("Remembered.txt")), path));
+        QVERIFY(core::writeTextAtomically(path, QStringLiteral("new.com\r\n")).ok());
+        QVERIFY(core::appendText(path, QStringLiteral("more.com\r\n")).ok());
+        QVERIFY(QFileInfo(path).isSymLink());
+        QCOMPARE(outside.read(QStringLiteral("Remembered.txt")), QByteArray("new.com\r\nmore.com\r\n"));
+        // A link to a file not yet there in its own folder is made.
+        const QString later = folder.file(QStringLiteral("Later.txt"));
+        QVERIFY(QFile::link(folder.file(QStringLiteral("later-target.txt")), later));
+        QVERIFY(core::writeTextAtomically(later, QStringLiteral("x\r\n")).ok());
+        QCOMPARE(folder.read(QStringLiteral("later-target.txt")), QByteArray("x\r\n"));
     }
 
     void writeIntoMissingFolderFails()

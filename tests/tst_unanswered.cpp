@@ -99,7 +99,12 @@ struct Harness {
         }
     }
 
-    QByteArray file() const { return folder.read(core::kUnansweredFileName); }
+    // The file once the removals waiting for their batch are written, as at the end of a run.
+    QByteArray file()
+    {
+        (void)unanswered.flush();
+        return folder.read(core::kUnansweredFileName);
+    }
 };
 
 QByteArray blockedEveryThird(const QString &name)
@@ -140,6 +145,57 @@ private Q_SLOTS:
         QCOMPARE(reopened.count(), 2);
         QVERIFY(reopened.isThisFile(folder.path() + QStringLiteral("/./") + core::kUnansweredFileName));
         QVERIFY(!reopened.isThisFile(folder.file(QStringLiteral("other.txt"))));
+    }
+
+    // Answers are settled in batches: the first removal at once, the next ones when the
+    // interval is over (or at flush, or when the names go), never one rewrite per answer.
+    void removalsAreWrittenInBatches()
+    {
+        testing::TestFolder folder;
+        folder.write(core::kUnansweredFileName, "a.com\r\nb.com\r\nc.com\r\nd.com\r\n");
+        qint64 now = 5000;
+        {
+            core::UnansweredNames names(folder.file(core::kUnansweredFileName), [&now] { return now; });
+            QVERIFY(names.settle(QStringLiteral("a.com")).ok());
+            QCOMPARE(folder.read(core::kUnansweredFileName), QByteArray("b.com\r\nc.com\r\nd.com\r\n"));
+            now += core::UnansweredNames::kSettleIntervalMs - 1;
+            QVERIFY(names.settle(QStringLiteral("b.com")).ok());
+            QVERIFY(names.keep(QStringLiteral("e.com")).ok());
+            QCOMPARE(names.names(), (QStringList{QStringLiteral("c.com"), QStringLiteral("d.com"),
+                                                 QStringLiteral("e.com")}));
+            QCOMPARE(names.count(), 3);
+            QVERIFY(!names.contains(QStringLiteral("b.com")));
+            // Not yet rewritten: the removal waits for its batch, the new name is appended.
+            QCOMPARE(folder.read(core::kUnansweredFileName),
+                     QByteArray("b.com\r\nc.com\r\nd.com\r\ne.com\r\n"));
+            QVERIFY(names.flush().ok());
+            QCOMPARE(folder.read(core::kUnansweredFileName), QByteArray("c.com\r\nd.com\r\ne.com\r\n"));
+            now += core::UnansweredNames::kSettleIntervalMs;
+            QVERIFY(names.settle(QStringLiteral("c.com")).ok()); // a quiet second: at once
+            QCOMPARE(folder.read(core::kUnansweredFileName), QByteArray("d.com\r\ne.com\r\n"));
+            QVERIFY(names.settle(QStringLiteral("E.com")).ok());
+            QVERIFY(names.keep(QStringLiteral("e.com")).ok()); // back, now at the end
+            QVERIFY(names.settle(QStringLiteral("d.com")).ok());
+        }
+        // What waited is written when the names go (the program ends).
+        QCOMPARE(folder.read(core::kUnansweredFileName), QByteArray("e.com\r\n"));
+    }
+
+    // Nothing is read before the names are used: a command that keeps none never reads a
+    // long file, and the first use reads it as it is then.
+    void theFileIsReadWhenFirstUsed()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(core::kUnansweredFileName);
+        folder.write(core::kUnansweredFileName, "old.com\r\n");
+        const QDateTime stamp = QFileInfo(path).lastModified();
+        core::UnansweredNames names(path);
+        folder.write(core::kUnansweredFileName, "new.com\r\n"); // same size
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
+        file.close();
+        QCOMPARE(names.names(), QStringList{QStringLiteral("new.com")});
     }
 
     void aNameThatCannotBeWrittenIsStillKeptForTheSession()

@@ -49,7 +49,13 @@ core::Status AppState::open()
     m_bootstrap = core::RdapBootstrap::forProgramFolder(m_folder.root(), &m_bootstrapProblem);
     // Broken lines of the folder's evidence file are skipped; the rest still judges. The judge
     // is assigned in place: runs made before opening hold its address.
-    *m_judge = core::EvidenceJudge(core::EvidenceTable::forProgramFolder(m_folder.root(), nullptr));
+    QList<core::EvidenceProblem> problems;
+    *m_judge = core::EvidenceJudge(core::EvidenceTable::forProgramFolder(m_folder.root(), &problems));
+    m_evidenceProblem.clear();
+    for (const core::EvidenceProblem &problem : problems) {
+        if (problem.lineNumber == 0)
+            m_evidenceProblem = problem.describe();
+    }
     return written ? loaded : written;
 }
 

@@ -85,6 +85,9 @@ public:
     // when it was not). replaceBootstrap puts a newer one in its place for every lookup.
     const core::RdapBootstrap &bootstrap() const { return m_bootstrap; }
     const QString &bootstrapProblem() const { return m_bootstrapProblem; }
+    // Why the folder's evidence rules file was not read at all (too large, unreadable);
+    // empty when it was read or is not there.
+    const QString &evidenceProblem() const { return m_evidenceProblem; }
     void replaceBootstrap(core::RdapBootstrap bootstrap);
     // The evidence rules: built in, with the program folder's whois-evidence.tsv added.
     const core::EvidenceJudge &evidenceJudge() const { return *m_judge; }
@@ -111,6 +114,7 @@ private:
     std::unique_ptr<PositionRecorder> m_positions;
     core::RdapBootstrap m_bootstrap;
     QString m_bootstrapProblem;
+    QString m_evidenceProblem;
     std::unique_ptr<core::EvidenceJudge> m_judge;
     std::unique_ptr<core::UnansweredNames> m_unanswered;
     std::unique_ptr<core::ServerPacer> m_pacer;

@@ -213,7 +213,7 @@ EvidenceTable EvidenceTable::forProgramFolder(const QString &programFolder, QLis
     const QString path = resolveUnder(programFolder, kEvidenceFileName);
     if (!QFileInfo(path).isFile())
         return builtIn();
-    const Result<QString> text = readTextFile(path);
+    const Result<QString> text = readTextFile(path, kMaxEvidenceFileBytes);
     if (!text) {
         if (problems)
             problems->append({kEvidenceFileName, 0, text.message()});

@@ -12,6 +12,8 @@ namespace wendlecott::core {
 
 // The file in the program folder that adds rules to the built-in evidence table.
 inline const QString kEvidenceFileName = QStringLiteral("whois-evidence.tsv");
+// A rules file is a few hundred lines; a larger one is refused rather than parsed for minutes.
+inline constexpr qint64 kMaxEvidenceFileBytes = qint64(4) << 20;
 
 // What a rule of the evidence table recognises in a whois answer. The header of
 // data/whois-evidence.tsv describes each kind and how an answer is judged.
@@ -69,7 +71,9 @@ public:
     // The table built into the program.
     static const EvidenceTable &builtIn();
     // The built-in rules followed by those of `kEvidenceFileName` in `programFolder`, when the
-    // folder has one (its name matched without regard to case).
+    // folder has one (its name matched without regard to case). A file over
+    // kMaxEvidenceFileBytes is not read: the built-in rules alone judge, and a problem of
+    // line 0 says why.
     static EvidenceTable forProgramFolder(const QString &programFolder, QList<EvidenceProblem> *problems);
 
     const QList<EvidenceRule> &rules() const { return m_rules; }

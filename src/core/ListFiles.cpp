@@ -161,6 +161,17 @@ void ListFiles::saveProfileLists(const EntriesOf &entries)
         report(FileGroup::Live, fresh);
 }
 
+bool ListFiles::hasUnwrittenLists() const
+{
+    return isFailing(FileGroup::Live) || isFailing(FileGroup::Overflow);
+}
+
+void ListFiles::retryFailedLists(const EntriesOf &entries)
+{
+    if (isFailing(FileGroup::Live))
+        saveProfileLists(entries);
+}
+
 // Overflow and backups -------------------------------------------------------------------
 
 QStringList ListFiles::overflowPaths(const QString &stamp) const

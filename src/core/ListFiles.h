@@ -54,6 +54,11 @@ public:
     // saveProfileLists, which then replaces it whole.
     void listChangedBehindFile(ListId id);
 
+    // True while a live or overflow file could not be written (its list is only in memory).
+    bool hasUnwrittenLists() const;
+    // Writes again the live files whose last write failed; the others are left alone.
+    void retryFailedLists(const EntriesOf &entries);
+
     // Copies lists 1, 4 and 3 into "overflow" with the current stamp. A set from an earlier
     // session under the same names is kept and this one goes beside it; a retry after a
     // failure completes the set it began. True when all three files were written.

@@ -127,6 +127,12 @@ void ResultLists::saveProfileLists()
     m_files.saveProfileLists(entriesOf());
 }
 
+bool ResultLists::listsUnwrittenAfterRetry()
+{
+    m_files.retryFailedLists(entriesOf());
+    return m_files.hasUnwrittenLists();
+}
+
 // Overflow -------------------------------------------------------------------------------
 
 bool ResultLists::checkOverflow()

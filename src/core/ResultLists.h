@@ -63,6 +63,9 @@ public:
 
     // Brings the three live files in line with lists 1, 4 and 3.
     void saveProfileLists();
+    // The end of a run: live files whose write failed are tried once more; true when a list
+    // is still held only in memory (a live or overflow file could not be written).
+    bool listsUnwrittenAfterRetry();
     // Overflow: true when a list reached the limit, was saved and the lists were reset.
     bool checkOverflow();
     bool saveOverflow();

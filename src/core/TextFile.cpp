@@ -1,13 +1,17 @@
 #include "core/TextFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryFile>
-
 #include <QStringDecoder>
+
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace wendlecott::core {
 
@@ -15,17 +19,6 @@ namespace {
 
 // -1: writes do not fail on purpose.
 qint64 g_failAfterBytes = -1;
-
-// Writes through the fault hook: with a fault armed, only the first bytes go out and the
-// write reports failure.
-bool writeAll(QIODevice &device, const QByteArray &bytes)
-{
-    if (g_failAfterBytes >= 0 && bytes.size() > g_failAfterBytes) {
-        device.write(bytes.constData(), g_failAfterBytes);
-        return false;
-    }
-    return device.write(bytes) == bytes.size();
-}
 
 QString describe(const QString &path, const QString &reason)
 {
@@ -205,51 +198,121 @@ Result<QStringList> readLines(const QString &path)
 
 namespace {
 
-// Writes a temporary file beside the target and renames it over the target, without
-// waiting for the disk.
-Status writeUnsynced(const QString &path, const QByteArray &bytes)
+// Writes `size` bytes to `fd`, going on after short writes; 0 or the errno of the write that
+// failed. With a fault armed, only the first bytes go out and the write fails as a full disk.
+int writeFully(int fd, const char *data, qint64 size)
 {
-    const QFileInfo info(path);
-    QTemporaryFile temporary(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                             QStringLiteral(".XXXXXX"));
-    if (!temporary.open())
-        return Status::failure(ErrorCode::WriteFailed, describe(path, temporary.errorString()));
-    if (!writeAll(temporary, bytes) || !temporary.flush()) {
-        const QString reason = temporary.error() != QFileDevice::NoError ? temporary.errorString()
-                                                                         : QStringLiteral("the disk is full");
-        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    qint64 budget = g_failAfterBytes >= 0 ? std::min(size, g_failAfterBytes) : size;
+    while (budget > 0) {
+        const ssize_t written = ::write(fd, data, std::size_t(budget));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        data += written;
+        budget -= written;
+        size -= written;
     }
-    if (QFileInfo::exists(path))
-        temporary.setPermissions(QFile::permissions(path));
-    else
-        temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    std::error_code error;
-    std::filesystem::rename(temporary.fileName().toStdString(), path.toStdString(), error);
-    if (error)
-        return Status::failure(ErrorCode::WriteFailed,
-                               describe(path, QString::fromStdString(error.message())));
-    temporary.setAutoRemove(false); // it is the target now
+    return size > 0 ? ENOSPC : 0;
+}
+
+QString causeOf(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+Status failed(const QString &path, int error)
+{
+    return Status::failure(ErrorCode::WriteFailed, describe(path, causeOf(error)));
+}
+
+// Where a write to `path` lands: the path itself, or the file a symbolic link leads to.
+// Anything that is not a regular file is refused (a device, a FIFO, a folder), and so is a
+// link that leads nowhere outside the folder that holds it: a write never creates a file
+// where a planted link points.
+Result<QString> writeTarget(const QString &path)
+{
+    QString target = path;
+    for (int depth = 0; depth < 32; ++depth) {
+        const QFileInfo info(target);
+        if (!info.isSymLink()) {
+            if (info.exists() && !info.isFile())
+                return Result<QString>::failure(
+                    ErrorCode::WriteFailed,
+                    describe(path, QStringLiteral("%1 is not a regular file; it is not replaced")
+                                       .arg(QDir::toNativeSeparators(target))));
+            if (!info.exists() && target != path) {
+                const QString home = QFileInfo(path).absolutePath() + QLatin1Char('/');
+                if (!QDir::cleanPath(info.absoluteFilePath()).startsWith(home))
+                    return Result<QString>::failure(
+                        ErrorCode::WriteFailed,
+                        describe(path, QStringLiteral("it is a link to %1, which does not exist")
+                                           .arg(QDir::toNativeSeparators(target))));
+            }
+            return target;
+        }
+        target = info.symLinkTarget();
+    }
+    return Result<QString>::failure(ErrorCode::WriteFailed, describe(path, causeOf(ELOOP)));
+}
+
+// Syncs the folder that holds `path`, so that a rename in it survives a power cut.
+void syncFolderOf(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Writes a temporary file beside the target, checks every write (and with `Synced` the sync
+// and the close), and only then renames it over the target. A copy not written whole is
+// removed and the target keeps its old content.
+Status replaceFile(const QString &path, const QString &target, const QByteArray &bytes, Durability durability)
+{
+    const QFileInfo info(target);
+    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return failed(path, errno);
+    const QByteArray finalName = QFile::encodeName(target);
+    struct stat old = {};
+    const mode_t mode = ::stat(finalName.constData(), &old) == 0 ? (old.st_mode & 07777) : mode_t(0644);
+    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (error == 0)
+        error = writeFully(fd, bytes.constData(), bytes.size());
+    if (error == 0 && durability == Durability::Synced && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(name.constData(), finalName.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(name.constData());
+        return failed(path, error);
+    }
+    if (durability == Durability::Synced)
+        syncFolderOf(target);
     return Status::success();
 }
 
 } // namespace
 
+Status checkWriteTarget(const QString &path)
+{
+    const Result<QString> target = writeTarget(path);
+    return target ? Status::success() : target.status();
+}
+
 Status writeFileAtomically(const QString &path, const QByteArray &bytes, Durability durability)
 {
-    if (durability == Durability::Unsynced)
-        return writeUnsynced(path, bytes);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
-    if (!writeAll(file, bytes)) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the disk is full");
-        file.cancelWriting();
-        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
-    }
-    if (!file.commit())
-        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
-    return Status::success();
+    const Result<QString> target = writeTarget(path);
+    if (!target)
+        return target.status();
+    return replaceFile(path, target.value(), bytes, durability);
 }
 
 Status writeTextAtomically(const QString &path, const QString &text, Durability durability)
@@ -259,24 +322,29 @@ Status writeTextAtomically(const QString &path, const QString &text, Durability 
 
 Status appendToFile(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return Status::failure(ErrorCode::WriteFailed, describe(path, file.errorString()));
+    const Result<QString> target = writeTarget(path);
+    if (!target)
+        return target.status();
+    // Not blocking: a FIFO put there since is refused below instead of holding the program.
+    const int fd = ::open(QFile::encodeName(target.value()).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return failed(path, errno);
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return Status::failure(ErrorCode::WriteFailed,
+                               describe(path, QStringLiteral("it is not a regular file; it is not written")));
+    }
     // A failed append is cut back to the old length, so the file never ends in half a line.
-    const qint64 oldSize = file.size();
-    if (!writeAll(file, bytes)) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the disk is full");
-        file.flush();
-        file.resize(oldSize);
-        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
+    int error = writeFully(fd, bytes.constData(), bytes.size());
+    if (error != 0)
+        (void)::ftruncate(fd, info.st_size);
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+        (void)::truncate(QFile::encodeName(target.value()).constData(), info.st_size);
     }
-    if (!file.flush()) {
-        const QString reason = file.errorString();
-        file.resize(oldSize);
-        return Status::failure(ErrorCode::WriteFailed, describe(path, reason));
-    }
-    return Status::success();
+    return error == 0 ? Status::success() : failed(path, error);
 }
 
 Status appendText(const QString &path, const QString &text)

@@ -57,24 +57,32 @@ Result<QByteArray> readBytes(const QString &path, qint64 maxBytes);
 // The same for what a device (standard input) gives until its end.
 Result<QByteArray> readAtMost(QIODevice &device, qint64 maxBytes);
 
-// Replaces the file with `bytes` atomically (write to a temporary file, then rename).
-// On failure the old file is intact and a WriteFailed status names the file.
+// Replaces the file with `bytes` atomically: a temporary file beside the target is written,
+// every write checked, then renamed over the target. On failure the old file is intact and a
+// WriteFailed status names the file and the system's cause ("No space left on device").
+// A symbolic link is followed to a regular file; a link to anything else (a device, a FIFO)
+// or to a file that does not exist outside the link's folder is refused, as is a target that
+// is not a regular file: nothing but a regular file is ever replaced.
 // `Synced` also waits until the new content is on the disk before the rename (list files,
 // the TLD table); `Unsynced` skips that wait for small files rewritten many times a second
 // (settings), which stay whole after a crash of the program but may fall back to the old
 // content after a power cut.
 enum class Durability { Synced, Unsynced };
+// Success when a write to `path` would be made by the rule above (also for writers that are
+// not this module's, such as QSettings); otherwise WriteFailed saying why.
+Status checkWriteTarget(const QString &path);
 Status writeFileAtomically(const QString &path, const QByteArray &bytes,
                            Durability durability = Durability::Synced);
 Status writeTextAtomically(const QString &path, const QString &text,
                            Durability durability = Durability::Synced);
-// Appends bytes to the end of the file, creating it when missing. On failure the file is
-// cut back to the length it had, so it keeps its old content.
+// Appends bytes to the end of the file, creating it when missing; the same targets are
+// refused as above. On failure the file is cut back to the length it had, so it keeps its
+// old content.
 Status appendToFile(const QString &path, const QByteArray &bytes);
 Status appendText(const QString &path, const QString &text);
 
-// Test hook: while a WriteFaultScope lives, every write through this module stops with an
-// error after `failAfterBytes` bytes of its content, as a full disk would.
+// Test hook: while a WriteFaultScope lives, every write through this module stops with
+// ENOSPC after `failAfterBytes` bytes of its content, as a full disk would.
 class WriteFaultScope {
 public:
     explicit WriteFaultScope(qint64 failAfterBytes);

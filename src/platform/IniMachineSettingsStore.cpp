@@ -1,6 +1,7 @@
 #include "platform/IniMachineSettingsStore.h"
 
 #include "config/MachineSettings.h"
+#include "core/TextFile.h"
 
 #include <QDir>
 #include <QSettings>
@@ -35,6 +36,10 @@ core::Result<QString> IniMachineSettingsStore::getSetting(const QString &app, co
 {
     if (const core::Status address = config::checkMachineAddress(app, section, key); !address)
         return address.error();
+    // Only a regular file is read: a FIFO would hold the program.
+    if (!core::checkWriteTarget(m_filePath))
+        return core::Result<QString>::failure(core::ErrorCode::ReadFailed,
+                                              config::machineErrors::CannotOpenSection);
     const QSettings settings(m_filePath, QSettings::IniFormat);
     if (settings.status() == QSettings::AccessError)
         return core::Result<QString>::failure(core::ErrorCode::ReadFailed,
@@ -54,6 +59,9 @@ core::Status IniMachineSettingsStore::saveSetting(const QString &app, const QStr
 {
     if (const core::Status address = config::checkMachineAddress(app, section, key); !address)
         return address;
+    // Nothing but a regular file is replaced (QSettings would follow a link onto a device).
+    if (const core::Status target = core::checkWriteTarget(m_filePath); !target)
+        return target;
     QSettings::Status status = QSettings::NoError;
     {
         QSettings settings(m_filePath, QSettings::IniFormat);

@@ -2,6 +2,7 @@
 
 #include "config/ProgramFolder.h"
 #include "core/Paths.h"
+#include "core/TextFile.h"
 #include "platform/OldIniLayout.h"
 
 #include <QDir>
@@ -105,6 +106,9 @@ QString IniSettingsStore::getSetting(const QString &app, const QString &section,
 {
     if (app.isEmpty() || section.isEmpty() || key.isEmpty())
         return defaultValue;
+    // A FIFO would hold the read for ever, a device never end: only a regular file is read.
+    if (!core::checkWriteTarget(fileFor(app)))
+        return defaultValue;
     QSettings &settings = settingsFor(app);
     settings.sync(); // what another program wrote since
     return textOf(settings.value(settingsKey(section, key))).value_or(defaultValue);
@@ -126,6 +130,9 @@ core::Status IniSettingsStore::saveSettings(const QString &app, const QString &s
         return core::Status::failure(
             core::ErrorCode::InvalidInput,
             QStringLiteral("A setting needs an application key, a section and a key"));
+    // Nothing but a regular file is replaced (QSettings would follow a link onto a device).
+    if (const core::Status target = core::checkWriteTarget(fileFor(app)); !target)
+        return target;
     QSettings &settings = settingsFor(app);
     settings.sync();
     // A file that cannot be read, or values of an earlier write that still cannot be stored.

@@ -231,10 +231,11 @@ core::Status takeOverOldLayout(const QString &iniPath)
     if (oldIni)
         values = parseOldIni(core::decodeText(iniBytes));
     if (hasJournal) {
-        QFile journal(journalPath);
-        if (!journal.open(QIODevice::ReadOnly))
+        // Read only when it is a regular file: a FIFO would hold the program at start.
+        const core::Result<QByteArray> journal = core::readBytes(journalPath);
+        if (!journal)
             return failure(core::ErrorCode::ReadFailed, QStringLiteral("Could not read %1"), journalPath);
-        values += parseOldJournal(journal.readAll());
+        values += parseOldJournal(journal.value());
     }
 
     QSettings::Status status = QSettings::NoError;

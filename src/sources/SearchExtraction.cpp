@@ -94,6 +94,12 @@ bool SearchExtraction::processLines(qsizetype maxLines)
         processLine(m_page->next());
     if (m_page && m_page->atEnd())
         m_page.reset();
+    if (m_foundOnLastPage >= kMaxNamesPerPage) {
+        // The duplicate test's memory grows with every name: a page that holds more than any
+        // search asks for ends here.
+        m_page.reset();
+        m_rest.reset();
+    }
     return pageDone();
 }
 
@@ -119,7 +125,7 @@ void SearchExtraction::processLine(QStringView raw)
             line.remove(at, bold.size());
     }
     const QString name = acceptableName(addressCandidate(std::move(line)), m_extensions, true);
-    if (name.isEmpty() || m_seen.contains(name))
+    if (m_foundOnLastPage >= kMaxNamesPerPage || name.isEmpty() || m_seen.contains(name))
         return;
     m_seen.add(name);
     ++m_totalFound;

@@ -42,8 +42,14 @@ QString collapseEmptyLines(const QString &listText);
 // in parts: cut after a line feed once a part holds `partChars` characters, each part
 // prepared when the lines before it are done. No replacement spans a line feed, so the names
 // are those of the page prepared whole. A page without line feeds is one part.
+//
+// One page gives at most kMaxNamesPerPage names (far more than a search asks for, 1000 at
+// most); the rest of such a page is passed over, so a hostile page cannot fill the memory
+// with the duplicate test.
 class SearchExtraction {
 public:
+    static constexpr qint32 kMaxNamesPerPage = 50000;
+
     explicit SearchExtraction(const core::TldTable &table);
 
     // Starts a page: foundOnLastPage goes to 0, the text (or its first part, with

@@ -16,7 +16,7 @@ QString helpText()
         "\n"
         "Finds unregistered domain names with the same logic, program folder and settings as\n"
         "the desktop program. Output is one record a line, fields separated by a tab.\n"
-        "Exit status: 0 success, 1 failure, 2 usage error.\n"
+        "Exit status: 0 success, 1 failure, 2 usage error, 130 stopped by Ctrl-C.\n"
         "\n"
         "Commands:\n"
         "  tld list                      the TLD table in table order: index, extension, server,\n"
@@ -76,6 +76,25 @@ QString helpText()
         "  --program-folder DIR          use DIR as the program folder (also the environment\n"
         "                                variable WENDLECOTT_PROGRAM_FOLDER)\n"
         "  --help                        this text\n");
+}
+
+namespace {
+qint64 g_maxInputBytes = kMaxInputBytes;
+} // namespace
+
+qint64 maxInputBytes()
+{
+    return g_maxInputBytes;
+}
+
+InputLimitScope::InputLimitScope(qint64 bytes) : m_previous(g_maxInputBytes)
+{
+    g_maxInputBytes = bytes;
+}
+
+InputLimitScope::~InputLimitScope()
+{
+    g_maxInputBytes = m_previous;
 }
 
 int notAvailable(CliContext &context, const QString &command)

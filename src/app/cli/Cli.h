@@ -11,6 +11,24 @@ namespace wendlecott::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// Stopped by Ctrl-C (SIGINT) or SIGTERM: 128 + SIGINT, as shells report it.
+inline constexpr int kExitInterrupted = 130;
+
+// The most of one input (standard input, a page file) a command reads: far beyond any real
+// list or page, while an endless stream (/dev/zero, `yes`) stops here.
+inline constexpr qint64 kMaxInputBytes = qint64(256) << 20;
+qint64 maxInputBytes();
+// Test hook: while an InputLimitScope lives, maxInputBytes() gives `bytes`.
+class InputLimitScope {
+public:
+    explicit InputLimitScope(qint64 bytes);
+    ~InputLimitScope();
+    InputLimitScope(const InputLimitScope &) = delete;
+    InputLimitScope &operator=(const InputLimitScope &) = delete;
+
+private:
+    qint64 m_previous;
+};
 
 struct CliIo {
     QTextStream &out;

@@ -32,6 +32,8 @@ core::Status openProgramState(CliContext &context)
                        << " skipped (" << core::escapeControls(skipped.reason)
                        << "): " << core::quotedLine(skipped.text) << '\n';
     }
+    if (!context.state.evidenceProblem().isEmpty())
+        context.io.err << "wendlecott-cli: " << core::escapeControls(context.state.evidenceProblem()) << '\n';
     if (!context.state.bootstrapProblem().isEmpty())
         context.io.err << "wendlecott-cli: " << core::escapeControls(context.state.bootstrapProblem())
                        << '\n';

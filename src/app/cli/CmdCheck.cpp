@@ -6,6 +6,8 @@
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
 #include "core/PacedRun.h"
+#include "core/ResultLists.h"
+#include "core/ShownText.h"
 #include "core/TextFile.h"
 #include "core/UnansweredNames.h"
 #include "sources/ListRun.h"
@@ -303,7 +305,8 @@ RunTally runToEnd(CliContext &context, const CheckOptions &options, Run &run, co
 }
 
 // The summary on standard error, and the exit status: 1 when nothing could be checked
-// (no TLD row serves any name) or the position to resume from could not be stored.
+// (no TLD row serves any name), a list file could not be written or the position to resume
+// from could not be stored; 130 after Ctrl-C or SIGTERM, as shells expect.
 int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally &tally)
 {
     config::AppState &state = context.state;
@@ -318,6 +321,9 @@ int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally
         context.io.err << "; " << tally.retries << " asked again after a refusal";
     if (tally.interrupted)
         context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
+    // The last answers' batch is written now, so the file is whole when the command ends.
+    if (const core::Status settled = state.unanswered().flush(); !settled)
+        context.io.err << "; " << core::escapeControls(settled.message());
     if (const int kept = state.unanswered().count(); kept > 0)
         context.io.err << "; " << kept << " unanswered in " << state.unanswered().path()
                        << " (check them again with --unanswered)";
@@ -327,8 +333,14 @@ int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally
         return fail(context, QStringLiteral("check: no TLD row serves any name of the list (%1 passed over); "
                                             "nothing was checked")
                                  .arg(passedOver));
+    // A list only in memory is lost when the program ends; the message said which file.
+    if (state.lists().listsUnwrittenAfterRetry())
+        return fail(context, QStringLiteral("check: the lists could not all be written; the names above are "
+                                            "not all in the list files"));
     // The run's finds are filed, but a resume would start in the wrong place.
-    return tally.positionLost || !state.positions().lastStatus() ? kExitFailure : kExitOk;
+    if (tally.positionLost || !state.positions().lastStatus())
+        return kExitFailure;
+    return tally.interrupted ? kExitInterrupted : kExitOk;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/TextFile.h"
 #include "sources/SearchExtraction.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 
 namespace wendlecott::cli {
@@ -43,15 +44,28 @@ core::Result<QList<PageInput>> readPages(CliContext &context, const QStringList 
         if (!context.io.in)
             return core::Result<QList<PageInput>>::failure(
                 core::ErrorCode::ReadFailed, QStringLiteral("extract has no standard input to read"));
-        if (QIODevice *device = context.io.in->device())
-            pages.append(PageInput{device->readAll(), {}, false});
-        else
+        QIODevice *device = context.io.in->device();
+        if (!device) { // a stream over a string (tests): already in memory
             pages.append(PageInput{{}, context.io.in->readAll(), true});
+            return pages;
+        }
+        // An endless stream is cut off at the limit instead of filling the memory.
+        core::Result<QByteArray> bytes = core::readAtMost(*device, maxInputBytes());
+        if (!bytes)
+            return core::Result<QList<PageInput>>::failure(
+                core::ErrorCode::InvalidInput,
+                QStringLiteral("standard input is larger than %1; it is not read")
+                    .arg(core::sizeText(maxInputBytes())));
+        pages.append(PageInput{std::move(bytes).value(), {}, false});
         return pages;
     }
     // Every file is read before anything is printed, so a missing one fails the command whole.
     for (const QString &file : files) {
-        core::Result<QByteArray> bytes = core::readBytes(file);
+        core::Result<QByteArray> bytes = core::readBytes(file, maxInputBytes());
+        if (!bytes && bytes.code() == core::ErrorCode::InvalidInput && QFileInfo(file).isFile())
+            return core::Result<QList<PageInput>>::failure(
+                core::ErrorCode::InvalidInput, QStringLiteral("%1 is larger than %2; it is not read")
+                                                   .arg(file, core::sizeText(maxInputBytes())));
         if (!bytes)
             return bytes.error();
         pages.append(PageInput{std::move(bytes).value(), {}, false});

@@ -1,5 +1,6 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
+#include "core/ShownText.h"
 
 #include "sources/Generator.h"
 
@@ -11,7 +12,7 @@ namespace {
 
 int usage(CliContext &context, const QString &problem)
 {
-    context.io.err << "wendlecott-cli generate: " << problem << "\n"
+    context.io.err << "wendlecott-cli generate: " << core::escapeControls(problem) << "\n"
                    << "usage: wendlecott-cli generate --base WORD [--affixes FILE] [--no-prefixes]"
                       " [--no-suffixes] [--no-hyphens] [--ext .com,.net]\n";
     context.io.err.flush();
@@ -78,7 +79,7 @@ int cmdGenerate(CliContext &context, const QStringList &args)
         affixPath = context.state.folder().path(sources::kAppendsFile);
     auto words = sources::readAffixWords(affixPath);
     if (!words) {
-        context.io.err << "wendlecott-cli generate: " << words.message() << "\n";
+        context.io.err << "wendlecott-cli generate: " << core::escapeControls(words.message()) << "\n";
         context.io.err.flush();
         return kExitFailure;
     }
@@ -98,7 +99,7 @@ int cmdGenerate(CliContext &context, const QStringList &args)
         job.step(50'000);
         sources::NameBuffer &names = job.names();
         for (qsizetype i = 0; i < names.size(); ++i)
-            context.io.out << names.at(i) << '\n';
+            context.io.out << shown(context, names.at(i)) << '\n';
         names.clear();
         context.io.out.flush();
         if (context.io.out.status() == QTextStream::WriteFailed)

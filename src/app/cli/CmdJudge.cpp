@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
 #include "core/EvidenceJudge.h"
+#include "core/ShownText.h"
 #include "core/TextFile.h"
 #include "core/Verdict.h"
 
@@ -130,10 +131,12 @@ int judgeByEvidence(CliContext &context, const JudgeOptions &options, const QStr
         core::EvidenceTable::forProgramFolder(context.state.folder().root(), &problems));
     // A broken line of the user's table is named and skipped; the rest still judges.
     for (const core::EvidenceProblem &problem : problems)
-        context.io.err << "wendlecott-cli: " << problem.describe() << '\n';
+        context.io.err << "wendlecott-cli: " << core::escapeControls(problem.describe()) << '\n';
     const core::EvidenceJudgement judgement =
         judge.judge(answer, *options.tld, options.name.value_or(QString()));
-    context.io.out << core::verdictName(judgement.verdict) << '\t' << judgement.rule << '\n';
+    context.io.out << shown(context,
+                            core::verdictName(judgement.verdict) + QLatin1Char('\t') + judgement.rule)
+                   << '\n';
     return kExitOk;
 }
 

@@ -45,9 +45,12 @@ int updateBootstrap(CliContext &context, const QStringList &args)
     if (!result->ok())
         return fail(context, QStringLiteral("rdap update: %1; %2 is unchanged").arg(result->message(), path));
     const core::RdapBootstrapRefresh &refresh = result->value();
-    context.io.out << "updated\t" << refresh.path << '\t' << refresh.bootstrap.publication() << '\t'
-                   << refresh.bootstrap.serviceCount() << " services\t" << refresh.bootstrap.extensionCount()
-                   << " extensions\n";
+    // The publication is the server's text: escaped on a terminal like every other.
+    context.io.out << shown(context, QStringLiteral("updated\t%1\t%2\t%3 services\t%4 extensions")
+                                         .arg(refresh.path, refresh.bootstrap.publication())
+                                         .arg(refresh.bootstrap.serviceCount())
+                                         .arg(refresh.bootstrap.extensionCount()))
+                   << '\n';
     return kExitOk;
 }
 
@@ -57,9 +60,11 @@ int showBootstrap(CliContext &context)
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     const core::RdapBootstrap &bootstrap = context.state.bootstrap();
-    context.io.out << bootstrap.source() << '\t' << bootstrap.publication() << '\t'
-                   << bootstrap.serviceCount() << " services\t" << bootstrap.extensionCount()
-                   << " extensions\n";
+    context.io.out << shown(context, QStringLiteral("%1\t%2\t%3 services\t%4 extensions")
+                                         .arg(bootstrap.source(), bootstrap.publication())
+                                         .arg(bootstrap.serviceCount())
+                                         .arg(bootstrap.extensionCount()))
+                   << '\n';
     return kExitOk;
 }
 
@@ -75,7 +80,9 @@ int showBase(CliContext &context, const QStringList &args)
     if (!base)
         return fail(context,
                     QStringLiteral("no RDAP service for %1 in the bootstrap file").arg(args.first()));
-    context.io.out << bootstrap.extensionFor(args.first()) << '\t' << base->toString() << '\n';
+    context.io.out << shown(context,
+                            bootstrap.extensionFor(args.first()) + QLatin1Char('\t') + base->toString())
+                   << '\n';
     return kExitOk;
 }
 

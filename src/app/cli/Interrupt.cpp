@@ -14,8 +14,15 @@ int g_pipe[2] = {-1, -1};
 struct sigaction g_oldInt;
 struct sigaction g_oldTerm;
 
-void onSignal(int)
+volatile std::sig_atomic_t g_signalled = 0;
+
+// The first signal asks the event loop to stop the run; a second one ends the program at
+// once, so a program held in a blocking call (a read that never returns) still ends.
+void onSignal(int signal)
 {
+    if (g_signalled)
+        ::_exit(128 + signal);
+    g_signalled = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
 }
@@ -32,6 +39,7 @@ InterruptWatcher::InterruptWatcher(QObject *parent) : QObject(parent)
         [[maybe_unused]] const ssize_t read = ::read(g_pipe[0], &byte, 1);
         Q_EMIT interrupted();
     });
+    g_signalled = 0;
     struct sigaction action = {};
     action.sa_handler = &onSignal;
     sigemptyset(&action.sa_mask);
