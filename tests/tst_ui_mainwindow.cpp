@@ -436,6 +436,40 @@ private Q_SLOTS:
         f.menu("mnuFile")->close();
     }
 
+    // F5 and Esc follow the run's state as it changes, not as it was when the File menu was
+    // last opened.
+    void runKeysFollowTheRunNotTheLastOpenedMenu()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::Silent, {}});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\n");
+        ui::MainWindow &w = f.open();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QMenu *file = f.menu("mnuFile");
+        // What opening the menu tells its items (a real popup would take the window's focus).
+        const auto openAndClose = [file] { Q_EMIT file->aboutToShow(); };
+
+        openAndClose(); // no source: Start and Stop disabled while the menu was open
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        QTest::keyClick(&w, Qt::Key_F5);
+        QVERIFY(w.run().isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.run().isRunning());
+
+        openAndClose(); // stopped: Stop disabled while the menu was open
+        QTest::keyClick(&w, Qt::Key_F5);
+        QVERIFY(w.run().isRunning());
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.run().isRunning());
+    }
+
     // Ctrl+C and Delete act on the list with the focus; the text boxes keep their own.
     void copyAndDeleteKeysActOnTheFocusedList()
     {
@@ -556,6 +590,46 @@ private Q_SLOTS:
         w.close();
         QVERIFY(!settings);
         QCOMPARE(f.settingsBytes(), settingsBefore);
+    }
+
+    // The read-only second copy writes nothing from Setup: the commands that write TLDs.txt,
+    // debug.txt or the RDAP list are disabled with a note, and refuse when called. Esc closes it.
+    void readOnlySetupWritesNothing()
+    {
+        Fixture f;
+        ui::MainWindow &w = f.open();
+        ui::attachCompanionWindows(w, *f.context);
+        w.setReadOnly(QStringLiteral("The program folder is in use by process 42 (wendlecott)."));
+        const QByteArray tldsBefore = f.read(QStringLiteral("TLDs.txt"));
+        QVERIFY(!tldsBefore.isEmpty());
+        f.child<QPushButton>("cmdSetup")->click();
+        QPointer<ui::SetupWindow> settings = w.findChild<ui::SetupWindow *>(QStringLiteral("frmSettings"));
+        QVERIFY(settings);
+        for (const char *name :
+             {"cmdSave", "cmdToggle", "Command2", "Command3", "Command4", "cmdUpdateRdap"}) {
+            auto *button = settings->findChild<QPushButton *>(QLatin1String(name));
+            QVERIFY2(button, name);
+            QVERIFY2(!button->isEnabled(), name);
+        }
+        auto *note = settings->findChild<QLabel *>(QStringLiteral("lblReadOnly"));
+        QVERIFY(note && note->isVisibleTo(settings));
+        QVERIFY(note->text().contains(QStringLiteral("process 42")));
+
+        f.notice->okCancelAnswer = true;
+        settings->findChild<QLineEdit *>(QStringLiteral("txtExt"))->setText(QStringLiteral("zz"));
+        settings->findChild<QLineEdit *>(QStringLiteral("txtServer"))->setText(QStringLiteral("whois.zz"));
+        settings->findChild<QLineEdit *>(QStringLiteral("txtPort"))->setText(QStringLiteral("43"));
+        settings->saveRow();
+        settings->restoreDefaults();
+        settings->exportDebugList();
+        QCOMPARE(f.read(QStringLiteral("TLDs.txt")), tldsBefore);
+        QVERIFY(!f.exists(QStringLiteral("debug.txt")));
+
+        settings->show();
+        settings->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QTest::keyClick(settings, Qt::Key_Escape);
+        QTRY_VERIFY(!settings);
     }
 
     // Sources -----------------------------------------------------------------------------

@@ -70,6 +70,7 @@ public:
     // open it read-only: the caption says so, and Start explains instead of filing.
     void setReadOnly(const QString &reason);
     bool isReadOnly() const { return !m_readOnlyReason.isEmpty(); }
+    const QString &readOnlyReason() const { return m_readOnlyReason; }
     // Windows opened for this window (Setup, list builder, browse) that shutdown must close.
     void closeAtShutdown(QWidget *window);
 

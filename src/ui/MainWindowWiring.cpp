@@ -74,6 +74,8 @@ void attachCompanionWindows(MainWindow &window, config::AppState &state)
             auto *settings = new SetupWindow(state, &window);
             settings->setAttribute(Qt::WA_DeleteOnClose);
             settings->setOnClosed([&window] { window.loadTLDs(); });
+            if (window.isReadOnly())
+                settings->setReadOnly(window.readOnlyReason());
             *setup = settings;
         }
         (*setup)->show();
