@@ -431,6 +431,7 @@ void MainWindow::onRunStopped()
 {
     if (m_shuttingDown)
         return;
+    Q_EMIT runEnded(); // listeners are queued: they find the controls back
     setSourceChoiceEnabled(true);
     const QString caption = sourceCaption();
     if (sources::reselectSourceAfterRun(caption)) {

@@ -125,6 +125,8 @@ public:
 Q_SIGNALS:
     // The main window closed: the program ends.
     void shutDown();
+    // A run ended (Stop, or the end of its list), and the controls are back.
+    void runEnded();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
