@@ -23,6 +23,7 @@
 #include "ui/ResultListsView.h"
 #include "ui/SetupWindow.h"
 #include "ui/SplashWindow.h"
+#include "ui/StatusPanel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -630,6 +631,37 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(settings));
         QTest::keyClick(settings, Qt::Key_Escape);
         QTRY_VERIFY(!settings);
+    }
+
+    // A run's status line that the panel is too narrow for is whole in its tooltip; a server
+    // the pacer holds back is named beside the panels with the time until it is asked again.
+    void statusPanelShowsItsWholeTextAndTheBackOff()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        ui::MainWindow &w = f.open();
+        w.showNormal();
+        w.resize(1280, 900);
+        auto *panels = w.findChild<ui::StatusPanel *>(QStringLiteral("StatusBar1"));
+        QVERIFY(panels);
+        const QString status = QStringLiteral("In flight: 3, queued: 0, waiting on back-off: 2");
+        panels->setPanelText(1, status);
+        auto *panel2 = f.child<QLabel>("Panel2");
+        QCOMPARE(panel2->text(), status);
+        QCOMPARE(panel2->toolTip(), status);
+
+        auto *backOff = f.child<QLabel>("lblBackOff");
+        QVERIFY(backOff);
+        QVERIFY(!backOff->isVisibleTo(&w));
+        const QString key = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        f.context->pacer().pause(key, 120000);
+        panels->refreshBackOff();
+        QVERIFY(backOff->isVisibleTo(&w));
+        QVERIFY2(
+            backOff->text().startsWith(QStringLiteral("Paused: ") + key + QStringLiteral(" asked again in ")),
+            qPrintable(backOff->text()));
     }
 
     // Sources -----------------------------------------------------------------------------

@@ -64,6 +64,8 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     m_listsView->addActions(m_menus->listActions());
     m_statusPanel = new StatusPanel(this);
     setStatusBar(m_statusPanel);
+    m_statusPanel->setBackOffSource(
+        [this] { return sources::pausedWhoisServers(m_state.table(), m_state.pacer()); });
     connectControls();
     refreshAvailability();
     connectRun();
