@@ -664,6 +664,33 @@ private Q_SLOTS:
             qPrintable(backOff->text()));
     }
 
+    // The "TLDs" menu stays open while extensions are ticked, so several go in one opening.
+    void extensionMenuStaysOpenWhileTicking()
+    {
+        Fixture f;
+        f.write(QStringLiteral("TLDs.txt"), "com|w.test|43|Enabled|0|No match\r\n\r\n"
+                                            "net|w.test|43|Enabled|0|No match\r\n\r\n"
+                                            "org|w.test|43|Enabled|0|No match\r\n\r\n");
+        ui::MainWindow &w = f.open();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QMenu *menu = f.child<QToolButton>("cmdTLDs")->menu();
+        menu->popup(QPoint(0, 0));
+        QTRY_VERIFY(menu->isVisible());
+        for (const char *extension : {"com", "org"}) {
+            QAction *tick = menu->findChild<QAction *>(QStringLiteral("tickTLD_") + QLatin1String(extension));
+            QVERIFY(tick);
+            const QPoint centre = menu->actionGeometry(tick).center();
+            QTest::mouseMove(menu, centre);
+            QTRY_COMPARE(menu->activeAction(), tick);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, centre);
+            QVERIFY2(menu->isVisible(), extension);
+        }
+        QCOMPARE(w.tickedExtensions(), (QStringList{QStringLiteral("com"), QStringLiteral("org")}));
+        QCOMPARE(f.child<QToolButton>("cmdTLDs")->text(), QStringLiteral("TLDs (2)"));
+        menu->close();
+    }
+
     // Sources -----------------------------------------------------------------------------
 
     // A Tools menu item selects the same Combo1 item and does what a choice there does.
