@@ -1730,6 +1730,28 @@ private Q_SLOTS:
         QVERIFY(f.opener->files.isEmpty());
     }
 
+    // The guide and the first-use message open while the window is built; once it is shown
+    // they depend on it (a stacking window manager keeps them above it) and the message is on top.
+    void startupWindowsStayAboveTheMainWindow()
+    {
+        Fixture f;
+        f.write(QStringLiteral("Help.html"), "<html><body><h1>Guide</h1></body></html>");
+        ui::MainWindow &w = f.open(true);
+        QPointer<QMessageBox> box = f.qtNotice()->lastMessageBox();
+        QPointer<ui::HelpWindow> help = w.helpWindow();
+        QVERIFY(box);
+        QVERIFY(help);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QWidget *window : std::initializer_list<QWidget *>{help, box}) {
+            QTRY_VERIFY(window->windowHandle());
+            QTRY_COMPARE(window->windowHandle()->transientParent(), w.windowHandle());
+        }
+        QTRY_COMPARE(QApplication::activeWindow(), box.data());
+        box->close();
+        help->close();
+    }
+
     // The first-use message as the user sees it: no icon, OK only, the default title.
     void firstUseMessageBox()
     {

@@ -3,9 +3,12 @@
 #include "config/Startup.h"
 #include "sources/ListSource.h"
 #include "ui/MainLayout.h"
+#include "ui/RunControls.h"
 #include "ui/StatusPanel.h"
+#include "ui/TopStrip.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -101,9 +104,9 @@ public:
     QString sourceCaption() const;
     int searchTargetPosition() const;
 
-    core::CheckRun &run() const;
+    core::CheckRun &run() const { return m_runControls->run(); }
     // The run over several extensions or with lookups side by side, once one was started.
-    core::PacedRun *pacedRun() const;
+    core::PacedRun *pacedRun() const { return m_runControls->pacedRun(); }
     // Whether a run of either kind goes.
     bool isRunActive() const;
     // The extensions ticked beside cmbTLDs ("cmdTLDs"), in the table's order. With two or
@@ -120,7 +123,7 @@ public:
     const std::optional<MainArrangement> &arrangement() const { return m_arrangement; }
     // The fixed parts of the layout for the strip as it stands (one row or two).
     MainLayoutMetrics layoutMetrics() const;
-    int stripRowCount() const;
+    int stripRowCount() const { return m_topStrip->rowCount(); }
 
 Q_SIGNALS:
     // The main window closed: the program ends.
@@ -131,6 +134,7 @@ Q_SIGNALS:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void connectControls();
@@ -167,6 +171,7 @@ private:
     std::function<void()> m_browseOpener;
     bool m_sourceChoiceEnabled = true; // Combo1 and the Tools menu's sources
     bool m_shuttingDown = false;
+    bool m_shownOnce = false;
     std::optional<MainArrangement> m_arrangement;
 
     CompanionWindows *m_companions = nullptr;
