@@ -1,6 +1,9 @@
+#include "FakeScheduler.h"
 #include "MemorySettingsStore.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
+#include "core/ServerPacer.h"
+#include "core/TldTable.h"
 #include "sources/ListSource.h"
 #include "sources/MainWindowRules.h"
 
@@ -570,6 +573,56 @@ private Q_SLOTS:
         QCOMPARE(sources::windowNeededBy(int(all.size())), sources::SourceWindowNeeded::None);
         QCOMPARE(sources::extensionTicksCaption(0), QStringLiteral("TLDs"));
         QCOMPARE(sources::extensionTicksCaption(3), QStringLiteral("TLDs (3)"));
+    }
+
+    // The status bar's line about paused servers: longest wait first, seconds rounded up.
+    void backOffText_data()
+    {
+        QTest::addColumn<QList<QPair<QString, qint64>>>("paused");
+        QTest::addColumn<QString>("text");
+        using Paused = QList<QPair<QString, qint64>>;
+        QTest::newRow("none") << Paused{} << QString();
+        QTest::newRow("over") << Paused{{QStringLiteral("a:43"), 0}} << QString();
+        QTest::newRow("one") << Paused{{QStringLiteral("a:43"), 4001}}
+                             << QStringLiteral("Paused: a:43 asked again in 5 s");
+        QTest::newRow("last millisecond")
+            << Paused{{QStringLiteral("a:43"), 1}} << QStringLiteral("Paused: a:43 asked again in 1 s");
+        QTest::newRow("longest first, rest counted")
+            << Paused{{QStringLiteral("a:43"), 2000},
+                      {QStringLiteral("b:43"), 300000},
+                      {QStringLiteral("c:43"), 9000}}
+            << QStringLiteral("Paused: b:43 asked again in 300 s, c:43 asked again in 9 s (+1 more)");
+    }
+    void backOffText()
+    {
+        using Paused = QList<QPair<QString, qint64>>;
+        QFETCH(Paused, paused);
+        QTEST(sources::backOffText(paused), "text");
+    }
+
+    // The table's servers the pacer holds back, each once, with the pause left on its clock.
+    void pausedWhoisServers()
+    {
+        testing::FakeScheduler scheduler;
+        core::ServerPacer pacer(scheduler);
+        core::TldTable table;
+        for (const char *row : {"com|w.one|43", "net|w.one|43", "org|w.two|4343", "de|w.three|43"}) {
+            const QStringList fields = QString::fromLatin1(row).split(QLatin1Char('|'));
+            core::TldEntry entry;
+            entry.extension = fields[0];
+            entry.server = fields[1];
+            entry.port = quint16(fields[2].toUInt());
+            table.rows.append(entry);
+        }
+        QVERIFY(sources::pausedWhoisServers(table, pacer).isEmpty());
+        pacer.pause(QStringLiteral("w.one:43"), 5000);
+        pacer.pause(QStringLiteral("w.two:4343"), 1000);
+        scheduler.advance(400);
+        const QList<QPair<QString, qint64>> expected{{QStringLiteral("w.one:43"), 4600},
+                                                     {QStringLiteral("w.two:4343"), 600}};
+        QCOMPARE(sources::pausedWhoisServers(table, pacer), expected);
+        scheduler.advance(600);
+        QCOMPARE(sources::pausedWhoisServers(table, pacer).size(), 1);
     }
 
     void searchButton()

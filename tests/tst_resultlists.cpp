@@ -286,16 +286,48 @@ private Q_SLOTS:
         QCOMPARE(f->caption(ListId::High), QStringLiteral("High Profile (-1)"));
     }
 
-    void savedListEditsLeaveRememberedAlone()
+    // A removal from the saved list is the user's explicit choice: it is kept in
+    // Remembered.txt at once, and emptying the list is asked first.
+    void savedListEditsAreKeptInRemembered()
+    {
+        Fixture f;
+        f.folder.write(QStringLiteral("Remembered.txt"), "keep.com\r\nalso.com\r\nthird.com\r\n");
+        f->loadRemembered();
+        QVERIFY(f->deleteEntry(ListId::Saved, 0));
+        QCOMPARE(f->entries(ListId::Saved),
+                 (QStringList{QStringLiteral("also.com"), QStringLiteral("third.com")}));
+        QCOMPARE(f.folder.read(QStringLiteral("Remembered.txt")), QByteArray("also.com\r\nthird.com\r\n"));
+
+        f.notice.okCancelAnswer = false; // the user keeps them
+        f->clearList(ListId::Saved);
+        QCOMPARE(f.notice.questions.size(), 1);
+        QVERIFY(f.notice.questions.first().startsWith(core::ResultLists::kClearSavedTitle));
+        QVERIFY(f.notice.questions.first().contains(QStringLiteral("2 saved names")));
+        QCOMPARE(f->entries(ListId::Saved).size(), 2);
+        QCOMPARE(f.folder.read(QStringLiteral("Remembered.txt")), QByteArray("also.com\r\nthird.com\r\n"));
+
+        f.notice.okCancelAnswer = true;
+        f->runEditMenuItem(5); // "Clear Saved"
+        QVERIFY(f->entries(ListId::Saved).isEmpty());
+        QCOMPARE(f->caption(ListId::Saved), QStringLiteral("Saved Domains"));
+        QCOMPARE(f.folder.read(QStringLiteral("Remembered.txt")), QByteArray());
+
+        f->clearList(ListId::Saved); // nothing to lose: no question
+        QCOMPARE(f.notice.questions.size(), 2);
+    }
+
+    // A failed rewrite after a removal is reported, and the old file survives whole.
+    void failedRememberedWriteAfterRemovalIsReported()
     {
         Fixture f;
         f.folder.write(QStringLiteral("Remembered.txt"), "keep.com\r\nalso.com\r\n");
         f->loadRemembered();
-        QVERIFY(f->deleteEntry(ListId::Saved, 0));
-        QCOMPARE(f->entries(ListId::Saved), QStringList{QStringLiteral("also.com")});
-        f->clearList(ListId::Saved);
-        QVERIFY(f->entries(ListId::Saved).isEmpty());
-        QCOMPARE(f->caption(ListId::Saved), QStringLiteral("Saved Domains"));
+        {
+            core::WriteFaultScope fault(0);
+            QVERIFY(f->deleteEntry(ListId::Saved, 0));
+        }
+        QCOMPARE(f.notice.messages.size(), 1);
+        QVERIFY(f.notice.messages.first().text.contains(QStringLiteral("Remembered.txt")));
         QCOMPARE(f.folder.read(QStringLiteral("Remembered.txt")), QByteArray("keep.com\r\nalso.com\r\n"));
     }
 

@@ -4,6 +4,7 @@
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "browse/BrowseAddresses.h"
+#include "browse/BrowseCounts.h"
 #include "config/AppState.h"
 #include "config/ProgramFolder.h"
 #include "core/ListRules.h"
@@ -192,6 +193,27 @@ private Q_SLOTS:
         QCOMPARE(f.child<QStatusBar>(QStringLiteral("StatusBar1"))->findChildren<QLabel *>().size(), 3);
     }
 
+    void ownCountText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("checked") << "Checked 17 unique domains."
+                                 << "Checked 5 unique domains.";
+        QTest::newRow("unregistered") << "Unregistered: (12)"
+                                      << "Unregistered: (5)";
+        QTest::newRow("registered, negative") << "Registered: (-3)"
+                                              << "Registered: (5)";
+        QTest::newRow("a name, untouched") << "Unregistered: 12.com"
+                                           << "Unregistered: 12.com";
+        QTest::newRow("uncounted") << "Registered"
+                                   << "Registered";
+    }
+    void ownCountText()
+    {
+        QFETCH(QString, text);
+        QTEST(browse::withOwnCount(text, 5), "expected");
+    }
+
     // The whole way: a loopback page is loaded, its names are found, asked about at the
     // loopback whois server and filed into the main lists and the window's own; a frame set
     // sends the second view to its frames, whose names are filed as well.
@@ -233,6 +255,8 @@ private Q_SLOTS:
         QCOMPARE(f.folder.read(QStringLiteral("program/BrowserSearch.txt")),
                  QByteArray("freename.com\r\ntakenname.net\r\n\r\n"));
         QTRY_COMPARE_WITH_TIMEOUT(f.panel(1), QStringLiteral("Checked 2 unique domains."), kWaitMs);
+        // A name the main window's run files meanwhile is not one this window checked.
+        lists.addAvailable(QStringLiteral("mainrun.com"));
 
         // Typed into the address box: Enter navigates and keeps the address once.
         auto *address = f.child<QComboBox>(QStringLiteral("text1"));
@@ -246,6 +270,8 @@ private Q_SLOTS:
                               QStringLiteral("rightframe.net")}));
         QVERIFY(w.frameView()->url().toString().endsWith(QStringLiteral("/right.html")));
         QCOMPARE(f.notice->blockedShown, 0);
+        QCOMPARE(f.child<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("Unregistered: (3)"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.panel(1), QStringLiteral("Checked 4 unique domains."), kWaitMs);
 
         // Keys in the lists: Delete removes the current entry, Shift+Delete clears the list.
         auto *list1 = f.child<QListView>(QStringLiteral("List1"));

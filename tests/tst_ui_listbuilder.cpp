@@ -197,25 +197,49 @@ private Q_SLOTS:
         QVERIFY(f.window->run().isRunning());
     }
 
-    // A run the user started while the list was built is not disturbed: the list is written
-    // and told, and waits for its own Start.
-    void aRunAlreadyGoingIsNotDisturbed()
+    // A run the user started while the list was built may be reading BrowserSearch.txt: the
+    // finished list is not written under it. The user is asked: Cancel leaves the run alone
+    // and checks the new list when it ends; OK stops the run and checks the new list at once.
+    void aRunAlreadyGoingKeepsItsList_data()
     {
+        QTest::addColumn<bool>("stopNow");
+        QTest::newRow("when the run ends") << false;
+        QTest::newRow("stop it now") << true;
+    }
+    void aRunAlreadyGoingKeepsItsList()
+    {
+        QFETCH(bool, stopNow);
         Fixture f;
-        f.folder.write(QStringLiteral("program/BrowserSearch.txt"), "old-one.com\r\nold-two.com\r\n");
-        f.search(kGoogleItem, QStringLiteral("gardens"));
+        const QByteArray old = "old-one.com\r\nold-two.com\r\n";
+        f.folder.write(QStringLiteral("program/BrowserSearch.txt"), old);
+        QPointer<ui::ListBuilderWindow> form = f.search(kGoogleItem, QStringLiteral("gardens"));
         f.child<QLineEdit>("txtWordMax")->setText(QStringLiteral("2"));
         f.child<QPushButton>("cmdDoSearch")->click();
         QVERIFY(f.window->run().isRunning());
         QSignalSpy stopped(&f.window->run(), &core::CheckRun::stopped);
         f.scheduler->advance(3 * f.state->timing().tickMs);
+        f.notice->okCancelAnswer = stopNow;
         f.answerPage("<a href=\"http://www.delta-site.com/\">d</a>\n");
         f.answerPage({});
-        QCOMPARE(f.file(QStringLiteral("BrowserSearch.txt")), QByteArray("delta-site.com\r\n\r\n"));
+        QCOMPARE(f.notice->questions.size(), 1);
+        QVERIFY(f.notice->questions.first().contains(QStringLiteral("a check run is going")));
+
+        if (!stopNow) {
+            QCOMPARE(f.file(QStringLiteral("BrowserSearch.txt")), old);
+            QVERIFY(f.notice->messages.isEmpty());
+            QVERIFY(f.window->run().isRunning());
+            QCOMPARE(stopped.size(), 0);
+            QCOMPARE(form->statusText(), sources::ListBuilder::kHeldStatus);
+            f.child<QPushButton>("Command3")->click(); // the user's own Stop
+        }
+        QTRY_COMPARE(f.file(QStringLiteral("BrowserSearch.txt")), QByteArray("delta-site.com\r\n\r\n"));
+        QCOMPARE(stopped.size(), 1);
         QCOMPARE(f.notice->messages.size(), 1);
-        QVERIFY(f.window->run().isRunning());
-        QCOMPARE(stopped.size(), 0);
-        QCOMPARE(f.child<QLineEdit>("txtWordMax")->text(), QStringLiteral("2"));
+        QCOMPARE(f.notice->messages.first().text,
+                 QStringLiteral("List of 1 unique domains was created successfully!"));
+        QTRY_VERIFY(f.window->run().isRunning()); // over the new list
+        QCOMPARE(f.child<QLineEdit>("txtWordMax")->text(), QStringLiteral("1"));
+        QTRY_VERIFY(!form);
     }
 
     // Closing Form3 while its page is fetched drops the fetch; nothing is written, nothing told,

@@ -23,6 +23,7 @@
 #include "ui/ResultListsView.h"
 #include "ui/SetupWindow.h"
 #include "ui/SplashWindow.h"
+#include "ui/StatusPanel.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -436,6 +437,40 @@ private Q_SLOTS:
         f.menu("mnuFile")->close();
     }
 
+    // F5 and Esc follow the run's state as it changes, not as it was when the File menu was
+    // last opened.
+    void runKeysFollowTheRunNotTheLastOpenedMenu()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({FakeWhoisServer::Mode::Silent, {}});
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("list.txt"), "alpha\r\nbravo\r\n");
+        ui::MainWindow &w = f.open();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QMenu *file = f.menu("mnuFile");
+        // What opening the menu tells its items (a real popup would take the window's focus).
+        const auto openAndClose = [file] { Q_EMIT file->aboutToShow(); };
+
+        openAndClose(); // no source: Start and Stop disabled while the menu was open
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        QTest::keyClick(&w, Qt::Key_F5);
+        QVERIFY(w.run().isRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.run().isRunning());
+
+        openAndClose(); // stopped: Stop disabled while the menu was open
+        QTest::keyClick(&w, Qt::Key_F5);
+        QVERIFY(w.run().isRunning());
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.run().isRunning());
+    }
+
     // Ctrl+C and Delete act on the list with the focus; the text boxes keep their own.
     void copyAndDeleteKeysActOnTheFocusedList()
     {
@@ -556,6 +591,104 @@ private Q_SLOTS:
         w.close();
         QVERIFY(!settings);
         QCOMPARE(f.settingsBytes(), settingsBefore);
+    }
+
+    // The read-only second copy writes nothing from Setup: the commands that write TLDs.txt,
+    // debug.txt or the RDAP list are disabled with a note, and refuse when called. Esc closes it.
+    void readOnlySetupWritesNothing()
+    {
+        Fixture f;
+        ui::MainWindow &w = f.open();
+        ui::attachCompanionWindows(w, *f.context);
+        w.setReadOnly(QStringLiteral("The program folder is in use by process 42 (wendlecott)."));
+        const QByteArray tldsBefore = f.read(QStringLiteral("TLDs.txt"));
+        QVERIFY(!tldsBefore.isEmpty());
+        f.child<QPushButton>("cmdSetup")->click();
+        QPointer<ui::SetupWindow> settings = w.findChild<ui::SetupWindow *>(QStringLiteral("frmSettings"));
+        QVERIFY(settings);
+        for (const char *name :
+             {"cmdSave", "cmdToggle", "Command2", "Command3", "Command4", "cmdUpdateRdap"}) {
+            auto *button = settings->findChild<QPushButton *>(QLatin1String(name));
+            QVERIFY2(button, name);
+            QVERIFY2(!button->isEnabled(), name);
+        }
+        auto *note = settings->findChild<QLabel *>(QStringLiteral("lblReadOnly"));
+        QVERIFY(note && note->isVisibleTo(settings));
+        QVERIFY(note->text().contains(QStringLiteral("process 42")));
+
+        f.notice->okCancelAnswer = true;
+        settings->findChild<QLineEdit *>(QStringLiteral("txtExt"))->setText(QStringLiteral("zz"));
+        settings->findChild<QLineEdit *>(QStringLiteral("txtServer"))->setText(QStringLiteral("whois.zz"));
+        settings->findChild<QLineEdit *>(QStringLiteral("txtPort"))->setText(QStringLiteral("43"));
+        settings->saveRow();
+        settings->restoreDefaults();
+        settings->exportDebugList();
+        QCOMPARE(f.read(QStringLiteral("TLDs.txt")), tldsBefore);
+        QVERIFY(!f.exists(QStringLiteral("debug.txt")));
+
+        settings->show();
+        settings->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(settings));
+        QTest::keyClick(settings, Qt::Key_Escape);
+        QTRY_VERIFY(!settings);
+    }
+
+    // A run's status line that the panel is too narrow for is whole in its tooltip; a server
+    // the pacer holds back is named beside the panels with the time until it is asked again.
+    void statusPanelShowsItsWholeTextAndTheBackOff()
+    {
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        ui::MainWindow &w = f.open();
+        w.showNormal();
+        w.resize(1280, 900);
+        auto *panels = w.findChild<ui::StatusPanel *>(QStringLiteral("StatusBar1"));
+        QVERIFY(panels);
+        const QString status = QStringLiteral("In flight: 3, queued: 0, waiting on back-off: 2");
+        panels->setPanelText(1, status);
+        auto *panel2 = f.child<QLabel>("Panel2");
+        QCOMPARE(panel2->text(), status);
+        QCOMPARE(panel2->toolTip(), status);
+
+        auto *backOff = f.child<QLabel>("lblBackOff");
+        QVERIFY(backOff);
+        QVERIFY(!backOff->isVisibleTo(&w));
+        const QString key = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        f.context->pacer().pause(key, 120000);
+        panels->refreshBackOff();
+        QVERIFY(backOff->isVisibleTo(&w));
+        QVERIFY2(
+            backOff->text().startsWith(QStringLiteral("Paused: ") + key + QStringLiteral(" asked again in ")),
+            qPrintable(backOff->text()));
+    }
+
+    // The "TLDs" menu stays open while extensions are ticked, so several go in one opening.
+    void extensionMenuStaysOpenWhileTicking()
+    {
+        Fixture f;
+        f.write(QStringLiteral("TLDs.txt"), "com|w.test|43|Enabled|0|No match\r\n\r\n"
+                                            "net|w.test|43|Enabled|0|No match\r\n\r\n"
+                                            "org|w.test|43|Enabled|0|No match\r\n\r\n");
+        ui::MainWindow &w = f.open();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QMenu *menu = f.child<QToolButton>("cmdTLDs")->menu();
+        menu->popup(QPoint(0, 0));
+        QTRY_VERIFY(menu->isVisible());
+        for (const char *extension : {"com", "org"}) {
+            QAction *tick = menu->findChild<QAction *>(QStringLiteral("tickTLD_") + QLatin1String(extension));
+            QVERIFY(tick);
+            const QPoint centre = menu->actionGeometry(tick).center();
+            QTest::mouseMove(menu, centre);
+            QTRY_COMPARE(menu->activeAction(), tick);
+            QTest::mouseClick(menu, Qt::LeftButton, {}, centre);
+            QVERIFY2(menu->isVisible(), extension);
+        }
+        QCOMPARE(w.tickedExtensions(), (QStringList{QStringLiteral("com"), QStringLiteral("org")}));
+        QCOMPARE(f.child<QToolButton>("cmdTLDs")->text(), QStringLiteral("TLDs (2)"));
+        menu->close();
     }
 
     // Sources -----------------------------------------------------------------------------
@@ -1596,6 +1729,28 @@ private Q_SLOTS:
         f.restart();
         QVERIFY(f.notice->messages.isEmpty());
         QVERIFY(f.opener->files.isEmpty());
+    }
+
+    // The guide and the first-use message open while the window is built; once it is shown
+    // they depend on it (a stacking window manager keeps them above it) and the message is on top.
+    void startupWindowsStayAboveTheMainWindow()
+    {
+        Fixture f;
+        f.write(QStringLiteral("Help.html"), "<html><body><h1>Guide</h1></body></html>");
+        ui::MainWindow &w = f.open(true);
+        QPointer<QMessageBox> box = f.qtNotice()->lastMessageBox();
+        QPointer<ui::HelpWindow> help = w.helpWindow();
+        QVERIFY(box);
+        QVERIFY(help);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (QWidget *window : std::initializer_list<QWidget *>{help, box}) {
+            QTRY_VERIFY(window->windowHandle());
+            QTRY_COMPARE(window->windowHandle()->transientParent(), w.windowHandle());
+        }
+        QTRY_COMPARE(QApplication::activeWindow(), box.data());
+        box->close();
+        help->close();
     }
 
     // The first-use message as the user sees it: no icon, OK only, the default title.

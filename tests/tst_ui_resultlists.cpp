@@ -316,7 +316,8 @@ private Q_SLOTS:
         QCOMPARE(w.label(ListId::High)->text(), QStringLiteral("High Profile (0)"));
     }
 
-    void keysOnTheSavedListLeaveRememberedAlone()
+    // Delete and Shift+Delete on the saved list are kept in Remembered.txt; Shift+Delete asks.
+    void keysOnTheSavedListAreKept()
     {
         Window w;
         w.folder.write(QStringLiteral("Remembered.txt"), "keep.com\r\nalso.com\r\n");
@@ -324,10 +325,13 @@ private Q_SLOTS:
         w.clickRow(ListId::Saved, 0);
         QTest::keyClick(w.list(ListId::Saved), Qt::Key_Delete);
         QCOMPARE(w.lists->entries(ListId::Saved), QStringList{QStringLiteral("also.com")});
+        QCOMPARE(w.folder.read(QStringLiteral("Remembered.txt")), QByteArray("also.com\r\n"));
+        w.notice.okCancelAnswer = true;
         QTest::keyClick(w.list(ListId::Saved), Qt::Key_Delete, Qt::ShiftModifier);
+        QCOMPARE(w.notice.questions.size(), 1);
         QVERIFY(w.lists->entries(ListId::Saved).isEmpty());
         QCOMPARE(w.label(ListId::Saved)->text(), QStringLiteral("Saved Domains"));
-        QCOMPARE(w.folder.read(QStringLiteral("Remembered.txt")), QByteArray("keep.com\r\nalso.com\r\n"));
+        QCOMPARE(w.folder.read(QStringLiteral("Remembered.txt")), QByteArray());
     }
 
     void aDragCarriesTheSelectedRows()

@@ -785,6 +785,7 @@ private Q_SLOTS:
             QStringLiteral("Registered (domain-object) from https://rdap.test/v1/domain/taken.com over rdap, "
                            "HTTP 200, 50 bytes in 42 ms"));
         QVERIFY(connections.first()->opens.isEmpty());
+        QCOMPARE(window.windowTitle(), QStringLiteral("WHOIS Information (RDAP)"));
 
         // The same window asked about a name whose extension has no RDAP service: whois.
         ui::WhoisWindow whois(
@@ -806,6 +807,25 @@ private Q_SLOTS:
         QVERIFY2(whois.evidenceText().startsWith(QStringLiteral("Available (")),
                  qPrintable(whois.evidenceText()));
         QCOMPARE(whois.shownText(), QStringLiteral("Domain: frei.de\nStatus: free\n"));
+        QCOMPARE(whois.windowTitle(), QStringLiteral("WHOIS Information"));
+    }
+
+    // Esc closes the answer window and the blocked notice, as it closes a dialog.
+    void escapeClosesTheWindows()
+    {
+        testing::FakeScheduler scheduler;
+        const core::Timing timing;
+        testing::FakeConnection *made = nullptr;
+        const core::TldTable table = tableWith({row(QStringLiteral("test"), kLocalHost, 43)});
+        ui::WhoisWindow whois(QStringLiteral("a.test"), table, false, fakeFactory(made), scheduler, timing);
+        ui::BlockedNotice notice;
+        for (QWidget *window : std::initializer_list<QWidget *>{&whois, &notice}) {
+            window->show();
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTest::keyClick(window, Qt::Key_Escape);
+            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+        }
     }
 };
 

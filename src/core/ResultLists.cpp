@@ -8,6 +8,12 @@ namespace wendlecott::core {
 
 namespace {
 
+QString clearSavedQuestion(qsizetype count)
+{
+    return QStringLiteral("Remove all %1 saved names? They are removed from Remembered.txt as well.")
+        .arg(count);
+}
+
 constexpr std::array<ListId, 4> kResultLists = {ListId::Low, ListId::Registered, ListId::High, ListId::Mid};
 
 } // namespace
@@ -207,8 +213,11 @@ bool ResultLists::deleteEntry(ListId id, qsizetype row)
         --count;
         setCaption(id, countedCaption(id, count));
     }
-    // The saved list's file is left alone; a live file is replaced at the next filing.
-    m_files.listChangedBehindFile(id);
+    // A removal from the saved list is kept at once; a live file is replaced at the next filing.
+    if (id == ListId::Saved)
+        saveRemembered();
+    else
+        m_files.listChangedBehindFile(id);
     return true;
 }
 
@@ -217,6 +226,15 @@ void ResultLists::clearList(ListId id)
     ResultListModel *list = model(id);
     if (list == nullptr)
         return;
+    // The saved names are the user's own and survive a restart: emptying them is asked first,
+    // and kept.
+    if (id == ListId::Saved) {
+        if (list->size() > 0 && !m_notice.askOkCancel(kClearSavedTitle, clearSavedQuestion(list->size())))
+            return;
+        list->clear();
+        saveRemembered();
+        return;
+    }
     list->clear();
     if (isResultList(id)) {
         m_counters[slot(id)] = 0;

@@ -38,6 +38,7 @@ public:
         std::vector<ListId> lists; // in the order the action runs on them
     };
     static const std::vector<EditMenuItem> &editMenuItems();
+    static inline const QString kClearSavedTitle = QStringLiteral("Clear Saved Domains");
 
     // `root` is the program folder. The clock gives the local time for file stamps; the
     // locale writes them.
@@ -83,9 +84,11 @@ public:
     bool saveRemembered();
 
     // The list commands, on a list 1 to 5; other ids do nothing.
-    // Removes the entry at `row`; lists 1 to 4 count one down. False when there is no such row.
+    // Removes the entry at `row`; lists 1 to 4 count one down, the saved list rewrites
+    // Remembered.txt. False when there is no such row.
     bool deleteEntry(ListId id, qsizetype row);
-    // Empties the list; lists 1 to 4 drop the count from their caption.
+    // Empties the list; lists 1 to 4 drop the count from their caption. The saved list asks
+    // first (kClearSavedTitle) when it holds names, then rewrites Remembered.txt.
     void clearList(ListId id);
     // Puts every entry, each followed by CR LF, on the clipboard (an empty text for an empty list).
     void copyList(ListId id);

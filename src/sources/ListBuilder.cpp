@@ -147,10 +147,24 @@ void ListBuilder::afterPause()
 
 void ListBuilder::finish()
 {
+    if (m_listInUse && m_listInUse()) {
+        m_phase = Phase::Held;
+        setStatus(kHeldStatus);
+        Q_EMIT held();
+        return;
+    }
     m_phase = Phase::Finished;
     const ListBuilderResult result = writeList();
     setStatus(result.written ? finishedStatusText(result.totalFound) : result.written.message());
     Q_EMIT finished(result);
+}
+
+void ListBuilder::writeHeldList()
+{
+    if (m_phase != Phase::Held)
+        return;
+    m_listInUse = nullptr; // asked to write now: written whatever runs
+    finish();
 }
 
 // BrowserSearch.txt replaced whole, then its copy under "Searches"; a copy that cannot be

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -70,7 +71,11 @@ inline constexpr qsizetype kListBuilderTextStepBytes = 1 << 20;
 class ListBuilder : public QObject {
     Q_OBJECT
 public:
-    enum class Phase { Idle, Waiting, Fetching, Extracting, Pausing, Finished, Abandoned };
+    enum class Phase { Idle, Waiting, Fetching, Extracting, Pausing, Held, Finished, Abandoned };
+
+    // The text of the status box while the finished list waits for a check run to end.
+    static inline const QString kHeldStatus =
+        QStringLiteral("Waiting for the check run to end before the list is written...");
 
     ListBuilder(ListBuilderRequest request, const core::TldTable &table, config::ProgramFolder folder,
                 core::HttpClient &http, core::Scheduler &scheduler, const core::Timing &timing,
@@ -85,6 +90,11 @@ public:
     void abandon();
 
     void setSliceLines(qsizetype lines) { m_sliceLines = qMax<qsizetype>(1, lines); }
+    // While `listInUse` says so, a finished run does not replace BrowserSearch.txt (a check
+    // run may be reading it): it is held, says so with held(), and writes on writeHeldList().
+    void setListInUse(std::function<bool()> listInUse) { m_listInUse = std::move(listInUse); }
+    // Writes the held list and reports it with finished(); nothing in any other phase.
+    void writeHeldList();
 
     Phase phase() const { return m_phase; }
     const QString &status() const { return m_status; }
@@ -104,6 +114,8 @@ Q_SIGNALS:
     void statusChanged(const QString &text);
     // The run ended; the result tells whether the list was written. Emitted once.
     void finished(const wendlecott::sources::ListBuilderResult &result);
+    // The names are all found, and the list waits until writeHeldList().
+    void held();
 
 private:
     void onStartTick();
@@ -124,6 +136,7 @@ private:
     Phase m_phase = Phase::Idle;
     QString m_status;
     qsizetype m_sliceLines = kListBuilderSliceLines;
+    std::function<bool()> m_listInUse;
 
     std::unique_ptr<SearchExtraction> m_extraction;
     QByteArray m_body;  // the page being turned into text

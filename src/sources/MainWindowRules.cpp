@@ -1,9 +1,12 @@
 #include "sources/MainWindowRules.h"
 
 #include "config/FileUtils.h"
+#include "core/ServerPacer.h"
+#include "core/TldTable.h"
 #include "sources/ListSource.h"
 
 #include <QDir>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -65,6 +68,39 @@ SourceWindowNeeded windowNeededBy(int sourceIndex)
     default:
         return SourceWindowNeeded::None;
     }
+}
+
+QList<QPair<QString, qint64>> pausedWhoisServers(const core::TldTable &table, const core::ServerPacer &pacer)
+{
+    QList<QPair<QString, qint64>> paused;
+    QSet<QString> seen;
+    for (const core::TldEntry &row : table.rows) {
+        const QString key = QStringLiteral("%1:%2").arg(row.server).arg(row.port);
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
+        if (const qint64 left = pacer.pausedFor(key); left > 0)
+            paused.append({key, left});
+    }
+    return paused;
+}
+
+QString backOffText(QList<QPair<QString, qint64>> paused, int shown)
+{
+    paused.removeIf([](const QPair<QString, qint64> &server) { return server.second <= 0; });
+    if (paused.isEmpty())
+        return {};
+    std::stable_sort(paused.begin(), paused.end(),
+                     [](const auto &a, const auto &b) { return a.second > b.second; });
+    QStringList parts;
+    for (qsizetype i = 0; i < paused.size() && i < std::max(shown, 1); ++i) {
+        const qint64 seconds = (paused[i].second + 999) / 1000;
+        parts.append(QStringLiteral("%1 asked again in %2 s").arg(paused[i].first).arg(seconds));
+    }
+    QString text = QStringLiteral("Paused: ") + parts.join(QStringLiteral(", "));
+    if (paused.size() > parts.size())
+        text += QStringLiteral(" (+%1 more)").arg(paused.size() - parts.size());
+    return text;
 }
 
 } // namespace wendlecott::sources

@@ -1,6 +1,13 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
+
+namespace wendlecott::core {
+class ServerPacer;
+struct TldTable;
+} // namespace wendlecott::core
 
 namespace wendlecott::sources {
 
@@ -37,5 +44,13 @@ bool reselectSourceAfterRun(const QString &caption);
 // Which window a source of Combo1 and of the Tools menu needs before it can be offered.
 enum class SourceWindowNeeded { None, Browse, ListBuilder };
 SourceWindowNeeded windowNeededBy(int sourceIndex);
+
+// The servers a run waits for after they refused, with the milliseconds left of each pause,
+// as a line for the status bar: the longest wait first, in whole seconds rounded up; empty
+// when no server is paused. At most `shown` servers are named, the rest counted.
+// The whois servers of the table that the pacer holds back, each once, with the time left.
+QList<QPair<QString, qint64>> pausedWhoisServers(const core::TldTable &table, const core::ServerPacer &pacer);
+
+QString backOffText(QList<QPair<QString, qint64>> paused, int shown = 2);
 
 } // namespace wendlecott::sources

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace wendlecott::ui {
@@ -32,6 +33,9 @@ BlockedNotice::BlockedNotice(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmBlocked"));
     setWindowTitle(QStringLiteral("Registrar blocked"));
+    // Esc closes the window, as it closes a dialog.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     m_label2 = plainLabel(
         QStringLiteral(

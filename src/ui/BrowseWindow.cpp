@@ -1,5 +1,6 @@
 #include "ui/BrowseWindow.h"
 
+#include "browse/BrowseCounts.h"
 #include "config/AppState.h"
 #include "config/ProgramFolder.h"
 #include "platform/widgets/WebPageView.h"
@@ -224,10 +225,24 @@ void BrowseWindow::connectSession()
     browse::BrowseSession &session = *m_session;
     browse::BrowseChecker &checker = session.checker();
     using View = browse::BrowseSession::View;
-    connect(&checker, &browse::BrowseChecker::panelChanged, this,
-            [this](BrowsePanel panel, const QString &text) { m_panels[std::size_t(panel)]->setText(text); });
+    // The counts this window shows are of its own two lists, not of the main window's run.
+    connect(
+        &checker, &browse::BrowseChecker::panelChanged, this, [this](BrowsePanel panel, const QString &text) {
+            m_panels[std::size_t(panel)]->setText(panel == BrowsePanel::Progress
+                                                      ? browse::withOwnCount(text, ownCount(0) + ownCount(1))
+                                                      : text);
+        });
     connect(&checker, &browse::BrowseChecker::labelChanged, this,
-            [this](BrowseList list, const QString &text) { m_labels[indexOf(list)]->setText(text); });
+            [this](BrowseList list, const QString &text) {
+                m_labels[indexOf(list)]->setText(text);
+                showOwnCounts();
+            });
+    for (QAbstractItemView *view : m_lists) {
+        QAbstractItemModel *model = view->model();
+        connect(model, &QAbstractItemModel::rowsInserted, this, &BrowseWindow::showOwnCounts);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &BrowseWindow::showOwnCounts);
+        connect(model, &QAbstractItemModel::modelReset, this, &BrowseWindow::showOwnCounts);
+    }
     connect(&session, &browse::BrowseSession::frameRequested, m_frameView,
             [this](const QUrl &address) { m_frameView->setUrl(address); });
 
@@ -240,6 +255,19 @@ void BrowseWindow::connectSession()
     connect(m_pageView, &platform::WebPageView::statusTextChanged, &checker,
             [&checker](const QString &text) { checker.setPanel(BrowsePanel::WebView, text); });
     connect(m_pageView, &QWebEngineView::titleChanged, this, &BrowseWindow::showTitle);
+}
+
+qint64 BrowseWindow::ownCount(int list) const
+{
+    return m_lists[std::size_t(list)]->model()->rowCount();
+}
+
+void BrowseWindow::showOwnCounts()
+{
+    for (int i = 0; i < 2; ++i) {
+        QLabel *label = m_labels[std::size_t(i)];
+        label->setText(browse::withOwnCount(label->text(), ownCount(i)));
+    }
 }
 
 void BrowseWindow::showTitle(const QString &title)

@@ -65,6 +65,8 @@ private:
     void buildStatusBar();
     void connectSession();
     void showTitle(const QString &title);
+    qint64 ownCount(int list) const; // entries of List1 (0) or List2 (1)
+    void showOwnCounts();
     browse::BrowseList listOf(const QObject *object) const;
 
     config::AppState &m_state;

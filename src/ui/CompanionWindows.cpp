@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QUrl>
+#include <QWindow>
 
 #include <memory>
 
@@ -119,6 +120,19 @@ void CompanionWindows::closeAtShutdown(QWidget *window)
 {
     if (window)
         m_others.append(QPointer<QWidget>(window));
+}
+
+void CompanionWindows::raiseOverOwner(std::initializer_list<QWidget *> windows)
+{
+    QWindow *owner = m_owner->window()->windowHandle();
+    for (QWidget *window : windows) {
+        if (!window || !window->isVisible())
+            continue;
+        if (QWindow *handle = window->windowHandle(); handle && owner)
+            handle->setTransientParent(owner);
+        window->raise();
+        window->activateWindow();
+    }
 }
 
 void CompanionWindows::closeAll()

@@ -5,6 +5,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <initializer_list>
 
 class QWidget;
 
@@ -45,6 +46,9 @@ public:
     void openAddressFrom(QWidget *window, const QString &url);
     // A window opened for the owner elsewhere (Setup, list builder, browse) that shutdown closes.
     void closeAtShutdown(QWidget *window);
+    // Each shown window of `windows` becomes a dependant of the owner's window (it stays above
+    // it) and is raised, the last one on top.
+    void raiseOverOwner(std::initializer_list<QWidget *> windows);
     void closeAll();
 
 private:

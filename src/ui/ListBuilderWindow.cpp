@@ -31,6 +31,32 @@ ListBuilderWindow::ListBuilderWindow(config::AppState &state, sources::ListBuild
                                          state.scheduler(), state.timing(), this);
     connect(m_builder, &sources::ListBuilder::statusChanged, m_status, &QLineEdit::setText);
     connect(m_builder, &sources::ListBuilder::finished, this, &ListBuilderWindow::onFinished);
+    connect(m_builder, &sources::ListBuilder::held, this, &ListBuilderWindow::onHeld);
+}
+
+void ListBuilderWindow::setRunInUse(RunInUse run)
+{
+    m_run = std::move(run);
+    m_builder->setListInUse(m_run.isRunning);
+}
+
+void ListBuilderWindow::onHeld()
+{
+    const bool stopNow = m_state.notice().noticeFor(this)->askOkCancel(
+        kCaption, QStringLiteral("The list of %1 names is ready, but a check run is going.\r\n"
+                                 "OK stops the run and checks the new list now; Cancel checks it when "
+                                 "the run ends.")
+                      .arg(m_builder->totalFound()));
+    // The run may have ended while the question was open; then the list is written already.
+    if (stopNow && m_builder->phase() == sources::ListBuilder::Phase::Held && m_run.stop)
+        m_run.stop();
+    if (m_builder->phase() == sources::ListBuilder::Phase::Held && !(m_run.isRunning && m_run.isRunning()))
+        m_builder->writeHeldList();
+}
+
+void ListBuilderWindow::runEnded()
+{
+    m_builder->writeHeldList();
 }
 
 ListBuilderWindow::~ListBuilderWindow() = default;

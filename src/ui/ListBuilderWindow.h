@@ -38,6 +38,16 @@ public:
     ~ListBuilderWindow() override;
 
     void setStartRun(StartRun startRun) { m_startRun = std::move(startRun); }
+    // The main window's check run, which may be reading BrowserSearch.txt: while it goes the
+    // finished list is held, and the user is asked whether to stop the run now (the list is
+    // then written and checked at once) or to have it written and checked when the run ends.
+    struct RunInUse {
+        std::function<bool()> isRunning;
+        std::function<void()> stop;
+    };
+    void setRunInUse(RunInUse run);
+    // The main window's run ended: a held list is written and checked now.
+    void runEnded();
     // Starts the run (the start ticks, then the first page).
     void start();
 
@@ -49,10 +59,12 @@ protected:
 
 private:
     void onFinished(const sources::ListBuilderResult &result);
+    void onHeld();
 
     config::AppState &m_state;
     sources::ListBuilder *m_builder = nullptr;
     StartRun m_startRun;
+    RunInUse m_run;
     QLabel *m_pleaseWait = nullptr;
     QLineEdit *m_status = nullptr;
 };

@@ -9,8 +9,10 @@
 #include "ui/RunControls.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 
 namespace wendlecott::ui {
 
@@ -73,10 +75,36 @@ void MainMenus::buildRunMenuItems(QMenu *file)
             m_window.stopRun();
     });
     file->addSeparator();
-    connect(file, &QMenu::aboutToShow, this, [this] {
-        m_startAction->setEnabled(m_run.startAllowed());
-        m_stopAction->setEnabled(m_run.stopAllowed());
-    });
+    // The items, and so their keys, follow the buttons whenever these change, not only when
+    // the menu opens.
+    connect(file, &QMenu::aboutToShow, this, &MainMenus::followRunButtons);
+    m_startButton = m_run.startButton();
+    m_stopButton = m_run.stopButton();
+    m_startButton->installEventFilter(this);
+    m_stopButton->installEventFilter(this);
+    followRunButtons();
+}
+
+void MainMenus::followRunButtons()
+{
+    if (!m_startButton || !m_stopButton)
+        return; // the window is going
+    m_startAction->setEnabled(m_run.startAllowed());
+    m_stopAction->setEnabled(m_run.stopAllowed());
+}
+
+bool MainMenus::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::EnabledChange:
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
+        followRunButtons();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // The list commands by position, then Copy and Delete for the list the user works in. Their

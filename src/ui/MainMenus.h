@@ -3,11 +3,13 @@
 #include "sources/ListSource.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <array>
 
 class QAction;
 class QMenu;
+class QPushButton;
 
 namespace wendlecott::config {
 class AppState;
@@ -35,7 +37,11 @@ public:
     // "Check unanswered names again (N)", enabled when `allowed` and N is not 0.
     void updateRecheckAction(bool allowed);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void followRunButtons();
     void buildFileMenu(QMenu *file);
     void buildEditMenu(QMenu *edit);
     void buildToolsMenu(QMenu *tools);
@@ -51,6 +57,8 @@ private:
     QAction *m_deleteSelected = nullptr;
     std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
     QAction *m_recheckAction = nullptr;
+    QPointer<QPushButton> m_startButton;
+    QPointer<QPushButton> m_stopButton;
 };
 
 } // namespace wendlecott::ui

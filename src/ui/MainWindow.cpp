@@ -9,6 +9,7 @@
 #include "sources/MainWindowRules.h"
 #include "ui/BlockedNotice.h"
 #include "ui/CompanionWindows.h"
+#include "ui/HelpWindow.h"
 #include "ui/MainMenus.h"
 #include "ui/OverflowNotice.h"
 #include "ui/QtUserNotice.h"
@@ -22,9 +23,9 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -64,6 +65,8 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     m_listsView->addActions(m_menus->listActions());
     m_statusPanel = new StatusPanel(this);
     setStatusBar(m_statusPanel);
+    m_statusPanel->setBackOffSource(
+        [this] { return sources::pausedWhoisServers(m_state.table(), m_state.pacer()); });
     connectControls();
     refreshAvailability();
     connectRun();
@@ -136,21 +139,6 @@ AboutWindow *MainWindow::aboutWindow() const
 HelpWindow *MainWindow::helpWindow() const
 {
     return m_companions->help();
-}
-
-core::CheckRun &MainWindow::run() const
-{
-    return m_runControls->run();
-}
-
-core::PacedRun *MainWindow::pacedRun() const
-{
-    return m_runControls->pacedRun();
-}
-
-int MainWindow::stripRowCount() const
-{
-    return m_topStrip->rowCount();
 }
 
 void MainWindow::runStartup()
@@ -431,6 +419,7 @@ void MainWindow::onRunStopped()
 {
     if (m_shuttingDown)
         return;
+    Q_EMIT runEnded(); // listeners are queued: they find the controls back
     setSourceChoiceEnabled(true);
     const QString caption = sourceCaption();
     if (sources::reselectSourceAfterRun(caption)) {
@@ -554,6 +543,21 @@ void MainWindow::applyLayout()
     }
 }
 
+// The first-use message and the guide open while the window is built, before it has a
+// window of its own: once it is shown they are made its dependants and raised above it, so
+// that a stacking window manager does not bury them under it.
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    QPointer<QWidget> box = widgetNotice() ? widgetNotice()->lastMessageBox() : nullptr;
+    QTimer::singleShot(0, m_companions, [this, box] {
+        m_companions->raiseOverOwner({m_companions->help(), box});
+    });
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (!m_shuttingDown) {
@@ -563,14 +567,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         if (isRunActive())
             stopRun();
         m_companions->closeAll();
-        if (QtUserNotice *notice = widgetNotice()) {
-            if (auto *blocked = notice->blockedWindow())
-                blocked->close();
-            if (auto *overflow = notice->overflowWindow())
-                overflow->close();
-            if (QMessageBox *box = notice->lastMessageBox())
-                box->close();
-        }
+        if (QtUserNotice *notice = widgetNotice())
+            notice->closeWindows();
         // Other windows opened over this one are hidden and go with it when the program
         // ends; they are not closed, so that no close handler writes a setting now (the
         // Setup window saves its default extension when it closes).

@@ -3,9 +3,12 @@
 #include "config/Startup.h"
 #include "sources/ListSource.h"
 #include "ui/MainLayout.h"
+#include "ui/RunControls.h"
 #include "ui/StatusPanel.h"
+#include "ui/TopStrip.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <optional>
@@ -70,6 +73,7 @@ public:
     // open it read-only: the caption says so, and Start explains instead of filing.
     void setReadOnly(const QString &reason);
     bool isReadOnly() const { return !m_readOnlyReason.isEmpty(); }
+    const QString &readOnlyReason() const { return m_readOnlyReason; }
     // Windows opened for this window (Setup, list builder, browse) that shutdown must close.
     void closeAtShutdown(QWidget *window);
 
@@ -100,9 +104,9 @@ public:
     QString sourceCaption() const;
     int searchTargetPosition() const;
 
-    core::CheckRun &run() const;
+    core::CheckRun &run() const { return m_runControls->run(); }
     // The run over several extensions or with lookups side by side, once one was started.
-    core::PacedRun *pacedRun() const;
+    core::PacedRun *pacedRun() const { return m_runControls->pacedRun(); }
     // Whether a run of either kind goes.
     bool isRunActive() const;
     // The extensions ticked beside cmbTLDs ("cmdTLDs"), in the table's order. With two or
@@ -119,15 +123,18 @@ public:
     const std::optional<MainArrangement> &arrangement() const { return m_arrangement; }
     // The fixed parts of the layout for the strip as it stands (one row or two).
     MainLayoutMetrics layoutMetrics() const;
-    int stripRowCount() const;
+    int stripRowCount() const { return m_topStrip->rowCount(); }
 
 Q_SIGNALS:
     // The main window closed: the program ends.
     void shutDown();
+    // A run ended (Stop, or the end of its list), and the controls are back.
+    void runEnded();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void connectControls();
@@ -164,6 +171,7 @@ private:
     std::function<void()> m_browseOpener;
     bool m_sourceChoiceEnabled = true; // Combo1 and the Tools menu's sources
     bool m_shuttingDown = false;
+    bool m_shownOnce = false;
     std::optional<MainArrangement> m_arrangement;
 
     CompanionWindows *m_companions = nullptr;

@@ -18,7 +18,7 @@ namespace wendlecott::ui {
 namespace {
 
 // The list just written is checked, as Start checks it, even when another source was chosen
-// while it was built. A run already going is left alone: the list waits for its own Start.
+// while it was built. The list builder holds its list while a run goes, so none goes here.
 void checkBuiltList(MainWindow &window, sources::SearchEngine engine, qint64 entryCount)
 {
     if (window.isRunActive())
@@ -51,6 +51,10 @@ void attachListBuilder(MainWindow &window, config::AppState &state)
             form->setAttribute(Qt::WA_DeleteOnClose);
             form->setStartRun(
                 [&window, engine](qint64 entryCount) { checkBuiltList(window, engine, entryCount); });
+            form->setRunInUse({[&window] { return window.isRunActive(); }, [&window] { window.stopRun(); }});
+            // After the run's own handlers, so that the controls are back when the list starts.
+            QObject::connect(&window, &MainWindow::runEnded, form, &ListBuilderWindow::runEnded,
+                             Qt::QueuedConnection);
             window.closeAtShutdown(form);
             *builder = form;
             form->show();
@@ -74,6 +78,8 @@ void attachCompanionWindows(MainWindow &window, config::AppState &state)
             auto *settings = new SetupWindow(state, &window);
             settings->setAttribute(Qt::WA_DeleteOnClose);
             settings->setOnClosed([&window] { window.loadTLDs(); });
+            if (window.isReadOnly())
+                settings->setReadOnly(window.readOnlyReason());
             *setup = settings;
         }
         (*setup)->show();

@@ -74,6 +74,16 @@ OverflowNotice *QtUserNotice::overflowWindow() const
     return m_shared ? m_shared->overflowWindow() : m_overflow.data();
 }
 
+void QtUserNotice::closeWindows()
+{
+    if (auto *blocked = blockedWindow())
+        blocked->close();
+    if (auto *overflow = overflowWindow())
+        overflow->close();
+    if (QMessageBox *box = lastMessageBox())
+        box->close();
+}
+
 void QtUserNotice::showMessage(const QString &title, const QString &text, core::NoticeIcon icon)
 {
     auto *box = new QMessageBox(m_parent.data());

@@ -49,6 +49,8 @@ public:
     OverflowNotice *overflowWindow() const;
     // The last message box shown by showMessage while it is still open.
     QMessageBox *lastMessageBox() const { return m_lastMessage.data(); }
+    // Closes the blocked notice, the overflow notice and the last message box (at shutdown).
+    void closeWindows();
 
     // The title an empty title stands for: the application's name.
     static QString defaultTitle();

@@ -7,9 +7,11 @@
 #include "ui/TopStrip.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -59,6 +61,27 @@ void RunControls::buildWidgets(QWidget *strip)
         QStringLiteral("Tick two or more extensions to check every name in each of them."));
     m_extensionTicks->setPopupMode(QToolButton::InstantPopup);
     m_extensionTicks->setMenu(new QMenu(m_extensionTicks));
+    // Ticking an extension keeps the menu open, so several can be ticked in one go.
+    m_extensionTicks->menu()->installEventFilter(this);
+}
+
+bool RunControls::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *menu = qobject_cast<QMenu *>(watched);
+    if (menu && menu == m_extensionTicks->menu() &&
+        (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyPress)) {
+        QAction *tick = menu->activeAction();
+        const bool select =
+            event->type() == QEvent::MouseButtonRelease
+                ? static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
+                      tick == menu->actionAt(static_cast<QMouseEvent *>(event)->position().toPoint())
+                : static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space;
+        if (tick && tick->isCheckable() && tick->isEnabled() && select) {
+            tick->toggle();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void RunControls::connectCheckRun()

@@ -67,6 +67,9 @@ Q_SIGNALS:
     // The run ended; the resume positions are stored by then.
     void stopped();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildWidgets(QWidget *strip);
     void connectCheckRun();

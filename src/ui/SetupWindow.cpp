@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStyledItemDelegate>
@@ -86,6 +87,9 @@ SetupWindow::SetupWindow(config::AppState &state, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
+    // Esc closes the window, as it closes a dialog.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     buildControls();
     connectControls();
     showOpeningValues(m_editor->open());
@@ -107,11 +111,17 @@ void SetupWindow::buildControls()
     m_skippedRowsLabel->setWordWrap(true);
     m_skippedRowsLabel->setStyleSheet(QStringLiteral("color: #a00000;"));
     m_skippedRowsLabel->setVisible(false);
+    m_readOnlyLabel = new QLabel(this);
+    m_readOnlyLabel->setObjectName(QStringLiteral("lblReadOnly"));
+    m_readOnlyLabel->setWordWrap(true);
+    m_readOnlyLabel->setTextFormat(Qt::PlainText);
+    m_readOnlyLabel->setVisible(false);
     buildTldList();
     auto *listLabel = makeLabel(this, QStringLiteral("List of Top Level Domains:"), m_tldList);
 
     auto *outer = new QVBoxLayout(this);
     outer->addWidget(defaults);
+    outer->addWidget(m_readOnlyLabel);
     outer->addWidget(m_skippedRowsLabel);
     outer->addWidget(listLabel);
     outer->addWidget(m_tldList, 1);
@@ -303,6 +313,8 @@ void SetupWindow::showOpeningValues(const config::SetupOpening &opening)
 
 void SetupWindow::updateRdapServers()
 {
+    if (isReadOnly())
+        return;
     // The button stays off until the user has read how the update went.
     m_rdapUpdateButton->setEnabled(false);
     const bool started = m_editor->updateRdapBootstrap(
@@ -385,6 +397,21 @@ void SetupWindow::showListNotes()
     m_proxyRowLabel->setText(m_editor->proxyRowText());
 }
 
+void SetupWindow::setReadOnly(const QString &reason)
+{
+    m_readOnlyReason =
+        reason.isEmpty() ? QStringLiteral("Another copy of the program has this folder open.") : reason;
+    for (QPushButton *button : {m_saveButton, m_toggleButton, m_newExtensionButton, m_deleteButton,
+                                m_restoreDefaultsButton, m_debugButton, m_rdapUpdateButton})
+        button->setEnabled(false);
+    m_readOnlyLabel->setText(
+        m_readOnlyReason +
+        QStringLiteral("\nThis copy is read-only, so the TLD table, debug.txt and the RDAP "
+                       "server list cannot be changed here: only the copy that has the "
+                       "folder open writes them."));
+    m_readOnlyLabel->setVisible(true);
+}
+
 bool SetupWindow::rowLooksDisabled(const QModelIndex &index)
 {
     return index.isValid() && index.siblingAtColumn(kStatusColumn).data().toString() != core::kEnabledStatus;
@@ -392,6 +419,8 @@ bool SetupWindow::rowLooksDisabled(const QModelIndex &index)
 
 void SetupWindow::saveRow()
 {
+    if (isReadOnly())
+        return;
     config::TldFields edited = editedFields();
     m_selecting = true;
     const std::optional<int> row = m_editor->addSave(edited);
@@ -404,6 +433,8 @@ void SetupWindow::saveRow()
 
 void SetupWindow::toggleRowEnabled()
 {
+    if (isReadOnly())
+        return;
     m_selecting = true;
     const std::optional<int> row = m_editor->toggleRow(selectedRow());
     m_selecting = false;
@@ -422,6 +453,8 @@ void SetupWindow::startNewExtension()
 
 void SetupWindow::deleteSelectedRow()
 {
+    if (isReadOnly())
+        return;
     m_selecting = true;
     const bool deleted = m_editor->deleteRow(selectedRow());
     m_selecting = false;
@@ -436,6 +469,8 @@ void SetupWindow::deleteSelectedRow()
 
 void SetupWindow::restoreDefaults()
 {
+    if (isReadOnly())
+        return;
     m_selecting = true;
     m_editor->restoreDefaults();
     m_selecting = false;
@@ -444,6 +479,8 @@ void SetupWindow::restoreDefaults()
 
 void SetupWindow::exportDebugList()
 {
+    if (isReadOnly())
+        return;
     (void)m_editor->writeDebugFile();
 }
 

@@ -48,6 +48,10 @@ public:
     void setOnClosed(std::function<void()> onClosed) { m_onClosed = std::move(onClosed); }
 
     config::TldEditor &editor() { return *m_editor; }
+    // Another copy of the program writes into the folder (`reason` says which): the commands
+    // that write TLDs.txt, debug.txt or the RDAP list are disabled, and a note says why.
+    void setReadOnly(const QString &reason);
+    bool isReadOnly() const { return !m_readOnlyReason.isEmpty(); }
     // The list row that is selected, or -1.
     int selectedRow() const;
     // Whether the list shows `row` as a disabled one (greyed).
@@ -93,6 +97,8 @@ private:
     bool m_selecting = false;
 
     QTreeView *m_tldList = nullptr;
+    QString m_readOnlyReason; // empty: this copy may write into the program folder
+    QLabel *m_readOnlyLabel = nullptr;
     QLabel *m_skippedRowsLabel = nullptr;
     QLabel *m_proxyRowLabel = nullptr;
     QLineEdit *m_extensionEdit = nullptr;

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -40,6 +41,15 @@ StatusPanel::StatusPanel(QWidget *parent) : QStatusBar(parent)
         QStringLiteral("Entries of this run that cannot be domain names (too long, or characters no "
                        "registry accepts): they were not looked up."));
     m_invalidNamesPanel->hide();
+    m_backOffPanel = new QLabel(this);
+    m_backOffPanel->setObjectName(QStringLiteral("lblBackOff"));
+    m_backOffPanel->setTextFormat(Qt::PlainText);
+    m_backOffPanel->setToolTip(
+        QStringLiteral("Servers that refused or did not answer are paused; their names wait until then."));
+    m_backOffPanel->hide();
+    m_backOffTimer = new QTimer(this);
+    m_backOffTimer->setInterval(1000);
+    connect(m_backOffTimer, &QTimer::timeout, this, &StatusPanel::refreshBackOff);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("prgRun"));
     m_progress->setToolTip(
@@ -51,14 +61,29 @@ StatusPanel::StatusPanel(QWidget *parent) : QStatusBar(parent)
     addPermanentWidget(m_sourcePanel);
     addPermanentWidget(m_passedOverPanel);
     addPermanentWidget(m_invalidNamesPanel);
+    addPermanentWidget(m_backOffPanel);
     addPermanentWidget(m_progress);
     showSource(QString(), QString());
 }
 
 void StatusPanel::setPanelText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < int(m_panels.size()))
-        m_panels[std::size_t(panel)]->setText(text);
+    if (panel < 0 || panel >= int(m_panels.size()))
+        return;
+    m_panels[std::size_t(panel)]->setText(text);
+    m_panels[std::size_t(panel)]->setToolTip(text);
+    refreshBackOff();
+}
+
+void StatusPanel::refreshBackOff()
+{
+    const QString text = m_backOffSource ? sources::backOffText(m_backOffSource()) : QString();
+    m_backOffPanel->setText(text);
+    m_backOffPanel->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        m_backOffTimer->stop();
+    else if (!m_backOffTimer->isActive())
+        m_backOffTimer->start();
 }
 
 void StatusPanel::showIdleTexts()

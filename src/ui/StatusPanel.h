@@ -2,10 +2,15 @@
 
 #include <QStatusBar>
 
+#include <QList>
+#include <QPair>
+
 #include <array>
+#include <functional>
 
 class QLabel;
 class QProgressBar;
+class QTimer;
 
 namespace wendlecott::ui {
 
@@ -15,6 +20,9 @@ namespace wendlecott::ui {
 class StatusPanel final : public QStatusBar {
     Q_OBJECT
 public:
+    // The servers the run waits for after a refusal, with the milliseconds left of each pause.
+    using BackOffSource = std::function<QList<QPair<QString, qint64>>()>;
+
     // The widths of the source text and the progress bar, in pixels: small enough to leave
     // the three panels their captions at the smallest window.
     static constexpr int kSourcePanelWidth = 170;
@@ -24,7 +32,12 @@ public:
 
     explicit StatusPanel(QWidget *parent);
 
+    // A panel's text; its tooltip holds it whole, for a panel too narrow to show it.
     void setPanelText(int panel, const QString &text);
+    // While a server is paused, a note beside the panels says when it is asked again,
+    // refreshed every second until no server is paused.
+    void setBackOffSource(BackOffSource source) { m_backOffSource = std::move(source); }
+    void refreshBackOff();
     // The three panels as they read between runs.
     void showIdleTexts();
     void showProgress(qint32 position, qint32 count);
@@ -45,6 +58,9 @@ private:
     QLabel *m_passedOverPanel = nullptr;   // names of the run no TLD row serves
     QLabel *m_invalidNamesPanel = nullptr; // names of the run that cannot be domains
     QProgressBar *m_progress = nullptr;    // the run's position of its entry count
+    QLabel *m_backOffPanel = nullptr;      // when the paused servers are asked again
+    QTimer *m_backOffTimer = nullptr;
+    BackOffSource m_backOffSource;
 };
 
 } // namespace wendlecott::ui

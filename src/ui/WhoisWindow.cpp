@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace wendlecott::ui {
@@ -52,6 +53,9 @@ WhoisWindow::WhoisWindow(const QString &domain, const core::TldTable &table, boo
 {
     setObjectName(QStringLiteral("frmWhois"));
     setWindowTitle(QStringLiteral("WHOIS Information"));
+    // Esc closes the window, as it closes a dialog.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     setFont(QFont(QStringLiteral("Verdana")));
 
     // The answer is untrusted text from the network: shown as plain text, never as markup.
@@ -97,6 +101,8 @@ void WhoisWindow::askServer()
         return;
     }
     const bool rdap = route.value().protocol == core::LookupProtocol::Rdap;
+    // The caption says which protocol the answer below speaks.
+    setWindowTitle(rdap ? QStringLiteral("WHOIS Information (RDAP)") : QStringLiteral("WHOIS Information"));
     m_rdapAddress = rdap ? route.value().url.toString() : QString();
     const QUrl &url = route.value().url;
     m_server = rdap ? core::WhoisServer{url.host(),
