@@ -2,7 +2,8 @@
 // in the form its target reads (fields separated by NUL bytes):
 //   make_seeds REPOSITORY OUTPUT
 // makes OUTPUT/<target>/ for fuzz_textops, fuzz_tldtable, fuzz_verdict, fuzz_entrydomain,
-// fuzz_searchextraction and fuzz_pageextraction.
+// fuzz_searchextraction, fuzz_pageextraction, fuzz_rdapanswer, fuzz_rdapbootstrap and
+// fuzz_evidencerules.
 #include "core/TldTable.h"
 
 #include <QCoreApplication>
@@ -127,6 +128,54 @@ void pageSeeds(const QString &repo, const QString &output, const QString &target
         {"<Frame name=a\r\nsrc=\"http://frames.example.com/x\">\r\nhttp://www.shop.example.net/ a@b.org"});
 }
 
+void rdapAnswerSeeds(const QString &repo, const QString &output)
+{
+    SeedWriter seeds(output, QStringLiteral("fuzz_rdapanswer"));
+    const QString rdap = repo + QStringLiteral("/tests/data/rdap");
+    const QList<QByteArray> manifest = readBytes(rdap + QStringLiteral("/MANIFEST.tsv")).split('\n');
+    for (qsizetype i = 1; i < manifest.size(); ++i) {
+        const QList<QByteArray> fields = manifest.at(i).split('\t');
+        if (fields.size() < 8)
+            continue;
+        const QByteArray body = readBytes(rdap + QLatin1Char('/') + QString::fromUtf8(fields.at(0)));
+        const QByteArray status = fields.at(4).isEmpty() ? QByteArray("200") : fields.at(4);
+        seeds.add({fields.at(7), QByteArray(), status, body});
+        seeds.add({"other." + fields.at(2), QByteArray(), status, body.left(2000)});
+    }
+    seeds.add({"a.com", QByteArray(), "404", ""});
+    seeds.add({"a.com", QByteArray(), "404", "<html><body>Not Found</body></html>"});
+    seeds.add({"a.com", QByteArray(), "429", "{\"errorCode\":429}"});
+    seeds.add({"a.com", QByteArray(), "503", "{\"description\":[\"quota exceeded\"]}"});
+    seeds.add({"a.com", QByteArray(1, '\2'), "200", "{\"objectClassName\":\"domain\""});
+}
+
+void rdapBootstrapSeeds(const QString &repo, const QString &output)
+{
+    SeedWriter seeds(output, QStringLiteral("fuzz_rdapbootstrap"));
+    const QByteArray file = readBytes(repo + QStringLiteral("/data/rdap-dns-bootstrap.json"));
+    seeds.add({"www.example.com", file});
+    seeds.add({"example.co.uk.", file.left(4000)});
+    const QByteArray small = "{\"publication\":\"2024-01-01T00:00:00Z\",\"services\":["
+                             "[[\"com\",\"NET\"],[\"http://a.example/rdap\",\"https://a.example/rdap/\"]],"
+                             "[[\"co.uk\",\"com\"],[\"https://b.example/\"]],"
+                             "[[\"xn--p1ai\"],[\"ftp://c.example/\"]]]}";
+    for (const QByteArray name : {"a.com", "a.b.co.uk", "xn--e1afmkfd.xn--p1ai", "com", "a.net."})
+        seeds.add({name, small});
+}
+
+void evidenceSeeds(const QString &repo, const QString &output)
+{
+    SeedWriter seeds(output, QStringLiteral("fuzz_evidencerules"));
+    const QByteArray rules = readBytes(repo + QStringLiteral("/data/whois-evidence.tsv"));
+    const QByteArray answer = readBytes(repo + QStringLiteral("/tests/data/whois/MANIFEST.tsv")).left(3000);
+    // Pieces of the built-in table, one rule kind after another.
+    for (qsizetype from = 0; from < rules.size(); from += 2500)
+        seeds.add({rules.mid(from, 3000), answer});
+    seeds.add({"available\t*\tno-match\t^no match\nblocked\t*\tno-match\tquota\n"
+               "available\tde,.co.uk\tno-match\t-\nname\t*\tdn\tDomain Name\nfree\t*\tf\t(\n",
+               "No match for \"A.COM\".\r\nquota exceeded\r\n"});
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -145,6 +194,9 @@ int main(int argc, char *argv[])
     entrySeeds(repo, output);
     pageSeeds(repo, output, QStringLiteral("fuzz_searchextraction"), QStringLiteral("/tests/data/html/serp"));
     pageSeeds(repo, output, QStringLiteral("fuzz_pageextraction"), QStringLiteral("/tests/data/html/pages"));
+    rdapAnswerSeeds(repo, output);
+    rdapBootstrapSeeds(repo, output);
+    evidenceSeeds(repo, output);
     QTextStream(stdout) << "seeds written to " << output << "\n";
     return 0;
 }

@@ -10,7 +10,11 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(fuzz_textops fuzz_tldtable fuzz_verdict fuzz_entrydomain fuzz_searchextraction fuzz_pageextraction)
+    # Every target there is: one per fuzz/fuzz_*.cpp.
+    for source in fuzz/fuzz_*.cpp; do
+        name=${source##*/}
+        targets+=("${name%.cpp}")
+    done
 fi
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DWENDLECOTT_FUZZ=ON -DWENDLECOTT_GUI=OFF \
@@ -29,6 +33,7 @@ for target in "${targets[@]}"; do
     # Pages and whois answers are long; the name operations work on lines.
     case $target in
     fuzz_textops | fuzz_entrydomain | fuzz_tldtable) max_len=4096 ;;
+    fuzz_rdapbootstrap) max_len=131072 ;; # the whole bootstrap file
     *) max_len=16384 ;;
     esac
     corpus=build-fuzz/corpus/$target

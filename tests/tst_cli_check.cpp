@@ -135,6 +135,34 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 2);
     }
 
+    // A name is filed and printed as it is asked: IDNA's mappings (a ligature, a soft hyphen,
+    // fullwidth letters) are made in the name itself; a single label is no name at all.
+    void namesAreFiledAsTheyAreAsked()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
+        pointComAt(folder, server.port());
+        folder.write(QStringLiteral("list.txt"),
+                     "\xef\xac\x81sh\r\nfi\xc2\xadsh.net\r\n\xef\xbd\x86ish\r\nFish\r\n");
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("available\tfish.com\tHigh\navailable\tfish.net\tHigh\n"
+                                         "available\tfish.com\tHigh\navailable\tFish.com\tHigh\n"));
+        QCOMPARE(folder.read(QStringLiteral("SuperHighProfile.txt")),
+                 QByteArray("fish.com\r\nfish.net\r\nfish.com\r\nFish.com\r\n"));
+
+        for (const QString &name :
+             {QStringLiteral("localhost"), QStringLiteral("com"), QStringLiteral("d.")}) {
+            const Run lookup = runCli(folder, {QStringLiteral("lookup"), name});
+            QCOMPARE(lookup.status, cli::kExitFailure);
+            QVERIFY2(lookup.out.startsWith(QStringLiteral("invalid\t%1\t").arg(name)),
+                     qPrintable(lookup.out));
+        }
+        QCOMPARE(server.requests().size(), 4);
+    }
+
     // Nothing checked is no success; one name checked among names passed over is.
     void noRowForAnyNameFailsTheCheck()
     {

@@ -156,6 +156,29 @@ private Q_SLOTS:
         QCOMPARE(EvidenceJudge().judge(answer, text("net")).rule, text("no-match"));
     }
 
+    // "-" takes out the rules of its kind and ID, and no rule of another kind with that ID.
+    void switchOffRemovesOnlyItsKind()
+    {
+        QList<core::EvidenceProblem> problems;
+        const EvidenceTable table = EvidenceTable::parse(text("available\t*\tx\t^gone$\n"
+                                                              "blocked\t*\tx\tslow down\n"
+                                                              "terms\tcom\tx\t^terms\n"
+                                                              "available\tde\tx\t^gone too$\n"
+                                                              "available\tnet\tx\t-\n"
+                                                              "available\t*\tx\t^back$\n"),
+                                                         text("test"), &problems);
+        QVERIFY(problems.isEmpty());
+        QCOMPARE(table.size(), 3);
+        QCOMPARE(table.rules().at(0).kind, EvidenceKind::Blocked);
+        QCOMPARE(table.rules().at(1).kind, EvidenceKind::Terms);
+        QCOMPARE(table.rules().at(2).pattern, text("^back$")); // a rule after it stays
+
+        testing::TestFolder folder;
+        folder.write(text("whois-evidence.tsv"), "terms\t*\tno-match\t-\n");
+        QCOMPARE(EvidenceTable::forProgramFolder(folder.path(), nullptr).size(),
+                 EvidenceTable::builtIn().size());
+    }
+
     void folderWithoutAReadableFileUsesTheBuiltInRules()
     {
         testing::TestFolder folder;

@@ -2,9 +2,17 @@
 #include "core/HttpClient.h"
 #include "platform/QtHttpClient.h"
 
+#include <QDeadlineTimer>
+#include <QNetworkProxy>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 #include <QtTest>
 
+#include <atomic>
+#include <future>
 #include <optional>
 
 using namespace wendlecott;
@@ -30,6 +38,85 @@ Outcome fetch(core::HttpClient &client, const core::HttpRequest &request, int wa
         qFatal("the fetch did not end");
     return outcome;
 }
+
+// An HTTP server on a thread of its own that answers one request with a chunked body sent as
+// fast as the connection takes it, until the client goes away, `limit` bytes are sent or
+// 20 s have passed. Apart from the client's thread, it can outrun a client that reads
+// without bound.
+class FloodServer {
+public:
+    explicit FloodServer(qint64 limit) : m_limit(limit)
+    {
+        std::promise<quint16> port;
+        std::future<quint16> listening = port.get_future();
+        m_thread.reset(QThread::create([this, port = std::move(port)]() mutable { run(port); }));
+        m_thread->start();
+        m_port = listening.get();
+    }
+    ~FloodServer() { (void)finish(); }
+    FloodServer(const FloodServer &) = delete;
+    FloodServer &operator=(const FloodServer &) = delete;
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/domain/x.com").arg(m_port); }
+    quint16 port() const { return m_port; }
+    bool requestSeen() const { return m_requestSeen; }
+    // Waits (at most 20 s) until the client takes no more bytes or the server stops sending;
+    // the bytes sent by then.
+    qint64 sentWhenHeld()
+    {
+        (void)m_held.tryAcquire(1, 20000);
+        return m_sent;
+    }
+    // Waits (at most 30 s) until the server has stopped sending; the bytes it sent.
+    qint64 finish()
+    {
+        m_stop = !m_thread->wait(QDeadlineTimer(30000));
+        m_thread->wait();
+        return m_sent;
+    }
+
+private:
+    void run(std::promise<quint16> &port)
+    {
+        QTcpServer server;
+        port.set_value(server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0);
+        if (server.isListening() && server.waitForNewConnection(10000))
+            flood(*std::unique_ptr<QTcpSocket>(server.nextPendingConnection()));
+        m_held.release();
+    }
+
+    void flood(QTcpSocket &socket)
+    {
+        QByteArray head;
+        while (!head.contains("\r\n\r\n") && socket.waitForReadyRead(10000))
+            head += socket.readAll();
+        m_requestSeen = true;
+        socket.write("HTTP/1.1 200 OK\r\nContent-Type: application/rdap+json\r\n"
+                     "Transfer-Encoding: chunked\r\n\r\n");
+        constexpr int kChunk = 64 << 10;
+        const QByteArray chunk = QByteArray::number(kChunk, 16) + "\r\n" + QByteArray(kChunk, 'x') + "\r\n";
+        const QDeadlineTimer deadline(20000);
+        while (!m_stop && m_sent < m_limit && !deadline.hasExpired()) {
+            socket.write(chunk);
+            while (socket.bytesToWrite() > 0 && !deadline.hasExpired()) {
+                if (socket.waitForBytesWritten(500))
+                    continue;
+                if (socket.state() != QAbstractSocket::ConnectedState)
+                    return;       // the client went away
+                m_held.release(); // the client takes nothing more for now
+            }
+            m_sent += chunk.size();
+        }
+    }
+
+    const qint64 m_limit;
+    std::unique_ptr<QThread> m_thread;
+    quint16 m_port = 0;
+    std::atomic<qint64> m_sent{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_requestSeen{false};
+    QSemaphore m_held;
+};
 
 core::HttpRequest requestFor(const QString &url)
 {
@@ -148,6 +235,106 @@ private Q_SLOTS:
             QCOMPARE(outcome.response->ending, core::HttpEnding::TooLarge);
             QCOMPARE(outcome.response->body.size(), 1000);
         }
+    }
+
+    // Memory stays near the limit: the connection is read no further than the reply's
+    // buffer ahead of the program, and the reply is dropped at the limit.
+    void endlessChunkedAnswerIsCutAtTheLimit()
+    {
+        constexpr qint64 kLimit = qint64(1) << 20;
+        constexpr qint64 kSocketBuffers = qint64(12) << 20; // both ends of the loopback connection
+        FloodServer server(qint64(64) << 20);
+        QVERIFY(server.port() != 0);
+        platform::QtHttpClient client;
+        core::HttpRequest request = requestFor(server.url());
+        request.maxBytes = kLimit;
+        std::optional<core::HttpResponse> response;
+        const std::unique_ptr<core::HttpFetch> running = client.get(request);
+        connect(running.get(), &core::HttpFetch::finished, this,
+                [&](const core::HttpResponse &answer) { response = answer; });
+        QVERIFY(QTest::qWaitFor([&] { return server.requestSeen(); }, 10000));
+        // While the program takes nothing, what the server gets rid of is what is read ahead.
+        const qint64 readAhead = server.sentWhenHeld();
+        QVERIFY2(readAhead < kSocketBuffers, qPrintable(QString::number(readAhead)));
+
+        QVERIFY(QTest::qWaitFor([&] { return response.has_value(); }, 30000));
+        QCOMPARE(response->ending, core::HttpEnding::TooLarge);
+        QCOMPARE(response->body.size(), kLimit);
+        const qint64 sent = server.finish();
+        QVERIFY2(sent < kLimit + kSocketBuffers, qPrintable(QString::number(sent)));
+    }
+
+    void redirectProblem_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("followed");
+        const QString web = QStringLiteral("https://rdap.example/domain/a.com");
+        const QString local = QStringLiteral("http://127.0.0.1:8080/domain/a.com");
+        QTest::newRow("https to https") << web << QStringLiteral("https://other.example/x") << true;
+        QTest::newRow("http to https")
+            << QStringLiteral("http://rdap.example/") << QStringLiteral("https://rdap.example/") << true;
+        QTest::newRow("https to http") << web << QStringLiteral("http://rdap.example/x") << false;
+        QTest::newRow("ftp") << web << QStringLiteral("ftp://rdap.example/x") << false;
+        QTest::newRow("file") << web << QStringLiteral("file:///etc/passwd") << false;
+        QTest::newRow("loopback") << web << QStringLiteral("https://127.0.0.1/x") << false;
+        QTest::newRow("loopback in v6") << web << QStringLiteral("https://[::1]/x") << false;
+        QTest::newRow("v4 in v6") << web << QStringLiteral("https://[::ffff:10.0.0.1]/x") << false;
+        QTest::newRow("localhost") << web << QStringLiteral("https://LocalHost/x") << false;
+        QTest::newRow("any address") << web << QStringLiteral("https://0.0.0.0/x") << false;
+        QTest::newRow("10/8") << web << QStringLiteral("https://10.1.2.3/x") << false;
+        QTest::newRow("172.16/12") << web << QStringLiteral("https://172.31.0.1/x") << false;
+        QTest::newRow("172.32 is public") << web << QStringLiteral("https://172.32.0.1/x") << true;
+        QTest::newRow("192.168/16") << web << QStringLiteral("https://192.168.1.1/x") << false;
+        QTest::newRow("link-local") << web << QStringLiteral("https://169.254.169.254/x") << false;
+        QTest::newRow("link-local v6") << web << QStringLiteral("https://[fe80::1]/x") << false;
+        QTest::newRow("unique local v6") << web << QStringLiteral("https://[fd00::1]/x") << false;
+        QTest::newRow("loopback from loopback") << local << QStringLiteral("http://127.0.0.1:9/x") << true;
+        QTest::newRow("localhost from loopback") << local << QStringLiteral("http://localhost:9/x") << true;
+        QTest::newRow("private from loopback") << local << QStringLiteral("http://10.1.2.3/x") << false;
+        QTest::newRow("link-local from loopback") << local << QStringLiteral("http://169.254.0.1/x") << false;
+        QTest::newRow("private from private")
+            << QStringLiteral("http://192.168.0.2/") << QStringLiteral("http://10.0.0.1/") << true;
+    }
+    void redirectProblem()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, to);
+        QFETCH(bool, followed);
+        const QString problem = platform::redirectProblem(QUrl(asked), QUrl(asked), QUrl(to));
+        QVERIFY2(problem.isEmpty() == followed, qPrintable(problem));
+    }
+
+    // A refused redirect ends the fetch before anything is asked there. A loopback proxy
+    // stands in for every other address: a redirect that was followed would reach it.
+    void redirectsToOtherKindsOfAddressAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("location");
+        QTest::newRow("private") << QByteArrayLiteral("http://10.1.2.3:81/x");
+        QTest::newRow("link-local") << QByteArrayLiteral("http://169.254.169.254/latest/meta-data/");
+        QTest::newRow("ftp") << QByteArrayLiteral("ftp://127.0.0.1:21/x");
+        QTest::newRow("file") << QByteArrayLiteral("file:///etc/hostname");
+    }
+    void redirectsToOtherKindsOfAddressAreRefused()
+    {
+        QFETCH(QByteArray, location);
+        testing::FakeHttpServer proxy;
+        QVERIFY(proxy.start());
+        const QNetworkProxy before = QNetworkProxy::applicationProxy();
+        QNetworkProxy::setApplicationProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), proxy.port()));
+        const auto restore = qScopeGuard([&] { QNetworkProxy::setApplicationProxy(before); });
+        testing::FakeHttpServer server;
+        QVERIFY(server.start());
+        server.route(QStringLiteral("/away"),
+                     {testing::FakeHttpServer::Mode::Answer, 302, {{"Location", location}}, {}});
+        platform::QtHttpClient client;
+        const Outcome outcome = fetch(client, requestFor(server.url(QStringLiteral("/away"))));
+        QCOMPARE(outcome.response->ending, core::HttpEnding::TooManyRedirects);
+        QVERIFY2(outcome.response->error.contains(QLatin1String("not followed")),
+                 qPrintable(outcome.response->error));
+        QCOMPARE(server.requests().size(), 1);
+        QVERIFY(proxy.requests().isEmpty());
     }
 
     void silentServerTimesOut()

@@ -86,6 +86,18 @@ private Q_SLOTS:
         QVERIFY(bootstrap.extensionFor(QString()).isEmpty());
     }
 
+    // A label that two services list is served by the first, whatever its spelling there.
+    void labelListedTwiceKeepsItsFirstService()
+    {
+        const core::RdapBootstrap bootstrap = parsed("[[[\"com\",\"net\"],[\"https://first.test/\"]],"
+                                                     "[[\"COM\",\"org\"],[\"https://second.test/\"]],"
+                                                     "[[\"com.\"],[\"https://third.test/\"]]]");
+        QCOMPARE(bootstrap.serviceCount(), 3);
+        QCOMPARE(bootstrap.extensionCount(), 3);
+        QCOMPARE(bootstrap.baseUrlFor(QStringLiteral("a.com"))->host(), QStringLiteral("first.test"));
+        QCOMPARE(bootstrap.baseUrlFor(QStringLiteral("a.org"))->host(), QStringLiteral("second.test"));
+    }
+
     void filesThatAreNoBootstrapAreRefusedWithAReason_data()
     {
         QTest::addColumn<QByteArray>("bytes");

@@ -7,6 +7,11 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <vector>
+
 using namespace wendlecott;
 using testing::extractionTable;
 
@@ -108,6 +113,34 @@ private Q_SLOTS:
                 QCOMPARE(extensions.positionAfterExtension(text), positionByTheRule(text, t));
             }
         }
+    }
+
+    // A copy keeps answering after its original is replaced and gone.
+    void aCopyOfEnabledExtensionsStandsAlone()
+    {
+        const QStringList rows{QStringLiteral("de"), QStringLiteral("com"), QStringLiteral("net")};
+        std::optional<sources::EnabledExtensions> copy;
+        {
+            sources::EnabledExtensions original(testing::tableOf(rows));
+            copy.emplace(original);
+            original = sources::EnabledExtensions(testing::tableOf({QStringLiteral("xx")}));
+        }
+        // Blocks of the sizes the original held take the memory it gave back.
+        std::vector<QByteArray> reuse;
+        for (int size = 16; size <= 256; size += 8) {
+            for (int i = 0; i < 16; ++i)
+                reuse.push_back(QByteArray(size, 'z'));
+        }
+        std::vector<std::unique_ptr<char[]>> blocks;
+        for (int size = 16; size <= 256; size += 8) {
+            for (int i = 0; i < 16; ++i) {
+                blocks.push_back(std::make_unique<char[]>(std::size_t(size)));
+                std::fill_n(blocks.back().get(), size, 'z');
+            }
+        }
+        QVERIFY(copy->foundIn(u"shop.com"));
+        QVERIFY(!copy->foundIn(u"shop.zz"));
+        QCOMPARE(copy->positionAfterExtension(u"a.net"), qsizetype(6));
     }
 
     void listBuilderRules_data()

@@ -1,5 +1,6 @@
 #include "browse/BrowseChecker.h"
 
+#include "core/DomainName.h"
 #include "core/ListRules.h"
 #include "core/ResultLists.h"
 #include "core/TextFile.h"
@@ -137,6 +138,9 @@ void BrowseChecker::checkBrowsedName(const QString &name)
         skipName();
         return;
     }
+    // Filed as it is asked. A name that cannot be one (".com") keeps its own exclusions below.
+    if (const core::Result<QString> asked = core::canonicalDomainName(m_currentName))
+        m_currentName = asked.value();
     const core::LookupChoices choices = m_env.run.choices();
     const core::Result<core::LookupRoute> route =
         core::routeLookup(m_currentName, table, m_env.run.services, choices);

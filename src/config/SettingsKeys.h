@@ -55,6 +55,9 @@ inline const SettingKey GoogleWordNum{kPositionsApp, QStringLiteral("GoogleWordN
 namespace defaults {
 inline const QString ThrottleAtStartup = QStringLiteral("25");
 inline const QString ThrottleInSetup = QStringLiteral("20");
+// The browse window's reader of "Throttle" has nothing to read it for: before every pause it
+// makes, the browse window has set the pause from the TLD row of the name it asked, so a
+// value read when it opens would never be waited for. Kept with the key's other defaults.
 inline const QString ThrottleInBrowse = QStringLiteral("100");
 inline const QString DefaultExt = QStringLiteral(".com");
 inline const QString DefaultSearch = QStringLiteral("Google");

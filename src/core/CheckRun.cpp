@@ -189,14 +189,16 @@ void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
 {
     if (m_stopFlag)
         return;
-    const QString domain = m_source.domainFor ? m_source.domainFor(entry) : entry;
-    if (const QString problem = domain.isEmpty() ? QString() : domainNameProblem(domain);
-        !problem.isEmpty()) {
+    const QString formed = m_source.domainFor ? m_source.domainFor(entry) : entry;
+    const Result<QString> canonical =
+        formed.isEmpty() ? Result<QString>(formed) : canonicalDomainName(formed);
+    if (!canonical) {
         // No answer about such a name could mean it is free: it is not asked, nor kept.
-        Q_EMIT invalidName(domain, problem, ++m_invalidNames);
+        Q_EMIT invalidName(formed, canonical.message(), ++m_invalidNames);
         endLookupAtOnce();
         return;
     }
+    const QString &domain = canonical.value(); // filed and printed as it is asked
     const LookupChoices choices = currentChoices();
     const Result<LookupRoute> route = domain.isEmpty()
                                           ? Result<LookupRoute>::failure(ErrorCode::NoTldRow, QString())

@@ -32,7 +32,7 @@ enum class HttpEnding {
     NetworkError,     // no connection, refused, host not found, TLS failure, reset
     TooLarge,         // the body passed maxBytes; `body` holds the first maxBytes
     TimedOut,         // stalled or over the total time
-    TooManyRedirects, // more redirects than maxRedirects (or a loop)
+    TooManyRedirects, // more redirects than maxRedirects (or a loop), or one not followed
 };
 
 struct HttpResponse {

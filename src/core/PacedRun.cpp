@@ -164,15 +164,17 @@ bool PacedRun::readEntry()
     return true;
 }
 
-void PacedRun::enqueue(const QString &domain, qint32 position)
+void PacedRun::enqueue(const QString &formed, qint32 position)
 {
-    if (const QString problem = domain.isEmpty() ? QString() : domainNameProblem(domain);
-        !problem.isEmpty()) {
+    const Result<QString> canonical =
+        formed.isEmpty() ? Result<QString>(formed) : canonicalDomainName(formed);
+    if (!canonical) {
         // No answer about such a name could mean it is free: it is not asked, nor kept.
-        Q_EMIT invalidName(domain, problem, ++m_invalidNames);
+        Q_EMIT invalidName(formed, canonical.message(), ++m_invalidNames);
         finishDomain(position);
         return;
     }
+    const QString &domain = canonical.value(); // filed and printed as it is asked
     const Result<LookupRoute> route =
         domain.isEmpty() ? Result<LookupRoute>::failure(ErrorCode::NoTldRow, QString())
                          : routeLookup(domain, m_env.table, m_env.services, currentChoices());

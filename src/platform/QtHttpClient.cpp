@@ -1,6 +1,7 @@
 #include "platform/QtHttpClient.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -12,36 +13,70 @@ namespace wendlecott::platform {
 
 namespace {
 
+// The reply's own buffer: the connection is read no further ahead of the program than this,
+// so an answer that never ends costs no more than its limit and this much.
+constexpr qint64 kReadBufferBytes = qint64(256) << 10;
+
+// Where an address leads, for redirects: anywhere, or to one of the kinds of address that
+// a server on the internet has no business sending the program to.
+enum class AddressKind { Public, Loopback, Private, LinkLocal };
+
+AddressKind addressKind(const QString &host)
+{
+    const QString lowered = host.toLower();
+    if (lowered == QLatin1String("localhost") || lowered.endsWith(QLatin1String(".localhost")))
+        return AddressKind::Loopback;
+    QHostAddress address;
+    if (!address.setAddress(host))
+        return AddressKind::Public;
+    bool mapped = false;
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    if (mapped)
+        address = QHostAddress(v4);
+    if (address.isLoopback() || address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6)
+        return AddressKind::Loopback;
+    if (address.isLinkLocal())
+        return AddressKind::LinkLocal;
+    static const QList<QPair<QHostAddress, int>> privateNets = {
+        QHostAddress::parseSubnet(QStringLiteral("0.0.0.0/8")),
+        QHostAddress::parseSubnet(QStringLiteral("10.0.0.0/8")),
+        QHostAddress::parseSubnet(QStringLiteral("100.64.0.0/10")),
+        QHostAddress::parseSubnet(QStringLiteral("172.16.0.0/12")),
+        QHostAddress::parseSubnet(QStringLiteral("192.168.0.0/16")),
+        QHostAddress::parseSubnet(QStringLiteral("fc00::/7")),
+        QHostAddress::parseSubnet(QStringLiteral("fec0::/10")),
+    };
+    for (const auto &net : privateNets) {
+        if (address.isInSubnet(net))
+            return AddressKind::Private;
+    }
+    if (address.isMulticast() || address.isBroadcast())
+        return AddressKind::Private;
+    return AddressKind::Public;
+}
+
+QString kindName(AddressKind kind)
+{
+    switch (kind) {
+    case AddressKind::Loopback:
+        return QStringLiteral("a loopback address");
+    case AddressKind::Private:
+        return QStringLiteral("a private address");
+    case AddressKind::LinkLocal:
+        return QStringLiteral("a link-local address");
+    case AddressKind::Public:
+        break;
+    }
+    return QStringLiteral("a public address");
+}
+
 // One fetch: a reply read as it arrives, cut at the size limit, given up when it stalls.
 class QtHttpFetch final : public core::HttpFetch {
 public:
     QtHttpFetch(QNetworkAccessManager &manager, const core::HttpRequest &request)
-        : m_request(request), m_stall(this), m_total(this)
+        : m_manager(manager), m_request(request), m_stall(this), m_total(this)
     {
         m_clock.start();
-        QNetworkRequest networkRequest(request.url);
-        networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                                    request.maxRedirects > 0 ? QNetworkRequest::NoLessSafeRedirectPolicy
-                                                             : QNetworkRequest::ManualRedirectPolicy);
-        networkRequest.setMaximumRedirectsAllowed(request.maxRedirects);
-        if (request.noCache) {
-            networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                                        QNetworkRequest::AlwaysNetwork);
-            networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-        }
-        if (!request.userAgent.isEmpty())
-            networkRequest.setHeader(QNetworkRequest::UserAgentHeader, request.userAgent);
-        for (const auto &header : request.headers)
-            networkRequest.setRawHeader(header.first, header.second);
-        // A proxy is chosen when a request starts, so setting it here affects only this one.
-        manager.setProxy(request.noProxy ? QNetworkProxy(QNetworkProxy::NoProxy)
-                                         : QNetworkProxy(QNetworkProxy::DefaultProxy));
-
-        m_reply = manager.get(networkRequest);
-        m_reply->setReadBufferSize(0);
-        connect(m_reply, &QNetworkReply::readyRead, this, &QtHttpFetch::readMore);
-        connect(m_reply, &QNetworkReply::finished, this, &QtHttpFetch::replyFinished);
-
         m_stall.setSingleShot(true);
         connect(&m_stall, &QTimer::timeout, this,
                 [this] { end(core::HttpEnding::TimedOut, tr("no progress")); });
@@ -52,6 +87,7 @@ public:
                 [this] { end(core::HttpEnding::TimedOut, tr("took too long")); });
         if (request.totalTimeoutMs > 0)
             m_total.start(int(qMin<qint64>(request.totalTimeoutMs, INT_MAX)));
+        ask(request.url);
     }
 
     ~QtHttpFetch() override { dropReply(); }
@@ -65,12 +101,37 @@ public:
     }
 
 private:
+    // One GET of the request's kind; redirects come back here, each looked at first.
+    void ask(const QUrl &url)
+    {
+        QNetworkRequest networkRequest(url);
+        networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                    QNetworkRequest::ManualRedirectPolicy);
+        if (m_request.noCache) {
+            networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                                        QNetworkRequest::AlwaysNetwork);
+            networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+        }
+        if (!m_request.userAgent.isEmpty())
+            networkRequest.setHeader(QNetworkRequest::UserAgentHeader, m_request.userAgent);
+        for (const auto &header : m_request.headers)
+            networkRequest.setRawHeader(header.first, header.second);
+        // A proxy is chosen when a request starts, so setting it here affects only this one.
+        m_manager.setProxy(m_request.noProxy ? QNetworkProxy(QNetworkProxy::NoProxy)
+                                             : QNetworkProxy(QNetworkProxy::DefaultProxy));
+
+        m_reply = m_manager.get(networkRequest);
+        m_reply->setReadBufferSize(kReadBufferBytes);
+        connect(m_reply, &QNetworkReply::readyRead, this, &QtHttpFetch::readMore);
+        connect(m_reply, &QNetworkReply::finished, this, &QtHttpFetch::replyFinished);
+    }
+
     void readMore()
     {
         if (m_done || !m_reply)
             return;
         // The body of a redirect is not part of the answer.
-        if (isRedirect())
+        if (redirectTarget().isValid())
             return (void)m_reply->readAll();
         const QByteArray bytes = m_reply->readAll();
         const qint64 room = m_request.maxBytes - m_body.size();
@@ -84,10 +145,38 @@ private:
             Q_EMIT progress(m_body.size());
     }
 
-    bool isRedirect() const
+    // Where a redirect answer sends the fetch (resolved against the address asked), or an
+    // invalid address when the answer is no redirect to follow.
+    QUrl redirectTarget() const
     {
         const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        return status >= 300 && status < 400 && m_request.maxRedirects > 0;
+        if (m_request.maxRedirects <= 0 || status < 300 || status >= 400)
+            return {};
+        const QByteArray location = m_reply->rawHeader("Location");
+        if (location.isEmpty())
+            return {};
+        return m_reply->url().resolved(QUrl::fromEncoded(location));
+    }
+
+    // Follows a redirect answer when it may be followed; true when the fetch went on or ended.
+    bool followRedirect()
+    {
+        const QUrl to = redirectTarget();
+        if (!to.isValid())
+            return false;
+        if (m_redirects >= m_request.maxRedirects) {
+            end(core::HttpEnding::TooManyRedirects, tr("more than %1 redirects").arg(m_request.maxRedirects));
+            return true;
+        }
+        if (const QString problem = redirectProblem(m_request.url, m_reply->url(), to); !problem.isEmpty()) {
+            end(core::HttpEnding::TooManyRedirects,
+                tr("a redirect to %1 was not followed: %2").arg(to.toDisplayString(), problem));
+            return true;
+        }
+        ++m_redirects;
+        dropReply();
+        ask(to);
+        return true;
     }
 
     void replyFinished()
@@ -95,11 +184,9 @@ private:
         if (m_done || !m_reply)
             return;
         readMore();
-        if (m_done)
+        if (m_done || followRedirect())
             return;
         const QNetworkReply::NetworkError error = m_reply->error();
-        if (error == QNetworkReply::TooManyRedirectsError || error == QNetworkReply::InsecureRedirectError)
-            return end(core::HttpEnding::TooManyRedirects, m_reply->errorString());
         const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         // An HTTP error status (404, 429, 500) is an answer; only a failed exchange is an error.
         if (error != QNetworkReply::NoError && !answered)
@@ -139,8 +226,10 @@ private:
         m_reply = nullptr;
     }
 
+    QNetworkAccessManager &m_manager;
     const core::HttpRequest m_request;
     QPointer<QNetworkReply> m_reply;
+    int m_redirects = 0; // followed so far
     QByteArray m_body;
     QTimer m_stall;
     QTimer m_total;
@@ -149,6 +238,20 @@ private:
 };
 
 } // namespace
+
+QString redirectProblem(const QUrl &asked, const QUrl &from, const QUrl &to)
+{
+    const QString scheme = to.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return QStringLiteral("only http and https addresses are followed");
+    if (from.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
+        scheme == QLatin1String("http"))
+        return QStringLiteral("an https answer does not lead to http");
+    const AddressKind kind = addressKind(to.host());
+    if (kind != AddressKind::Public && kind != addressKind(asked.host()))
+        return QStringLiteral("%1 is followed only from %1").arg(kindName(kind));
+    return {};
+}
 
 QtHttpClient::QtHttpClient() : m_manager(std::make_unique<QNetworkAccessManager>())
 {

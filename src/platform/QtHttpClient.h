@@ -4,7 +4,16 @@
 
 class QNetworkAccessManager;
 
+class QUrl;
+class QString;
+
 namespace wendlecott::platform {
+
+// Why a redirect from `from` to `to` is not followed, or an empty text when it is, for a
+// fetch that first asked `asked`: only to http and https, never from https to http, and to a
+// loopback, private or link-local address (or "localhost") only when `asked` went to an
+// address of that same kind. Host names are taken for public: they are not resolved here.
+QString redirectProblem(const QUrl &asked, const QUrl &from, const QUrl &to);
 
 // HTTP fetches over QNetworkAccessManager, bounded as each request says.
 class QtHttpClient final : public core::HttpClient {

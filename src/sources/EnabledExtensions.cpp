@@ -16,9 +16,8 @@ EnabledExtensions::EnabledExtensions(const core::TldTable &table) : m_table(tabl
         for (const QChar c : folded)
             m_allAscii = m_allAscii && c.unicode() < 0x80;
     }
-    // The map's keys are views into m_rows, which no longer changes.
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        m_rowOf.try_emplace(std::u16string_view(m_rows[i]), int(i));
+        m_rowOf.try_emplace(m_rows[i], int(i));
         const auto length = qsizetype(m_rows[i].size());
         if (std::find(m_lengths.begin(), m_lengths.end(), length) == m_lengths.end())
             m_lengths.push_back(length);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -47,10 +48,21 @@ private:
     // `stopAtFirst` any occurrence at all (the earliest dot).
     Match firstMatch(QStringView text, bool stopAtFirst) const;
 
+    // Looks up owned keys by a view of the text, without copying it.
+    struct ViewHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u16string_view text) const
+        {
+            return std::hash<std::u16string_view>{}(text);
+        }
+    };
+
     core::TldTable m_table;
-    std::vector<std::u16string> m_rows;                   // case-folded extensions in table order
-    std::unordered_map<std::u16string_view, int> m_rowOf; // extension -> its first row order
-    std::vector<qsizetype> m_lengths;                     // distinct extension lengths, ascending
+    std::vector<std::u16string> m_rows; // case-folded extensions in table order
+    // Extension -> its first row order. The keys are copies of their own, so a copy of
+    // this object never points into another's strings.
+    std::unordered_map<std::u16string, int, ViewHash, std::equal_to<>> m_rowOf;
+    std::vector<qsizetype> m_lengths; // distinct extension lengths, ascending
     bool m_allAscii = true;
 };
 

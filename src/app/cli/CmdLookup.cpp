@@ -91,14 +91,17 @@ void printEvidence(CliContext &context, const LookupOptions &options, const core
 int cmdLookup(CliContext &context, const QStringList &args)
 {
     int status = kExitOk;
-    const std::optional<LookupOptions> options = parseLookupOptions(context, args, status);
+    std::optional<LookupOptions> options = parseLookupOptions(context, args, status);
     if (!options)
         return status;
-    if (const QString problem = core::domainNameProblem(options->name); !problem.isEmpty()) {
-        context.io.out << shown(context, QStringLiteral("invalid\t%1\t%2").arg(options->name, problem))
+    const core::Result<QString> asked = core::canonicalDomainName(options->name);
+    if (!asked) {
+        context.io.out << shown(context,
+                                QStringLiteral("invalid\t%1\t%2").arg(options->name, asked.message()))
                        << '\n';
         return kExitFailure; // never asked: no answer about it could mean it is free
     }
+    options->name = asked.value(); // printed as it is asked, as a run files it
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
