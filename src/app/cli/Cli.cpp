@@ -75,6 +75,17 @@ QString helpText()
         "                                characters) or the browse window's (--page, UTF-8 text);\n"
         "                                the files are the pages of one run; --frames adds\n"
         "                                frame TAB address for each frame followed\n"
+        "  history NAME [--json]         every answer stored for NAME, newest first:\n"
+        "                                answered_at, verdict, protocol, server, rule, expires;\n"
+        "                                --json prints one object a line with the details\n"
+        "  export [--format csv|json] [--verdict available|registered|blocked|unknown]\n"
+        "         [--since YYYY-MM-DD] [--output FILE]\n"
+        "                                the latest stored answer of each name with its\n"
+        "                                details: CSV (RFC 4180, header row, UTF-8) whose first\n"
+        "                                columns are name, verdict, answered_at, expires, or a\n"
+        "                                JSON array of objects with the same keys; --since keeps\n"
+        "                                names answered on or after that day (UTC); FILE is\n"
+        "                                replaced whole, standard output without it\n"
         "\n"
         "Options:\n"
         "  --program-folder DIR          use DIR as the program folder (also the environment\n"
@@ -118,6 +129,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         {QStringLiteral("domain"), &cmdDomain},   {QStringLiteral("lookup"), &cmdLookup},
         {QStringLiteral("check"), &cmdCheck},     {QStringLiteral("generate"), &cmdGenerate},
         {QStringLiteral("extract"), &cmdExtract}, {QStringLiteral("rdap"), &cmdRdap},
+        {QStringLiteral("history"), &cmdHistory}, {QStringLiteral("export"), &cmdExport},
     };
 
     QString folderOverride;

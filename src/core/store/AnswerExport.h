@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/Result.h"
+#include "core/store/AnswerStore.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace wendlecott::store {
+
+enum class ExportFormat { Csv, Json };
+std::optional<ExportFormat> exportFormatFromName(const QString &name); // "csv", "json"
+
+// The columns of an export, in order: name, verdict, answered_at, expires, then the other
+// details and how the answer was had.
+QStringList exportColumns();
+
+// One field of a CSV record (RFC 4180): quoted when it holds a comma, a quote or a line
+// break, quotes doubled.
+QString csvField(const QString &text);
+// Text a server wrote, made safe for a spreadsheet: a value that begins with "=", "+", "-",
+// "@" or a control character would be taken as a formula, so it gets a "'" in front.
+QString spreadsheetText(const QString &text);
+
+// One answer as an export object: the export's columns as keys, null where a detail is not
+// known, statuses and name servers as arrays.
+QJsonObject exportObject(const StoredAnswer &answer);
+// One answer as a CSV record, without the line end.
+QString csvRecord(const StoredAnswer &answer);
+
+// The latest answer of each name that passes `filter`, as UTF-8 CSV (header row first, CR LF
+// line ends) or a JSON array, handed to `write` in pieces as it is made.
+core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
+                           const std::function<void(const QByteArray &)> &write);
+
+} // namespace wendlecott::store
