@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommon.h"
+#include "app/cli/CliStore.h"
 #include "platform/QtPorts.h"
 
 #include <QIODevice>
@@ -11,7 +12,7 @@ namespace wendlecott::cli {
 
 QString helpText()
 {
-    return QStringLiteral(
+    const QString commands = QStringLiteral(
         "Usage: wendlecott-cli [--program-folder DIR] COMMAND ...\n"
         "\n"
         "Finds unregistered domain names with the same logic, program folder and settings as\n"
@@ -74,23 +75,14 @@ QString helpText()
         "                                a line: by the list builder's rules (--search, bytes as\n"
         "                                characters) or the browse window's (--page, UTF-8 text);\n"
         "                                the files are the pages of one run; --frames adds\n"
-        "                                frame TAB address for each frame followed\n"
-        "  history NAME [--json]         every answer stored for NAME, newest first:\n"
-        "                                answered_at, verdict, protocol, server, rule, expires;\n"
-        "                                --json prints one object a line with the details\n"
-        "  export [--format csv|json] [--verdict available|registered|blocked|unknown]\n"
-        "         [--since YYYY-MM-DD] [--output FILE]\n"
-        "                                the latest stored answer of each name with its\n"
-        "                                details: CSV (RFC 4180, header row, UTF-8) whose first\n"
-        "                                columns are name, verdict, answered_at, expires, or a\n"
-        "                                JSON array of objects with the same keys; --since keeps\n"
-        "                                names answered on or after that day (UTC); FILE is\n"
-        "                                replaced whole, standard output without it\n"
-        "\n"
-        "Options:\n"
-        "  --program-folder DIR          use DIR as the program folder (also the environment\n"
-        "                                variable WENDLECOTT_PROGRAM_FOLDER)\n"
-        "  --help                        this text\n");
+        "                                frame TAB address for each frame followed\n");
+    return commands + storeHelpText() +
+           QStringLiteral(
+               "\n"
+               "Options:\n"
+               "  --program-folder DIR          use DIR as the program folder (also the environment\n"
+               "                                variable WENDLECOTT_PROGRAM_FOLDER)\n"
+               "  --help                        this text\n");
 }
 
 int notAvailable(CliContext &context, const QString &command)
