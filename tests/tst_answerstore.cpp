@@ -285,8 +285,8 @@ void TestAnswerStore::exportTakesTheLatestAnswerOfEachNameThroughItsFilter()
     QVERIFY(store->record(answer(QStringLiteral("c.com"), core::LookupVerdict::Blocked, at(6))).ok());
     const auto names = [&](const store::ExportFilter &filter) {
         QStringList seen;
-        const core::Status status = store->forEachLatest(filter, [&](const StoredAnswer &row) {
-            seen.append(row.name + QLatin1Char(':') + store::verdictKey(row.verdict));
+        const core::Status status = store->forEachLatest(filter, [&](const QStringList &row) {
+            seen.append(row.at(0) + QLatin1Char(':') + row.at(1));
             return true;
         });
         return status.ok() ? seen : QStringList{QStringLiteral("failed")};
@@ -342,6 +342,12 @@ void TestAnswerStore::firstSchemaIsMigratedKeepingItsAnswers()
         QCOMPARE(reader->latest(QStringLiteral("old.com"))->details.registrar,
                  QStringLiteral("Example Registrar"));
         QVERIFY(reader->watchedNames().value().isEmpty());
+        QStringList exported;
+        QVERIFY(
+            reader
+                ->forEachLatest({}, [&](const QStringList &row) { return exported.append(row.at(3)), true; })
+                .ok());
+        QCOMPARE(exported, QStringList{QStringLiteral("2027-01-01T00:00:00Z")});
     }
     StoreOpening report;
     auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
@@ -351,6 +357,11 @@ void TestAnswerStore::firstSchemaIsMigratedKeepingItsAnswers()
     QCOMPARE(old.details.expires, QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
     QCOMPARE(old.details.nameservers.size(), 2);
     QCOMPARE(old.answer, QStringLiteral("Domain Name: OLD.COM"));
+    // The migration brought the old answer into the export's table of latest answers.
+    QStringList exported;
+    QVERIFY(store->forEachLatest({}, [&](const QStringList &row) { return exported.append(row.at(0)), true; })
+                .ok());
+    QCOMPARE(exported, QStringList{QStringLiteral("old.com")});
     QVERIFY(store->watchAdd({QStringLiteral("old.com")}).ok());
     QVERIFY(store->record(answer(QStringLiteral("old.com"), core::LookupVerdict::Available, at(9))).ok());
     QCOMPARE(store->history(QStringLiteral("old.com")).value().size(), 2);

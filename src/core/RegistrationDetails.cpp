@@ -22,6 +22,9 @@ bool isWordGap(QChar c)
 // end the line); a single space is enough where the value reads itself (a date).
 qsizetype valueStart(QStringView line, const QStringList &words, bool spaceIsEnough)
 {
+    // Most lines fail on the first letter: look at it before anything else.
+    if (words.isEmpty() || line.isEmpty() || line.front().toLower() != words.front().front())
+        return -1;
     qsizetype p = 0;
     for (qsizetype w = 0; w < words.size(); ++w) {
         if (w > 0) {
@@ -64,9 +67,11 @@ QStringView fieldLine(QStringView line)
 {
     static const QRegularExpression listMark(QStringLiteral("^[0-9]{0,2}[a-z]?\\.?\\s+(?=\\[)"));
     QStringView s = line.trimmed();
-    const QRegularExpressionMatch mark = listMark.match(s);
-    if (mark.hasMatch())
-        s = s.mid(mark.capturedLength());
+    if (s.left(6).contains(QLatin1Char('['))) {
+        const QRegularExpressionMatch mark = listMark.match(s);
+        if (mark.hasMatch())
+            s = s.mid(mark.capturedLength());
+    }
     if (s.startsWith(QLatin1Char('[')))
         s = s.mid(1);
     return s;
@@ -93,8 +98,11 @@ QString hostName(QStringView value)
 {
     static const QRegularExpression host(QStringLiteral("^[a-z0-9_-]+(\\.[a-z0-9_-]+)+$"));
     const QStringView trimmed = value.trimmed();
-    const qsizetype end = trimmed.indexOf(QRegularExpression(QStringLiteral("[\\s,;]")));
-    QString word = (end < 0 ? trimmed : trimmed.left(end)).toString().toLower();
+    qsizetype end = 0;
+    while (end < trimmed.size() && !trimmed.at(end).isSpace() && trimmed.at(end) != QLatin1Char(',') &&
+           trimmed.at(end) != QLatin1Char(';'))
+        ++end;
+    QString word = trimmed.left(end).toString().toLower();
     while (word.endsWith(QLatin1Char('.')))
         word.chop(1);
     return host.match(word).hasMatch() ? word : QString();

@@ -15,10 +15,13 @@ QJsonValue textOrNull(const QString &text)
     return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
-QJsonValue dateOrNull(const QDateTime &date)
-{
-    return textOrNull(core::isoUtc(date));
-}
+// Columns of exportColumns() treated apart.
+constexpr qsizetype kRegistrar = 6;
+constexpr qsizetype kStatuses = 7;
+constexpr qsizetype kNameServers = 8;
+constexpr qsizetype kServer = 10;
+constexpr qsizetype kRule = 11;
+constexpr qsizetype kFirstNumber = 12;
 
 } // namespace
 
@@ -61,52 +64,61 @@ QString spreadsheetText(const QString &text)
     return formula ? QLatin1Char('\'') + text : text;
 }
 
-QJsonObject exportObject(const StoredAnswer &a)
+QStringList exportValues(const StoredAnswer &a)
 {
-    return QJsonObject{
-        {QStringLiteral("name"), a.name},
-        {QStringLiteral("verdict"), verdictKey(a.verdict)},
-        {QStringLiteral("answered_at"), dateOrNull(a.answeredAt)},
-        {QStringLiteral("expires"), dateOrNull(a.details.expires)},
-        {QStringLiteral("created"), dateOrNull(a.details.created)},
-        {QStringLiteral("updated"), dateOrNull(a.details.updated)},
-        {QStringLiteral("registrar"), textOrNull(a.details.registrar)},
-        {QStringLiteral("statuses"), QJsonArray::fromStringList(a.details.statuses)},
-        {QStringLiteral("nameservers"), QJsonArray::fromStringList(a.details.nameservers)},
-        {QStringLiteral("protocol"), a.protocol},
-        {QStringLiteral("server"), a.server},
-        {QStringLiteral("rule"), a.rule},
-        {QStringLiteral("http_status"), a.httpStatus},
-        {QStringLiteral("bytes"), a.bytes},
-        {QStringLiteral("ms"), a.elapsedMs},
-    };
+    const QChar line = QLatin1Char('\n');
+    return {a.name,
+            verdictKey(a.verdict),
+            core::isoUtc(a.answeredAt),
+            core::isoUtc(a.details.expires),
+            core::isoUtc(a.details.created),
+            core::isoUtc(a.details.updated),
+            a.details.registrar,
+            a.details.statuses.join(line),
+            a.details.nameservers.join(line),
+            a.protocol,
+            a.server,
+            a.rule,
+            QString::number(a.httpStatus),
+            QString::number(a.bytes),
+            QString::number(a.elapsedMs)};
 }
 
-QString csvRecord(const StoredAnswer &a)
+QJsonObject exportObject(const QStringList &values)
 {
-    const QString separator = QStringLiteral("; ");
-    const QStringList fields{
-        a.name,
-        verdictKey(a.verdict),
-        core::isoUtc(a.answeredAt),
-        core::isoUtc(a.details.expires),
-        core::isoUtc(a.details.created),
-        core::isoUtc(a.details.updated),
-        spreadsheetText(a.details.registrar),
-        spreadsheetText(a.details.statuses.join(separator)),
-        a.details.nameservers.join(separator),
-        a.protocol,
-        spreadsheetText(a.server),
-        spreadsheetText(a.rule),
-        QString::number(a.httpStatus),
-        QString::number(a.bytes),
-        QString::number(a.elapsedMs),
-    };
-    QStringList quoted;
-    quoted.reserve(fields.size());
-    for (const QString &field : fields)
-        quoted.append(csvField(field));
-    return quoted.join(QLatin1Char(','));
+    const QStringList columns = exportColumns();
+    QJsonObject object;
+    for (qsizetype i = 0; i < columns.size() && i < values.size(); ++i) {
+        const QString &value = values.at(i);
+        if (i == kStatuses || i == kNameServers)
+            object.insert(columns.at(i),
+                          QJsonArray::fromStringList(value.split(QLatin1Char('\n'), Qt::SkipEmptyParts)));
+        else if (i >= kFirstNumber)
+            object.insert(columns.at(i), value.toLongLong());
+        else
+            object.insert(columns.at(i), textOrNull(value));
+    }
+    return object;
+}
+
+QJsonObject exportObject(const StoredAnswer &answer)
+{
+    return exportObject(exportValues(answer));
+}
+
+QString csvRecord(const QStringList &values)
+{
+    QStringList fields;
+    fields.reserve(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        QString value = values.at(i);
+        if (i == kStatuses || i == kNameServers)
+            value.replace(QLatin1Char('\n'), QLatin1String("; "));
+        if (i == kRegistrar || i == kStatuses || i == kServer || i == kRule)
+            value = spreadsheetText(value);
+        fields.append(csvField(value));
+    }
+    return fields.join(QLatin1Char(','));
 }
 
 core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
@@ -116,7 +128,7 @@ core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, Expor
     QString chunk =
         csv ? exportColumns().join(QLatin1Char(',')) + QLatin1String("\r\n") : QStringLiteral("[");
     bool first = true;
-    const core::Status status = store.forEachLatest(filter, [&](const StoredAnswer &answer) {
+    const core::Status status = store.forEachLatest(filter, [&](const QStringList &answer) {
         if (csv) {
             chunk += csvRecord(answer);
             chunk += QLatin1String("\r\n");

@@ -26,11 +26,14 @@ QString csvField(const QString &text);
 // "@" or a control character would be taken as a formula, so it gets a "'" in front.
 QString spreadsheetText(const QString &text);
 
-// One answer as an export object: the export's columns as keys, null where a detail is not
-// known, statuses and name servers as arrays.
+// One answer as the text of the export's columns, as AnswerStore::forEachLatest gives it.
+QStringList exportValues(const StoredAnswer &answer);
+// Those values as an export object: the columns as keys, null where a detail is not known,
+// statuses and name servers as arrays, numbers as numbers.
+QJsonObject exportObject(const QStringList &values);
 QJsonObject exportObject(const StoredAnswer &answer);
-// One answer as a CSV record, without the line end.
-QString csvRecord(const StoredAnswer &answer);
+// Those values as a CSV record, without the line end; lists joined by "; ".
+QString csvRecord(const QStringList &values);
 
 // The latest answer of each name that passes `filter`, as UTF-8 CSV (header row first, CR LF
 // line ends) or a JSON array, handed to `write` in pieces as it is made.

@@ -228,6 +228,7 @@ std::unique_ptr<AnswerStore> AnswerStore::open(const QString &programFolder, Sto
             if (ready && mode == StoreMode::ReadWrite)
                 ready = store->prepare();
             if (ready) {
+                store->m_version = mode == StoreMode::ReadWrite ? kStoreSchemaVersion : inspection.version;
                 if (report.outcome != StoreOpening::Outcome::Replaced)
                     report.outcome = existed && inspection.kind == FileKind::Ours
                                          ? StoreOpening::Outcome::Opened
@@ -409,13 +410,12 @@ core::Result<QList<StoredAnswer>> AnswerStore::history(const QString &name)
 }
 
 Status AnswerStore::forEachLatest(const ExportFilter &filter,
-                                  const std::function<bool(const StoredAnswer &)> &visit)
+                                  const std::function<bool(const QStringList &)> &visit)
 {
     if (m_connection.isEmpty())
         return {};
     if (Status status = flush(); !status)
         return status;
-    // The newest id of each name comes from the name index alone; the rows are then read by id.
     QString where;
     QVariantList values;
     if (filter.verdict) {
@@ -426,21 +426,31 @@ Status AnswerStore::forEachLatest(const ExportFilter &filter,
         where += QStringLiteral(" AND a.answered_at >= ?");
         values.append(filter.since.toMSecsSinceEpoch());
     }
-    QString columns = kColumns;
-    columns.replace(QStringLiteral(", "), QStringLiteral(", a."));
+    // A store of the first schema (read-only, not migrated) finds each name's newest row.
+    const QString from = m_version >= 2
+                             ? QStringLiteral("latest AS a")
+                             : QStringLiteral("(SELECT max(id) AS id FROM answers GROUP BY name) AS l "
+                                              "JOIN answers AS a ON a.id = l.id");
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
     if (!query.prepare(
-            QStringLiteral("SELECT a.%1 FROM (SELECT max(id) AS id FROM answers GROUP BY name) AS l "
-                           "JOIN answers AS a ON a.id = l.id WHERE 1%2 ORDER BY a.name")
-                .arg(columns, where)))
+            QStringLiteral("SELECT a.name, a.verdict, "
+                           "strftime('%Y-%m-%dT%H:%M:%SZ', a.answered_at / 1000, 'unixepoch'), "
+                           "a.expires, a.created, a.updated, a.registrar, a.statuses, a.nameservers, "
+                           "a.protocol, a.server, a.rule, a.http_status, a.bytes, a.elapsed_ms "
+                           "FROM %1 WHERE 1%2 ORDER BY a.name")
+                .arg(from, where)))
         return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
         return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
+    QStringList row;
     while (query.next()) {
-        if (!visit(rowFrom(query, false)))
+        row.clear();
+        for (int i = 0; i < 15; ++i)
+            row.append(query.value(i).toString());
+        if (!visit(row))
             break;
     }
     return {};

@@ -20,7 +20,8 @@ namespace wendlecott::store {
 // The store's file in the program folder, and where a file that cannot be used is moved.
 inline const QString kStoreFileName = QStringLiteral("answers.sqlite");
 inline const QString kStoreBackupFolder = QStringLiteral("backups");
-// The schema this program writes. 1: the answers; 2: the watch list beside them.
+// The schema this program writes. 1: the answers; 2: the watch list and the latest answer of
+// each name beside them.
 constexpr int kStoreSchemaVersion = 2;
 // Answers recorded but not yet written are written this long after the first of them, so a
 // crash loses at most this much; Stop and exit call flush().
@@ -84,10 +85,11 @@ public:
     // The newest answer for `name` (case does not matter), and every answer, newest first.
     std::optional<StoredAnswer> latest(const QString &name);
     core::Result<QList<StoredAnswer>> history(const QString &name);
-    // The latest answer of each name that passes `filter`, in name order, without the answer
-    // text; `visit` returns false to stop.
+    // The latest answer of each name that passes `filter`, in name order, as the text of the
+    // export's columns (exportColumns(): dates ISO 8601 in UTC, lists one item a line, empty
+    // where nothing is known); `visit` returns false to stop.
     core::Status forEachLatest(const ExportFilter &filter,
-                               const std::function<bool(const StoredAnswer &)> &visit);
+                               const std::function<bool(const QStringList &)> &visit);
 
     // The watch list: names in the order they were added.
     core::Status watchAdd(const QStringList &names, const QDateTime &when = QDateTime::currentDateTimeUtc());
@@ -110,6 +112,7 @@ private:
     QString m_path;
     StoreMode m_mode;
     QString m_connection; // empty: read-only without a file
+    int m_version = kStoreSchemaVersion;
     std::unique_ptr<QSqlQuery> m_insert;
     QList<StoredAnswer> m_pending;
     std::unique_ptr<core::SingleShot> m_flushTimer;

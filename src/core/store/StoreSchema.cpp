@@ -23,7 +23,25 @@ QStringList schemaSteps(int version)
                                "nameservers TEXT, answer TEXT NOT NULL)"),
                 QStringLiteral("CREATE INDEX answers_by_name ON answers (name)")};
     case 2:
-        return {QStringLiteral("CREATE TABLE watch (name TEXT PRIMARY KEY, added_at INTEGER NOT NULL)")};
+        // The latest answer of each name without its text, kept by a trigger: an export reads
+        // this table in name order instead of seeking every name's newest row among all answers.
+        return {QStringLiteral("CREATE TABLE watch (name TEXT PRIMARY KEY, added_at INTEGER NOT NULL)"),
+                QStringLiteral("CREATE TABLE latest (name TEXT PRIMARY KEY, id INTEGER NOT NULL, "
+                               "verdict TEXT NOT NULL, protocol TEXT NOT NULL, server TEXT NOT NULL, "
+                               "rule TEXT NOT NULL, http_status INTEGER NOT NULL, bytes INTEGER NOT NULL, "
+                               "elapsed_ms INTEGER NOT NULL, answered_at INTEGER NOT NULL, created TEXT, "
+                               "expires TEXT, updated TEXT, registrar TEXT, statuses TEXT, nameservers TEXT) "
+                               "WITHOUT ROWID"),
+                QStringLiteral(
+                    "INSERT INTO latest SELECT name, id, verdict, protocol, server, rule, http_status, "
+                    "bytes, elapsed_ms, answered_at, created, expires, updated, registrar, statuses, "
+                    "nameservers FROM answers WHERE id IN (SELECT max(id) FROM answers GROUP BY name)"),
+                QStringLiteral(
+                    "CREATE TRIGGER answers_latest AFTER INSERT ON answers BEGIN "
+                    "INSERT OR REPLACE INTO latest VALUES (NEW.name, NEW.id, NEW.verdict, NEW.protocol, "
+                    "NEW.server, NEW.rule, NEW.http_status, NEW.bytes, NEW.elapsed_ms, NEW.answered_at, "
+                    "NEW.created, NEW.expires, NEW.updated, NEW.registrar, NEW.statuses, "
+                    "NEW.nameservers); END")};
     default:
         return {};
     }
