@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 
 #include "app/cli/CliCommon.h"
+#include "app/cli/CliStore.h"
 #include "platform/QtPorts.h"
 
 #include <QIODevice>
@@ -11,7 +12,7 @@ namespace wendlecott::cli {
 
 QString helpText()
 {
-    return QStringLiteral(
+    const QString commands = QStringLiteral(
         "Usage: wendlecott-cli [--program-folder DIR] COMMAND ...\n"
         "\n"
         "Finds unregistered domain names with the same logic, program folder and settings as\n"
@@ -26,19 +27,23 @@ QString helpText()
         "  judge --success-words WORDS [FILE]\n"
         "                                judges a whois answer (FILE or standard input):\n"
         "                                Available TAB word, Registered or Blocked\n"
-        "  judge --evidence --tld EXT [--name NAME] [FILE]\n"
+        "  judge --evidence --tld EXT [--name NAME] [FILE] [--json]\n"
         "                                judges a whois answer of extension EXT by what it\n"
         "                                shows: Available, Registered, Blocked or Unknown, TAB\n"
         "                                the rule that decided; with NAME, registration data\n"
         "                                must be about NAME. The rules are built in; the\n"
         "                                program folder's whois-evidence.tsv adds to them.\n"
-        "                                Answers over 16 MiB are refused\n"
+        "                                Answers over 16 MiB are refused. --json prints one\n"
+        "                                object: verdict, rule, evidence and details (created,\n"
+        "                                expires, updated, registrar, statuses, nameservers;\n"
+        "                                each absent when the answer does not hold it)\n"
         "  domain ENTRY... [--tld EXT]   the domain a check run looks up for each list entry\n"
         "  lookup NAME [--protocol whois|rdap|auto] [--rules words|evidence] [--raw] [--json]\n"
         "                                one lookup: verdict, name, server:port (or the RDAP\n"
         "                                address), matched word (or the rule that decided);\n"
         "                                --raw adds the answer; --json prints one JSON object\n"
-        "                                with the evidence (answer included with --raw)\n"
+        "                                with the evidence (answer included with --raw) and\n"
+        "                                the registration details of a registered name\n"
         "  check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N]\n"
         "        [--protocol whois|rdap|auto] [--rules words|evidence] [--json] [--unanswered]\n"
         "                                a check run over a list file (standard input without\n"
@@ -70,12 +75,14 @@ QString helpText()
         "                                a line: by the list builder's rules (--search, bytes as\n"
         "                                characters) or the browse window's (--page, UTF-8 text);\n"
         "                                the files are the pages of one run; --frames adds\n"
-        "                                frame TAB address for each frame followed\n"
-        "\n"
-        "Options:\n"
-        "  --program-folder DIR          use DIR as the program folder (also the environment\n"
-        "                                variable WENDLECOTT_PROGRAM_FOLDER)\n"
-        "  --help                        this text\n");
+        "                                frame TAB address for each frame followed\n");
+    return commands + storeHelpText() +
+           QStringLiteral(
+               "\n"
+               "Options:\n"
+               "  --program-folder DIR          use DIR as the program folder (also the environment\n"
+               "                                variable WENDLECOTT_PROGRAM_FOLDER)\n"
+               "  --help                        this text\n");
 }
 
 namespace {
@@ -133,6 +140,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         {QStringLiteral("domain"), &cmdDomain},   {QStringLiteral("lookup"), &cmdLookup},
         {QStringLiteral("check"), &cmdCheck},     {QStringLiteral("generate"), &cmdGenerate},
         {QStringLiteral("extract"), &cmdExtract}, {QStringLiteral("rdap"), &cmdRdap},
+        {QStringLiteral("history"), &cmdHistory}, {QStringLiteral("export"), &cmdExport},
     };
 
     QString folderOverride;

@@ -58,6 +58,8 @@ int cmdCheck(CliContext &context, const QStringList &args);
 int cmdGenerate(CliContext &context, const QStringList &args);
 int cmdExtract(CliContext &context, const QStringList &args);
 int cmdRdap(CliContext &context, const QStringList &args);
+int cmdHistory(CliContext &context, const QStringList &args);
+int cmdExport(CliContext &context, const QStringList &args);
 
 // For commands not yet built: says so and fails.
 int notAvailable(CliContext &context, const QString &command);

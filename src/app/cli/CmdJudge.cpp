@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
 #include "core/EvidenceJudge.h"
+#include "core/RegistrationDetails.h"
 #include "core/ShownText.h"
 #include "core/TextFile.h"
 #include "core/Verdict.h"
@@ -20,6 +21,7 @@ constexpr qint64 kMaxAnswerBytes = qint64(16) << 20;
 struct JudgeOptions {
     std::optional<QString> successWords;
     bool evidence = false;
+    bool json = false;
     std::optional<QString> tld;
     std::optional<QString> name;
     QStringList files;
@@ -29,7 +31,7 @@ int usage(CliContext &context, const QString &problem)
 {
     return fail(context,
                 problem + QStringLiteral(" (usage: judge --success-words WORDS [FILE], or "
-                                         "judge --evidence --tld EXT [--name NAME] [FILE])"),
+                                         "judge --evidence --tld EXT [--name NAME] [FILE] [--json])"),
                 kExitUsage);
 }
 
@@ -66,6 +68,8 @@ QString parseOptions(const QStringList &args, JudgeOptions &options)
                 return QStringLiteral("%1 needs a value").arg(args.at(i));
         } else if (args.at(i) == QLatin1String("--evidence")) {
             options.evidence = true;
+        } else if (args.at(i) == QLatin1String("--json")) {
+            options.json = true;
         } else if (args.at(i).startsWith(QLatin1String("--"))) {
             return QStringLiteral("unknown option '%1'").arg(args.at(i));
         } else {
@@ -82,6 +86,8 @@ QString parseOptions(const QStringList &args, JudgeOptions &options)
         return QStringLiteral("--name needs NAME");
     if (!options.evidence && (options.tld || options.name))
         return QStringLiteral("--tld and --name go with --evidence");
+    if (options.json && !options.evidence)
+        return QStringLiteral("--json goes with --evidence");
     if (options.files.size() > 1)
         return QStringLiteral("judge takes at most one FILE");
     return {};
@@ -134,6 +140,18 @@ int judgeByEvidence(CliContext &context, const JudgeOptions &options, const QStr
         context.io.err << "wendlecott-cli: " << core::escapeControls(problem.describe()) << '\n';
     const core::EvidenceJudgement judgement =
         judge.judge(answer, *options.tld, options.name.value_or(QString()));
+    if (options.json) {
+        // The details are those of a registration the answer shows, as a lookup reads them.
+        const core::RegistrationDetails details = judgement.verdict == core::LookupVerdict::Registered
+                                                      ? core::whoisDetails(answer, *options.tld)
+                                                      : core::RegistrationDetails();
+        const QJsonObject object{{QStringLiteral("verdict"), core::verdictName(judgement.verdict)},
+                                 {QStringLiteral("rule"), judgement.rule},
+                                 {QStringLiteral("evidence"), judgement.evidence},
+                                 {QStringLiteral("details"), core::detailsJson(details)}};
+        context.io.out << jsonLine(object) << '\n';
+        return kExitOk;
+    }
     context.io.out << shown(context,
                             core::verdictName(judgement.verdict) + QLatin1Char('\t') + judgement.rule)
                    << '\n';

@@ -3,6 +3,7 @@
 
 #include "core/DomainLookup.h"
 #include "core/DomainName.h"
+#include "core/RegistrationDetails.h"
 #include "core/Timing.h"
 
 #include <QEventLoop>
@@ -68,7 +69,9 @@ void printEvidence(CliContext &context, const LookupOptions &options, const core
                    const core::LookupEvidence &evidence)
 {
     if (options.json) {
-        context.io.out << jsonLine(core::evidenceJson(evidence, options.raw)) << '\n';
+        QJsonObject object = core::evidenceJson(evidence, options.raw);
+        object.insert(QStringLiteral("details"), core::detailsJson(core::detailsOf(evidence)));
+        context.io.out << jsonLine(object) << '\n';
         return;
     }
     // The fourth field: the matched success word, else the rule that decided.

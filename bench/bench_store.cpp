@@ -1,0 +1,190 @@
+// Figures for the answer store, on real whois answers of tests/data/whois recorded over and
+// over into a store in a temporary program folder:
+//  - the cost of recording one answer (queued, then written in batches), with and without
+//    reading its registration details first;
+//  - a store of 1,000,000 answers (800,000 names): its size on disk, `export` of it to a CSV
+//    file (target 3 s) and `history NAME` on it (target 5 ms), both through wendlecott-cli
+//    in-process and the store's own queries.
+// Usage: bench_store [ANSWERS]   (default 1000000)
+#include "TestFolder.h"
+#include "app/cli/Cli.h"
+#include "core/RegistrationDetails.h"
+#include "core/TextFile.h"
+#include "core/store/AnswerExport.h"
+#include "core/store/AnswerStore.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <algorithm>
+#include <ctime>
+
+using namespace wendlecott;
+
+namespace {
+
+QTextStream out(stdout);
+
+struct Sample {
+    QString tld;
+    QString text;
+    core::RegistrationDetails details;
+};
+
+QList<Sample> corpus()
+{
+    QList<Sample> samples;
+    const QString root = QStringLiteral(WENDLECOTT_TESTDATA "/whois");
+    QDirIterator it(root, {QStringLiteral("*.txt")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString tld = QDir(root).relativeFilePath(path).section(QLatin1Char('/'), -2, -2);
+        const core::Result<QString> text = core::readTextFile(path);
+        if (text)
+            samples.append({tld, text.value(), core::whoisDetails(text.value(), tld)});
+    }
+    std::sort(samples.begin(), samples.end(),
+              [](const Sample &a, const Sample &b) { return a.text < b.text; });
+    return samples;
+}
+
+store::StoredAnswer answerFor(const Sample &sample, qint64 i, qint64 names, const QDateTime &start)
+{
+    store::StoredAnswer a;
+    a.name = QStringLiteral("name%1.com").arg(i % names);
+    a.extension = sample.tld;
+    a.verdict = sample.details.isEmpty() ? core::LookupVerdict::Available : core::LookupVerdict::Registered;
+    a.protocol = QStringLiteral("whois");
+    a.server = QStringLiteral("127.0.0.1:4343");
+    a.rule = QStringLiteral("no-match");
+    a.bytes = sample.text.size();
+    a.elapsedMs = 40;
+    a.answeredAt = start.addMSecs(i);
+    a.details = sample.details;
+    a.answer = sample.text;
+    return a;
+}
+
+int runCli(const testing::TestFolder &folder, const QStringList &args, QString *output = nullptr)
+{
+    QString text;
+    QString errors;
+    QTextStream textOut(&text);
+    QTextStream err(&errors);
+    const int status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
+                                   folder.path(), cli::CliIo{textOut, err, nullptr});
+    textOut.flush();
+    if (output)
+        *output = text;
+    if (status != 0)
+        out << "  (cli failed: " << errors.trimmed() << ")\n";
+    return status;
+}
+
+void recordCost(const QList<Sample> &samples)
+{
+    testing::TestFolder folder;
+    store::StoreOpening report;
+    auto answers = store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report);
+    const qint64 n = 100000;
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    QList<store::StoredAnswer> prepared;
+    prepared.reserve(n);
+    for (qint64 i = 0; i < n; ++i)
+        prepared.append(answerFor(samples.at(i % samples.size()), i, n, start));
+    QElapsedTimer timer;
+    timer.start();
+    const std::clock_t cpu = std::clock();
+    for (const store::StoredAnswer &a : prepared)
+        (void)answers->record(a);
+    (void)answers->flush();
+    const double recordUs = timer.nsecsElapsed() / 1000.0 / n;
+    const double recordCpuUs = double(std::clock() - cpu) * 1e6 / CLOCKS_PER_SEC / n;
+    timer.restart();
+    qint64 found = 0;
+    for (qint64 i = 0; i < n / 10; ++i) {
+        const Sample &s = samples.at(i % samples.size());
+        found += core::whoisDetails(s.text, s.tld).expires.isValid() ? 1 : 0;
+    }
+    const double detailsUs = timer.nsecsElapsed() / 1000.0 / (n / 10);
+    out << "record: " << n << " answers (mean " << (samples.isEmpty() ? 0 : 893477 / samples.size())
+        << " B of text), " << QString::number(recordUs, 'f', 1)
+        << " us per answer (queue + batched write; CPU " << QString::number(recordCpuUs, 'f', 1) << " us)\n";
+    out << "details: reading a whois answer's registration details " << QString::number(detailsUs, 'f', 1)
+        << " us per answer (" << found << " expiry dates found)\n";
+    out.flush();
+}
+
+void bigStore(const QList<Sample> &samples, qint64 total)
+{
+    testing::TestFolder folder;
+    const qint64 names = total * 4 / 5;
+    {
+        store::StoreOpening report;
+        auto answers = store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report);
+        const QDateTime start = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+        QElapsedTimer timer;
+        timer.start();
+        for (qint64 i = 0; i < total; ++i)
+            (void)answers->record(answerFor(samples.at(i % samples.size()), i, names, start));
+        (void)answers->flush();
+        out << "filled: " << total << " answers, " << names << " names in " << timer.elapsed() << " ms ("
+            << QString::number(timer.nsecsElapsed() / 1000.0 / total, 'f', 1) << " us each)\n";
+    }
+    const qint64 bytes = QFileInfo(folder.file(store::kStoreFileName)).size();
+    out << "size: " << bytes / (1024 * 1024) << " MiB on disk, " << bytes / total << " B per answer\n";
+    out.flush();
+
+    QElapsedTimer timer;
+    timer.start();
+    {
+        store::StoreOpening report;
+        auto reader = store::AnswerStore::open(folder.path(), store::StoreMode::ReadOnly, report);
+        qint64 exported = 0;
+        (void)store::exportAnswers(*reader, {}, store::ExportFormat::Csv,
+                                   [&](const QByteArray &piece) { exported += piece.size(); });
+        out << "export (the store's query and CSV, no file): " << timer.elapsed() << " ms for "
+            << exported / (1024 * 1024) << " MiB\n";
+    }
+    timer.restart();
+    runCli(folder,
+           {QStringLiteral("export"), QStringLiteral("--output"), folder.file(QStringLiteral("all.csv"))});
+    out << "export (cli, CSV to a file): " << timer.elapsed() << " ms for "
+        << QFileInfo(folder.file(QStringLiteral("all.csv"))).size() / (1024 * 1024) << " MiB\n";
+    timer.restart();
+    runCli(folder, {QStringLiteral("export"), QStringLiteral("--format"), QStringLiteral("json"),
+                    QStringLiteral("--output"), folder.file(QStringLiteral("all.json"))});
+    out << "export (cli, JSON to a file): " << timer.elapsed() << " ms\n";
+    out.flush();
+
+    timer.restart();
+    const int runs = 200;
+    for (int i = 0; i < runs; ++i)
+        runCli(folder, {QStringLiteral("history"), QStringLiteral("name%1.com").arg(i * 997 % names)});
+    out << "history NAME (cli, opening the store each time): "
+        << QString::number(timer.nsecsElapsed() / 1e6 / runs, 'f', 2) << " ms per call\n";
+    store::StoreOpening report;
+    auto reader = store::AnswerStore::open(folder.path(), store::StoreMode::ReadOnly, report);
+    timer.restart();
+    qint64 rows = 0;
+    for (int i = 0; i < 1000; ++i)
+        rows += reader->history(QStringLiteral("name%1.com").arg(i * 7919 % names)).value().size();
+    out << "history NAME (open store): " << QString::number(timer.nsecsElapsed() / 1e6 / 1000, 'f', 3)
+        << " ms per call (" << rows << " rows in 1000 calls)\n";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const qint64 total = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
+    const QList<Sample> samples = corpus();
+    out << "corpus: " << samples.size() << " real whois answers\n";
+    recordCost(samples);
+    bigStore(samples, total);
+    return 0;
+}

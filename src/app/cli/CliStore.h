@@ -1,0 +1,17 @@
+#pragma once
+
+#include "app/cli/Cli.h"
+#include "core/store/AnswerStore.h"
+
+#include <memory>
+
+namespace wendlecott::cli {
+
+// The lines of --help for the commands on the answer store.
+QString storeHelpText();
+
+// The program folder's answer store, opened to read: history and export change nothing, so
+// they may run beside a window or a check. Null after saying why on standard error.
+std::unique_ptr<store::AnswerStore> openStoreToRead(CliContext &context);
+
+} // namespace wendlecott::cli

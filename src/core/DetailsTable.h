@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+namespace wendlecott::core {
+
+// What a field of a whois answer tells about a registration.
+enum class DetailField { Created, Expires, Updated, Registrar, Status, NameServer };
+
+// One field name under which registries write a detail.
+struct DetailLabel {
+    DetailField field = DetailField::Expires;
+    QStringList tlds;  // lower case, no leading dot; empty: every extension
+    QStringList words; // the name's words, lower case
+};
+
+// One way registries write a date.
+struct DateFormat {
+    QStringList tlds;
+    QString id;
+    QRegularExpression regex;
+};
+
+// The field names and date formats of data/whois-details.tsv (its header describes them).
+class DetailsTable {
+public:
+    // Reads table text; lines that are no rule are skipped and counted in `skipped`.
+    static DetailsTable parse(const QString &text, int *skipped = nullptr);
+    // The table built into the program.
+    static const DetailsTable &builtIn();
+
+    const QList<DetailLabel> &labels() const { return m_labels; }
+    const QList<DateFormat> &dateFormats() const { return m_formats; }
+
+    // The date at the start of `value`, in UTC, read by the first format serving `tld` that
+    // matches there; invalid when none matches, or the one that matches gives no day of the
+    // calendar or a zone this table does not know.
+    QDateTime readDate(QStringView value, const QString &tld) const;
+
+    // Whether an entry listing `tlds` serves the extension `tld` ("uk" serves "co.uk").
+    static bool serves(const QStringList &tlds, const QString &tld);
+
+private:
+    std::optional<int> zoneOffsetSeconds(const QString &zone) const;
+
+    QList<DetailLabel> m_labels;
+    QList<DateFormat> m_formats;
+    QHash<QString, int> m_zones; // upper-case name -> offset from UTC in seconds
+};
+
+} // namespace wendlecott::core

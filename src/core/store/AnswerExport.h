@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/Result.h"
+#include "core/store/AnswerStore.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace wendlecott::store {
+
+enum class ExportFormat { Csv, Json };
+std::optional<ExportFormat> exportFormatFromName(const QString &name); // "csv", "json"
+
+// The columns of an export, in order: name, verdict, answered_at, expires, then the other
+// details and how the answer was had.
+QStringList exportColumns();
+
+// One field of a CSV record (RFC 4180): quoted when it holds a comma, a quote or a line
+// break, quotes doubled.
+QString csvField(const QString &text);
+// Text a server wrote, made safe for a spreadsheet: a value that begins with "=", "+", "-",
+// "@" or a control character would be taken as a formula, so it gets a "'" in front.
+QString spreadsheetText(const QString &text);
+
+// One answer as the text of the export's columns, as AnswerStore::forEachLatest gives it.
+QStringList exportValues(const StoredAnswer &answer);
+// Those values as an export object: the columns as keys, null where a detail is not known,
+// statuses and name servers as arrays, numbers as numbers.
+QJsonObject exportObject(const QStringList &values);
+QJsonObject exportObject(const StoredAnswer &answer);
+// Those values as a CSV record, without the line end; lists joined by "; ".
+QString csvRecord(const QStringList &values);
+
+// The latest answer of each name that passes `filter`, as UTF-8 CSV (header row first, CR LF
+// line ends) or a JSON array, handed to `write` in pieces as it is made.
+core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
+                           const std::function<void(const QByteArray &)> &write);
+
+} // namespace wendlecott::store

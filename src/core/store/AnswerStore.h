@@ -1,0 +1,122 @@
+#pragma once
+
+#include "core/Result.h"
+#include "core/Scheduler.h"
+#include "core/store/StoredAnswer.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSqlQuery;
+
+namespace wendlecott::store {
+
+// The store's file in the program folder, and where a file that cannot be used is moved.
+inline const QString kStoreFileName = QStringLiteral("answers.sqlite");
+inline const QString kStoreBackupFolder = QStringLiteral("backups");
+// The schema this program writes. 1: the answers; 2: the watch list and the latest answer of
+// each name beside them.
+constexpr int kStoreSchemaVersion = 2;
+// Answers recorded but not yet written are written this long after the first of them, so a
+// crash loses at most this much; Stop and exit call flush().
+constexpr qint64 kStoreFlushDelayMs = 1000;
+// A batch this large is written at once, whatever its age.
+constexpr qsizetype kStoreMaxBatch = 4096;
+
+enum class StoreMode {
+    ReadWrite, // creates the file when missing, migrates an older schema, writes answers
+    ReadOnly,  // reads what is there and writes nothing (another program owns the folder)
+};
+
+// How opening went. A store that opened says nothing; otherwise `problem` tells the user
+// what was wrong with the file and, when it was moved aside, where it went.
+struct StoreOpening {
+    enum class Outcome {
+        Opened,      // the existing file, migrated when older
+        Created,     // a new file (none was there)
+        Replaced,    // the file could not be used: moved to `movedTo`, a new file started
+        Empty,       // read-only and there is no file: a store without answers
+        Unavailable, // no store: the run goes on without one (`problem` says why)
+    };
+    Outcome outcome = Outcome::Opened;
+    core::Status problem;
+    QString movedTo;
+};
+
+// Which latest answers an export takes.
+struct ExportFilter {
+    std::optional<core::LookupVerdict> verdict;
+    QDateTime since; // answered at or after; invalid: every time
+};
+
+// Every finished lookup kept in one SQLite file ("answers.sqlite", WAL journal, schema
+// version in the file, migrated forward on open). Answers are recorded into a batch that is
+// written in one transaction a second after its first answer (with a scheduler), when it
+// grows large, on flush() and on destruction; a transaction is all or nothing, so a crash
+// loses at most the last second and leaves no answer half-written. Reads see the batch too.
+// A file that is damaged, locked by another program or no store of ours is never deleted:
+// it is moved into backups/ with a time stamp and a new store is started. A file written by
+// a newer program is left alone and the run goes on without a store.
+class AnswerStore {
+public:
+    ~AnswerStore();
+    AnswerStore(const AnswerStore &) = delete;
+    AnswerStore &operator=(const AnswerStore &) = delete;
+
+    // Opens the store of `programFolder`. Null (outcome Unavailable) when there is none to
+    // use. `scheduler`, when given, writes batches a second after they start.
+    static std::unique_ptr<AnswerStore> open(const QString &programFolder, StoreMode mode,
+                                             StoreOpening &report, core::Scheduler *scheduler = nullptr);
+
+    // Queues one finished lookup (read-only: ignored). Fails only when a batch written
+    // because it was full could not be written.
+    core::Status record(const core::LookupEvidence &evidence, const core::RegistrationDetails &details,
+                        const QDateTime &when = QDateTime::currentDateTimeUtc());
+    core::Status record(StoredAnswer answer);
+    // Writes the queued answers now. On failure they are dropped and counted in lostAnswers().
+    core::Status flush();
+
+    // The newest answer for `name` (case does not matter), and every answer, newest first.
+    std::optional<StoredAnswer> latest(const QString &name);
+    core::Result<QList<StoredAnswer>> history(const QString &name);
+    // The latest answer of each name that passes `filter`, in name order, as the text of the
+    // export's columns (exportColumns(): dates ISO 8601 in UTC, lists one item a line, empty
+    // where nothing is known); `visit` returns false to stop.
+    core::Status forEachLatest(const ExportFilter &filter,
+                               const std::function<bool(const QStringList &)> &visit);
+
+    // The watch list: names in the order they were added.
+    core::Status watchAdd(const QStringList &names, const QDateTime &when = QDateTime::currentDateTimeUtc());
+    core::Status watchRemove(const QStringList &names);
+    core::Result<QStringList> watchedNames();
+
+    bool isReadOnly() const { return m_mode == StoreMode::ReadOnly; }
+    QString path() const { return m_path; }
+    qsizetype pendingCount() const { return m_pending.size(); }
+    qint64 lostAnswers() const { return m_lost; }
+
+private:
+    AnswerStore(QString path, StoreMode mode, QString connection, core::Scheduler *scheduler);
+    core::Status prepare();
+    core::Status writeBatch();
+    core::Status bindAndInsert(const StoredAnswer &answer);
+    core::Result<QList<StoredAnswer>> select(const QString &where, const QList<QVariant> &values,
+                                             bool withText);
+
+    QString m_path;
+    StoreMode m_mode;
+    QString m_connection; // empty: read-only without a file
+    int m_version = kStoreSchemaVersion;
+    std::unique_ptr<QSqlQuery> m_insert;
+    QList<StoredAnswer> m_pending;
+    std::unique_ptr<core::SingleShot> m_flushTimer;
+    qint64 m_lost = 0;
+};
+
+} // namespace wendlecott::store

@@ -1,0 +1,471 @@
+// The answer store on real SQLite files in a temporary program folder: round trips of every
+// field, the text cap, batches written a second after they start (fake clock), history and
+// export queries, read-only use, the migration from the first schema, and files that cannot
+// be used (damaged, foreign, locked, newer), which are never deleted.
+#include "FakeScheduler.h"
+#include "TestFolder.h"
+#include "core/DomainLookup.h"
+#include "core/store/AnswerStore.h"
+#include "core/store/StoreSchema.h"
+
+#include <QCryptographicHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace wendlecott;
+using store::AnswerStore;
+using store::StoredAnswer;
+using store::StoreMode;
+using store::StoreOpening;
+
+namespace {
+
+QDateTime at(int day, int hour = 12)
+{
+    return QDateTime(QDate(2026, 3, day), QTime(hour, 0), Qt::UTC);
+}
+
+StoredAnswer answer(const QString &name, core::LookupVerdict verdict, const QDateTime &when)
+{
+    StoredAnswer a;
+    a.name = name;
+    a.extension = name.section(QLatin1Char('.'), 1);
+    a.verdict = verdict;
+    a.protocol = QStringLiteral("whois");
+    a.server = QStringLiteral("whois.example:43");
+    a.rule = QStringLiteral("no-match");
+    a.bytes = 120;
+    a.elapsedMs = 35;
+    a.answeredAt = when;
+    a.answer = QStringLiteral("answer for ") + name;
+    return a;
+}
+
+std::unique_ptr<AnswerStore> openStore(const testing::TestFolder &folder,
+                                       StoreMode mode = StoreMode::ReadWrite,
+                                       core::Scheduler *scheduler = nullptr)
+{
+    StoreOpening report;
+    std::unique_ptr<AnswerStore> store = AnswerStore::open(folder.path(), mode, report, scheduler);
+    if (!report.problem.ok())
+        qWarning().noquote() << report.problem.message();
+    return store;
+}
+
+int countRows(const QString &path)
+{
+    const QString connection = QStringLiteral("count-rows");
+    int count = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("SELECT count(*) FROM answers")) && query.next())
+            count = query.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return count;
+}
+
+QByteArray digestOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+// A store file as the first version of the program wrote it, with one answer.
+void writeFirstSchemaStore(const QString &path)
+{
+    const QString connection = QStringLiteral("first-schema");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral(
+            "CREATE TABLE answers (id INTEGER PRIMARY KEY, name TEXT NOT NULL, extension TEXT NOT NULL, "
+            "verdict TEXT NOT NULL, protocol TEXT NOT NULL, server TEXT NOT NULL, rule TEXT NOT NULL, "
+            "http_status INTEGER NOT NULL, bytes INTEGER NOT NULL, elapsed_ms INTEGER NOT NULL, "
+            "answered_at INTEGER NOT NULL, created TEXT, expires TEXT, updated TEXT, registrar TEXT, "
+            "statuses TEXT, nameservers TEXT, answer TEXT NOT NULL)")));
+        QVERIFY(q.exec(QStringLiteral("CREATE INDEX answers_by_name ON answers (name)")));
+        QVERIFY(
+            q.exec(QStringLiteral("INSERT INTO answers VALUES (1, 'old.com', 'com', 'registered', 'whois', "
+                                  "'whois.example:43', 'no-match', 0, 10, 5, 1767225600000, NULL, "
+                                  "'2027-01-01T00:00:00Z', NULL, 'Example Registrar', 'ok', "
+                                  "'ns1.example.net\nns2.example.net', 'Domain Name: OLD.COM')")));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA application_id = %1").arg(store::kStoreApplicationId)));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = 1")));
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+} // namespace
+
+class TestAnswerStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void everyFieldComesBackAsWritten_data();
+    void everyFieldComesBackAsWritten();
+    void answerTextIsCutAt64KiBOnACharacterBoundary();
+    void recordFromEvidenceKeepsWhatDecided();
+    void batchIsWrittenASecondAfterItsFirstAnswer();
+    void flushAndCloseLoseNothing();
+    void historyIsNewestFirstAndLatestIsTheLastRecorded();
+    void exportTakesTheLatestAnswerOfEachNameThroughItsFilter();
+    void readOnlyWritesNothing();
+    void firstSchemaIsMigratedKeepingItsAnswers();
+    void unusableFileIsMovedAsideAndANewStoreStarted_data();
+    void unusableFileIsMovedAsideAndANewStoreStarted();
+    void fileOfANewerProgramIsLeftAlone();
+    void readOnlyNeverMovesAnUnusableFile();
+    void watchListKeepsNamesOnce();
+};
+
+void TestAnswerStore::everyFieldComesBackAsWritten_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("withDetails");
+
+    QTest::newRow("plain") << QStringLiteral("Domain Name: EXAMPLE.COM\r\n") << true;
+    QTest::newRow("no-details") << QStringLiteral("No match for \"X.COM\".") << false;
+    QTest::newRow("odd-text") << QStringLiteral(
+                                     "tab\there, quote ' \" ; -- DROP TABLE answers;\n\u00e9\u4e2d\U0001F600")
+                              << true;
+    QTest::newRow("empty-text") << QString() << false;
+}
+
+void TestAnswerStore::everyFieldComesBackAsWritten()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, withDetails);
+    testing::TestFolder folder;
+    StoredAnswer written = answer(QStringLiteral("bücher.de"), core::LookupVerdict::Registered, at(2));
+    written.protocol = QStringLiteral("rdap");
+    written.httpStatus = 200;
+    written.answeredAt = written.answeredAt.addMSecs(123);
+    written.answer = text;
+    if (withDetails) {
+        written.details.created = QDateTime(QDate(1999, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        written.details.expires = QDateTime(QDate(2027, 6, 7), QTime(0, 0), Qt::UTC);
+        written.details.updated = QDateTime(QDate(2025, 1, 1), QTime(23, 59, 59), Qt::UTC);
+        written.details.registrar = QStringLiteral("Registrar, Inc. \"quoted\"");
+        written.details.statuses =
+            QStringList{QStringLiteral("clientDeleteProhibited"), QStringLiteral("ok")};
+        written.details.nameservers =
+            QStringList{QStringLiteral("ns1.example.net"), QStringLiteral("ns2.example.net")};
+    }
+    {
+        auto store = openStore(folder);
+        QVERIFY(store);
+        QVERIFY(store->record(written).ok());
+    }
+    auto store = openStore(folder, StoreMode::ReadOnly);
+    QVERIFY(store);
+    const std::optional<StoredAnswer> read = store->latest(QStringLiteral("BÜCHER.DE"));
+    QVERIFY(read);
+    written.id = read->id;
+    QCOMPARE(*read, written);
+}
+
+void TestAnswerStore::answerTextIsCutAt64KiBOnACharacterBoundary()
+{
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    // 65535 ASCII bytes and then a two-byte character that would pass the cap.
+    StoredAnswer long1 = answer(QStringLiteral("a.com"), core::LookupVerdict::Registered, at(1));
+    long1.answer = QString(65535, QLatin1Char('x')) + QStringLiteral("\u00e9tail");
+    StoredAnswer exact = answer(QStringLiteral("b.com"), core::LookupVerdict::Registered, at(1));
+    exact.answer = QString(65536, QLatin1Char('y'));
+    QVERIFY(store->record(long1).ok());
+    QVERIFY(store->record(exact).ok());
+    QCOMPARE(store->latest(QStringLiteral("a.com"))->answer, QString(65535, QLatin1Char('x')));
+    QCOMPARE(store->latest(QStringLiteral("b.com"))->answer.size(), 65536);
+    QCOMPARE(store::cutToUtf8Bytes(QStringLiteral("ab\U0001F600"), 5), QStringLiteral("ab"));
+    QCOMPARE(store::cutToUtf8Bytes(QStringLiteral("ab\U0001F600"), 6), QStringLiteral("ab\U0001F600"));
+}
+
+void TestAnswerStore::recordFromEvidenceKeepsWhatDecided()
+{
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    core::LookupEvidence evidence;
+    evidence.name = QStringLiteral("Example.COM");
+    evidence.verdict = core::LookupVerdict::Available;
+    evidence.server = QStringLiteral("whois.example");
+    evidence.port = 43;
+    evidence.matchedWord = QStringLiteral("No match");
+    evidence.rule = QStringLiteral("success-word");
+    evidence.answerBytes = 17;
+    evidence.elapsedMs = 250;
+    evidence.answer = QStringLiteral("No match for X.\n");
+    QVERIFY(store->record(evidence, {}, at(3)).ok());
+    const StoredAnswer read = *store->latest(QStringLiteral("example.com"));
+    QCOMPARE(read.name, QStringLiteral("example.com"));
+    QCOMPARE(read.extension, QStringLiteral("com"));
+    QCOMPARE(read.server, QStringLiteral("whois.example:43"));
+    QCOMPARE(read.rule, QStringLiteral("No match"));
+    QCOMPARE(read.protocol, QStringLiteral("whois"));
+    QCOMPARE(read.answeredAt, at(3));
+}
+
+void TestAnswerStore::batchIsWrittenASecondAfterItsFirstAnswer()
+{
+    testing::TestFolder folder;
+    testing::FakeScheduler clock;
+    auto store = openStore(folder, StoreMode::ReadWrite, &clock);
+    const QString path = store->path();
+    QVERIFY(store->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, at(1))).ok());
+    clock.advance(600);
+    QVERIFY(store->record(answer(QStringLiteral("b.com"), core::LookupVerdict::Available, at(1))).ok());
+    clock.advance(399);
+    QCOMPARE(countRows(path), 0);
+    QCOMPARE(store->pendingCount(), 2);
+    clock.advance(1);
+    QCOMPARE(countRows(path), 2);
+    QCOMPARE(store->pendingCount(), 0);
+    // The next answer starts a new second of its own.
+    QVERIFY(store->record(answer(QStringLiteral("c.com"), core::LookupVerdict::Available, at(1))).ok());
+    clock.advance(999);
+    QCOMPARE(countRows(path), 2);
+    clock.advance(1);
+    QCOMPARE(countRows(path), 3);
+}
+
+void TestAnswerStore::flushAndCloseLoseNothing()
+{
+    testing::TestFolder folder;
+    testing::FakeScheduler clock;
+    QString path;
+    {
+        auto store = openStore(folder, StoreMode::ReadWrite, &clock);
+        path = store->path();
+        for (int i = 0; i < int(store::kStoreMaxBatch) + 10; ++i)
+            QVERIFY(
+                store->record(answer(QStringLiteral("n%1.com").arg(i), core::LookupVerdict::Unknown, at(1)))
+                    .ok());
+        // A full batch went at once, without waiting for the clock.
+        QCOMPARE(countRows(path), int(store::kStoreMaxBatch));
+        QVERIFY(store->flush().ok());
+        QCOMPARE(countRows(path), int(store::kStoreMaxBatch) + 10);
+        QVERIFY(store->record(answer(QStringLiteral("last.com"), core::LookupVerdict::Unknown, at(1))).ok());
+    }
+    QCOMPARE(countRows(path), int(store::kStoreMaxBatch) + 11);
+}
+
+void TestAnswerStore::historyIsNewestFirstAndLatestIsTheLastRecorded()
+{
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    QVERIFY(store->record(answer(QStringLiteral("x.com"), core::LookupVerdict::Registered, at(1))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("y.com"), core::LookupVerdict::Registered, at(1))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("X.com"), core::LookupVerdict::Available, at(5))).ok());
+    const core::Result<QList<StoredAnswer>> history = store->history(QStringLiteral("x.COM"));
+    QVERIFY(history.ok());
+    QCOMPARE(history.value().size(), 2);
+    QCOMPARE(history.value().at(0).verdict, core::LookupVerdict::Available);
+    QCOMPARE(history.value().at(1).answeredAt, at(1));
+    QCOMPARE(store->latest(QStringLiteral("x.com"))->answeredAt, at(5));
+    QVERIFY(!store->latest(QStringLiteral("never.com")));
+    QVERIFY(store->history(QStringLiteral("never.com")).value().isEmpty());
+}
+
+void TestAnswerStore::exportTakesTheLatestAnswerOfEachNameThroughItsFilter()
+{
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    QVERIFY(store->record(answer(QStringLiteral("b.com"), core::LookupVerdict::Available, at(1))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("b.com"), core::LookupVerdict::Registered, at(4))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Registered, at(2))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("c.com"), core::LookupVerdict::Blocked, at(6))).ok());
+    const auto names = [&](const store::ExportFilter &filter) {
+        QStringList seen;
+        const core::Status status = store->forEachLatest(filter, [&](const QStringList &row) {
+            seen.append(row.at(0) + QLatin1Char(':') + row.at(1));
+            return true;
+        });
+        return status.ok() ? seen : QStringList{QStringLiteral("failed")};
+    };
+    QCOMPARE(names({}), (QStringList{QStringLiteral("a.com:registered"), QStringLiteral("b.com:registered"),
+                                     QStringLiteral("c.com:blocked")}));
+    // The filter applies to the latest answer: b.com was available once, but is no more.
+    QCOMPARE(names({core::LookupVerdict::Available, {}}), QStringList());
+    QCOMPARE(names({core::LookupVerdict::Registered, at(3, 0)}),
+             QStringList{QStringLiteral("b.com:registered")});
+    QCOMPARE(names({std::nullopt, at(4, 12)}),
+             (QStringList{QStringLiteral("b.com:registered"), QStringLiteral("c.com:blocked")}));
+}
+
+void TestAnswerStore::readOnlyWritesNothing()
+{
+    testing::TestFolder folder;
+    {
+        auto missing = openStore(folder, StoreMode::ReadOnly);
+        QVERIFY(missing);
+        QVERIFY(missing->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, at(1))).ok());
+        QVERIFY(!missing->latest(QStringLiteral("a.com")));
+        QVERIFY(!missing->watchAdd({QStringLiteral("a.com")}).ok());
+    }
+    QVERIFY(!folder.exists(store::kStoreFileName));
+    {
+        auto writer = openStore(folder);
+        QVERIFY(writer->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, at(1))).ok());
+    }
+    const QString path = folder.file(store::kStoreFileName);
+    const QByteArray before = digestOf(path);
+    const QStringList filesBefore = QDir(folder.path()).entryList(QDir::Files);
+    {
+        auto reader = openStore(folder, StoreMode::ReadOnly);
+        QVERIFY(reader && reader->isReadOnly());
+        QVERIFY(reader->record(answer(QStringLiteral("b.com"), core::LookupVerdict::Available, at(1))).ok());
+        QVERIFY(reader->flush().ok());
+        QCOMPARE(reader->latest(QStringLiteral("a.com"))->verdict, core::LookupVerdict::Available);
+        QVERIFY(!reader->latest(QStringLiteral("b.com")));
+    }
+    QCOMPARE(digestOf(path), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), filesBefore);
+}
+
+void TestAnswerStore::firstSchemaIsMigratedKeepingItsAnswers()
+{
+    testing::TestFolder folder;
+    writeFirstSchemaStore(folder.file(store::kStoreFileName));
+    {
+        // Read-only reads the old schema as it is.
+        auto reader = openStore(folder, StoreMode::ReadOnly);
+        QVERIFY(reader);
+        QCOMPARE(reader->latest(QStringLiteral("old.com"))->details.registrar,
+                 QStringLiteral("Example Registrar"));
+        QVERIFY(reader->watchedNames().value().isEmpty());
+        QStringList exported;
+        QVERIFY(
+            reader
+                ->forEachLatest({}, [&](const QStringList &row) { return exported.append(row.at(3)), true; })
+                .ok());
+        QCOMPARE(exported, QStringList{QStringLiteral("2027-01-01T00:00:00Z")});
+    }
+    StoreOpening report;
+    auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
+    QVERIFY(store);
+    QCOMPARE(report.outcome, StoreOpening::Outcome::Opened);
+    const StoredAnswer old = *store->latest(QStringLiteral("old.com"));
+    QCOMPARE(old.details.expires, QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC));
+    QCOMPARE(old.details.nameservers.size(), 2);
+    QCOMPARE(old.answer, QStringLiteral("Domain Name: OLD.COM"));
+    // The migration brought the old answer into the export's table of latest answers.
+    QStringList exported;
+    QVERIFY(store->forEachLatest({}, [&](const QStringList &row) { return exported.append(row.at(0)), true; })
+                .ok());
+    QCOMPARE(exported, QStringList{QStringLiteral("old.com")});
+    QVERIFY(store->watchAdd({QStringLiteral("old.com")}).ok());
+    QVERIFY(store->record(answer(QStringLiteral("old.com"), core::LookupVerdict::Available, at(9))).ok());
+    QCOMPARE(store->history(QStringLiteral("old.com")).value().size(), 2);
+    QSqlQuery version(QSqlDatabase::database(QSqlDatabase::connectionNames().constFirst()));
+    QVERIFY(version.exec(QStringLiteral("PRAGMA user_version")) && version.next());
+    QCOMPARE(version.value(0).toInt(), store::kStoreSchemaVersion);
+}
+
+void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("not-a-database") << "garbage";
+    QTest::newRow("foreign-database") << "foreign";
+    QTest::newRow("locked") << "locked";
+}
+
+void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted()
+{
+    QFETCH(QString, kind);
+    testing::TestFolder folder;
+    const QString path = folder.file(store::kStoreFileName);
+    std::optional<QSqlDatabase> holder;
+    if (kind == QLatin1String("garbage")) {
+        folder.write(store::kStoreFileName,
+                     QByteArray("this is no database at all, but it is the user's", 49).repeated(200));
+    } else {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE contacts (name TEXT)")));
+            if (kind == QLatin1String("locked"))
+                QVERIFY(QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        }
+        if (kind == QLatin1String("locked"))
+            holder = QSqlDatabase::database(QStringLiteral("other"), false);
+        else
+            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    }
+    const QByteArray original = kind == QLatin1String("locked") ? QByteArray() : digestOf(path);
+
+    StoreOpening report;
+    auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
+    QVERIFY(store);
+    QCOMPARE(report.outcome, StoreOpening::Outcome::Replaced);
+    QVERIFY(!report.problem.ok());
+    QVERIFY2(report.problem.message().contains(report.movedTo), qPrintable(report.problem.message()));
+    QVERIFY(QFileInfo::exists(report.movedTo));
+    QVERIFY(report.movedTo.startsWith(folder.file(QStringLiteral("backups/answers-"))));
+    if (!original.isEmpty())
+        QCOMPARE(digestOf(report.movedTo), original);
+    QVERIFY(store->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, at(1))).ok());
+    QVERIFY(store->latest(QStringLiteral("a.com")));
+    if (holder) {
+        QSqlQuery(*holder).exec(QStringLiteral("ROLLBACK"));
+        holder->close();
+        holder.reset();
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    }
+}
+
+void TestAnswerStore::fileOfANewerProgramIsLeftAlone()
+{
+    testing::TestFolder folder;
+    writeFirstSchemaStore(folder.file(store::kStoreFileName));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+        db.setDatabaseName(folder.file(store::kStoreFileName));
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version = 99")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+    const QByteArray before = digestOf(folder.file(store::kStoreFileName));
+    StoreOpening report;
+    QVERIFY(!AnswerStore::open(folder.path(), StoreMode::ReadWrite, report));
+    QCOMPARE(report.outcome, StoreOpening::Outcome::Unavailable);
+    QVERIFY(report.problem.message().contains(QStringLiteral("newer version")));
+    QCOMPARE(digestOf(folder.file(store::kStoreFileName)), before);
+    QVERIFY(!folder.exists(QStringLiteral("backups")));
+}
+
+void TestAnswerStore::readOnlyNeverMovesAnUnusableFile()
+{
+    testing::TestFolder folder;
+    folder.write(store::kStoreFileName, QByteArray(4096, 'z'));
+    StoreOpening report;
+    QVERIFY(!AnswerStore::open(folder.path(), StoreMode::ReadOnly, report));
+    QCOMPARE(report.outcome, StoreOpening::Outcome::Unavailable);
+    QVERIFY(report.problem.message().contains(QStringLiteral("is damaged")));
+    QCOMPARE(folder.read(store::kStoreFileName), QByteArray(4096, 'z'));
+    QVERIFY(!folder.exists(QStringLiteral("backups")));
+}
+
+void TestAnswerStore::watchListKeepsNamesOnce()
+{
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    QVERIFY(store->watchAdd({QStringLiteral("B.com"), QStringLiteral("a.com")}, at(1)).ok());
+    QVERIFY(store->watchAdd({QStringLiteral("b.com"), QStringLiteral("c.com")}, at(2)).ok());
+    QCOMPARE(store->watchedNames().value(),
+             (QStringList{QStringLiteral("b.com"), QStringLiteral("a.com"), QStringLiteral("c.com")}));
+    QVERIFY(store->watchRemove({QStringLiteral("A.COM"), QStringLiteral("never.com")}).ok());
+    QCOMPARE(store->watchedNames().value(), (QStringList{QStringLiteral("b.com"), QStringLiteral("c.com")}));
+}
+
+QTEST_GUILESS_MAIN(TestAnswerStore)
+#include "tst_answerstore.moc"
