@@ -84,6 +84,13 @@ private:
             Q_EMIT progress(m_body.size());
     }
 
+    // Errors of the connection or the protocol, as against the error statuses of the server.
+    static bool brokeOff(QNetworkReply::NetworkError error)
+    {
+        return error < QNetworkReply::ProxyConnectionRefusedError ||
+               (error >= QNetworkReply::ProtocolUnknownError && error <= QNetworkReply::ProtocolFailure);
+    }
+
     bool isRedirect() const
     {
         const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -101,8 +108,9 @@ private:
         if (error == QNetworkReply::TooManyRedirectsError || error == QNetworkReply::InsecureRedirectError)
             return end(core::HttpEnding::TooManyRedirects, m_reply->errorString());
         const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        // An HTTP error status (404, 429, 500) is an answer; only a failed exchange is an error.
-        if (error != QNetworkReply::NoError && !answered)
+        // An HTTP error status (404, 429, 500) is an answer; a failed exchange is an error, also
+        // when its status came before it broke (a body cut short is no answer).
+        if (error != QNetworkReply::NoError && (!answered || brokeOff(error)))
             return end(core::HttpEnding::NetworkError, m_reply->errorString());
         end(core::HttpEnding::Finished, QString());
     }

@@ -131,8 +131,7 @@ int judgeByEvidence(CliContext &context, const JudgeOptions &options, const QStr
     // A broken line of the user's table is named and skipped; the rest still judges.
     for (const core::EvidenceProblem &problem : problems)
         context.io.err << "wendlecott-cli: " << problem.describe() << '\n';
-    const core::EvidenceJudgement judgement =
-        judge.judge(answer, *options.tld, options.name.value_or(QString()));
+    const core::Judgement judgement = judge.judge(answer, *options.tld, options.name.value_or(QString()));
     context.io.out << core::verdictName(judgement.verdict) << '\t' << judgement.rule << '\n';
     return kExitOk;
 }
