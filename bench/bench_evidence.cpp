@@ -64,7 +64,7 @@ double millisecondsFor(const core::EvidenceJudge &judge, const QString &answer)
 {
     QElapsedTimer timer;
     timer.start();
-    const core::EvidenceJudgement judgement =
+    const core::Judgement judgement =
         judge.judge(answer, QStringLiteral("com"), QStringLiteral("example.com"));
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     if (judgement.rule.isEmpty())

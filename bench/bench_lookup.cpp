@@ -3,6 +3,7 @@
 // server on the slot's own thread (as the tests do) and once with the server on a thread of
 // its own, which is closer to a real server on another machine.
 #include "FakeWhoisServer.h"
+#include "core/LookupEvidence.h"
 #include "core/LookupSlot.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
@@ -50,10 +51,14 @@ Figures run(quint16 port)
         one.start();
         slot.startLookup(QStringLiteral("name%1.com").arg(figures.done), entry);
     };
-    QObject::connect(&slot, &core::LookupSlot::finished, [&](const core::LookupOutcome &outcome) {
+    QObject::connect(&slot, &core::LookupSlot::finished, [&](const core::WhoisAnswer &answer) {
+        core::LookupEvidence evidence; // judged as a lookup judges it, so the figure includes the verdict
+        evidence.name = slot.name();
+        core::judgeExchange(evidence, answer,
+                            {core::VerdictRules::SuccessWords, entry.successWords, nullptr});
         figures.latenciesNs.push_back(one.nsecsElapsed());
         ++figures.done;
-        if (outcome.verdict == core::LookupVerdict::Available)
+        if (evidence.verdict == core::LookupVerdict::Available)
             ++figures.available;
         if (figures.done < kLookups && total.elapsed() < kTimeLimitMs)
             startNext();

@@ -42,7 +42,7 @@ Figures run(core::LookupProtocol protocol, const core::LookupServices &services,
     core::LookupChoices choices;
     choices.protocol = protocol;
     choices.rules = core::VerdictRules::Evidence;
-    choices.timeLimitMs = 30000;
+    choices.timeLimitMs = timing.tickMs * timing.watchdogTicks; // a run's watchdog
 
     Figures figures;
     figures.latenciesNs.reserve(kLookups);

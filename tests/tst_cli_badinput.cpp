@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
@@ -11,27 +12,7 @@ using namespace wendlecott;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs wendlecott-cli in this process with the test's program folder; standard input is
-// `input` (a file or device such as /dev/zero) or nothing.
-Run runCli(const testing::TestFolder &folder, const QStringList &args, QIODevice *input = nullptr)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    QByteArray none;
-    QBuffer empty(&none);
-    empty.open(QIODevice::ReadOnly);
-    QTextStream in(input ? input : &empty);
-    run.status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
-                             folder.path(), cli::CliIo{out, err, &in});
-    return run;
-}
+using Run = testing::CliRun;
 
 bool makeFifo(const QString &path)
 {

@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
@@ -17,26 +18,7 @@ using namespace wendlecott;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs wendlecott-cli in this process with the test's program folder.
-Run runCli(const testing::TestFolder &folder, const QStringList &args, const QByteArray &input = {})
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    QByteArray inputBytes = input;
-    QBuffer inputDevice(&inputBytes);
-    inputDevice.open(QIODevice::ReadOnly);
-    QTextStream in(&inputDevice);
-    run.status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
-                             folder.path(), cli::CliIo{out, err, &in});
-    return run;
-}
+using Run = testing::CliRun;
 
 // A TLD table whose com row points at the fake server, with no pause between names.
 void pointComAt(const testing::TestFolder &folder, quint16 port,

@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 #include "core/TextFile.h"
@@ -10,30 +11,7 @@ using namespace wendlecott;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
-
-// Runs wendlecott-cli in-process on the test's program folder; `input` is standard input as bytes.
-Run runIn(const testing::TestFolder &folder, QStringList args, const QByteArray &input = {})
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    QByteArray bytes = input;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QTextStream in(&buffer);
-    args.prepend(folder.path());
-    args.prepend(QStringLiteral("--program-folder"));
-    run.status = cli::runCli(args, folder.path(), cli::CliIo{out, err, &in});
-    out.flush();
-    err.flush();
-    return run;
-}
+using Run = testing::CliRun;
 
 QStringList args(const char *spaced)
 {
@@ -53,9 +31,9 @@ private Q_SLOTS:
     void searchReadsStandardInput()
     {
         testing::TestFolder folder;
-        const Run run = runIn(folder, args("extract --search"),
-                              "<a href=\"https://www.Example.com/x\">x</a> <a href=\"http://example.com/\"> "
-                              "<a href=\"http://www.other.net/\"> visit plain.com");
+        const Run run = runCli(folder, args("extract --search"),
+                               "<a href=\"https://www.Example.com/x\">x</a> <a href=\"http://example.com/\"> "
+                               "<a href=\"http://www.other.net/\"> visit plain.com");
         QCOMPARE(run.status, cli::kExitOk);
         QCOMPARE(run.lines(), (QStringList{QStringLiteral("Example.com"), QStringLiteral("other.net")}));
         // As at start-up, the default table is written when it is missing.
@@ -68,10 +46,10 @@ private Q_SLOTS:
         const QByteArray page =
             "<p>visit plain.com today</p>\n<frame src=\"http://framed.com/a.html\" name=\"f\">\n"
             "mail me at someone@mailhost.net\n";
-        Run run = runIn(folder, args("extract --page"), page);
+        Run run = runCli(folder, args("extract --page"), page);
         QCOMPARE(run.status, cli::kExitOk);
         QCOMPARE(run.lines(), (QStringList{QStringLiteral("plain.com"), QStringLiteral("mailhost.net")}));
-        run = runIn(folder, args("extract --frames --page"), page);
+        run = runCli(folder, args("extract --frames --page"), page);
         QCOMPARE(run.lines(),
                  (QStringList{QStringLiteral("plain.com"), QStringLiteral("frame\tframed.com/a.html"),
                               QStringLiteral("mailhost.net")}));
@@ -88,10 +66,10 @@ private Q_SLOTS:
                                 folder.file(QStringLiteral("two.html"))};
         const QStringList expected{QStringLiteral("example.com"), QStringLiteral("first.net"),
                                    QStringLiteral("second.com")};
-        Run run = runIn(folder, plus(args("extract --search"), files));
+        Run run = runCli(folder, plus(args("extract --search"), files));
         QCOMPARE(run.status, cli::kExitOk);
         QCOMPARE(run.lines(), expected);
-        run = runIn(folder, plus(args("extract --page"), files));
+        run = runCli(folder, plus(args("extract --page"), files));
         QCOMPARE(run.lines(), expected);
     }
 
@@ -104,13 +82,13 @@ private Q_SLOTS:
         folder.write(QStringLiteral("l.html"), "<a href=\"http://www.m\xfcnchen.de/\">");
         const QString utf8 = folder.file(QStringLiteral("u.html"));
         const QString latin1 = folder.file(QStringLiteral("l.html"));
-        QCOMPARE(runIn(folder, {QStringLiteral("extract"), QStringLiteral("--page"), utf8}).out,
+        QCOMPARE(runCli(folder, {QStringLiteral("extract"), QStringLiteral("--page"), utf8}).out,
                  QString::fromUtf8("münchen.de\n"));
-        QCOMPARE(runIn(folder, {QStringLiteral("extract"), QStringLiteral("--page"), latin1}).out,
+        QCOMPARE(runCli(folder, {QStringLiteral("extract"), QStringLiteral("--page"), latin1}).out,
                  QString::fromUtf8("münchen.de\n"));
-        QCOMPARE(runIn(folder, {QStringLiteral("extract"), QStringLiteral("--search"), latin1}).out,
+        QCOMPARE(runCli(folder, {QStringLiteral("extract"), QStringLiteral("--search"), latin1}).out,
                  QString::fromUtf8("münchen.de\n"));
-        QCOMPARE(runIn(folder, {QStringLiteral("extract"), QStringLiteral("--search"), utf8}).out,
+        QCOMPARE(runCli(folder, {QStringLiteral("extract"), QStringLiteral("--search"), utf8}).out,
                  QString::fromLatin1("m\xc3\xbcnchen.de\n"));
     }
 
@@ -119,7 +97,7 @@ private Q_SLOTS:
         testing::TestFolder folder;
         folder.write(core::kTldFileName, "com|whois.example|43|Disabled|25|x\r\n"
                                          "xyz|whois.example|43|Enabled|25|x\r\n");
-        const Run run = runIn(folder, args("extract --page"), "a.com and b.xyz and c.net");
+        const Run run = runCli(folder, args("extract --page"), "a.com and b.xyz and c.net");
         QCOMPARE(run.status, cli::kExitOk);
         QCOMPARE(run.lines(), QStringList{QStringLiteral("b.xyz")});
     }
@@ -136,7 +114,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         testing::TestFolder folder;
-        const Run run = runIn(folder, arguments, "http://www.example.com/");
+        const Run run = runCli(folder, arguments, "http://www.example.com/");
         QCOMPARE(run.status, cli::kExitUsage);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.contains(QLatin1String("extract")));
@@ -146,9 +124,9 @@ private Q_SLOTS:
     {
         testing::TestFolder folder;
         folder.write(QStringLiteral("one.html"), "<a href=\"http://www.example.com/\">");
-        const Run run = runIn(folder, {QStringLiteral("extract"), QStringLiteral("--search"),
-                                       folder.file(QStringLiteral("one.html")),
-                                       folder.file(QStringLiteral("gone.html"))});
+        const Run run = runCli(folder, {QStringLiteral("extract"), QStringLiteral("--search"),
+                                        folder.file(QStringLiteral("one.html")),
+                                        folder.file(QStringLiteral("gone.html"))});
         QCOMPARE(run.status, cli::kExitFailure);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.contains(QLatin1String("gone.html")));
@@ -158,7 +136,7 @@ private Q_SLOTS:
     {
         testing::TestFolder folder;
         QVERIFY(QDir(folder.path()).mkdir(core::kTldFileName));
-        const Run run = runIn(folder, args("extract --page"), "a.com");
+        const Run run = runCli(folder, args("extract --page"), "a.com");
         QCOMPARE(run.status, cli::kExitFailure);
         QVERIFY(run.out.isEmpty());
     }
@@ -166,7 +144,7 @@ private Q_SLOTS:
     void helpNamesTheCommand()
     {
         testing::TestFolder folder;
-        const Run run = runIn(folder, args("--help"));
+        const Run run = runCli(folder, args("--help"));
         QVERIFY(run.out.contains(QLatin1String("extract (--search | --page) [--frames] [FILE...]")));
     }
 };

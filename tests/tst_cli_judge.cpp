@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 #include "core/EvidenceTable.h"
@@ -9,27 +10,7 @@ using namespace wendlecott;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs wendlecott-cli in-process on the test's program folder, with `in` as standard input.
-Run runIn(const testing::TestFolder &folder, QStringList args, QTextStream *in = nullptr)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    QString noInput;
-    QTextStream emptyIn(&noInput);
-    args.prepend(folder.path());
-    args.prepend(QStringLiteral("--program-folder"));
-    run.status = cli::runCli(args, folder.path(), cli::CliIo{out, err, in ? in : &emptyIn});
-    out.flush();
-    err.flush();
-    return run;
-}
+using Run = testing::CliRun;
 
 // Standard input as a byte device, as the real program has it.
 Run runWithBytes(const testing::TestFolder &folder, const QStringList &args, QByteArray bytes)
@@ -37,7 +18,7 @@ Run runWithBytes(const testing::TestFolder &folder, const QStringList &args, QBy
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QTextStream in(&buffer);
-    return runIn(folder, args, &in);
+    return runCli(folder, args, &in);
 }
 
 QStringList args(const char *spaced)
@@ -92,7 +73,7 @@ private Q_SLOTS:
 
         folder.write(QStringLiteral("answer.txt"), answer);
         const Run fromFile =
-            runIn(folder, arguments + QStringList{folder.file(QStringLiteral("answer.txt"))});
+            runCli(folder, arguments + QStringList{folder.file(QStringLiteral("answer.txt"))});
         QCOMPARE(fromFile.status, cli::kExitOk);
         QCOMPARE(fromFile.out, expected);
     }
@@ -134,7 +115,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         testing::TestFolder folder;
-        const Run run = runIn(folder, arguments);
+        const Run run = runCli(folder, arguments);
         QCOMPARE(run.status, cli::kExitUsage);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.contains(QStringLiteral("usage: judge")));
@@ -167,7 +148,7 @@ private Q_SLOTS:
         QVERIFY(overInput.err.contains(QStringLiteral("standard input")));
 
         folder.write(QStringLiteral("big.txt"), answer);
-        const Run overFile = runIn(folder, arguments + QStringList{folder.file(QStringLiteral("big.txt"))});
+        const Run overFile = runCli(folder, arguments + QStringList{folder.file(QStringLiteral("big.txt"))});
         QCOMPARE(overFile.status, cli::kExitFailure);
         QVERIFY(overFile.out.isEmpty());
         QVERIFY(overFile.err.contains(QStringLiteral("big.txt")));
@@ -177,8 +158,8 @@ private Q_SLOTS:
     void missingFileFails()
     {
         testing::TestFolder folder;
-        const Run run = runIn(folder, args("judge --evidence --tld com") +
-                                          QStringList{folder.file(QStringLiteral("missing.txt"))});
+        const Run run = runCli(folder, args("judge --evidence --tld com") +
+                                           QStringList{folder.file(QStringLiteral("missing.txt"))});
         QCOMPARE(run.status, cli::kExitFailure);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.contains(QStringLiteral("missing.txt")));
@@ -187,7 +168,7 @@ private Q_SLOTS:
     void helpNamesTheEvidenceForm()
     {
         testing::TestFolder folder;
-        const Run run = runIn(folder, args("--help"));
+        const Run run = runCli(folder, args("--help"));
         QCOMPARE(run.status, cli::kExitOk);
         QVERIFY(run.out.contains(QStringLiteral("judge --evidence --tld EXT [--name NAME] [FILE]")));
     }

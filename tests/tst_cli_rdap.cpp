@@ -1,5 +1,6 @@
 // wendlecott-cli with RDAP: the bootstrap refresh, lookups with their evidence as JSON, and
 // check runs that keep and recheck the unanswered names.
+#include "CliRunner.h"
 #include "FakeHttpServer.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
@@ -17,25 +18,7 @@ using Mode = testing::FakeHttpServer::Mode;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Run runCli(const testing::TestFolder &folder, const QStringList &args)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    QByteArray none;
-    QBuffer input(&none);
-    input.open(QIODevice::ReadOnly);
-    QTextStream in(&input);
-    run.status = cli::runCli(QStringList{QStringLiteral("--program-folder"), folder.path()} + args,
-                             folder.path(), cli::CliIo{out, err, &in});
-    return run;
-}
+using Run = testing::CliRun;
 
 QByteArray shippedBootstrap()
 {
@@ -250,10 +233,12 @@ private Q_SLOTS:
         pointAt(folder, http, whois.port());
         whois.answer(QStringLiteral("empty.com"), "");
         folder.write(QStringLiteral("list.txt"), "empty\r\n");
-        // The success words file an empty answer as registered and ask no RDAP server.
+        // The success words ask no RDAP server; a server that sends not a byte has not
+        // answered, so the name is unknown and kept, not filed as registered.
         const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
-        QCOMPARE(run.out, QStringLiteral("registered\tempty.com\n"));
+        QCOMPARE(run.out, QStringLiteral("unknown\tempty.com\t127.0.0.1\n"));
         QVERIFY(http.requests().isEmpty());
+        QCOMPARE(folder.read(QStringLiteral("Unanswered.txt")), QByteArray("empty.com\r\n"));
         // The evidence rules call it unknown and keep it.
         const Run judged = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt")),
                                            QStringLiteral("--protocol"), QStringLiteral("whois"),

@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
@@ -13,33 +14,12 @@ using namespace wendlecott;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-    QStringList lines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-};
-
-// Runs wendlecott-cli in-process on the test's program folder, with `input` as standard input.
-Run runIn(const testing::TestFolder &folder, QStringList args, QTextStream *in = nullptr)
-{
-    Run run;
-    QTextStream out(&run.out);
-    QTextStream err(&run.err);
-    QString noInput;
-    QTextStream emptyIn(&noInput);
-    args.prepend(folder.path());
-    args.prepend(QStringLiteral("--program-folder"));
-    run.status = cli::runCli(args, folder.path(), cli::CliIo{out, err, in ? in : &emptyIn});
-    out.flush();
-    err.flush();
-    return run;
-}
+using Run = testing::CliRun;
 
 Run runWithInput(const testing::TestFolder &folder, const QStringList &args, QString input)
 {
     QTextStream in(&input, QIODevice::ReadOnly);
-    return runIn(folder, args, &in);
+    return runCli(folder, args, &in);
 }
 
 QStringList args(const char *spaced)
@@ -58,7 +38,7 @@ private Q_SLOTS:
     void listWritesTheDefaultTableWhenMissing()
     {
         testing::TestFolder folder;
-        const Run run = runIn(folder, args("tld list"));
+        const Run run = runCli(folder, args("tld list"));
         QCOMPARE(run.status, cli::kExitOk);
         QVERIFY(run.err.isEmpty());
         const QStringList lines = run.lines();
@@ -75,7 +55,7 @@ private Q_SLOTS:
         folder.write(QStringLiteral("tlds.txt"), "DE|Whois.DENIC.de|43|enabled|100|Free,\r\n\r\n"
                                                  "fr|f|port|Enabled|25|x\r\n"
                                                  "uk|u|4343|Enabled|0|\r\n");
-        const Run run = runIn(folder, args("tld list"));
+        const Run run = runCli(folder, args("tld list"));
         QCOMPARE(run.status, cli::kExitOk);
         QCOMPARE(run.lines(), (QStringList{QStringLiteral("0\tde\twhois.denic.de\t43\tDisabled\t100\tFree,"),
                                            QStringLiteral("1\tuk\tu\t4343\tEnabled\t0\t")}));
@@ -107,7 +87,7 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
         testing::TestFolder folder;
-        const Run run = runIn(folder, arguments);
+        const Run run = runCli(folder, arguments);
         QCOMPARE(run.status, cli::kExitOk);
         QCOMPARE(run.out, expected + QLatin1Char('\n'));
     }
@@ -131,7 +111,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         testing::TestFolder folder;
-        const Run run = runIn(folder, arguments);
+        const Run run = runCli(folder, arguments);
         QCOMPARE(run.status, cli::kExitUsage);
         QVERIFY(run.out.isEmpty());
         QVERIFY(!run.err.isEmpty());
@@ -141,7 +121,7 @@ private Q_SLOTS:
     {
         testing::TestFolder folder;
         QVERIFY(QDir(folder.path()).mkdir(core::kTldFileName));
-        const Run run = runIn(folder, args("tld find example.com"));
+        const Run run = runCli(folder, args("tld find example.com"));
         QCOMPARE(run.status, cli::kExitFailure);
         QVERIFY(run.out.isEmpty());
         QVERIFY(!run.err.isEmpty());
@@ -150,14 +130,14 @@ private Q_SLOTS:
     void storedProxySwitchSendsEveryNameToTheProxyRow()
     {
         testing::TestFolder folder;
-        QCOMPARE(runIn(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
+        QCOMPARE(runCli(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
                  QStringLiteral("de"));
         platform::IniSettingsStore settings;
         QVERIFY(config::writeSetting(settings, config::keys::ChkProxy, QStringLiteral("1")).ok());
-        QCOMPARE(runIn(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
+        QCOMPARE(runCli(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
                  QStringLiteral("proxy"));
         QVERIFY(config::writeSetting(settings, config::keys::ChkProxy, QStringLiteral("0")).ok());
-        QCOMPARE(runIn(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
+        QCOMPARE(runCli(folder, args("tld find example.de")).out.section(QLatin1Char('\t'), 1, 1),
                  QStringLiteral("de"));
     }
 
@@ -194,8 +174,8 @@ private Q_SLOTS:
 
         folder.write(QStringLiteral("answer.txt"), answer.toUtf8());
         const Run fromFile =
-            runIn(folder, {QStringLiteral("judge"), QStringLiteral("--success-words=") + words,
-                           folder.file(QStringLiteral("answer.txt"))});
+            runCli(folder, {QStringLiteral("judge"), QStringLiteral("--success-words=") + words,
+                            folder.file(QStringLiteral("answer.txt"))});
         QCOMPARE(fromFile.status, cli::kExitOk);
         QCOMPARE(fromFile.out, expected);
     }
@@ -208,7 +188,7 @@ private Q_SLOTS:
         QBuffer buffer(&bytes);
         QVERIFY(buffer.open(QIODevice::ReadOnly));
         QTextStream in(&buffer);
-        const Run run = runIn(
+        const Run run = runCli(
             folder,
             {QStringLiteral("judge"), QStringLiteral("--success-words"), QString::fromUtf8("keine einträge")},
             &in);
@@ -217,16 +197,16 @@ private Q_SLOTS:
 
         folder.write(QStringLiteral("latin1.txt"), bytes);
         const Run fromFile =
-            runIn(folder, {QStringLiteral("judge"), QStringLiteral("--success-words"),
-                           QString::fromUtf8("EINTRÄGE"), folder.file(QStringLiteral("latin1.txt"))});
+            runCli(folder, {QStringLiteral("judge"), QStringLiteral("--success-words"),
+                            QString::fromUtf8("EINTRÄGE"), folder.file(QStringLiteral("latin1.txt"))});
         QCOMPARE(fromFile.out, QString::fromUtf8("Available\tEINTRÄGE\n"));
     }
 
     void judgeMissingFileFails()
     {
         testing::TestFolder folder;
-        const Run run = runIn(folder, {QStringLiteral("judge"), QStringLiteral("--success-words"),
-                                       QStringLiteral("x"), folder.file(QStringLiteral("missing.txt"))});
+        const Run run = runCli(folder, {QStringLiteral("judge"), QStringLiteral("--success-words"),
+                                        QStringLiteral("x"), folder.file(QStringLiteral("missing.txt"))});
         QCOMPARE(run.status, cli::kExitFailure);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.contains(QStringLiteral("missing.txt")));

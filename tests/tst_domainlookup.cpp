@@ -151,7 +151,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<LookupVerdict>("byWords");
         QTest::addColumn<LookupVerdict>("byEvidence");
-        QTest::newRow("empty answer") << QByteArray() << LookupVerdict::Registered << LookupVerdict::Unknown;
+        // Not a byte is no answer, whichever rule; a line of white space is an answer.
+        QTest::newRow("empty answer") << QByteArray() << LookupVerdict::Unknown << LookupVerdict::Unknown;
+        QTest::newRow("white space") << QByteArray("\r\n") << LookupVerdict::Registered
+                                     << LookupVerdict::Unknown;
         QTest::newRow("registration data") << QByteArray("Domain Name: TAKEN.COM\r\nRegistrar: Example "
                                                          "Registrar, Inc.\r\nCreation Date: 2001-01-01\r\n")
                                            << LookupVerdict::Registered << LookupVerdict::Registered;

@@ -1,3 +1,4 @@
+#include "CliRunner.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
 #include "sources/EntryDomain.h"
@@ -99,17 +100,10 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, out);
         testing::TestFolder folder;
-        QString outText;
-        QString errText;
-        QTextStream outStream(&outText);
-        QTextStream errStream(&errText);
-        const QStringList arguments =
-            QStringList{QStringLiteral("--program-folder"), folder.path(), QStringLiteral("domain")} + args;
-        QCOMPARE(cli::runCli(arguments, folder.path(), cli::CliIo{outStream, errStream}), status);
-        outStream.flush();
-        errStream.flush();
-        QCOMPARE(outText, out);
-        QCOMPARE(errText.isEmpty(), status == 0);
+        const testing::CliRun run = testing::runCli(folder, QStringList{QStringLiteral("domain")} + args);
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.err.isEmpty(), status == 0);
     }
 };
 

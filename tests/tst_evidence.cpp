@@ -147,7 +147,7 @@ private Q_SLOTS:
         QCOMPARE(table.size(),
                  EvidenceTable::builtIn().size() - noMatchRules + 1); // every no-match rule went
         const EvidenceJudge judge(table);
-        const core::EvidenceJudgement judgement = judge.judge(answer, text("com"));
+        const core::Judgement judgement = judge.judge(answer, text("com"));
         QCOMPARE(judgement.verdict, LookupVerdict::Available);
         QCOMPARE(judgement.rule, text("frobnicated"));
         QCOMPARE(judgement.evidence, text("frobnicated"));
@@ -345,7 +345,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(LookupVerdict, verdict);
         QFETCH(QString, rule);
-        const core::EvidenceJudgement judgement = EvidenceJudge().judge(answer, tld, name);
+        const core::Judgement judgement = EvidenceJudge().judge(answer, tld, name);
         QCOMPARE(judgement.rule, rule);
         QCOMPARE(judgement.verdict, verdict);
         // The evidence is a line of the answer, for the rules of the table.

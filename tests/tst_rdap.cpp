@@ -1,6 +1,7 @@
 #include "core/HttpClient.h"
 #include "core/RdapBootstrap.h"
 #include "core/RdapQuery.h"
+#include "core/Timing.h"
 
 #include <QFile>
 #include <QtTest>
@@ -132,8 +133,8 @@ private Q_SLOTS:
                  QStringLiteral("https://r.test/v1/domain/a.com"));
         QVERIFY(core::rdapDomainUrl(QUrl(QStringLiteral("https://r.test/")), QString()).isEmpty());
 
-        const core::HttpRequest request =
-            core::rdapRequest(QUrl(QStringLiteral("https://r.test/domain/a.com")));
+        const core::HttpRequest request = core::rdapRequest(
+            QUrl(QStringLiteral("https://r.test/domain/a.com")), core::Timing().rdapTimeoutMs);
         QCOMPARE(request.headers.size(), 1);
         QCOMPARE(request.headers.first().first, QByteArray("Accept"));
         QCOMPARE(request.headers.first().second, QByteArray("application/rdap+json, application/json"));
@@ -163,7 +164,7 @@ private Q_SLOTS:
             if (fields.size() < 8)
                 continue;
             const QString name = QString::fromUtf8(fields.at(7));
-            const core::RdapJudgement judgement = core::judgeRdapAnswer(
+            const core::Judgement judgement = core::judgeRdapAnswer(
                 answer(200, readData(QStringLiteral("rdap/") + QString::fromUtf8(fields.at(0)))), name);
             QVERIFY2(judgement.verdict == LookupVerdict::Registered, fields.at(0).constData());
             QCOMPARE(judgement.rule, QStringLiteral("domain-object"));
@@ -188,8 +189,12 @@ private Q_SLOTS:
             "{\"errorCode\":404,\"title\":\"Not Found\",\"description\":[\"no such domain\"]}";
         QTest::newRow("404 empty") << 404 << QByteArray() << LookupVerdict::Available << "http-404";
         QTest::newRow("404 error object") << 404 << errorObject << LookupVerdict::Available << "http-404";
-        QTest::newRow("404 html") << 404 << QByteArray("<html>gone</html>") << LookupVerdict::Available
-                                  << "http-404";
+        QTest::newRow("404 html") << 404 << QByteArray("<html>gone</html>") << LookupVerdict::Unknown
+                                  << "error-page";
+        QTest::newRow("404 plain text")
+            << 404 << QByteArray("Not Found") << LookupVerdict::Unknown << "error-page";
+        QTest::newRow("404 white space")
+            << 404 << QByteArray("\r\n") << LookupVerdict::Available << "http-404";
         QTest::newRow("429") << 429 << QByteArray() << LookupVerdict::Blocked << "http-429";
         QTest::newRow("403 quota") << 403
                                    << QByteArray("{\"errorCode\":403,\"title\":\"Query quota exceeded\"}")
@@ -217,10 +222,31 @@ private Q_SLOTS:
         QFETCH(QByteArray, body);
         QFETCH(LookupVerdict, verdict);
         QFETCH(QString, rule);
-        const core::RdapJudgement judgement =
+        const core::Judgement judgement =
             core::judgeRdapAnswer(answer(status, body), QStringLiteral("example.com"));
         QCOMPARE(judgement.verdict, verdict);
         QCOMPARE(judgement.rule, rule);
+    }
+
+    // Redirects may move the question to another server, not to another question.
+    void notFoundCountsOnlyAtTheNamesOwnAddress_data()
+    {
+        QTest::addColumn<QString>("finalUrl");
+        QTest::addColumn<LookupVerdict>("verdict");
+        QTest::newRow("not redirected") << QString() << LookupVerdict::Available;
+        QTest::newRow("to the registrar")
+            << "https://rdap.registrar.test/v1/domain/example.com" << LookupVerdict::Available;
+        QTest::newRow("upper case") << "https://rdap.test/DOMAIN/EXAMPLE.COM" << LookupVerdict::Available;
+        QTest::newRow("to a web page") << "https://rdap.test/gone.html" << LookupVerdict::Unknown;
+        QTest::newRow("to another name") << "https://rdap.test/domain/other.com" << LookupVerdict::Unknown;
+    }
+    void notFoundCountsOnlyAtTheNamesOwnAddress()
+    {
+        QFETCH(QString, finalUrl);
+        QFETCH(LookupVerdict, verdict);
+        core::HttpResponse response = answer(404, QByteArray("{\"errorCode\":404}"));
+        response.finalUrl = QUrl(finalUrl);
+        QCOMPARE(core::judgeRdapAnswer(response, QStringLiteral("example.com")).verdict, verdict);
     }
 
     void exchangesWithoutAWholeAnswerAreUnknown_data()
@@ -239,7 +265,7 @@ private Q_SLOTS:
         core::HttpResponse response =
             answer(404, QByteArray()); // a status seen before the end counts for nothing
         response.ending = ending;
-        const core::RdapJudgement judgement = core::judgeRdapAnswer(response, QStringLiteral("example.com"));
+        const core::Judgement judgement = core::judgeRdapAnswer(response, QStringLiteral("example.com"));
         QCOMPARE(judgement.verdict, LookupVerdict::Unknown);
         QCOMPARE(judgement.rule, rule);
     }

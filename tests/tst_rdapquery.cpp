@@ -153,6 +153,33 @@ private Q_SLOTS:
         QCOMPARE(evidence.rule, QStringLiteral("not-json"));
     }
 
+    // A 404 says "no such domain" only as an RDAP server says it; a web server's error page,
+    // a stale base that redirects to a missing page, or an answer cut short says nothing.
+    void notFoundCountsOnlyAsAWholeRdapAnswer()
+    {
+        Fixture f;
+        f.server.answer(f.path(QStringLiteral("page404.com")), 404,
+                        "<!DOCTYPE html><html><body><h1>404 Not Found</h1></body></html>");
+        f.server.redirect(f.path(QStringLiteral("stale.com")), QStringLiteral("/moved-away"));
+        f.server.route(f.path(QStringLiteral("cut404.com")), {Mode::CutShort,
+                                                              404,
+                                                              {{"Content-Type", "application/rdap+json"}},
+                                                              "{\"errorCode\":404,\"title\":\"Not Found\"}"});
+        f.server.route(f.path(QStringLiteral("moved404.com")), {Mode::Answer, 404, {}, {}});
+        f.server.redirect(QStringLiteral("/old/domain/moved404.com"), f.path(QStringLiteral("moved404.com")));
+
+        core::LookupEvidence evidence = f.ask(QStringLiteral("page404.com"));
+        QCOMPARE(evidence.verdict, LookupVerdict::Unknown);
+        QCOMPARE(evidence.rule, QStringLiteral("error-page"));
+        evidence = f.ask(QStringLiteral("stale.com"));
+        QCOMPARE(evidence.verdict, LookupVerdict::Unknown);
+        QCOMPARE(evidence.httpStatus, 404);
+        QCOMPARE(evidence.rule, QStringLiteral("error-page"));
+        evidence = f.ask(QStringLiteral("cut404.com"));
+        QCOMPARE(evidence.verdict, LookupVerdict::Unknown);
+        QCOMPARE(evidence.ending, core::LookupEnding::NoConnection);
+    }
+
     void redirectsAreFollowedUpToFiveAndLoopsEnd()
     {
         Fixture f;

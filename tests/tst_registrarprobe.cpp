@@ -47,9 +47,9 @@ private Q_SLOTS:
             rig.conn->peerSend(block);
         QVERIFY(!rig.conn->isOpen());
         QCOMPARE(judged.size(), 1);
-        QCOMPARE(judged[0][1].toString().size(), core::kMaxResponseBytes);
+        QCOMPARE(judged[0][0].value<core::LookupEvidence>().answer.size(), core::kMaxResponseBytes);
         QVERIFY(!rig.probe->isRunning());
-        QVERIFY(!rig.probe->isTimerActive());
+        QCOMPARE(rig.scheduler.pendingCount(), std::size_t(0));
         QCOMPARE(rig.notice.messages.size(), 1);
         QVERIFY(rig.notice.messages[0].text.startsWith(QStringLiteral(
             "Appears to be: Registered\r\nDomain: flood.com\r\nwhois.example:4343\r\n\r\nxxx")));
@@ -72,8 +72,9 @@ private Q_SLOTS:
         rig.conn->peerSend("Domain ist frei f\xfcr Sie\r\n");
         rig.conn->peerClose();
         QCOMPARE(judged.size(), 1);
-        QCOMPARE(judged[0][1].toString(), QString::fromUtf8("Domain ist frei f\xc3\xbcr Sie\r\n"));
-        QCOMPARE(judged[0][0].value<core::Judgement>().verdict, core::LookupVerdict::Available);
+        const core::LookupEvidence evidence = judged[0][0].value<core::LookupEvidence>();
+        QCOMPARE(evidence.answer, QString::fromUtf8("Domain ist frei f\xc3\xbcr Sie\r\n"));
+        QCOMPARE(evidence.verdict, core::LookupVerdict::Available);
     }
 
     void abandonedProbeSaysNothing()
@@ -138,11 +139,14 @@ private Q_SLOTS:
         QFETCH(QString, testName);
         QFETCH(int, verdict);
         QFETCH(QString, expected);
-        const core::Judgement judgement{
-            core::LookupVerdict(verdict),
-            verdict == int(core::LookupVerdict::Available) ? QStringLiteral("No match") : QString()};
-        const std::optional<QString> text = core::registrarProbeMessage(
-            judgement, testName, QStringLiteral("w.example"), 4343, QStringLiteral("the answer\r\n"));
+        core::LookupEvidence evidence;
+        evidence.verdict = core::LookupVerdict(verdict);
+        if (evidence.verdict == core::LookupVerdict::Available)
+            evidence.matchedWord = QStringLiteral("No match");
+        evidence.server = QStringLiteral("w.example");
+        evidence.port = 4343;
+        evidence.answer = QStringLiteral("the answer\r\n");
+        const std::optional<QString> text = core::registrarProbeMessage(evidence, testName);
         if (expected == QLatin1String("-"))
             QVERIFY(!text.has_value());
         else

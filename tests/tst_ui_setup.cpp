@@ -657,7 +657,7 @@ private Q_SLOTS:
     void jobsPreferenceIsStoredAndBounded()
     {
         Fixture f;
-        config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("6"));
+        QVERIFY(config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("6")).ok());
         f.open();
         auto *jobs = f.child<QSpinBox>("txtJobs");
         QVERIFY(jobs);
@@ -670,10 +670,10 @@ private Q_SLOTS:
         QVERIFY(f.state->preferences().setJobs(0).ok());
         QCOMPARE(f.state->preferences().jobs(), 1);
         // A stored text that is no number leaves the value as it was.
-        config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("many"));
+        QVERIFY(config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("many")).ok());
         f.state->preferences().load();
         QCOMPARE(f.state->preferences().jobs(), 1);
-        config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("7"));
+        QVERIFY(config::writeSetting(f.settings, config::keys::Jobs, QStringLiteral("7")).ok());
         f.state->preferences().load();
         QCOMPARE(f.state->preferences().jobs(), 7);
     }

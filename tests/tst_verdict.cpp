@@ -85,6 +85,9 @@ private Q_SLOTS:
         const core::Judgement judgement = core::judgeResponse(response, successWords);
         QCOMPARE(judgement.verdict, verdict);
         QCOMPARE(judgement.matchedWord, matched);
+        QCOMPARE(judgement.rule, verdict == LookupVerdict::Available ? core::kRuleSuccessWord
+                                 : verdict == LookupVerdict::Blocked ? core::kRuleBlockedWord
+                                                                     : core::kRuleNoSuccessWord);
     }
 
     void verdictNames()
@@ -93,71 +96,6 @@ private Q_SLOTS:
         QCOMPARE(core::verdictName(LookupVerdict::Registered), QStringLiteral("Registered"));
         QCOMPARE(core::verdictName(LookupVerdict::Blocked), QStringLiteral("Blocked"));
         QCOMPARE(core::verdictName(LookupVerdict::Unknown), QStringLiteral("Unknown"));
-    }
-
-    // A figure, not a gate: how the default success words fare on real registry answers.
-    void realAnswersWithDefaultWords()
-    {
-        const QString root = QStringLiteral(WENDLECOTT_TESTDATA "/whois/");
-        const auto manifest = core::readLines(root + QStringLiteral("MANIFEST.tsv"));
-        QVERIFY(manifest.ok());
-        const core::TldTable table = core::parseTldText(core::defaultTldText());
-
-        struct Tally {
-            int files = 0;
-            QMap<LookupVerdict, int> verdicts;
-        };
-        QMap<QString, Tally> byStatus;
-        int listed = 0;
-        int judged = 0;
-        int withoutRow = 0;
-        for (const QString &line : manifest.value().mid(1)) {
-            if (line.isEmpty())
-                continue;
-            ++listed;
-            const QStringList fields = line.split(QLatin1Char('\t'));
-            QVERIFY2(fields.size() >= 4, qPrintable(line));
-            const auto bytes = core::readBytes(root + fields.at(0));
-            QVERIFY2(bytes.ok(), qPrintable(fields.at(0)));
-            // A TLD that no default row serves ("co.za") is judged with the standard words.
-            const int index = core::findTLD(table, QStringLiteral("example.") + fields.at(2), false);
-            if (index < 0)
-                ++withoutRow;
-            const QString successWords = index < 0 ? S : table.at(index).successWords;
-            const core::Judgement judgement =
-                core::judgeResponse(core::decodeText(bytes.value()), successWords);
-            Tally &tally = byStatus[fields.at(3)];
-            ++tally.files;
-            ++tally.verdicts[judgement.verdict];
-            ++judged;
-        }
-        QCOMPARE(judged, listed);
-        QVERIFY(listed > 0);
-
-        const Tally available = byStatus.value(QStringLiteral("available"));
-        const Tally registered = byStatus.value(QStringLiteral("registered"));
-        const Tally throttled = byStatus.value(QStringLiteral("throttled"));
-        qInfo().noquote() << QStringLiteral("real answers judged: %1 (%2 of a TLD without a default row)")
-                                 .arg(judged)
-                                 .arg(withoutRow);
-        qInfo().noquote() << QStringLiteral(
-                                 "available answers: %1 of %2 Available (%3 Registered, %4 Blocked)")
-                                 .arg(available.verdicts.value(LookupVerdict::Available))
-                                 .arg(available.files)
-                                 .arg(available.verdicts.value(LookupVerdict::Registered))
-                                 .arg(available.verdicts.value(LookupVerdict::Blocked));
-        qInfo().noquote() << QStringLiteral(
-                                 "registered answers: %1 of %2 Registered (%3 Blocked, %4 Available)")
-                                 .arg(registered.verdicts.value(LookupVerdict::Registered))
-                                 .arg(registered.files)
-                                 .arg(registered.verdicts.value(LookupVerdict::Blocked))
-                                 .arg(registered.verdicts.value(LookupVerdict::Available));
-        qInfo().noquote() << QStringLiteral(
-                                 "throttled answers: %1 of %2 Blocked (%3 Available, %4 Registered)")
-                                 .arg(throttled.verdicts.value(LookupVerdict::Blocked))
-                                 .arg(throttled.files)
-                                 .arg(throttled.verdicts.value(LookupVerdict::Available))
-                                 .arg(throttled.verdicts.value(LookupVerdict::Registered));
     }
 };
 

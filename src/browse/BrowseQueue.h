@@ -7,9 +7,6 @@
 
 namespace wendlecott::browse {
 
-// The file name of the browse window's queue in the program folder.
-inline const QString kQueueFileName = QStringLiteral("BrowserSearch.txt");
-
 // The names waiting to be checked, kept in the queue file: each extraction appends its
 // names (each followed by CR LF) and one empty line. The queued name with index i is the
 // (i+1)-th line that holds a name. The file is read from the top when it changed, so a

@@ -13,8 +13,8 @@ BrowseSession::BrowseSession(BrowseEnvironment environment, const QString &progr
     , m_env(environment)
     , m_programFolder(programFolder)
     , m_scheduler(scheduler)
-    , m_checker(environment, m_found, core::resolveUnder(programFolder, kQueueFileName), scheduler, timing,
-                std::move(connection))
+    , m_checker(environment, m_found, core::resolveUnder(programFolder, core::kBrowserSearchFile), scheduler,
+                timing, std::move(connection))
     , m_slice(scheduler)
     , m_frameWait(scheduler)
 {
@@ -171,7 +171,7 @@ void BrowseSession::frameLoaded()
 
 bool BrowseSession::clearCache()
 {
-    const QString scratch = core::resolveUnder(m_programFolder, kListBuilderScratchFile);
+    const QString scratch = core::resolveUnder(m_programFolder, core::kSearchOutputFile);
     return QFile::exists(scratch) && QFile::remove(scratch);
 }
 

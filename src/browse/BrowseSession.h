@@ -15,9 +15,6 @@
 
 namespace wendlecott::browse {
 
-// The scratch file of the list builder; Clear Cache deletes it.
-inline const QString kListBuilderScratchFile = QStringLiteral("SearchOutput.txt");
-
 // One opening of the browse window without its widgets: the names found so far, the
 // extractions of the documents its two web views load, the frames the second view is sent
 // to, and the checker that asks about the names.

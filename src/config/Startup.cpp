@@ -3,6 +3,7 @@
 #include "config/AppState.h"
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
+#include "core/Paths.h"
 #include "core/ResultLists.h"
 #include "core/TextFile.h"
 #include "core/TldTable.h"
@@ -13,9 +14,9 @@ namespace wendlecott::config {
 
 void createMissingFiles(const ProgramFolder &folder)
 {
-    for (const char *name :
-         {"\\BrowserSearch.txt", "\\Appends.txt", "\\CreatedDomains.txt", "\\Remembered.txt"}) {
-        const QString path = folder.path(QLatin1String(name));
+    for (const QString &name : {core::kBrowserSearchFile, QStringLiteral("\\Appends.txt"),
+                                QStringLiteral("\\CreatedDomains.txt"), QStringLiteral("\\Remembered.txt")}) {
+        const QString path = folder.path(name);
         if (!xfileExists(path))
             (void)core::appendText(path, QLatin1String(core::kCrLf)); // one empty line
     }

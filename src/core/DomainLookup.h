@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/HttpClient.h"
+#include "core/LookupEvidence.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
@@ -8,8 +9,6 @@
 #include "core/Verdict.h"
 #include "core/WhoisConnection.h"
 
-#include <QJsonObject>
-#include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -25,19 +24,6 @@ class LookupSlot;
 class RdapBootstrap;
 class RdapQuery;
 class WhoisQuery;
-struct LookupOutcome;
-struct WhoisAnswer;
-
-// Which protocol asks about a name. Auto: RDAP where the bootstrap lists the name's
-// extension, else whois.
-enum class LookupProtocol { Whois, Rdap, Auto };
-// Which rule judges a whois answer: the row's success words, or the evidence rules.
-enum class VerdictRules { SuccessWords, Evidence };
-
-QString protocolName(LookupProtocol protocol); // "whois", "rdap", "auto"
-std::optional<LookupProtocol> protocolFromName(const QString &name);
-QString rulesName(VerdictRules rules); // "words", "evidence"
-std::optional<VerdictRules> rulesFromName(const QString &name);
 
 // What the user chose for a lookup.
 struct LookupChoices {
@@ -48,8 +34,16 @@ struct LookupChoices {
     // name has no route.
     WhoisServer whoisFallback;
     // The lookup ends as timed out (verdict Unknown) when it has no verdict this long after
-    // its start; 0: no limit of its own (a run's watchdog gives up on it).
+    // its start (a limit from core::Timing); 0: no limit of its own (a run's watchdog gives up
+    // on it).
     qint64 timeLimitMs = 0;
+    // The registrar test's way (SingleExchange): the time limit counts anew from the
+    // connection, and a connection that cannot be made gives no verdict of its own but ends
+    // in the time limit.
+    bool limitFromConnection = false;
+    // When set, the success words are read from here when the answer is judged instead of
+    // from the row (the registrar test judges with what its success box holds then).
+    std::function<QString()> successWordsNow;
 
     // Whois with the success words: the program's described lookup.
     static LookupChoices described(bool useProxy);
@@ -85,53 +79,6 @@ struct LookupRoute {
 // fallback) for whois, no bootstrap entry (or no HTTP client) for RDAP.
 Result<LookupRoute> routeLookup(const QString &name, const TldTable &table, const LookupServices &services,
                                 const LookupChoices &choices);
-
-// How the exchange behind a verdict ended.
-enum class LookupEnding {
-    Answered,         // the server closed after its answer (whois) or a whole HTTP answer arrived
-    CapReached,       // whois: the answer reached 1 MiB and was judged on what fits
-    NoConnection,     // no connection, or it broke; TLS failures too
-    SendFailed,       // whois: connected, the request could not be sent
-    TimedOut,         // no verdict in time
-    TooLarge,         // RDAP: the answer passed 1 MiB
-    TooManyRedirects, // RDAP: more than five redirects, or a loop
-    Stopped,          // the lookup was dropped (Stop) before its verdict
-};
-QString endingName(LookupEnding ending);
-
-// A verdict and how it was reached.
-struct LookupEvidence {
-    QString name;
-    LookupVerdict verdict = LookupVerdict::Unknown;
-    LookupProtocol protocol = LookupProtocol::Whois; // Whois or Rdap
-    VerdictRules rules = VerdictRules::SuccessWords; // whois: which rule judged
-    LookupEnding ending = LookupEnding::Answered;
-    QString server; // whois: the host that answered (or was asked); RDAP: the address's host
-    quint16 port = 0;
-    QString url; // RDAP: the address asked (the last one after redirects)
-    // What decided: success words "success-word" (Available), "blocked-word" (Blocked) or
-    // "no-success-word" (Registered); an evidence rule's ID; an RDAP rule of judgeRdapAnswer.
-    QString rule;
-    QString matchedWord;  // success words: the word that matched
-    QString evidenceLine; // evidence rules: the answer's line that decided
-    int httpStatus = 0;
-    std::optional<qint64> retryAfterSeconds; // RDAP: the server's Retry-After
-    qint64 answerBytes = 0;
-    qint64 elapsedMs = 0;
-    int connections = 0; // whois: connections made (reconnects included)
-    QString reason;      // why the exchange failed, as the connection or fetch said
-    QString answer;      // the whole answer as text
-
-    bool hasVerdict() const
-    {
-        return verdict == LookupVerdict::Available || verdict == LookupVerdict::Registered;
-    }
-};
-
-// The evidence as one JSON object: name, verdict, protocol, rules (whois), server, port, url,
-// rule, word, evidence, status, retryAfter, bytes, ms, connections, ending, reason; with
-// `withAnswer` also answer.
-QJsonObject evidenceJson(const LookupEvidence &evidence, bool withAnswer);
 
 // How the whois half of a lookup treats a server that does not finish its answer.
 enum class WhoisStyle {
@@ -187,12 +134,10 @@ Q_SIGNALS:
 private:
     void startWhois(const LookupChoices &choices);
     void startRdap(const LookupChoices &choices);
-    void onSlotFinished(const LookupOutcome &outcome);
-    void onSlotConnectionFailed(const QString &reason);
-    void onQueryFinished(const WhoisAnswer &answer);
+    void onConnected();
+    void onWhoisAnswer(const WhoisAnswer &answer);
     void onRdapFinished(const HttpResponse &response);
     void onTimeLimit();
-    void judgeWhois(LookupEvidence &evidence) const;
     void finish(LookupEvidence evidence);
 
     const WhoisStyle m_style;
@@ -208,11 +153,10 @@ private:
 
     QString m_name;
     LookupRoute m_route;
-    VerdictRules m_rules = VerdictRules::SuccessWords;
+    LookupChoices m_choices;
+    QString m_failure; // why the connection could not be made, while the time limit runs on
     qint64 m_startedAt = 0;
     bool m_running = false;
 };
 
 } // namespace wendlecott::core
-
-Q_DECLARE_METATYPE(wendlecott::core::LookupEvidence)

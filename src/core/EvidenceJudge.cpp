@@ -389,9 +389,9 @@ bool hasVisibleText(QStringView answer)
     return std::any_of(answer.begin(), answer.end(), [](QChar c) { return !c.isSpace(); });
 }
 
-EvidenceJudgement decided(LookupVerdict verdict, const EvidenceTable &table, const Found &found)
+Judgement decided(LookupVerdict verdict, const EvidenceTable &table, const Found &found)
 {
-    return {verdict, table.rules().at(found.rule).id, found.evidence};
+    return {verdict, {}, table.rules().at(found.rule).id, found.evidence};
 }
 
 // Registration data is about the asked name when a name field holds it or, in an answer
@@ -422,10 +422,10 @@ EvidenceJudge::EvidenceJudge(EvidenceTable table) : m_table(std::move(table))
 {
 }
 
-EvidenceJudgement EvidenceJudge::judge(QStringView answer, const QString &tld, const QString &name) const
+Judgement EvidenceJudge::judge(QStringView answer, const QString &tld, const QString &name) const
 {
     if (!hasVisibleText(answer))
-        return {LookupVerdict::Unknown, kRuleEmpty, {}};
+        return {LookupVerdict::Unknown, {}, kRuleEmpty, {}};
     const ServingRules serving(m_table, normalizedTld(tld));
     const std::optional<AskedName> asked = askedName(name);
     AnswerScan scan(m_table, serving, asked, nullptr);
@@ -447,8 +447,8 @@ EvidenceJudgement EvidenceJudge::judge(QStringView answer, const QString &tld, c
     if (scan.free.found())
         return decided(LookupVerdict::Available, m_table, scan.free);
     if (data.found())
-        return {LookupVerdict::Unknown, kRuleOtherName, {}};
-    return {LookupVerdict::Unknown, kRuleNoEvidence, {}};
+        return {LookupVerdict::Unknown, {}, kRuleOtherName, {}};
+    return {LookupVerdict::Unknown, {}, kRuleNoEvidence, {}};
 }
 
 QList<int> EvidenceJudge::matchingRules(QStringView answer, const QString &tld) const

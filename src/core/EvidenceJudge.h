@@ -14,13 +14,6 @@ inline const QString kRuleEmpty = QStringLiteral("empty");            // nothing
 inline const QString kRuleOtherName = QStringLiteral("other-name");   // registration data of another name
 inline const QString kRuleNoEvidence = QStringLiteral("no-evidence"); // nothing the table knows
 
-// A verdict with what it rests on.
-struct EvidenceJudgement {
-    LookupVerdict verdict = LookupVerdict::Unknown;
-    QString rule;     // the ID of the rule that decided, or one of the three above
-    QString evidence; // the answer's line that decided (at most 200 characters); empty for the three above
-};
-
 // Judges a whois answer by what it shows rather than by a word anywhere in it: registration
 // data for the asked name is Registered, a not-found phrase of the registry without such
 // data is Available, a rate-limit or refusal is Blocked, and everything else (an empty
@@ -38,7 +31,9 @@ public:
     // `tld` is the extension the name was asked under ("de", "co.uk"; case and a leading dot
     // do not matter). With `name`, registration data must be about that name; without it
     // the answer is judged alone.
-    EvidenceJudgement judge(QStringView answer, const QString &tld, const QString &name = {}) const;
+    // The rule is the ID of the table rule that decided, or one of the three above (which have
+    // no evidence line).
+    Judgement judge(QStringView answer, const QString &tld, const QString &name = {}) const;
 
     // The index in table().rules() of every rule serving `tld` that finds something in the
     // answer, in table order, whether it decided or not.

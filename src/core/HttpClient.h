@@ -12,6 +12,12 @@
 
 namespace wendlecott::core {
 
+// The port an http or https address goes to: its own, else its scheme's (443 or 80).
+inline quint16 httpPort(const QUrl &url)
+{
+    return quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+}
+
 // One HTTP GET as the program asks for it: result pages of the list builder, RDAP answers,
 // the RDAP bootstrap file. Every fetch is bounded in size, in redirects and in time.
 struct HttpRequest {

@@ -39,7 +39,6 @@ void LookupSlot::startLookup(const QString &name, const TldEntry &entry)
     m_name = name;
     m_server = {entry.server, entry.port};
     m_request = whoisRequest(name);
-    m_successWords = entry.successWords;
     m_ticks = 0;
     m_reconnects = 0;
     m_inFlight = true;
@@ -94,19 +93,16 @@ void LookupSlot::onQueryFinished(const WhoisAnswer &answer)
         return; // the query has closed the connection; no verdict
     switch (answer.ending) {
     case WhoisEnding::ServerClosed:
-    case WhoisEnding::CapReached: // judged on what fits, as if the server had closed
+    case WhoisEnding::CapReached: // what fits is the answer, as if the server had closed
         finish(answer);
         break;
     case WhoisEnding::SendFailed:
         reconnect();
         break;
     case WhoisEnding::NoConnection:
-        if (!m_connectedThisAttempt) {
-            // Refused or no such host: a retry at the reconnect tick would fail the same way.
-            m_timer.stop();
+        if (!m_connectedThisAttempt) { // refused or no such host: a retry would fail the same way
             m_ticks = 0;
-            m_inFlight = false;
-            Q_EMIT connectionFailed(answer.reason);
+            finish(answer);
         }
         break; // a connection that broke: the time-out tries again
     case WhoisEnding::TimedOut:
@@ -132,16 +128,8 @@ void LookupSlot::onTick()
 void LookupSlot::finish(const WhoisAnswer &answer)
 {
     m_timer.stop();
-    LookupOutcome outcome;
-    outcome.name = m_name;
-    outcome.response = answer.text;
-    const Judgement judgement = judgeResponse(outcome.response, m_successWords);
-    outcome.verdict = judgement.verdict;
-    outcome.matchedWord = judgement.matchedWord;
-    outcome.server = answer.host;
-    outcome.port = m_server.port;
     m_inFlight = false;
-    Q_EMIT finished(outcome); // last: the handler may start the next lookup on this slot
+    Q_EMIT finished(answer); // last: the handler may start the next lookup on this slot
 }
 
 } // namespace wendlecott::core

@@ -3,7 +3,6 @@
 #include "core/Scheduler.h"
 #include "core/Timing.h"
 #include "core/TldTable.h"
-#include "core/Verdict.h"
 #include "core/WhoisConnection.h"
 #include "core/WhoisQuery.h"
 
@@ -17,25 +16,15 @@
 
 namespace wendlecott::core {
 
-// What a finished lookup hands to its owner, who files it (or shows the blocked notice).
-struct LookupOutcome {
-    QString name;
-    LookupVerdict verdict = LookupVerdict::Registered;
-    QString matchedWord; // the success word that matched; empty unless Available
-    QString server;      // the connection's remote host: the whois server that answered
-    quint16 port = kDefaultPort;
-    QString response; // the whole answer as text
-};
-
-// One lookup slot: one whois query and one time-out timer that ask one whois server about
-// one name at a time and judge the answer when the server closes the connection.
+// One lookup slot: the run's reconnect policy around one whois query. It asks one whois
+// server about one name at a time and hands back what was received; judging is the owner's.
 //
 // idle --startLookup--> connecting --connected/request sent--> waiting for data
 //   --closed by server (or the answer reached kMaxResponseBytes)--> finished (idle again).
 // A time-out at the reconnect tick goes back to connecting, keeping the text received so
 // far; there is no limit on retries, the owner's watchdog ends them with abort(). A
 // connection that cannot be made at all (refused, no such host) ends the lookup at once with
-// connectionFailed(): waiting would only turn its cause into silence.
+// a NoConnection answer: waiting would only turn its cause into silence.
 class LookupSlot : public QObject {
     Q_OBJECT
 public:
@@ -56,7 +45,6 @@ public:
     const QString &name() const { return m_name; }
     const QString &server() const { return m_server.host; }
     quint16 port() const { return m_server.port; }
-    const QString &successWords() const { return m_successWords; }
     // Everything received for the current (or last) lookup, over all its attempts.
     const QByteArray &responseBytes() const { return m_query.answerBytes(); }
     int ticks() const { return m_ticks; }
@@ -71,12 +59,11 @@ public:
 Q_SIGNALS:
     // The connection-status text, e.g. "connecting(0): - Search String: example.com".
     void statusText(const QString &text);
-    // The server closed the connection (or the answer hit the cap): the lookup's verdict.
+    // The lookup ended: the server closed the connection (ServerClosed, everything received
+    // over all attempts), the answer hit the cap (CapReached), or the connection could not be
+    // made at all (NoConnection, `reason` as the system says it, e.g. "Connection refused").
     // The slot is idle when this is emitted, so a handler may start the next lookup.
-    void finished(const wendlecott::core::LookupOutcome &outcome);
-    // The connection to the server could not be made (`reason` as the system says it, e.g.
-    // "Connection refused" or "Host example not found"). The slot is idle when this is emitted.
-    void connectionFailed(const QString &reason);
+    void finished(const wendlecott::core::WhoisAnswer &answer);
     // A connection is made and the request goes out with it, in this same turn of the event
     // loop: the moment a server's pace counts from.
     void requestSent();
@@ -100,7 +87,6 @@ private:
     QString m_name;
     WhoisServer m_server;
     QByteArray m_request;
-    QString m_successWords;
     int m_ticks = 0;
     int m_reconnects = 0;
     bool m_inFlight = false;
@@ -108,5 +94,3 @@ private:
 };
 
 } // namespace wendlecott::core
-
-Q_DECLARE_METATYPE(wendlecott::core::LookupOutcome)

@@ -19,7 +19,7 @@ bool speaksOfRateLimit(const QByteArray &body)
     return pattern.match(QString::fromUtf8(body.left(64 * 1024))).hasMatch();
 }
 
-RdapJudgement judgeDomainObject(const QJsonObject &object, const QString &name)
+Judgement judgeDomainObject(const QJsonObject &object, const QString &name)
 {
     const QString asked = idnaName(name);
     for (const char *field : {"ldhName", "unicodeName"}) {
@@ -27,10 +27,28 @@ RdapJudgement judgeDomainObject(const QJsonObject &object, const QString &name)
         if (about.isEmpty())
             continue;
         if (idnaName(about) == asked)
-            return {LookupVerdict::Registered, QStringLiteral("domain-object")};
-        return {LookupVerdict::Unknown, QStringLiteral("other-name")};
+            return {LookupVerdict::Registered, {}, QStringLiteral("domain-object"), {}};
+        return {LookupVerdict::Unknown, {}, QStringLiteral("other-name"), {}};
     }
-    return {LookupVerdict::Registered, QStringLiteral("domain-object")}; // a domain object without its name
+    return {LookupVerdict::Registered,
+            {},
+            QStringLiteral("domain-object"),
+            {}}; // a domain object without its name
+}
+
+// A 404 means "no such domain" only as an RDAP server says it: no body or a JSON one, at the
+// name's own address. A web server's error page, or a redirect that ends on another path (a
+// stale base on a plain web server), says nothing about the name.
+bool saysNotFound(const HttpResponse &response, const QString &name)
+{
+    if (!response.finalUrl.isEmpty() &&
+        !response.finalUrl.path().endsWith(QStringLiteral("/domain/") + idnaName(name), Qt::CaseInsensitive))
+        return false;
+    if (response.body.trimmed().isEmpty())
+        return true;
+    QJsonParseError error;
+    (void)QJsonDocument::fromJson(response.body, &error); // only whether it parses counts
+    return error.error == QJsonParseError::NoError;
 }
 
 } // namespace
@@ -78,29 +96,32 @@ std::optional<qint64> retryAfterSeconds(const QByteArray &value, const QDateTime
     return qMax<qint64>(0, now.secsTo(at));
 }
 
-RdapJudgement judgeRdapAnswer(const HttpResponse &response, const QString &name)
+Judgement judgeRdapAnswer(const HttpResponse &response, const QString &name)
 {
     switch (response.ending) {
     case HttpEnding::Finished:
         break;
     case HttpEnding::NetworkError:
-        return {LookupVerdict::Unknown, QStringLiteral("no-answer")};
+        return {LookupVerdict::Unknown, {}, QStringLiteral("no-answer"), {}};
     case HttpEnding::TooLarge:
-        return {LookupVerdict::Unknown, QStringLiteral("too-large")};
+        return {LookupVerdict::Unknown, {}, QStringLiteral("too-large"), {}};
     case HttpEnding::TimedOut:
-        return {LookupVerdict::Unknown, QStringLiteral("time-out")};
+        return {LookupVerdict::Unknown, {}, QStringLiteral("time-out"), {}};
     case HttpEnding::TooManyRedirects:
-        return {LookupVerdict::Unknown, QStringLiteral("redirects")};
+        return {LookupVerdict::Unknown, {}, QStringLiteral("redirects"), {}};
     }
-    if (response.status == 404)
-        return {LookupVerdict::Available, QStringLiteral("http-404")};
+    if (response.status == 404) {
+        if (!saysNotFound(response, name))
+            return {LookupVerdict::Unknown, {}, QStringLiteral("error-page"), {}};
+        return {LookupVerdict::Available, {}, QStringLiteral("http-404"), {}};
+    }
     if (response.status == 429)
-        return {LookupVerdict::Blocked, QStringLiteral("http-429")};
+        return {LookupVerdict::Blocked, {}, QStringLiteral("http-429"), {}};
     if (response.status == 200) {
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(response.body, &error);
         if (error.error != QJsonParseError::NoError || !document.isObject())
-            return {LookupVerdict::Unknown, QStringLiteral("not-json")};
+            return {LookupVerdict::Unknown, {}, QStringLiteral("not-json"), {}};
         const QJsonObject object = document.object();
         if (object.value(QLatin1String("objectClassName"))
                 .toString()
@@ -108,10 +129,10 @@ RdapJudgement judgeRdapAnswer(const HttpResponse &response, const QString &name)
             return judgeDomainObject(object, name);
     }
     if (speaksOfRateLimit(response.body))
-        return {LookupVerdict::Blocked, QStringLiteral("rate-limit")};
+        return {LookupVerdict::Blocked, {}, QStringLiteral("rate-limit"), {}};
     if (response.status == 200)
-        return {LookupVerdict::Unknown, QStringLiteral("not-a-domain")};
-    return {LookupVerdict::Unknown, QStringLiteral("http-%1").arg(response.status)};
+        return {LookupVerdict::Unknown, {}, QStringLiteral("not-a-domain"), {}};
+    return {LookupVerdict::Unknown, {}, QStringLiteral("http-%1").arg(response.status), {}};
 }
 
 RdapQuery::RdapQuery(HttpClient &http, QObject *parent) : QObject(parent), m_http(http)

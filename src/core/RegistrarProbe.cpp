@@ -2,7 +2,6 @@
 
 #include "core/TextFile.h"
 #include "core/UserNotice.h"
-#include "core/WhoisRequest.h"
 
 #include <QStringList>
 
@@ -18,20 +17,26 @@ bool isEmptyTestName(const QString &testName)
            testName.contains(QLatin1String("\".com")) || testName.contains(QLatin1String("\".net"));
 }
 
+// The test asks a server of the user's choosing, so it needs no table to route by.
+const TldTable &noRows()
+{
+    static const TldTable table;
+    return table;
+}
+
 } // namespace
 
-std::optional<QString> registrarProbeMessage(const Judgement &judgement, const QString &testName,
-                                             const QString &host, quint16 port, const QString &response)
+std::optional<QString> registrarProbeMessage(const LookupEvidence &evidence, const QString &testName)
 {
-    const QString server = host + QLatin1Char(':') + QString::number(port);
+    const QString server = evidence.server + QLatin1Char(':') + QString::number(evidence.port);
     const QString domain = QStringLiteral("Domain: ") + testName;
     QStringList head;
-    switch (judgement.verdict) {
+    switch (evidence.verdict) {
     case LookupVerdict::Available:
         if (isEmptyTestName(testName) || testName.contains(QLatin1String("endoffile")))
             return std::nullopt;
         head = {QStringLiteral("Appears to be: AVAILABLE"),
-                QStringLiteral("Success word: ") + judgement.matchedWord, domain, server};
+                QStringLiteral("Success word: ") + evidence.matchedWord, domain, server};
         break;
     case LookupVerdict::Blocked:
         head = {QStringLiteral("Appears to be: Error/Blocked"), domain, server};
@@ -46,96 +51,57 @@ std::optional<QString> registrarProbeMessage(const Judgement &judgement, const Q
         break;
     }
     // Every head line ends with CR LF and an empty line ends the head.
-    return joinLinesCrLf(head) + QLatin1String(kCrLf) + response;
+    return joinLinesCrLf(head) + QLatin1String(kCrLf) + evidence.answer;
 }
 
 RegistrarProbe::RegistrarProbe(std::unique_ptr<WhoisConnection> connection, Scheduler &scheduler,
                                const Timing &timing, UserNotice &notice, QObject *parent)
     : QObject(parent)
-    , m_query(std::move(connection), scheduler)
     , m_timing(timing)
     , m_notice(notice)
-    , m_timer(scheduler, [this] { onTick(); })
+    , m_lookup(WhoisStyle::SingleExchange, std::move(connection), noRows(), {}, scheduler, timing)
 {
-    connect(&m_query, &WhoisQuery::connected, this, &RegistrarProbe::onConnected);
-    connect(&m_query, &WhoisQuery::finished, this, &RegistrarProbe::onQueryFinished);
+    connect(&m_lookup, &DomainLookup::finished, this, &RegistrarProbe::onFinished);
 }
 
-RegistrarProbe::~RegistrarProbe()
-{
-    m_timer.stop();
-    m_query.disconnect(this);
-    m_query.cancel();
-}
+RegistrarProbe::~RegistrarProbe() = default;
 
 void RegistrarProbe::start(const QString &testName, const QString &nameToSend, const QString &server,
                            quint16 port, std::function<QString()> successWords)
 {
-    stop(); // one test at a time: the one in progress is dropped first
     m_testName = testName;
-    m_successWords = std::move(successWords);
-    m_ticks = 0;
-    m_running = true;
-    m_timer.start(m_timing.tickMs);
-    m_query.start({server, port}, whoisRequest(nameToSend));
+    LookupRoute route;
+    route.entry.server = server;
+    route.entry.port = port;
+    LookupChoices choices;
+    choices.timeLimitMs = m_timing.registrarTestTimeoutMs;
+    choices.limitFromConnection = true;
+    // The words in the success box when the answer comes, not the stored row's: the user
+    // tries words out here.
+    choices.successWordsNow = [words = std::move(successWords)] { return words ? words() : QString(); };
+    m_lookup.start(nameToSend, route, choices); // one test at a time: drops the one in progress
 }
 
 void RegistrarProbe::abandon()
 {
-    stop();
+    m_lookup.cancel();
 }
 
-void RegistrarProbe::stop()
+void RegistrarProbe::onFinished(const LookupEvidence &evidence)
 {
-    m_timer.stop();
-    m_query.cancel();
-    m_ticks = 0;
-    m_running = false;
-}
-
-// The time-out counts from the connection.
-void RegistrarProbe::onConnected()
-{
-    m_ticks = 0;
-    m_timer.start(m_timing.tickMs);
-}
-
-void RegistrarProbe::onQueryFinished(const WhoisAnswer &answer)
-{
-    switch (answer.ending) {
-    case WhoisEnding::ServerClosed:
-    case WhoisEnding::CapReached: // judged on what fits, as if the server had closed
-        finish(answer);
-        break;
-    case WhoisEnding::SendFailed:
-        stop(); // a failed send ends the test quietly
-        break;
-    case WhoisEnding::NoConnection:
-    case WhoisEnding::TimedOut:
-        break; // no message of its own: the time-out reports it
-    }
-}
-
-void RegistrarProbe::onTick()
-{
-    ++m_ticks;
-    if (m_ticks < m_timing.testTimeoutTicks)
+    switch (evidence.ending) {
+    case LookupEnding::Answered:
+    case LookupEnding::CapReached: // judged on what fits, as if the server had closed
+        if (const std::optional<QString> message = registrarProbeMessage(evidence, m_testName))
+            m_notice.showMessage(QString(), *message, NoticeIcon::None);
+        Q_EMIT judged(evidence);
         return;
-    stop();
-    m_notice.showMessage(QString(), kConnectionTimedOut, NoticeIcon::None);
-}
-
-void RegistrarProbe::finish(const WhoisAnswer &answer)
-{
-    m_timer.stop();
-    // The words in the success box now, not the stored row's: the user tries words out here.
-    const Judgement judgement = judgeResponse(answer.text, m_successWords ? m_successWords() : QString());
-    m_ticks = 0;
-    m_running = false;
-    if (const std::optional<QString> message =
-            registrarProbeMessage(judgement, m_testName, answer.host, answer.port, answer.text))
-        m_notice.showMessage(QString(), *message, NoticeIcon::None);
-    Q_EMIT judged(judgement, answer.text);
+    case LookupEnding::TimedOut:
+        m_notice.showMessage(QString(), kConnectionTimedOut, NoticeIcon::None);
+        return;
+    default:
+        return; // a failed send ends the test quietly
+    }
 }
 
 } // namespace wendlecott::core

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "core/DomainLookup.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
-#include "core/Verdict.h"
 #include "core/WhoisConnection.h"
-#include "core/WhoisQuery.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -24,19 +22,18 @@ inline const QString kConnectionTimedOut = QStringLiteral("Connection timed out"
 // the server the connection went to, an empty line, then the whole answer. Nothing for an
 // Available or Registered answer to an empty test field (".com", ".net", or a name holding
 // a quote followed by either), nor for an Available answer to a name holding "endoffile".
-std::optional<QString> registrarProbeMessage(const Judgement &judgement, const QString &testName,
-                                             const QString &host, quint16 port, const QString &response);
+std::optional<QString> registrarProbeMessage(const LookupEvidence &evidence, const QString &testName);
 
-// The Setup window's registrar test ("Test Selected"): one whois query and one time-out
-// timer of its own, apart from the check run's slots. It sends the request, collects the
-// answer until the server closes, judges it against the success words the window's success
-// box holds at that moment and shows the verdict to the user.
+// The Setup window's registrar test ("Test Selected"): one whois lookup of its own, apart
+// from the check run's slots, on the same lookup as every other caller. It sends the request,
+// collects the answer until the server closes, judges it against the success words the
+// window's success box holds at that moment and shows the verdict to the user.
 //
 // idle --start--> connecting --connected/request sent--> waiting --closed by server--> idle
-// A failed send ends the test without a message; the time-out tick that reaches
-// Timing::testTimeoutTicks ends it with "Connection timed out". A connection that cannot be
-// made gives no message of its own and ends in that time-out. A new start drops the test
-// in progress first.
+// A failed send ends the test without a message; Timing::registrarTestTimeoutMs after the
+// connection (or the start, while there is none) it ends with "Connection timed out". A
+// connection that cannot be made gives no message of its own and ends in that time-out. A
+// new start drops the test in progress first.
 class RegistrarProbe : public QObject {
     Q_OBJECT
 public:
@@ -48,35 +45,23 @@ public:
     // message; `successWords` is read when the answer is judged.
     void start(const QString &testName, const QString &nameToSend, const QString &server, quint16 port,
                std::function<QString()> successWords);
-    // Drops the test in progress without a message: connection closed, timer off.
+    // Drops the test in progress without a message.
     void abandon();
 
-    bool isRunning() const { return m_running; }
-    bool isTimerActive() const { return m_timer.isActive(); }
-    int ticks() const { return m_ticks; }
+    bool isRunning() const { return m_lookup.isRunning(); }
     const QString &testName() const { return m_testName; }
-    const QByteArray &responseBytes() const { return m_query.answerBytes(); }
 
 Q_SIGNALS:
     // The test ended with a verdict (shown or not); for the window and for tests.
-    void judged(const wendlecott::core::Judgement &judgement, const QString &response);
+    void judged(const wendlecott::core::LookupEvidence &evidence);
 
 private:
-    void onConnected();
-    void onQueryFinished(const WhoisAnswer &answer);
-    void onTick();
-    void finish(const WhoisAnswer &answer);
-    void stop();
+    void onFinished(const LookupEvidence &evidence);
 
-    WhoisQuery m_query;
     const Timing &m_timing;
     UserNotice &m_notice;
-    PeriodicTimer m_timer;
-
+    DomainLookup m_lookup;
     QString m_testName;
-    std::function<QString()> m_successWords;
-    int m_ticks = 0;
-    bool m_running = false;
 };
 
 } // namespace wendlecott::core

@@ -16,6 +16,7 @@ struct Timing {
     int splashTicks = 75;
     int listBuilderStartTicks = 3; // the list builder fetches its first page at this tick
     qint64 listBuilderPageWaitMs = 500;
+    qint64 registrarTestTimeoutMs = 5000; // the registrar test gives up this long after its connection
 };
 
 } // namespace wendlecott::core

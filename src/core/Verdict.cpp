@@ -38,14 +38,14 @@ Judgement judgeResponse(const QString &response, const QString &successWords)
             const bool found =
                 word.isEmpty() ? !response.isEmpty() : response.contains(word, Qt::CaseInsensitive);
             if (found)
-                return {LookupVerdict::Available, word};
+                return {LookupVerdict::Available, word, kRuleSuccessWord, {}};
         }
     }
     for (const QString &word : blockedWords()) {
         if (response.contains(word, Qt::CaseInsensitive))
-            return {LookupVerdict::Blocked, {}};
+            return {LookupVerdict::Blocked, {}, kRuleBlockedWord, {}};
     }
-    return {LookupVerdict::Registered, {}};
+    return {LookupVerdict::Registered, {}, kRuleNoSuccessWord, {}};
 }
 
 QString verdictName(LookupVerdict verdict)

@@ -145,6 +145,13 @@ private:
             Q_EMIT progress(m_body.size());
     }
 
+    // Errors of the connection or the protocol, as against the error statuses of the server.
+    static bool brokeOff(QNetworkReply::NetworkError error)
+    {
+        return error < QNetworkReply::ProxyConnectionRefusedError ||
+               (error >= QNetworkReply::ProtocolUnknownError && error <= QNetworkReply::ProtocolFailure);
+    }
+
     // Where a redirect answer sends the fetch (resolved against the address asked), or an
     // invalid address when the answer is no redirect to follow.
     QUrl redirectTarget() const
@@ -188,8 +195,9 @@ private:
             return;
         const QNetworkReply::NetworkError error = m_reply->error();
         const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        // An HTTP error status (404, 429, 500) is an answer; only a failed exchange is an error.
-        if (error != QNetworkReply::NoError && !answered)
+        // An HTTP error status (404, 429, 500) is an answer; a failed exchange is an error, also
+        // when its status came before it broke (a body cut short is no answer).
+        if (error != QNetworkReply::NoError && (!answered || brokeOff(error)))
             return end(core::HttpEnding::NetworkError, m_reply->errorString());
         end(core::HttpEnding::Finished, QString());
     }

@@ -1,5 +1,6 @@
 #include "sources/ListSource.h"
 
+#include "core/Paths.h"
 #include "core/TextFile.h"
 
 #include <QFileInfo>
@@ -52,10 +53,10 @@ const std::array<NameSource, kNameSourceCount> &nameSources()
          std::nullopt},
         {QStringLiteral("Generate names"), SourceKind::Generate, QStringLiteral("\\CreatedDomains.txt"),
          StartPosition::One, std::nullopt},
-        {QStringLiteral("Yahoo Search"), SourceKind::Search, QStringLiteral("\\BrowserSearch.txt"),
-         StartPosition::One, keys::YahooWordNum},
-        {QStringLiteral("Google Search"), SourceKind::Search, QStringLiteral("\\BrowserSearch.txt"),
-         StartPosition::One, keys::GoogleWordNum},
+        {QStringLiteral("Yahoo Search"), SourceKind::Search, core::kBrowserSearchFile, StartPosition::One,
+         keys::YahooWordNum},
+        {QStringLiteral("Google Search"), SourceKind::Search, core::kBrowserSearchFile, StartPosition::One,
+         keys::GoogleWordNum},
         {QStringLiteral("Full Word List"), SourceKind::WordList,
          QStringLiteral("\\Wordlists\\FullWordList.txt"), StartPosition::Resume, keys::FullWordNum},
         {QStringLiteral("All Two Letter"), SourceKind::WordList,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/SettingsStore.h"
+#include "core/Paths.h"
 
 #include <QString>
 #include <QUrl>
@@ -49,8 +50,8 @@ QUrl searchPageAddress(SearchEngine engine, const SearchEndpoint &endpoint, cons
 qint32 nextStartIndex(SearchEngine engine, qint32 startIndex);
 
 // The files of the list builder, under the program folder.
-inline const QString kBrowserSearchFile = QStringLiteral("\\BrowserSearch.txt");
-inline const QString kSearchOutputFile = QStringLiteral("\\SearchOutput.txt");
+using core::kBrowserSearchFile;
+using core::kSearchOutputFile;
 inline const QString kSearchesFolder = QStringLiteral("\\Searches");
 // The longest query part of a saved copy's name, in UTF-8 bytes (a file name holds 255).
 inline constexpr qsizetype kMaxSavedQueryBytes = 200;

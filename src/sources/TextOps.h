@@ -16,7 +16,8 @@ namespace wendlecott::sources {
 // and the hyphen survive and case does not change.
 QString xCorrectName(const QString &name);
 
-// Decodes the percent escapes of a fixed table (despite the name, it decodes): "%25" first
+// The described name says "encode"; it decodes percent escapes.
+// Decodes the percent escapes of a fixed table: "%25" first
 // and repeatedly, so "%2520" becomes a space while "%2541" stays "%41"; the escapes are
 // matched without regard to case.
 QString xurlEncode(const QString &text);

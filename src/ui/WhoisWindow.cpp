@@ -105,8 +105,7 @@ void WhoisWindow::askServer()
     setWindowTitle(rdap ? QStringLiteral("WHOIS Information (RDAP)") : QStringLiteral("WHOIS Information"));
     m_rdapAddress = rdap ? route.value().url.toString() : QString();
     const QUrl &url = route.value().url;
-    m_server = rdap ? core::WhoisServer{url.host(),
-                                        quint16(url.port(url.scheme() == QLatin1String("https") ? 443 : 80))}
+    m_server = rdap ? core::WhoisServer{url.host(), core::httpPort(url)}
                     : core::WhoisServer{route.value().entry.server, route.value().entry.port};
     m_answerView->setPlaceholderText(QStringLiteral("Asking %1 about %2 ...").arg(serverAddress(), m_domain));
 

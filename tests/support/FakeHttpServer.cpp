@@ -132,8 +132,8 @@ void FakeHttpServer::serve(QTcpSocket *socket, const Request &request)
     head += "Connection: close\r\n\r\n";
     socket->write(head);
 
-    if (route.mode == Mode::Answer) {
-        socket->write(route.body);
+    if (route.mode == Mode::Answer || route.mode == Mode::CutShort) {
+        socket->write(route.mode == Mode::Answer ? route.body : route.body.left(route.body.size() / 2));
         socket->disconnectFromHost();
         return;
     }

@@ -23,6 +23,7 @@ public:
         Endless,     // a 200 head, then body bytes without end until the client goes away
         Silent,      // read the request, send nothing, keep the connection open
         CloseAtOnce, // close without answering
+        CutShort,    // the head promises the whole body; half of it comes, then the connection closes
     };
     struct Route {
         Mode mode = Mode::Answer;

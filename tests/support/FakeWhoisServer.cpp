@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 namespace wendlecott::testing {
 
 FakeWhoisServer::FakeWhoisServer(QObject *parent) : QObject(parent)
@@ -30,6 +32,7 @@ void FakeWhoisServer::onConnection()
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         ++m_connections;
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::disconnected, this, &FakeWhoisServer::connectionEnded);
         auto buffer = std::make_shared<QByteArray>();
         auto index = std::make_shared<qsizetype>(-1); // this connection's entry in m_rawRequests
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer, index] {
@@ -48,6 +51,20 @@ void FakeWhoisServer::onConnection()
         });
     }
 }
+
+namespace {
+
+// Closes with a reset rather than the orderly close: a linger time of zero drops the
+// connection at once, and the peer reads "connection reset".
+void resetConnection(QTcpSocket *socket)
+{
+    const linger now{1, 0};
+    (void)::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &now,
+                       sizeof now); // best effort
+    socket->abort();
+}
+
+} // namespace
 
 void FakeWhoisServer::serve(QTcpSocket *socket, const QByteArray &raw)
 {
@@ -72,6 +89,9 @@ void FakeWhoisServer::serve(QTcpSocket *socket, const QByteArray &raw)
         break;
     case Mode::CloseAtOnce:
         socket->disconnectFromHost();
+        break;
+    case Mode::Reset:
+        resetConnection(socket);
         break;
     case Mode::Chunked: {
         auto offset = std::make_shared<qsizetype>(0);

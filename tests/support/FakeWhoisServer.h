@@ -23,6 +23,7 @@ public:
         Chunked,        // send the answer in small pieces with pauses, then close
         Endless,        // send data without end until the client goes away
         AnswerAndHold,  // send the answer, then keep the connection open and say no more
+        Reset,          // reset the connection (RST) without sending anything
     };
     struct Script {
         Mode mode = Mode::AnswerAndClose;
@@ -52,6 +53,9 @@ public:
 
 Q_SIGNALS:
     void requestReceived(const QByteArray &line);
+    // A connection ended, closed by either side: nothing more can pass on it. Tests that check
+    // that nothing more arrives wait for this instead of waiting a while.
+    void connectionEnded();
 
 private:
     void onConnection();

@@ -138,8 +138,7 @@ int judgeByEvidence(CliContext &context, const JudgeOptions &options, const QStr
     // A broken line of the user's table is named and skipped; the rest still judges.
     for (const core::EvidenceProblem &problem : problems)
         context.io.err << "wendlecott-cli: " << core::escapeControls(problem.describe()) << '\n';
-    const core::EvidenceJudgement judgement =
-        judge.judge(answer, *options.tld, options.name.value_or(QString()));
+    const core::Judgement judgement = judge.judge(answer, *options.tld, options.name.value_or(QString()));
     if (options.json) {
         // The details are those of a registration the answer shows, as a lookup reads them.
         const core::RegistrationDetails details = judgement.verdict == core::LookupVerdict::Registered
