@@ -10,7 +10,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-    targets=(fuzz_textops fuzz_tldtable fuzz_verdict fuzz_entrydomain fuzz_searchextraction fuzz_pageextraction)
+    targets=(fuzz_textops fuzz_tldtable fuzz_verdict fuzz_dnsreply fuzz_entrydomain fuzz_searchextraction fuzz_pageextraction)
 fi
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DWENDLECOTT_FUZZ=ON -DWENDLECOTT_GUI=OFF \
@@ -28,7 +28,7 @@ status=0
 for target in "${targets[@]}"; do
     # Pages and whois answers are long; the name operations work on lines.
     case $target in
-    fuzz_textops | fuzz_entrydomain | fuzz_tldtable) max_len=4096 ;;
+    fuzz_textops | fuzz_entrydomain | fuzz_tldtable | fuzz_dnsreply) max_len=4096 ;;
     *) max_len=16384 ;;
     esac
     corpus=build-fuzz/corpus/$target
