@@ -3,6 +3,7 @@
 
 #include "core/DomainLookup.h"
 #include "core/DomainName.h"
+#include "core/ExtensionCheck.h"
 #include "core/Timing.h"
 
 #include <QEventLoop>
@@ -102,6 +103,11 @@ int cmdLookup(CliContext &context, const QStringList &args)
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
+    if (const QString problem = core::extensionProblem(options->name, state.table()); !problem.isEmpty()) {
+        context.io.out << shown(context, QStringLiteral("invalid\t%1\t%2").arg(options->name, problem))
+                       << '\n';
+        return kExitFailure; // an extension that exists nowhere: whoever answered would not know
+    }
     core::LookupChoices choices = applyOverrides(state.lookupChoices(), options->overrides);
     const core::Timing &timing = state.timing();
     choices.timeLimitMs = timing.tickMs * timing.watchdogTicks;
