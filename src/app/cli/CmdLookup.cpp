@@ -103,12 +103,16 @@ int cmdLookup(CliContext &context, const QStringList &args)
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
-    if (const QString problem = core::extensionProblem(options->name, state.table()); !problem.isEmpty()) {
+    core::LookupChoices choices = applyOverrides(state.lookupChoices(), options->overrides);
+    // A name something would ask, under an extension that exists nowhere: whoever answered
+    // would not know it. (A name nothing serves is told so below.)
+    if (const QString problem = core::extensionProblem(options->name, state.table());
+        !problem.isEmpty() &&
+        core::routeLookup(options->name, state.table(), state.lookupServices(), choices)) {
         context.io.out << shown(context, QStringLiteral("invalid\t%1\t%2").arg(options->name, problem))
                        << '\n';
-        return kExitFailure; // an extension that exists nowhere: whoever answered would not know
+        return kExitFailure;
     }
-    core::LookupChoices choices = applyOverrides(state.lookupChoices(), options->overrides);
     const core::Timing &timing = state.timing();
     choices.timeLimitMs = timing.tickMs * timing.watchdogTicks;
 
