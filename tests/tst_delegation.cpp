@@ -242,6 +242,9 @@ private Q_SLOTS:
         QTest::newRow("empty label") << "a..com";
         QTest::newRow("label of 64") << QString(64, QLatin1Char('a')) + QStringLiteral(".com");
         QTest::newRow("not ASCII") << QStringLiteral("b\u00fccher.de");
+        QTest::newRow("a control character") << QStringLiteral("a\u0011b.de");
+        QTest::newRow("a blank") << QStringLiteral("a b.de");
+        QTest::newRow("a backslash") << QStringLiteral("a\\b.de");
         QTest::newRow("name of 254")
             << QString(50, QLatin1Char('a')).append(QStringLiteral(".")).repeated(5) + QStringLiteral("com");
     }

@@ -179,9 +179,11 @@ QByteArray encodeNsQuery(const QString &asciiName, quint16 id)
     appendU16(out, 0);
     appendU16(out, 1); // the EDNS record
     for (const QString &label : name.split(QLatin1Char('.'))) {
-        // Names are sent in their IDNA form: ASCII only.
-        const bool ascii =
-            std::all_of(label.begin(), label.end(), [](QChar c) { return c.unicode() < 0x80; });
+        // Names are sent in their IDNA form: printable ASCII only, and nothing that a reply's
+        // name would be read back escaped as (a blank, a backslash).
+        const bool ascii = std::all_of(label.begin(), label.end(), [](QChar c) {
+            return c.unicode() > 0x20 && c.unicode() < 0x7f && c != QLatin1Char('\\');
+        });
         const QByteArray bytes = label.toLatin1();
         if (!ascii || bytes.isEmpty() || bytes.size() > kMaxLabelOctets)
             return {};

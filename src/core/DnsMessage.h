@@ -54,7 +54,7 @@ struct DnsMessage {
 // The query bytes that ask for the NS records of `asciiName` (IDNA form, a final dot
 // allowed), class IN, with the recursion-desired bit clear and an EDNS record offering
 // dns::kEdnsUdpSize. Empty when the name cannot be encoded (an empty or over-long label, a
-// name over 253 octets).
+// name over 253 octets, a character outside printable ASCII, a blank or a backslash).
 QByteArray encodeNsQuery(const QString &asciiName, quint16 id);
 
 // The message in `bytes`, or nothing when it is malformed: shorter than its header says,
