@@ -1,9 +1,9 @@
 // Writes the first corpus of every fuzz target from the repository's test data, each input
 // in the form its target reads (fields separated by NUL bytes):
 //   make_seeds REPOSITORY OUTPUT
-// makes OUTPUT/<target>/ for fuzz_textops, fuzz_tldtable, fuzz_verdict, fuzz_entrydomain,
-// fuzz_searchextraction, fuzz_pageextraction, fuzz_rdapanswer, fuzz_rdapbootstrap and
-// fuzz_evidencerules.
+// makes OUTPUT/<target>/ for fuzz_textops, fuzz_tldtable, fuzz_verdict, fuzz_dnsreply,
+// fuzz_entrydomain, fuzz_searchextraction, fuzz_pageextraction, fuzz_rdapanswer,
+// fuzz_rdapbootstrap and fuzz_evidencerules.
 #include "core/TldTable.h"
 
 #include <QCoreApplication>
@@ -103,6 +103,24 @@ void verdictSeeds(const QString &repo, const QString &output)
     }
 }
 
+// The replies captured from Knot, each with the name it was asked about.
+void dnsSeeds(const QString &repo, const QString &output)
+{
+    SeedWriter seeds(output, QStringLiteral("fuzz_dnsreply"));
+    const QString dir = repo + QStringLiteral("/tests/data/dns/");
+    const QList<std::pair<const char *, QByteArray>> replies{{"referral", "taken.dlg"},
+                                                             {"referral-glue", "glued.dlg"},
+                                                             {"answer", "dlg"},
+                                                             {"nxdomain", "free.dlg"},
+                                                             {"nodata", "webonly.dlg"},
+                                                             {"truncated", "huge.dlg"},
+                                                             {"servfail", "foo.broken"},
+                                                             {"refused", "foo.other"},
+                                                             {"wildcard", "abcdefghijklmnopqrst.wild"}};
+    for (const auto &[file, name] : replies)
+        seeds.add({name, readBytes(dir + QLatin1String(file) + QStringLiteral(".bin"))});
+}
+
 void entrySeeds(const QString &repo, const QString &output)
 {
     SeedWriter seeds(output, QStringLiteral("fuzz_entrydomain"));
@@ -191,6 +209,7 @@ int main(int argc, char *argv[])
     textSeeds(repo, output);
     tableSeeds(output);
     verdictSeeds(repo, output);
+    dnsSeeds(repo, output);
     entrySeeds(repo, output);
     pageSeeds(repo, output, QStringLiteral("fuzz_searchextraction"), QStringLiteral("/tests/data/html/serp"));
     pageSeeds(repo, output, QStringLiteral("fuzz_pageextraction"), QStringLiteral("/tests/data/html/pages"));

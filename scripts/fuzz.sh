@@ -32,7 +32,7 @@ status=0
 for target in "${targets[@]}"; do
     # Pages and whois answers are long; the name operations work on lines.
     case $target in
-    fuzz_textops | fuzz_entrydomain | fuzz_tldtable) max_len=4096 ;;
+    fuzz_textops | fuzz_entrydomain | fuzz_tldtable | fuzz_dnsreply) max_len=4096 ;;
     fuzz_rdapbootstrap) max_len=131072 ;; # the whole bootstrap file
     *) max_len=16384 ;;
     esac

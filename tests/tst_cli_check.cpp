@@ -368,6 +368,25 @@ private Q_SLOTS:
                  QStringLiteral("Registered\ttaken.com\t%1\t\nDomain Name: TAKEN.COM\r\n").arg(where));
     }
 
+    // The .com row would be asked about abc.zz and its "No match" would say it is free.
+    void lookupRefusesANameUnderNoExtension()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
+        pointComAt(folder, server.port());
+        for (const QString name : {QStringLiteral("abc.zz"), QStringLiteral("shop.notatld")}) {
+            const Run run = runCli(folder, {QStringLiteral("lookup"), name});
+            QCOMPARE(run.status, cli::kExitFailure);
+            QCOMPARE(run.out, QStringLiteral("invalid\t%1\tno such extension\n").arg(name));
+        }
+        QVERIFY(server.requests().isEmpty());
+        // A real extension without a row still goes where the table sends it.
+        QCOMPARE(runCli(folder, {QStringLiteral("lookup"), QStringLiteral("abc.xyz")}).status, cli::kExitOk);
+        QCOMPARE(server.requests(), QList<QByteArray>{"abc.xyz"});
+    }
+
     void lookupWithoutARowFails()
     {
         testing::TestFolder folder;

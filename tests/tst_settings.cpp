@@ -89,7 +89,7 @@ private Q_SLOTS:
     void keyTableNamesEveryKeyOnce()
     {
         const QList<SettingKey> all = config::allSettingKeys();
-        QCOMPARE(all.size(), 25);
+        QCOMPARE(all.size(), 28);
         QSet<QString> seen;
         for (const SettingKey &key : all) {
             QVERIFY2(key.app == QLatin1String("Wendlecott") || key.app == QLatin1String("Tarnhollow"),
@@ -125,6 +125,10 @@ private Q_SLOTS:
         QTest::newRow("DefaultSearch") << keys::DefaultSearch << defaults::DefaultSearch << "Google";
         QTest::newRow("chkProxy") << keys::ChkProxy << defaults::ChkProxy << "0";
         QTest::newRow("showHelp") << keys::ShowHelp << defaults::ShowHelp << "1";
+        QTest::newRow("DnsFirst") << keys::DnsFirst << defaults::DnsFirst << "0";
+        QTest::newRow("DnsServer") << keys::DnsServer << defaults::DnsServer << "";
+        QTest::newRow("DnsQueriesPerSecond")
+            << keys::DnsQueriesPerSecond << defaults::DnsQueriesPerSecond << "200";
         QTest::newRow("FirstUse") << keys::FirstUse << defaults::FirstUse << "";
         QTest::newRow("txtMake") << keys::TxtMake << defaults::TxtMake << "";
         QTest::newRow("chkAdd0") << chkAddKey(0) << defaults::ChkAdd << "1";

@@ -27,6 +27,13 @@ inline const SettingKey ChkProxy{kProductName, QStringLiteral("chkProxy")};
 inline const SettingKey UseRdap{kProductName, QStringLiteral("UseRdap")};
 // How many lookups a check run keeps in flight at most, each server at its own pace.
 inline const SettingKey Jobs{kProductName, QStringLiteral("Jobs")};
+// "Ask DNS first": a name delegated in its extension's zone is settled as registered there.
+inline const SettingKey DnsFirst{kProductName, QStringLiteral("DnsFirst")};
+// "host:port" of the one name server every delegation question goes to; empty: each
+// extension's own name servers, found through the system's resolver.
+inline const SettingKey DnsServer{kProductName, QStringLiteral("DnsServer")};
+// Delegation questions a second to each name server; 0 asks without pace.
+inline const SettingKey DnsQueriesPerSecond{kProductName, QStringLiteral("DnsQueriesPerSecond")};
 inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
 inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
 inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
@@ -64,6 +71,9 @@ inline const QString DefaultSearch = QStringLiteral("Google");
 inline const QString ChkProxy = QStringLiteral("0");
 inline const QString UseRdap = QStringLiteral("0");
 inline const QString Jobs = QStringLiteral("1");
+inline const QString DnsFirst = QStringLiteral("0");
+inline const QString DnsServer; // empty: the extensions' own name servers
+inline const QString DnsQueriesPerSecond = QStringLiteral("200");
 inline const QString ShowHelp = QStringLiteral("1");
 inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;

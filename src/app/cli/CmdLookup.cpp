@@ -3,6 +3,7 @@
 
 #include "core/DomainLookup.h"
 #include "core/DomainName.h"
+#include "core/ExtensionCheck.h"
 #include "core/RegistrationDetails.h"
 #include "core/Timing.h"
 
@@ -109,6 +110,15 @@ int cmdLookup(CliContext &context, const QStringList &args)
         return fail(context, opened.message());
     config::AppState &state = context.state;
     core::LookupChoices choices = applyOverrides(state.lookupChoices(), options->overrides);
+    // A name something would ask, under an extension that exists nowhere: whoever answered
+    // would not know it. (A name nothing serves is told so below.)
+    if (const QString problem = core::extensionProblem(options->name, state.table());
+        !problem.isEmpty() &&
+        core::routeLookup(options->name, state.table(), state.lookupServices(), choices)) {
+        context.io.out << shown(context, QStringLiteral("invalid\t%1\t%2").arg(options->name, problem))
+                       << '\n';
+        return kExitFailure;
+    }
     const core::Timing &timing = state.timing();
     choices.timeLimitMs = timing.tickMs * timing.watchdogTicks;
 
