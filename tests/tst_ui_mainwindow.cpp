@@ -7,7 +7,6 @@
 #include "config/SettingsKeys.h"
 #include "config/Startup.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "core/ResultLists.h"
 #include "platform/IniSettingsStore.h"
 #include "ui/AboutWindow.h"
@@ -1076,15 +1075,15 @@ private Q_SLOTS:
         f.start()->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.isRunActive(), kRunWaitMs);
         QCOMPARE(server.requests(), (QList<QByteArray>{"alpha.net", "beta.com", "gamma.net"}));
-        QVERIFY(!w.pacedRun());
+        QVERIFY(w.run().policy().describedPause); // one extension, one lookup at a time
 
         w.setExtensionTicked(QStringLiteral("net"), true);
         QCOMPARE(w.tickedExtensions(), (QStringList{QStringLiteral("com"), QStringLiteral("net")}));
         QStringList status;
         f.start()->click();
-        QVERIFY(w.pacedRun() && w.pacedRun()->isRunning());
-        connect(w.pacedRun(), &core::PacedRun::statusChanged, this,
-                [&](const QString &text) { status << text; });
+        QVERIFY(w.run().isRunning() && !w.run().policy().describedPause);
+        QCOMPARE(w.run().policy().extensions, (QStringList{QStringLiteral("com"), QStringLiteral("net")}));
+        connect(&w.run(), &core::CheckRun::statusChanged, this, [&](const QString &text) { status << text; });
         QVERIFY(!f.start()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!w.isRunActive(), kRunWaitMs);
         const QList<QByteArray> asked = server.requests().mid(3);

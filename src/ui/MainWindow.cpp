@@ -4,7 +4,6 @@
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "core/ShownText.h"
 #include "core/TldTable.h"
 #include "core/UnansweredNames.h"
@@ -118,7 +117,7 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     setWindowTitle(kDesignCaption);
 
     m_run = new core::CheckRun(m_state.runEnvironment(), m_state.scheduler(), m_state.timing(),
-                               m_state.connections(), 1, this);
+                               m_state.connections(), core::RunPolicy::described(), this);
     m_run->setObjectName(QStringLiteral("CheckRun"));
 
     auto *central = new QWidget(this);
@@ -568,7 +567,7 @@ void MainWindow::setExtensionTicked(const QString &extension, bool ticked)
 
 bool MainWindow::isRunActive() const
 {
-    return m_run->isRunning() || (m_pacedRun && m_pacedRun->isRunning());
+    return m_run->isRunning();
 }
 
 // Hooks ---------------------------------------------------------------------------------
@@ -810,48 +809,15 @@ void MainWindow::startRun()
     startChosenRun(sources::makeListRunSource(std::move(request), m_state), start, count);
 }
 
-// Two or more ticked extensions, or more than one lookup in flight, take the paced run;
-// otherwise the described run with the one extension of cmbTLDs.
+// The run takes the user's choices as they stand at Start: the ticked extensions and the
+// Jobs preference (one of each: the described run with the one extension of cmbTLDs).
 void MainWindow::startChosenRun(core::RunSource source, qint32 start, qint32 count)
 {
-    const QStringList ticked = tickedExtensions();
-    if (ticked.size() < 2 && m_state.preferences().jobs() <= 1) {
-        m_run->startRun(std::move(source), start, count);
-        return;
-    }
-    makePacedRun(ticked.size() >= 2 ? core::PacedRun::inTableOrder(m_state.table(), ticked) : QStringList());
-    m_pacedRun->startRun(std::move(source), start, count);
-}
-
-// A paced run made afresh for each Start, with the Jobs preference as it stands.
-void MainWindow::makePacedRun(const QStringList &extensions)
-{
-    if (m_pacedRun) {
-        disconnect(m_pacedRun, nullptr, this, nullptr);
-        m_pacedRun->deleteLater();
-    }
-    core::PacedRunOptions options;
-    options.jobs = m_state.preferences().jobs();
-    options.extensions = extensions;
-    m_pacedRun = new core::PacedRun(m_state.runEnvironment(), m_state.scheduler(), m_state.timing(),
-                                    m_state.connections(), m_state.pacer(), options, this);
-    m_pacedRun->setObjectName(QStringLiteral("PacedRun"));
-    core::PacedRun *run = m_pacedRun;
-    connect(run, &core::PacedRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
-    connect(run, &core::PacedRun::stopped, this, [this] {
-        for (int i = 0; i < int(m_panels.size()); ++i)
-            m_panels[std::size_t(i)]->setText(core::CheckRun::idlePanelText(i));
-        onRunStopped();
-    });
-    connect(run, &core::PacedRun::progressChanged, this, [this](qint32 position, qint32 count) {
-        showProgress(position, count);
-        m_panels[0]->setText(QStringLiteral("%1 of %2").arg(position + 1).arg(count));
-    });
-    connect(run, &core::PacedRun::statusChanged, this,
-            [this](const QString &text) { m_panels[1]->setText(text); });
-    connect(run, &core::PacedRun::namePassedOver, this,
-            [this](const QString &, int passed) { showPassedOver(passed); });
-    connect(run, &core::PacedRun::invalidName, this, &MainWindow::showInvalidName);
+    core::RunChoices choices;
+    choices.extensions = tickedExtensions();
+    choices.jobs = m_state.preferences().jobs();
+    m_run->setPolicy(core::runPolicyFor(m_state.table(), choices));
+    m_run->startRun(std::move(source), start, count);
 }
 
 void MainWindow::checkUnansweredAgain()
@@ -867,10 +833,7 @@ void MainWindow::checkUnansweredAgain()
 
 void MainWindow::stopRun()
 {
-    if (m_pacedRun && m_pacedRun->isRunning())
-        m_pacedRun->stopRun();
-    else
-        m_run->stopRun();
+    m_run->stopRun();
 }
 
 void MainWindow::startListRun(qint64 entryCount)

@@ -32,7 +32,6 @@ class AppState;
 
 namespace wendlecott::core {
 class CheckRun;
-class PacedRun;
 struct RunSource;
 } // namespace wendlecott::core
 
@@ -115,9 +114,7 @@ public:
     int searchTargetPosition() const;
 
     core::CheckRun &run() const { return *m_run; }
-    // The run over several extensions or with lookups side by side, once one was started.
-    core::PacedRun *pacedRun() const { return m_pacedRun; }
-    // Whether a run of either kind goes.
+    // Whether the run goes.
     bool isRunActive() const;
     // The extensions ticked beside cmbTLDs ("cmdTLDs"), in the table's order. With two or
     // more, an entry without its own extension is checked in each of them.
@@ -172,7 +169,6 @@ private:
     void updateRecheckAction();
     void onRunStopped();
     void startChosenRun(core::RunSource source, qint32 start, qint32 count);
-    void makePacedRun(const QStringList &extensions);
     void refillExtensionTicks(const QStringList &choices);
     void showProgress(qint32 position, qint32 count);
     void showPassedOver(int count);
@@ -193,7 +189,6 @@ private:
 
     config::AppState &m_state;
     core::CheckRun *m_run = nullptr;
-    core::PacedRun *m_pacedRun = nullptr;
     config::StartupState m_startup;
     QString m_listPath;       // `ListPath`: the list file of the current source
     QString m_readOnlyReason; // empty: this window may write into the program folder
