@@ -11,6 +11,7 @@
 #include "core/CheckRun.h"
 #include "core/LookupSlot.h"
 #include "core/ResultLists.h"
+#include "core/ServerPacer.h"
 #include "core/UserNotice.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/QtScheduler.h"
@@ -57,15 +58,15 @@ void measure(int names, int throttle, quint16 port)
     com.successWords = QStringLiteral("No match");
     table.rows = {com};
     bool useProxy = false;
-    core::PauseState pause;
-    pause.throttleMs = throttle;
     QuietNotice notice;
     core::NoClipboard clipboard;
     core::NoAddressOpener opener;
     core::ResultLists lists(folder.path(), notice, clipboard, opener);
     core::Timing timing;
     platform::QtScheduler scheduler;
-    core::CheckRun run(core::RunEnvironment{table, [&useProxy] { return useProxy; }, pause, lists, notice},
+    core::ServerPacer pacer(scheduler);
+    pacer.setSharedThrottle(throttle);
+    core::CheckRun run(core::RunEnvironment{table, [&useProxy] { return useProxy; }, pacer, lists, notice},
                        scheduler, timing, platform::QtWhoisConnection::factory());
 
     // Names of 4 to 9 letters, so all three profile lists and their files get filings.

@@ -13,7 +13,6 @@
 //                                           8 jobs at throttle 0)
 #include "FakeWhoisServer.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "core/ResultLists.h"
 #include "core/ServerPacer.h"
 #include "core/UserNotice.h"
@@ -232,7 +231,6 @@ template <typename Run> Figures runToEnd(Run &run, core::RunSource names, int en
 struct Environment {
     QTemporaryDir folder;
     core::TldTable table;
-    core::PauseState pause;
     QuietNotice notice;
     core::NoClipboard clipboard;
     core::NoAddressOpener opener;
@@ -244,16 +242,14 @@ struct Environment {
     explicit Environment(core::TldTable rows) : table(std::move(rows)) {}
     core::RunEnvironment run()
     {
-        return core::RunEnvironment{table, [] { return false; }, pause, lists, notice};
+        return core::RunEnvironment{table, [] { return false; }, pacer, lists, notice};
     }
 };
 
 Figures pacedRun(Servers &servers, int names, int throttle, int jobs)
 {
     Environment env(servers.table(throttle));
-    core::PacedRunOptions options;
-    options.jobs = jobs;
-    options.extensions = kExtensions;
+    core::RunPolicy options = core::RunPolicy::paced(jobs, kExtensions);
     std::map<quint16, QList<qint64>> opens;
     QElapsedTimer clock;
     clock.start();
@@ -261,7 +257,7 @@ Figures pacedRun(Servers &servers, int names, int throttle, int jobs)
     const core::ConnectionFactory timed = [&] {
         return std::make_unique<TimedConnection>(real(), opens, clock);
     };
-    core::PacedRun run(env.run(), env.scheduler, env.timing, timed, env.pacer, options);
+    core::CheckRun run(env.run(), env.scheduler, env.timing, timed, options);
     const int domains = names * int(kExtensions.size());
     Figures figures =
         runToEnd(run, source(names, false), names, qint64(domains) * (throttle + 1) * 2 + 60000);
@@ -272,7 +268,7 @@ Figures pacedRun(Servers &servers, int names, int throttle, int jobs)
 Figures singleSlotRun(Servers &servers, int names, int throttle)
 {
     Environment env(servers.table(throttle));
-    env.pause.throttleMs = throttle;
+    env.pacer.setSharedThrottle(throttle);
     core::CheckRun run(env.run(), env.scheduler, env.timing, platform::QtWhoisConnection::factory());
     const int domains = names * int(kExtensions.size());
     return runToEnd(run, source(names, true), domains, qint64(domains) * (throttle + 1) * 2 + 60000);
@@ -321,15 +317,12 @@ void queuedMemory(Servers &servers)
 {
     const qint64 before = statusKb("VmRSS:");
     Environment env(servers.table(25));
-    core::PacedRunOptions options;
-    options.jobs = 8;
-    options.extensions = kExtensions;
+    core::RunPolicy options = core::RunPolicy::paced(8, kExtensions);
     options.readAhead = 1000000;
     constexpr int kNames = 100000;
-    core::PacedRun run(env.run(), env.scheduler, env.timing, platform::QtWhoisConnection::factory(),
-                       env.pacer, options);
+    core::CheckRun run(env.run(), env.scheduler, env.timing, platform::QtWhoisConnection::factory(), options);
     run.startRun(source(kNames, false), 1, kNames);
-    const core::PacedRunStatus status = run.status();
+    const core::RunStatus status = run.status();
     const qint64 after = statusKb("VmRSS:");
     std::printf("queued %d domains (%d names x 5): resident %.1f MiB before, %.1f MiB after (+%.1f MiB, "
                 "%.0f bytes a domain); peak resident %.1f MiB\n",
@@ -347,7 +340,7 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     const int names = args.isEmpty() ? 1000 : qMax(1, args.at(0).toInt());
     const int loopNames = args.size() < 2 ? 200 : qMax(1, args.at(1).toInt());
-    const int fastJobs = args.size() < 3 ? 8 : qBound(1, args.at(2).toInt(), core::PacedRunOptions::kMaxJobs);
+    const int fastJobs = args.size() < 3 ? 8 : qBound(1, args.at(2).toInt(), core::RunPolicy::kMaxJobs);
 
     Servers servers;
     if (!servers.start()) {

@@ -12,6 +12,7 @@
 #include "core/ResultLists.h"
 #include "core/RunSource.h"
 #include "core/ServerPacer.h"
+#include "core/TextFile.h"
 #include "core/TldTable.h"
 #include "core/UnansweredNames.h"
 
@@ -49,7 +50,6 @@ struct Harness {
     testing::FakeOpener opener;
     core::Timing timing;
     core::TldTable table;
-    core::PauseState pause;
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
     core::ServerPacer pacer{scheduler};
     testing::FakeConnection *connection = nullptr;
@@ -60,8 +60,8 @@ struct Harness {
     std::unique_ptr<browse::BrowseSession> session;
 
     // With `rdap`, the preference "Use RDAP where the registry offers it" is on: .com goes
-    // over RDAP, .net over whois judged by the evidence rules. With `sharedPace`, the pacer
-    // every window of the program shares.
+    // over RDAP, .net over whois judged by the evidence rules. The pacer is the one every
+    // window of the program shares; with `sharedPace` the unanswered names are kept too.
     explicit Harness(bool rdap = false, bool sharedPace = false)
     {
         table.rows = {whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test"), 43, 25),
@@ -69,14 +69,14 @@ struct Harness {
                       whoisRow(QStringLiteral("org"), QStringLiteral("whois.org.test"), 43, 25, false)};
         auto made = std::make_unique<testing::FakeConnection>();
         connection = made.get();
-        core::RunEnvironment run{table, [] { return false; }, pause, lists, notice};
+        core::RunEnvironment run{table, [] { return false; }, pacer, lists, notice};
         if (rdap) {
             run.lookupChoices = [] { return core::LookupChoices::forPreference(true, false); };
             run.services = core::LookupServices{&bootstrap, &http, nullptr};
             run.unanswered = &unanswered;
         }
         if (sharedPace)
-            run.pacer = &pacer;
+            run.unanswered = &unanswered;
         const browse::BrowseEnvironment environment{run, clipboard};
         session = std::make_unique<browse::BrowseSession>(environment, folder.path(), scheduler, timing,
                                                           std::move(made));
@@ -150,24 +150,24 @@ private Q_SLOTS:
         QCOMPARE(h.connection->opens.size(), 1);
         QCOMPARE(h.connection->opens.at(0).host, QStringLiteral("whois.com.test"));
         QCOMPARE(h.panel(BrowsePanel::Progress), QStringLiteral("Checking status of: alpha.com"));
-        QCOMPARE(h.pause.throttleMs, 25);
+        QCOMPARE(h.pacer.sharedPause().throttleMs, 25);
         h.answer("No match for \"ALPHA.COM\".\r\n");
         QCOMPARE(h.connection->sent, QByteArray("alpha.com\r\n"));
         QCOMPARE(h.lists.entries(core::ListId::Mid), QStringList{QStringLiteral("alpha.com")});
         QCOMPARE(h.listed(BrowseList::Unregistered), QStringList{QStringLiteral("alpha.com")});
         QCOMPARE(h.checker().label(BrowseList::Unregistered), QStringLiteral("Unregistered: (1)"));
         QCOMPARE(h.panel(BrowsePanel::Progress), QStringLiteral("Pausing for 25 milliseconds."));
-        QVERIFY(h.pause.pauseActive);
+        QVERIFY(h.pacer.sharedPause().pauseActive);
 
         // The pause lasts the row's throttle plus one millisecond.
         h.scheduler.advance(25);
         QCOMPARE(h.connection->opens.size(), 1);
         h.scheduler.advance(1);
-        QVERIFY(!h.pause.pauseActive);
+        QVERIFY(!h.pacer.sharedPause().pauseActive);
         QCOMPARE(h.connection->opens.size(), 2);
         QCOMPARE(h.connection->opens.at(1).host, QStringLiteral("whois.net.test"));
         QCOMPARE(h.connection->opens.at(1).port, quint16(4343));
-        QCOMPARE(h.pause.throttleMs, 40);
+        QCOMPARE(h.pacer.sharedPause().throttleMs, 40);
         h.answer("Domain Name: BETA.NET\r\nRegistrar: Example\r\n");
         QCOMPARE(h.lists.entries(core::ListId::Registered), QStringList{QStringLiteral("beta.net")});
         QCOMPARE(h.listed(BrowseList::Registered), QStringList{QStringLiteral("beta.net")});
@@ -338,11 +338,16 @@ private Q_SLOTS:
         Harness h;
         h.session->open();
         h.checker().checkBrowsedName(name);
-        QCOMPARE(h.connection->opens.size(), 1);
-        h.connection->peerAccept();
-        h.connection->peerSend(answer);
-        if (h.connection->isOpen())
-            h.connection->peerClose();
+        h.scheduler.runDue(); // the server's turn comes from the event loop
+        // A bare extension is no domain: it is not even asked.
+        const bool asked = !name.startsWith(QLatin1Char('.'));
+        QCOMPARE(h.connection->opens.size(), asked ? 1 : 0);
+        if (asked) {
+            h.connection->peerAccept();
+            h.connection->peerSend(answer);
+            if (h.connection->isOpen())
+                h.connection->peerClose();
+        }
         QCOMPARE(h.listed(BrowseList::Unregistered).join(u','), unregistered);
         QCOMPARE(h.listed(BrowseList::Registered).join(u','), registered);
         QCOMPARE(h.lists.entries(core::ListId::Registered).join(u','), registered);
@@ -411,6 +416,63 @@ private Q_SLOTS:
         QCOMPARE(h.panel(BrowsePanel::Progress), QStringLiteral("Checked 0 unique domains."));
     }
 
+    // Names no registry could hold are not asked, as in the other runs: a "No match" for
+    // them would file them as free.
+    void impossibleNamesAreNotAsked_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("leading hyphen") << QStringLiteral("-foo.com");
+        QTest::newRow("trailing hyphen") << QStringLiteral("bar-.com");
+        QTest::newRow("label over 63") << QString(64, QLatin1Char('x')) + QStringLiteral(".com");
+    }
+    void impossibleNamesAreNotAsked()
+    {
+        QFETCH(QString, name);
+        Harness h;
+        h.session->open();
+        h.checker().checkBrowsedName(name);
+        h.scheduler.runDue();
+        QCOMPARE(h.connection->opens.size(), 0);
+        QCOMPARE(h.checker().queuePosition(), 1);
+        QVERIFY(h.lists.entries(core::ListId::High).isEmpty());
+    }
+
+    // A lookup waiting for its server's turn (the server rests) does not time out meanwhile:
+    // the five ticks count from its request.
+    void timeOutCountsFromTheRequestNotTheWaitForTheTurn()
+    {
+        Harness h(false, true);
+        h.session->open();
+        h.pacer.pause(QStringLiteral("whois.com.test:43"), 60000);
+        h.load(pageOf({QStringLiteral("slow.com")}));
+        h.scheduler.advance(59999);
+        QCOMPARE(h.notice.blockedShown, 0);
+        QCOMPARE(h.connection->opens.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.connection->opens.size(), 1);
+        h.connection->peerAccept();
+        h.scheduler.advance(4999);
+        QCOMPARE(h.notice.blockedShown, 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.notice.blockedShown, 1);
+        QCOMPARE(h.unanswered.names(), QStringList{QStringLiteral("slow.com")});
+    }
+
+    // A name that cannot be kept among the unanswered names is said, as in the other runs.
+    void aFailedKeepOfAnUnansweredNameIsSaid()
+    {
+        Harness h(false, true);
+        h.session->open();
+        h.load(pageOf({QStringLiteral("refused.com")}));
+        {
+            core::WriteFaultScope full(0);
+            h.answer("Query rate exceeded. Blocked.\r\n");
+        }
+        QCOMPARE(h.notice.blockedShown, 1);
+        QCOMPARE(h.notice.messages.size(), 1);
+        QCOMPARE(h.notice.messages.at(0).icon, core::NoticeIcon::Warning);
+    }
+
     // --- the window's list commands ---
 
     void listCommandsWorkOnTheWindowsOwnLists()
@@ -420,6 +482,7 @@ private Q_SLOTS:
         for (const QString &name :
              {QStringLiteral("one.com"), QStringLiteral("two.com"), QStringLiteral("three.com")}) {
             h.checker().checkBrowsedName(name);
+            h.scheduler.runDue();
             h.answer("Domain Name: taken\r\n");
             h.scheduler.advance(26);
         }

@@ -6,6 +6,7 @@
 #include "core/LookupSlot.h"
 #include "core/ResultLists.h"
 #include "core/TldTable.h"
+#include "core/UnansweredNames.h"
 #include "sources/EntryDomain.h"
 
 #include <QSignalSpy>
@@ -38,15 +39,17 @@ struct Harness {
     core::Timing timing;
     core::TldTable table;
     bool useProxy = false;
-    core::PauseState pause;
+    core::ServerPacer pacer{scheduler};
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
+    core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
     QList<testing::FakeConnection *> connections;
     std::unique_ptr<core::CheckRun> run;
     QStringList entries;
     QList<qint32> stored;
     bool listMissing = false;
+    bool listRefused = false; // read, and refused for an entry over the length limit
 
-    explicit Harness(int slots = 1)
+    explicit Harness(core::RunPolicy policy = core::RunPolicy::described())
     {
         table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test")),
                       row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40)};
@@ -55,9 +58,9 @@ struct Harness {
             connections.append(connection.get());
             return connection;
         };
-        run = std::make_unique<core::CheckRun>(
-            core::RunEnvironment{table, [this] { return useProxy; }, pause, lists, notice}, scheduler, timing,
-            factory, slots);
+        core::RunEnvironment environment{table, [this] { return useProxy; }, pacer, lists, notice};
+        environment.unanswered = &unanswered;
+        run = std::make_unique<core::CheckRun>(environment, scheduler, timing, factory, policy);
     }
 
     core::RunSource source()
@@ -67,6 +70,10 @@ struct Harness {
         s.readEntry = [this](qint32 p) -> core::Result<QString> {
             if (listMissing)
                 return core::Result<QString>::failure(core::ErrorCode::NotFound, QStringLiteral("missing"));
+            if (listRefused)
+                return core::Result<QString>::failure(
+                    core::ErrorCode::InvalidInput,
+                    QStringLiteral("/lists/test.txt holds an entry over 1 MiB"));
             if (p <= 0)
                 return QString();
             if (p > entries.size())
@@ -132,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(h.slot0().opens.last().port, quint16(4343));
         h.answer("No match\r\n");
         QCOMPARE(h.lists.entries(core::ListId::Mid), QStringList{QStringLiteral("midsize.net")});
-        QCOMPARE(h.pause.throttleMs, 40);
+        QCOMPARE(h.pacer.sharedPause().throttleMs, 40);
 
         QCOMPARE(stopped.size(), 0);
         h.scheduler.advance(40);
@@ -164,22 +171,31 @@ private Q_SLOTS:
         QCOMPARE(h.run->panelText(1), QStringLiteral("Open: Closing connections..."));
     }
 
-    void positionIsStoredBeforeTheVerdictAndSurvivesStop()
+    // The stored position passes a name only once it is filed or kept: a crash during its
+    // lookup loses nothing; Stop keeps it among the unanswered names and then passes it.
+    void positionPassesANameOnlyOnceItIsFiledOrKept()
     {
         Harness h;
         for (int i = 1; i <= 10; ++i)
             h.entries.append(QStringLiteral("name%1").arg(i));
         h.start(7);
         h.scheduler.advance(26);
-        QCOMPARE(h.stored, QList<qint32>{8});
         QCOMPARE(h.run->panelText(0), QStringLiteral("8 of 10"));
+        QVERIFY(h.stored.isEmpty()); // name7.com is asked, not yet filed
+        h.answer("Domain Name: NAME7.COM\r\n");
+        QCOMPARE(h.stored, QList<qint32>{8});
+
+        h.scheduler.advance(26);
         h.slot0().peerAccept();
+        QCOMPARE(h.stored, QList<qint32>{8});
         h.run->stopRun();
         QVERIFY(!h.slot0().isOpen());
+        QCOMPARE(h.unanswered.names(), QStringList{QStringLiteral("name8.com")});
+        QCOMPARE(h.stored, (QList<qint32>{8, 9}));
         h.slot0().peerSend("No match");
         h.slot0().peerClose();
         QCOMPARE(h.lists.entries(core::ListId::Mid).size(), 0);
-        QCOMPARE(h.stored, QList<qint32>{8});
+        QCOMPARE(h.stored, (QList<qint32>{8, 9}));
     }
 
     void stopDuringThePauseTakesNoFurtherName()
@@ -350,9 +366,9 @@ private Q_SLOTS:
         QCOMPARE(h.slot0().opens.size(), 1);
     }
 
-    // The progress: the position before the first name at Start, then every name taken, the
-    // end of the list included (a window holds it at the count).
-    void progressFollowsTheNamesTaken()
+    // The progress: the entries before the position are finished; at Start the one before
+    // the first, then each name filed, up to the count.
+    void progressFollowsTheNamesFinished()
     {
         Harness h;
         h.entries = {QStringLiteral("aaaa"), QStringLiteral("bbbb"), QStringLiteral("cccc")};
@@ -361,36 +377,72 @@ private Q_SLOTS:
         QCOMPARE(progress.size(), 1);
         QCOMPARE(progress.at(0), (QList<QVariant>{1, 3}));
         h.scheduler.advance(26);
+        QCOMPARE(progress.size(), 1); // taken, not finished
+        h.answer("No match\r\n");
         QCOMPARE(progress.last(), (QList<QVariant>{2, 3}));
-        h.answer("No match\r\n");
         h.scheduler.advance(26);
+        h.answer("No match\r\n");
         QCOMPARE(progress.last(), (QList<QVariant>{3, 3}));
-        h.answer("No match\r\n");
         h.scheduler.advance(26);
-        QCOMPARE(progress.last(), (QList<QVariant>{4, 3}));
         QVERIFY(!h.run->isRunning());
-        QCOMPARE(progress.size(), 4);
+        QCOMPARE(progress.size(), 3);
     }
 
-    void everySlotReportsBeforeTheBatchEnds()
+    // The described run asks one name at a time: the next waits for the verdict and the pause.
+    void describedRunAsksOneNameAtATime()
     {
-        Harness h(2);
+        Harness h;
         h.entries = {QStringLiteral("aaaa"), QStringLiteral("bbbb"), QStringLiteral("cccc")};
         h.start();
         h.scheduler.advance(26);
-        QCOMPARE(h.connections.size(), 2);
-        QCOMPARE(h.connections.at(0)->opens.size(), 1);
-        QCOMPARE(h.connections.at(1)->opens.size(), 1);
-        h.connections.at(0)->peerAccept();
-        h.connections.at(0)->peerClose();
+        QCOMPARE(h.connections.size(), 1);
+        QCOMPARE(h.slot0().opens.size(), 1);
+        h.slot0().peerAccept();
+        h.scheduler.advance(5000);
+        QCOMPARE(h.slot0().opens.size(), 1); // still waiting for aaaa.com
+        h.slot0().peerSend("No match");
+        h.slot0().peerClose();
+        QCOMPARE(h.lists.entries(core::ListId::High), QStringList{QStringLiteral("aaaa.com")});
+        h.scheduler.advance(25);
+        QCOMPARE(h.slot0().opens.size(), 1);
+        h.scheduler.advance(1);
+        QCOMPARE(h.slot0().opens.size(), 2);
+    }
+
+    // A lookup that waits for its server's turn (the server rests after a refusal to another
+    // run) is not timed out meanwhile: its watchdog counts from its request.
+    void timeOutCountsFromTheRequestNotTheWaitForTheTurn()
+    {
+        Harness h;
+        h.entries = {QStringLiteral("quiet"), QStringLiteral("next")};
+        h.pacer.pause(QStringLiteral("whois.com.test:43"), 60000);
+        h.start();
+        h.scheduler.advance(59999);
+        QCOMPARE(h.notice.blockedShown, 0);
+        QCOMPARE(h.slot0().opens.size(), 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.slot0().opens.size(), 1);
+        h.slot0().peerAccept();
+        // Its 30 s less the pause before it, as for any name.
+        h.scheduler.advance(30000 - 26 - 1);
+        QCOMPARE(h.notice.blockedShown, 0);
+        h.scheduler.advance(1);
+        QCOMPARE(h.notice.blockedShown, 1);
+        QCOMPARE(h.notice.blockedResponse, QStringLiteral("Connection Timed Out"));
+        QCOMPARE(h.unanswered.names(), QStringList{QStringLiteral("quiet.com")});
+    }
+
+    // A list that was read and refused says why, as the command line does; only a list that
+    // cannot be read at all is "not found".
+    void refusedListSaysItsCause()
+    {
+        Harness h;
+        h.listRefused = true;
+        h.start();
         h.scheduler.advance(100);
-        QCOMPARE(h.connections.at(0)->opens.size(), 1); // still waiting for slot 1
-        h.connections.at(1)->peerAccept();
-        h.connections.at(1)->peerSend("No match");
-        h.connections.at(1)->peerClose();
-        QCOMPARE(h.lists.entries(core::ListId::High), QStringList{QStringLiteral("bbbb.com")});
-        h.scheduler.advance(26);
-        QCOMPARE(h.connections.at(0)->opens.size(), 2);
+        QCOMPARE(h.notice.messages.size(), 1);
+        QCOMPARE(h.notice.messages.at(0).text, QStringLiteral("/lists/test.txt holds an entry over 1 MiB"));
+        QVERIFY(!h.run->isRunning());
     }
 };
 

@@ -3,6 +3,7 @@
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "core/ServerPacer.h"
+#include "core/TextFile.h"
 #include "core/TldTable.h"
 #include "sources/ListSource.h"
 #include "sources/MainWindowRules.h"
@@ -134,6 +135,11 @@ private Q_SLOTS:
         QCOMPARE(sources::countEntries(folder.file(QStringLiteral("missing.txt"))), 0);
         QCOMPARE(sources::countEntries(QString()), 0);
         QCOMPARE(sources::countEntries(folder.path()), 0); // a folder
+        // A list a run refuses (an entry over the length limit) counts nothing, so the
+        // window's count and the run's refusal agree.
+        folder.write(QStringLiteral("long.txt"),
+                     "a\r\n" + QByteArray(core::kMaxLineBytes + 1, 'x') + "\r\nb\r\n");
+        QCOMPARE(sources::countEntries(folder.file(QStringLiteral("long.txt"))), 0);
     }
 
     void missingFileIsAnError()

@@ -3,8 +3,8 @@
 #include "FakeScheduler.h"
 #include "TestFolder.h"
 #include "TldRows.h"
+#include "core/BackOff.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "core/ResultLists.h"
 #include "core/ServerPacer.h"
 #include "core/TldTable.h"
@@ -72,13 +72,12 @@ struct Harness {
     core::NoAddressOpener opener;
     core::Timing timing;
     core::TldTable table;
-    core::PauseState pause;
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
     core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
     core::ServerPacer pacer{scheduler};
     QList<TimedConnection *> connections;
     QList<int> opensSeen;
-    std::unique_ptr<core::PacedRun> run;
+    std::unique_ptr<core::CheckRun> run;
     QStringList entries;
     QList<qint32> stored;
     QList<RunRecord> records;
@@ -95,23 +94,23 @@ struct Harness {
         return Reply::Answer;
     };
 
-    explicit Harness(core::PacedRunOptions options)
+    explicit Harness(core::RunPolicy options)
     {
         table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test")),
                       row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 40),
                       row(QStringLiteral("org"), QStringLiteral("whois.org.test"))};
         timing.tickMs = 100; // time-outs after 3 s, reconnects at 1 s
-        options.firstBackOffMs = qMin<qint64>(options.firstBackOffMs, 5000);
+        options.backOff.firstMs = qMin<qint64>(options.backOff.firstMs, 5000);
         core::ConnectionFactory factory = [this] {
             auto connection = std::make_unique<TimedConnection>(scheduler);
             connections.append(connection.get());
             opensSeen.append(0);
             return connection;
         };
-        core::RunEnvironment environment{table, [] { return false; }, pause, lists, notice};
+        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
         environment.unanswered = &unanswered;
-        run = std::make_unique<core::PacedRun>(environment, scheduler, timing, factory, pacer, options);
-        QObject::connect(run.get(), &core::PacedRun::recordFinished,
+        run = std::make_unique<core::CheckRun>(environment, scheduler, timing, factory, options);
+        QObject::connect(run.get(), &core::CheckRun::recordFinished,
                          [this](const RunRecord &record) { records.append(record); });
     }
 
@@ -222,9 +221,9 @@ struct Harness {
     }
 };
 
-core::PacedRunOptions threeExtensions(int jobs)
+core::RunPolicy threeExtensions(int jobs)
 {
-    core::PacedRunOptions options;
+    core::RunPolicy options;
     options.jobs = jobs;
     options.extensions = {QStringLiteral("com"), QStringLiteral("net"), QStringLiteral("org")};
     return options;
@@ -294,11 +293,11 @@ private Q_SLOTS:
         table.rows = {row(QStringLiteral("com"), QStringLiteral("a")),
                       row(QStringLiteral("net"), QStringLiteral("b")),
                       row(QStringLiteral("org"), QStringLiteral("c"))};
-        QCOMPARE(core::PacedRun::inTableOrder(table, {QStringLiteral("org"), QStringLiteral(".COM"),
-                                                      QStringLiteral("zz"), QStringLiteral("com"),
-                                                      QStringLiteral(" "), QStringLiteral("net")}),
-                 (QStringList{QStringLiteral("com"), QStringLiteral("net"), QStringLiteral("org"),
-                              QStringLiteral("zz")}));
+        QCOMPARE(
+            core::inTableOrder(table, {QStringLiteral("org"), QStringLiteral(".COM"), QStringLiteral("zz"),
+                                       QStringLiteral("com"), QStringLiteral(" "), QStringLiteral("net")}),
+            (QStringList{QStringLiteral("com"), QStringLiteral("net"), QStringLiteral("org"),
+                         QStringLiteral("zz")}));
     }
 
     void eachServerKeepsItsPaceAtAnyJobCount_data()
@@ -347,7 +346,7 @@ private Q_SLOTS:
 
     void rowsOnOneServerSharePace()
     {
-        core::PacedRunOptions options;
+        core::RunPolicy options;
         options.jobs = 8;
         options.extensions = {QStringLiteral("com"), QStringLiteral("biz")};
         Harness h(options);
@@ -367,7 +366,7 @@ private Q_SLOTS:
 
     void refusingServerBacksOffAndItsNameIsAskedAgain()
     {
-        core::PacedRunOptions options = threeExtensions(4);
+        core::RunPolicy options = threeExtensions(4);
         options.extensions = {QStringLiteral("com"), QStringLiteral("net")};
         Harness h(options);
         h.reply = [](const QString &host, int ask) {
@@ -397,7 +396,9 @@ private Q_SLOTS:
         QCOMPARE(net.at(1).name, net.at(0).name);
         QCOMPARE(net.at(2).name, net.at(0).name);
         QVERIFY(net.at(1).at - net.at(0).at >= 5000);
+        QVERIFY(net.at(1).at - net.at(0).at < 10000);
         QVERIFY(net.at(2).at - net.at(1).at >= 10000);
+        QVERIFY(net.at(2).at - net.at(1).at < 20000);
         // The com server went on meanwhile: its names were all done before the net pause ended.
         const auto comAsks = h.asksOf(QStringLiteral("whois.com.test"));
         QCOMPARE(comAsks, 6);
@@ -411,15 +412,15 @@ private Q_SLOTS:
 
     void silentServerGivesItsNamesUpWhileOthersFinish()
     {
-        core::PacedRunOptions options = threeExtensions(4);
-        options.firstBackOffMs = 100;
-        options.longestBackOffMs = 400;
+        core::RunPolicy options = threeExtensions(4);
+        options.backOff.firstMs = 100;
+        options.backOff.longestMs = 400;
         Harness h(options);
         h.reply = [](const QString &host, int) {
             return host == QLatin1String("whois.org.test") ? Reply::Silent : Reply::Answer;
         };
         h.entries = {QStringLiteral("freeone"), QStringLiteral("two")};
-        QSignalSpy status(h.run.get(), &core::PacedRun::statusChanged);
+        QSignalSpy status(h.run.get(), &core::CheckRun::statusChanged);
         h.start();
         h.runFor(2000);
         // The com and net names are done within the first time-out.
@@ -444,9 +445,15 @@ private Q_SLOTS:
         QCOMPARE(h.notice.blockedShown, 2);
         QCOMPARE(h.lists.entries(core::ListId::Registered).size(), 2);
         bool sawBackOff = false;
-        for (const QList<QVariant> &change : status)
+        bool sawRest = false;
+        for (const QList<QVariant> &change : status) {
             sawBackOff = sawBackOff || !change.at(0).toString().endsWith(QLatin1String("back-off: 0"));
+            sawRest = sawRest || change.at(0).toString().contains(QLatin1String("whois.org.test:43 rests"));
+        }
         QVERIFY(sawBackOff);
+        QVERIFY(sawRest); // the panel says how long the server waits
+        // Each silent name is asked three times in all (a request each), then kept.
+        QCOMPARE(h.asksOf(QStringLiteral("whois.org.test")), 6);
     }
 
     void stopWithLookupsInFlightLosesAndRepeatsNothing()
@@ -459,7 +466,7 @@ private Q_SLOTS:
         QVERIFY(h.run->status().inFlight > 0);
         const int filedBefore = int(h.records.size());
         QCOMPARE(filedBefore, 3);
-        QSignalSpy stopped(h.run.get(), &core::PacedRun::stopped);
+        QSignalSpy stopped(h.run.get(), &core::CheckRun::stopped);
         h.run->stopRun();
         QCOMPARE(stopped.size(), 1);
         QCOMPARE(h.run->resumePosition(), 2);
@@ -483,7 +490,7 @@ private Q_SLOTS:
 
     void resumeAfterStopInTheMiddleOfAnEntryAsksItAgain()
     {
-        core::PacedRunOptions options = threeExtensions(2);
+        core::RunPolicy options = threeExtensions(2);
         options.extensions = {QStringLiteral("com"), QStringLiteral("net")};
         Harness h(options);
         h.answerDelayMs = 30;
@@ -515,9 +522,8 @@ private Q_SLOTS:
     void singleSlotRunWaitsForTheServersTurn()
     {
         Harness h(threeExtensions(1));
-        core::RunEnvironment environment{h.table, [] { return false; }, h.pause, h.lists, h.notice};
+        core::RunEnvironment environment{h.table, [] { return false; }, h.pacer, h.lists, h.notice};
         environment.unanswered = &h.unanswered;
-        environment.pacer = &h.pacer;
         core::CheckRun run(environment, h.scheduler, h.timing, [&h] {
             auto connection = std::make_unique<TimedConnection>(h.scheduler);
             h.connections.append(connection.get());
@@ -525,7 +531,7 @@ private Q_SLOTS:
             return connection;
         });
         h.entries = {QStringLiteral("first"), QStringLiteral("second")};
-        h.pause.throttleMs = 25;
+        h.pacer.setSharedThrottle(25);
         run.startRun(h.source(), 1, 2);
         h.scheduler.advance(20);
         h.pacer.noteStarted(QStringLiteral("whois.com.test:43"), 100); // the browse window asked
@@ -550,12 +556,12 @@ private Q_SLOTS:
 
     void namesNoServerServesArePassedOverOnce()
     {
-        core::PacedRunOptions options;
+        core::RunPolicy options;
         options.jobs = 3;
         options.extensions = {QStringLiteral("com"), QStringLiteral("co.zz")};
         Harness h(options);
         h.entries = {QStringLiteral("aa"), QStringLiteral("bb"), QStringLiteral("..."), QStringLiteral("cc")};
-        QSignalSpy passed(h.run.get(), &core::PacedRun::namePassedOver);
+        QSignalSpy passed(h.run.get(), &core::CheckRun::namePassedOver);
         h.start();
         h.runFor(5000);
         QVERIFY(!h.run->isRunning());
@@ -572,13 +578,13 @@ private Q_SLOTS:
     // entry still counts as finished for the stored position.
     void impossibleNamesAreNotAsked()
     {
-        core::PacedRunOptions options;
+        core::RunPolicy options;
         options.jobs = 2;
         options.extensions = {QStringLiteral("com"), QStringLiteral("net")};
         Harness h(options);
         const QString tooLong(64, QLatin1Char('x')); // a label over 63 octets
         h.entries = {QStringLiteral("aa"), tooLong, QStringLiteral("bb")};
-        QSignalSpy invalid(h.run.get(), &core::PacedRun::invalidName);
+        QSignalSpy invalid(h.run.get(), &core::CheckRun::invalidName);
         h.start();
         h.runFor(5000);
         QVERIFY(!h.run->isRunning());
@@ -596,7 +602,7 @@ private Q_SLOTS:
     // least the throttle after that one, as the pace counts from the request, not the turn.
     void paceCountsFromTheRequestNotTheConnect()
     {
-        core::PacedRunOptions options = threeExtensions(4);
+        core::RunPolicy options = threeExtensions(4);
         options.extensions = {QStringLiteral("com")};
         Harness h(options);
         h.entries = {QStringLiteral("aa"), QStringLiteral("bb"), QStringLiteral("cc")};
@@ -612,6 +618,100 @@ private Q_SLOTS:
                      qPrintable(QStringLiteral("request %1 came %2 ms after the one before")
                                     .arg(i)
                                     .arg(h.asks[i].sentAt - h.asks[i - 1].sentAt)));
+    }
+
+    void backOffIsBoundedFromBothSides_data()
+    {
+        QTest::addColumn<int>("refusals");
+        QTest::addColumn<qint64>("retryAfter"); // -1: none
+        QTest::addColumn<qint64>("pauseMs");
+        QTest::newRow("no refusal") << 0 << qint64(-1) << qint64(0);
+        QTest::newRow("first") << 1 << qint64(-1) << qint64(5000);
+        QTest::newRow("second doubles") << 2 << qint64(-1) << qint64(10000);
+        QTest::newRow("third doubles again") << 3 << qint64(-1) << qint64(20000);
+        QTest::newRow("sixth") << 6 << qint64(-1) << qint64(160000);
+        QTest::newRow("seventh reaches the cap") << 7 << qint64(-1) << qint64(300000);
+        QTest::newRow("far past the cap") << 1000 << qint64(-1) << qint64(300000);
+        QTest::newRow("Retry-After in seconds") << 1 << qint64(7) << qint64(7000);
+        QTest::newRow("Retry-After replaces the doubling") << 5 << qint64(2) << qint64(2000);
+        QTest::newRow("Retry-After of 0 is no advice") << 2 << qint64(0) << qint64(10000);
+        QTest::newRow("Retry-After capped at an hour") << 1 << qint64(4000) << qint64(3600000);
+        QTest::newRow("Retry-After at the largest number")
+            << 1 << qint64(9223372036854775807) << qint64(3600000);
+    }
+    void backOffIsBoundedFromBothSides()
+    {
+        QFETCH(int, refusals);
+        QFETCH(qint64, retryAfter);
+        QFETCH(qint64, pauseMs);
+        const core::BackOffRules rules; // 5 s, doubling up to 5 minutes, Retry-After up to an hour
+        const std::optional<qint64> advice =
+            retryAfter < 0 ? std::nullopt : std::optional<qint64>(retryAfter);
+        QCOMPARE(core::backOffMs(refusals, advice, rules), pauseMs);
+        QCOMPARE(core::backOffMs(refusals, advice, core::RunPolicy::described().backOff), qint64(0));
+    }
+
+    // A good answer ends the server's row of refusals: the next refusal pauses it 5 s again.
+    void goodAnswerResetsTheBackOff()
+    {
+        core::RunPolicy options = threeExtensions(1);
+        options.extensions = {QStringLiteral("com"), QStringLiteral("net")};
+        Harness h(options);
+        h.reply = [](const QString &host, int ask) {
+            return host == QLatin1String("whois.net.test") && (ask == 0 || ask == 2) ? Reply::Refuse
+                                                                                     : Reply::Answer;
+        };
+        h.entries = {QStringLiteral("one"), QStringLiteral("two")};
+        h.start();
+        h.runFor(60000);
+        QVERIFY(!h.run->isRunning());
+        QList<qint64> net;
+        for (const Harness::Ask &ask : h.asks) {
+            if (ask.host == QLatin1String("whois.net.test"))
+                net.append(ask.at);
+        }
+        QCOMPARE(net.size(), 4);
+        QVERIFY(net.at(1) - net.at(0) >= 5000);
+        QVERIFY(net.at(3) - net.at(2) >= 5000);
+        QVERIFY2(net.at(3) - net.at(2) < 10000, "the refusal count was not reset by the answer between");
+    }
+
+    // One server that never answers takes no more than its share of the jobs while the
+    // other servers have names waiting.
+    void silentServerHoldsNoMoreThanItsShareOfTheJobs()
+    {
+        Harness h(threeExtensions(8));
+        h.reply = [](const QString &host, int) {
+            return host == QLatin1String("whois.org.test") ? Reply::Silent : Reply::Answer;
+        };
+        for (int i = 0; i < 40; ++i)
+            h.entries.append(QStringLiteral("name%1").arg(i));
+        h.start();
+        h.runFor(900); // before the first reconnect: every open of the silent server is a new name
+        QVERIFY2(h.run->status().inFlight <= 8, "more lookups than jobs");
+        QVERIFY2(h.asksOf(QStringLiteral("whois.org.test")) <= 3,
+                 qPrintable(QStringLiteral("the silent server holds %1 of 8 jobs")
+                                .arg(h.asksOf(QStringLiteral("whois.org.test")))));
+        QVERIFY(h.asksOf(QStringLiteral("whois.com.test")) >= 30);
+        QVERIFY(h.asksOf(QStringLiteral("whois.net.test")) >= 20);
+    }
+
+    // A run started while its server rests (refused by an earlier run) asks once the rest ends.
+    void runStartedDuringABackOffAsksWhenItEnds()
+    {
+        core::RunPolicy options = threeExtensions(4);
+        options.extensions = {QStringLiteral("com")};
+        Harness h(options);
+        h.pacer.pause(QStringLiteral("whois.com.test:43"), 5000);
+        h.entries = {QStringLiteral("aa"), QStringLiteral("bb")};
+        h.start();
+        h.runFor(4999);
+        QVERIFY(h.asks.isEmpty());
+        QCOMPARE(h.run->status().backingOff, 2);
+        h.runFor(60000);
+        QVERIFY(!h.run->isRunning());
+        QCOMPARE(h.asks.size(), 2);
+        QVERIFY(h.asks.first().at >= 5000);
     }
 };
 

@@ -7,8 +7,8 @@
 #include "config/SettingsKeys.h"
 #include "config/Startup.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "core/ResultLists.h"
+#include "core/UnansweredNames.h"
 #include "platform/IniSettingsStore.h"
 #include "ui/AboutWindow.h"
 #include "ui/BlockedNotice.h"
@@ -1210,15 +1210,15 @@ private Q_SLOTS:
         f.start()->click();
         QTRY_VERIFY_WITH_TIMEOUT(!w.isRunActive(), kRunWaitMs);
         QCOMPARE(server.requests(), (QList<QByteArray>{"alpha.net", "beta.com", "gamma.net"}));
-        QVERIFY(!w.pacedRun());
+        QVERIFY(w.run().policy().describedPause); // one extension, one lookup at a time
 
         w.setExtensionTicked(QStringLiteral("net"), true);
         QCOMPARE(w.tickedExtensions(), (QStringList{QStringLiteral("com"), QStringLiteral("net")}));
         QStringList status;
         f.start()->click();
-        QVERIFY(w.pacedRun() && w.pacedRun()->isRunning());
-        connect(w.pacedRun(), &core::PacedRun::statusChanged, this,
-                [&](const QString &text) { status << text; });
+        QVERIFY(w.run().isRunning() && !w.run().policy().describedPause);
+        QCOMPARE(w.run().policy().extensions, (QStringList{QStringLiteral("com"), QStringLiteral("net")}));
+        connect(&w.run(), &core::CheckRun::statusChanged, this, [&](const QString &text) { status << text; });
         QVERIFY(!f.start()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!w.isRunActive(), kRunWaitMs);
         const QList<QByteArray> asked = server.requests().mid(3);
@@ -1281,9 +1281,11 @@ private Q_SLOTS:
         QCOMPARE(f.wordNum()->text(), QStringLiteral("1"));
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, kRunWaitMs);
         QCOMPARE(server.requests().first(), QByteArray("one.com"));
-        // Stored within a second while the run goes on.
-        QTRY_COMPARE_WITH_TIMEOUT(f.setting(config::keys::GoogleWordNum), QStringLiteral("2"), 5000);
+        // Not past one.com while it waits for its answer; past it once Stop keeps it.
+        QCOMPARE(f.setting(config::keys::GoogleWordNum), QStringLiteral("<missing>"));
         f.stop()->click();
+        QCOMPARE(f.setting(config::keys::GoogleWordNum), QStringLiteral("2"));
+        QCOMPARE(f.context->unanswered().names(), QStringList{QStringLiteral("one.com")});
         // Chosen anew: the search box is back, Start ready.
         QVERIFY(f.child("txtSearch")->isEnabled());
         QVERIFY(f.start()->isEnabled());

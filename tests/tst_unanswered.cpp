@@ -28,7 +28,7 @@ struct Harness {
     core::NoAddressOpener opener;
     core::Timing timing;
     core::TldTable table;
-    core::PauseState pause;
+    core::ServerPacer pacer{scheduler};
     core::ResultLists lists{folder.path(), notice, clipboard, opener};
     core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
     core::RdapBootstrap bootstrap;
@@ -49,7 +49,7 @@ struct Harness {
         table.rows = {com};
         bootstrap =
             core::RdapBootstrap::parse("{\"services\":[[[\"com\"],[\"https://rdap.test/\"]]]}").value();
-        core::RunEnvironment environment{table, [] { return false; }, pause, lists, notice};
+        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
         environment.lookupChoices = [this] { return choices; };
         environment.services = {&bootstrap, &http, nullptr};
         environment.unanswered = &unanswered;

@@ -1,6 +1,7 @@
 #include "browse/BrowseChecker.h"
 
 #include "core/DomainName.h"
+#include "core/ExtensionCheck.h"
 #include "core/ListRules.h"
 #include "core/ResultLists.h"
 #include "core/TextFile.h"
@@ -42,9 +43,10 @@ BrowseChecker::BrowseChecker(BrowseEnvironment environment, FoundNames &found, c
                              std::unique_ptr<core::WhoisConnection> connection, QObject *parent)
     : QObject(parent)
     , m_env(environment)
+    , m_filer(m_env.run)
     , m_found(found)
     , m_queue(queuePath)
-    , m_pacing(scheduler, timing, environment.run.pause)
+    , m_pacing(scheduler, timing, environment.run.pacer)
     , m_lookup(core::WhoisStyle::SingleExchange, std::move(connection), environment.run.table,
                environment.run.services, scheduler, timing)
     , m_nextAfterSkip(scheduler)
@@ -68,6 +70,7 @@ void BrowseChecker::open()
     m_queue.remove();
     m_queuePosition = 0;
     m_open = true;
+    m_filer.beginRun();
     m_pacing.startTicking([this] { dispatchNextName(); });
 }
 
@@ -134,7 +137,9 @@ void BrowseChecker::checkBrowsedName(const QString &name)
 {
     m_currentName = sources::xCorrectName(sources::xurlEncode(name));
     const core::TldTable &table = m_env.run.table;
-    if (!sources::hasEnabledExtension(m_currentName, table)) {
+    // A name no registry could hold is not asked: a "No match" for it would file it as free.
+    if (!sources::hasEnabledExtension(m_currentName, table) ||
+        !core::nameProblem(m_currentName, table).isEmpty()) {
         skipName();
         return;
     }
@@ -154,25 +159,24 @@ void BrowseChecker::checkBrowsedName(const QString &name)
     m_server = route.value().protocol == core::LookupProtocol::Rdap ? route.value().url.host() : paced.server;
     m_response.clear();
     m_lookupUnderWay = true;
-    m_pacing.beginLookup(paced, [this] { onTimeout(); });
+    m_pacing.beginLookup(paced);
     setPanel(BrowsePanel::Progress, QStringLiteral("Checking status of: ") + m_currentName);
-    if (!m_env.run.pacer) {
-        m_lookup.start(m_currentName, route.value(), choices);
-        return;
-    }
     cancelTurn();
-    m_turn = m_env.run.pacer->whenReady(route.value().serverKey(), route.value().throttleMs(),
-                                        [this, name = m_currentName, route = route.value(), choices] {
-                                            m_turn = 0;
-                                            if (m_open && m_lookupUnderWay)
-                                                m_lookup.start(name, route, choices);
-                                        });
+    // The lookup waits for its server's turn; its time-out counts from the request.
+    m_turn = m_env.run.pacer.whenReady(route.value().serverKey(), route.value().throttleMs(),
+                                       [this, name = m_currentName, route = route.value(), choices] {
+                                           m_turn = 0;
+                                           if (!m_open || !m_lookupUnderWay)
+                                               return;
+                                           m_pacing.startTimeout([this] { onTimeout(); });
+                                           m_lookup.start(name, route, choices);
+                                       });
 }
 
 void BrowseChecker::cancelTurn()
 {
-    if (m_turn != 0 && m_env.run.pacer)
-        m_env.run.pacer->cancel(m_turn);
+    if (m_turn != 0)
+        m_env.run.pacer.cancel(m_turn);
     m_turn = 0;
 }
 
@@ -203,10 +207,8 @@ void BrowseChecker::onAnswer(const core::LookupEvidence &evidence)
         return;
     m_pacing.endLookup();
     m_lookupUnderWay = false;
-    m_response = evidence.protocol == core::LookupProtocol::Rdap
-                     ? QStringLiteral("HTTP %1\r\n%2").arg(evidence.httpStatus).arg(evidence.answer)
-                     : evidence.answer;
-    fileVerdict(evidence.verdict);
+    m_response = core::RunFiler::shownAnswer(evidence);
+    fileVerdict(evidence);
     ++m_queuePosition;
     m_lookup.cancel();
     setPanel(BrowsePanel::Progress,
@@ -214,21 +216,21 @@ void BrowseChecker::onAnswer(const core::LookupEvidence &evidence)
     m_pacing.pauseAfterAnswer([this] { dispatchNextName(); });
 }
 
-// A name taken without a verdict is kept with the run's unanswered names, to be asked again.
-void BrowseChecker::keepUnanswered(const QString &name)
-{
-    if (m_env.run.unanswered)
-        (void)m_env.run.unanswered->keep(name);
-}
-
-void BrowseChecker::fileVerdict(core::LookupVerdict verdict)
+// Verdicts go through the runs' filer, but for the names never filed (a bare extension
+// left from markup), and the window lists what was filed.
+void BrowseChecker::fileVerdict(const core::LookupEvidence &evidence)
 {
     core::ResultLists &lists = m_env.run.lists;
-    switch (verdict) {
+    core::LookupEvidence filed = evidence;
+    filed.name = m_currentName;
+    filed.server = remoteHost(); // the notice names the host that answered
+    const bool available = evidence.verdict == core::LookupVerdict::Available;
+    if ((available || evidence.verdict == core::LookupVerdict::Registered) &&
+        isFilingExcluded(m_currentName, available))
+        return;
+    (void)m_filer.file(filed); // the window shows what it filed below
+    switch (evidence.verdict) {
     case core::LookupVerdict::Available:
-        if (isFilingExcluded(m_currentName, true))
-            break;
-        lists.addAvailable(m_currentName);
         setLabel(BrowseList::Unregistered,
                  QStringLiteral("Unregistered: (%1)")
                      .arg(qint64(lists.counter(core::ListId::Low)) + lists.counter(core::ListId::High) +
@@ -237,22 +239,14 @@ void BrowseChecker::fileVerdict(core::LookupVerdict verdict)
         setPanel(BrowsePanel::Progress, QStringLiteral("Unregistered: ") + m_currentName);
         break;
     case core::LookupVerdict::Registered:
-        if (isFilingExcluded(m_currentName, false))
-            break;
-        lists.addRegistered(m_currentName);
         setLabel(BrowseList::Registered,
                  QStringLiteral("Registered: (%1)").arg(lists.counter(core::ListId::Registered)));
         listName(BrowseList::Registered, m_currentName);
         break;
     case core::LookupVerdict::Blocked:
-        m_env.run.notice.showBlocked(remoteHost(), m_response, m_currentName);
-        keepUnanswered(m_currentName);
-        break;
     case core::LookupVerdict::Unknown:
-        keepUnanswered(m_currentName); // nothing a user can act on: filed nowhere
-        break;
+        break; // kept among the unanswered names, the notice shown by the filer
     }
-    lists.checkOverflow();
 }
 
 void BrowseChecker::onTimeout()
@@ -261,8 +255,13 @@ void BrowseChecker::onTimeout()
         return;
     m_lookupUnderWay = false;
     cancelTurn();
-    m_env.run.notice.showBlocked(remoteHost(), kTimedOutResponse, m_currentName);
-    keepUnanswered(m_currentName);
+    core::LookupEvidence evidence = m_lookup.evidenceSoFar();
+    evidence.name = m_currentName;
+    evidence.server = remoteHost();
+    evidence.verdict = core::LookupVerdict::Unknown;
+    evidence.ending = core::LookupEnding::TimedOut;
+    evidence.rule = QStringLiteral("time-out");
+    (void)m_filer.file(evidence); // the blocked notice with "Connection Timed Out", and kept
     m_lookup.cancel();
     ++m_queuePosition;
     dispatchNextName();

@@ -5,6 +5,7 @@
 #include "browse/FoundNames.h"
 #include "core/CheckRun.h"
 #include "core/DomainLookup.h"
+#include "core/RunFiler.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
 #include "core/Verdict.h"
@@ -46,7 +47,8 @@ enum class BrowsePanel { Progress = 0, Page = 1, WebView = 2 };
 // idle --dispatchNextName, a name queued--> lookup under way (time-out ticking)
 //   --server closed: verdict, filed--> pausing (the row's throttle) --> idle, next name
 //   --fifth time-out tick: blocked notice "Connection Timed Out"--> idle, next name.
-// A name without an enabled extension, or that no row serves, is skipped. The dispatcher's
+// A name without an enabled extension, that cannot be a domain, or that no row serves, is
+// skipped. Verdicts and names kept without one go through the runs' RunFiler. The dispatcher's
 // one-second tick only starts a lookup when none is under way and no pause is running, so a
 // slow server is left to answer (or to time out) instead of being asked again every second.
 class BrowseChecker final : public QObject {
@@ -104,8 +106,7 @@ Q_SIGNALS:
 private:
     void onAnswer(const core::LookupEvidence &evidence);
     void onTimeout();
-    void fileVerdict(core::LookupVerdict verdict);
-    void keepUnanswered(const QString &name);
+    void fileVerdict(const core::LookupEvidence &evidence);
     void listName(BrowseList list, const QString &name);
     void skipName();
     void setLabel(BrowseList list, const QString &text);
@@ -113,6 +114,7 @@ private:
     void cancelTurn();
 
     BrowseEnvironment m_env;
+    core::RunFiler m_filer;
     FoundNames &m_found;
     BrowseQueue m_queue;
     BrowsePacing m_pacing;

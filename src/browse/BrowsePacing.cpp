@@ -2,12 +2,11 @@
 
 namespace wendlecott::browse {
 
-BrowsePacing::BrowsePacing(core::Scheduler &scheduler, const core::Timing &timing, core::PauseState &pause)
+BrowsePacing::BrowsePacing(core::Scheduler &scheduler, const core::Timing &timing, core::ServerPacer &pacer)
     : m_timing(timing)
-    , m_shared(pause)
+    , m_pacer(pacer)
     , m_tick(scheduler, [this] { m_onTick(); })
     , m_timeout(scheduler, [this] { onTimeoutTick(); })
-    , m_pause(scheduler)
 {
 }
 
@@ -33,9 +32,14 @@ void BrowsePacing::stopTicking()
     m_tick.stop();
 }
 
-void BrowsePacing::beginLookup(const core::TldEntry &row, std::function<void()> onTimeout)
+void BrowsePacing::beginLookup(const core::TldEntry &row)
 {
-    m_shared.throttleMs = row.throttle;
+    m_pacer.setSharedThrottle(row.throttle);
+    endLookup();
+}
+
+void BrowsePacing::startTimeout(std::function<void()> onTimeout)
+{
     m_onTimeout = std::move(onTimeout);
     m_timeoutTicks = 0;
     m_timeout.start(m_timing.tickMs);
@@ -58,12 +62,10 @@ void BrowsePacing::onTimeoutTick()
 
 void BrowsePacing::pauseAfterAnswer(std::function<void()> onEnd)
 {
-    // A pause of ThrottleMs + 1 ticks of a 1 ms timer; one precise timer does the same.
-    m_shared.throttleTicks = 0;
-    m_shared.pauseActive = true;
-    m_pause.start(qMax<qint64>(0, m_shared.throttleMs) + 1, [this, onEnd = std::move(onEnd)] {
-        m_shared.pauseActive = false;
-        m_shared.throttleTicks = m_shared.throttleMs;
+    if (m_pause != 0)
+        m_pacer.cancel(m_pause);
+    m_pause = m_pacer.afterSharedPause([this, onEnd = std::move(onEnd)] {
+        m_pause = 0;
         onEnd();
     });
 }
@@ -72,10 +74,9 @@ void BrowsePacing::stopAll()
 {
     m_tick.stop();
     endLookup();
-    if (m_pause.isActive()) {
-        m_pause.cancel();
-        m_shared.pauseActive = false;
-    }
+    if (m_pause != 0)
+        m_pacer.cancel(m_pause);
+    m_pause = 0;
 }
 
 } // namespace wendlecott::browse

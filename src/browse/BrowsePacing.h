@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/CheckRun.h"
 #include "core/Scheduler.h"
+#include "core/ServerPacer.h"
 #include "core/Timing.h"
 #include "core/TldTable.h"
 
@@ -11,11 +11,12 @@ namespace wendlecott::browse {
 
 // How fast the browse window asks whois servers, all in this one place: the dispatcher's
 // one-second tick (`Timer1`), the time-out of the lookup under way (`timTimeout`, given up at
-// its fifth tick) and the pause after each answer (`timThrottle`: the row's throttle plus
-// 1 ms, on the pause values the main window's run shares).
+// its fifth tick, counted from the moment its request may go) and the pause after each
+// answer (`timThrottle`: the pacer's described pause of the row's throttle plus 1 ms, which
+// the main window's run shares).
 class BrowsePacing {
 public:
-    BrowsePacing(core::Scheduler &scheduler, const core::Timing &timing, core::PauseState &pause);
+    BrowsePacing(core::Scheduler &scheduler, const core::Timing &timing, core::ServerPacer &pacer);
     ~BrowsePacing();
     BrowsePacing(const BrowsePacing &) = delete;
     BrowsePacing &operator=(const BrowsePacing &) = delete;
@@ -27,17 +28,19 @@ public:
     void stopTicking();
     bool isTicking() const { return m_tick.isActive(); }
 
-    // A lookup on `row`'s server begins: `ThrottleMs` becomes the row's throttle, and the
-    // time-out ticks start; `onTimeout` runs at the tick that gives the lookup up.
-    void beginLookup(const core::TldEntry &row, std::function<void()> onTimeout);
+    // A lookup on `row`'s server is prepared: `ThrottleMs` becomes the row's throttle.
+    void beginLookup(const core::TldEntry &row);
+    // Its request may go now (its server's turn came): the time-out ticks start; `onTimeout`
+    // runs at the tick that gives the lookup up.
+    void startTimeout(std::function<void()> onTimeout);
     // The lookup ended (answered, timed out or dropped): no time-out follows.
     void endLookup();
     int timeoutTicks() const { return m_timeoutTicks; }
 
     // The answer came: `PauseActive` is set for `ThrottleMs` + 1 ms, then `onEnd` runs.
     void pauseAfterAnswer(std::function<void()> onEnd);
-    bool isPausing() const { return m_pause.isActive(); }
-    qint32 throttleMs() const { return m_shared.throttleMs; }
+    bool isPausing() const { return m_pause != 0; }
+    qint32 throttleMs() const { return m_pacer.sharedPause().throttleMs; }
 
     // Everything stops: no tick, no time-out, no pause (its flag cleared).
     void stopAll();
@@ -46,10 +49,10 @@ private:
     void onTimeoutTick();
 
     const core::Timing &m_timing;
-    core::PauseState &m_shared;
+    core::ServerPacer &m_pacer;
     core::PeriodicTimer m_tick;
     core::PeriodicTimer m_timeout;
-    core::SingleShot m_pause;
+    core::ServerPacer::Ticket m_pause = 0;
     std::function<void()> m_onTick;
     std::function<void()> m_onTimeout;
     int m_timeoutTicks = 0;

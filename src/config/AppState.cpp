@@ -42,7 +42,7 @@ QString AppState::tldPath() const
 core::Status AppState::open()
 {
     m_preferences.load();
-    m_pause.throttleMs = m_preferences.throttleAtStartup();
+    m_pacer->setSharedThrottle(m_preferences.throttleAtStartup());
     const core::Status written = core::writeDefaultTLDs(tldPath(), false);
     const core::Status loaded = reloadTable();
     m_bootstrapProblem.clear();
@@ -82,12 +82,11 @@ core::Status AppState::reloadTable()
 
 core::RunEnvironment AppState::runEnvironment()
 {
-    core::RunEnvironment environment{m_table, [this] { return m_preferences.useProxy(); }, m_pause, *m_lists,
+    core::RunEnvironment environment{m_table, [this] { return m_preferences.useProxy(); }, *m_pacer, *m_lists,
                                      *m_ports.notice};
     environment.lookupChoices = [this] { return lookupChoices(); };
     environment.services = lookupServices();
     environment.unanswered = m_unanswered.get();
-    environment.pacer = m_pacer.get();
     return environment;
 }
 

@@ -67,7 +67,7 @@ public:
     const Preferences &preferences() const { return m_preferences; }
     core::TldTable &table() { return m_table; }
     const core::TldTable &table() const { return m_table; }
-    core::PauseState &pause() { return m_pause; }
+    core::PauseState &pause() { return m_pacer->sharedPause(); } // kept by the pacer
     core::Timing &timing() { return m_timing; }
     core::ResultLists &lists() { return *m_lists; }
     core::Scheduler &scheduler() { return *m_ports.scheduler; }
@@ -108,7 +108,6 @@ private:
     AppPorts m_ports;
     Preferences m_preferences;
     core::TldTable m_table;
-    core::PauseState m_pause;
     core::Timing m_timing;
     std::unique_ptr<core::ResultLists> m_lists;
     std::unique_ptr<PositionRecorder> m_positions;

@@ -1,53 +1,151 @@
 #include "core/CheckRun.h"
 
 #include "core/DomainName.h"
-#include "core/LookupSlot.h"
+#include "core/ExtensionCheck.h"
 #include "core/ResultLists.h"
 #include "core/TldTable.h"
-#include "core/UnansweredNames.h"
 #include "core/UserNotice.h"
+
+#include <algorithm>
 
 namespace wendlecott::core {
 
+namespace {
+
+// A server that refused, rate-limited, did not answer in time or could not be reached.
+bool isRefusal(const LookupEvidence &evidence)
+{
+    return evidence.verdict == LookupVerdict::Blocked || evidence.ending == LookupEnding::TimedOut ||
+           evidence.ending == LookupEnding::NoConnection;
+}
+
+// Each request that ended without an answer is one refusal: a silent whois lookup asked
+// once per connection it made.
+int refusalsIn(const LookupEvidence &evidence)
+{
+    if (evidence.ending == LookupEnding::TimedOut && evidence.protocol == LookupProtocol::Whois)
+        return std::max(1, evidence.connections);
+    return 1;
+}
+
+} // namespace
+
+RunPolicy RunPolicy::described()
+{
+    RunPolicy policy;
+    policy.describedPause = true;
+    policy.passKeptAtStop = true;
+    policy.refusalsAllowed = 1;
+    policy.backOff = BackOffRules{0, 0, 0};
+    policy.readAhead = 1;
+    return policy;
+}
+
+RunPolicy RunPolicy::paced(int jobs, QStringList extensions)
+{
+    RunPolicy policy;
+    policy.jobs = jobs;
+    policy.extensions = std::move(extensions);
+    return policy;
+}
+
+QStringList inTableOrder(const TldTable &table, const QStringList &extensions)
+{
+    QStringList wanted;
+    for (QString extension : extensions) {
+        extension = extension.trimmed().toLower();
+        while (extension.startsWith(QLatin1Char('.')))
+            extension.remove(0, 1);
+        if (!extension.isEmpty() && !wanted.contains(extension))
+            wanted.append(extension);
+    }
+    QStringList ordered;
+    for (const TldEntry &row : table.rows) {
+        const QString extension = row.extension.toLower();
+        if (wanted.contains(extension) && !ordered.contains(extension))
+            ordered.append(extension);
+    }
+    for (const QString &extension : wanted) {
+        if (!ordered.contains(extension))
+            ordered.append(extension);
+    }
+    return ordered;
+}
+
+RunPolicy runPolicyFor(const TldTable &table, const RunChoices &choices)
+{
+    if (choices.extensions.size() < 2 && choices.jobs <= 1)
+        return RunPolicy::described();
+    return RunPolicy::paced(choices.jobs, choices.extensions.size() >= 2
+                                              ? inTableOrder(table, choices.extensions)
+                                              : QStringList());
+}
+
+std::unique_ptr<CheckRun> makeRun(const RunEnvironment &environment, Scheduler &scheduler,
+                                  const Timing &timing, const ConnectionFactory &connections,
+                                  const RunChoices &choices, QObject *parent)
+{
+    return std::make_unique<CheckRun>(environment, scheduler, timing, connections,
+                                      runPolicyFor(environment.table, choices), parent);
+}
+
 CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timing &timing,
-                   const ConnectionFactory &connections, int slotCount, QObject *parent)
+                   const ConnectionFactory &connections, RunPolicy policy, QObject *parent)
     : QObject(parent)
-    , m_env(environment)
+    , m_env(std::move(environment))
+    , m_connections(connections)
     , m_scheduler(scheduler)
     , m_timing(timing)
-    , m_watchdog(scheduler, [this] { onWatchdogTick(); })
-    , m_pauseTimer(scheduler)
-    , m_deferredReport(scheduler)
+    , m_pacer(m_env.pacer)
+    , m_policy(std::move(policy))
+    , m_filer(m_env)
+    , m_deferredEnd(scheduler)
 {
-    slotCount = qBound(1, slotCount, kMaxSlots);
-    for (int i = 0; i < slotCount; ++i) {
-        auto slot = std::make_unique<DomainLookup>(WhoisStyle::Retrying, connections(), m_env.table,
-                                                   m_env.services, scheduler, timing, i);
-        slot->setStopCheck([this] { return m_stopFlag; });
-        connect(slot.get(), &DomainLookup::finished, this,
-                [this, i](const LookupEvidence &evidence) { onSlotFinished(i, evidence); });
-        connect(slot.get(), &DomainLookup::statusText, this,
-                [this](const QString &text) { setPanel(2, text); });
-        m_slots.push_back(std::move(slot));
-    }
-    m_inFlight.assign(m_slots.size(), false);
-    m_turns.assign(m_slots.size(), 0);
-    m_dispatched.resize(m_slots.size());
+    makeJobs();
     for (int panel = 0; panel < kStatusPanels; ++panel)
         m_panels[panel] = idlePanelText(panel);
 }
 
 CheckRun::~CheckRun()
 {
-    cancelTurns();
+    cancelWaits();
 }
 
-void CheckRun::cancelTurns()
+void CheckRun::setPolicy(RunPolicy policy)
 {
-    for (ServerPacer::Ticket &turn : m_turns) {
-        if (turn != 0 && m_env.pacer)
-            m_env.pacer->cancel(turn);
-        turn = 0;
+    if (!m_stopFlag)
+        return;
+    const int jobs = slotCount();
+    m_policy = std::move(policy);
+    m_policy.refusalsAllowed = qMax(1, m_policy.refusalsAllowed);
+    m_policy.readAhead = qMax(1, m_policy.readAhead);
+    if (qBound(1, m_policy.jobs, RunPolicy::kMaxJobs) != jobs)
+        makeJobs();
+    m_policy.jobs = slotCount();
+}
+
+void CheckRun::makeJobs()
+{
+    m_policy.jobs = qBound(1, m_policy.jobs, RunPolicy::kMaxJobs);
+    m_policy.refusalsAllowed = qMax(1, m_policy.refusalsAllowed);
+    m_policy.readAhead = qMax(1, m_policy.readAhead);
+    m_jobs.clear();
+    m_jobs.resize(std::size_t(m_policy.jobs)); // settled before the handlers take their address
+    for (std::size_t i = 0; i < m_jobs.size(); ++i) {
+        Job &job = m_jobs[i];
+        job.lookup = std::make_unique<DomainLookup>(WhoisStyle::Retrying, m_connections(), m_env.table,
+                                                    m_env.services, m_scheduler, m_timing, int(i));
+        job.lookup->setStopCheck([this] { return m_stopFlag; });
+        connect(job.lookup.get(), &DomainLookup::finished, this,
+                [this, &job](const LookupEvidence &evidence) { onLookupFinished(job, evidence); });
+        connect(job.lookup.get(), &DomainLookup::statusText, this,
+                [this](const QString &text) { setPanel(2, text); });
+        // The pace counts from the moment the request leaves, not from the turn: a connect
+        // that took its time must not bring the next request closer to this one.
+        connect(job.lookup.get(), &DomainLookup::requestSent, this, [this, &job] {
+            if (job.busy)
+                m_pacer.noteStarted(job.server, job.pending.throttleMs);
+        });
     }
 }
 
@@ -77,311 +175,441 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
         return; // one run at a time
     m_source = std::move(source);
     m_stopFlag = false;
-    m_unansweredWriteFailed = false;
-    m_env.lists.resetCounters();
-    m_resumePosition = startPosition;
-    m_entryCount = entryCount;
-    m_passedOver = 0;
-    m_invalidNames = 0;
-    Q_EMIT progressChanged(startPosition - 1, entryCount);
-    beginBatch();
-}
-
-void CheckRun::beginBatch()
-{
-    if (m_stopFlag)
-        return;
     m_endOfList = false;
-    m_reportCount = 0;
-    m_pendingFailedReports = 0;
-    m_watchdogTicks = 0;
-    m_watchdog.start(m_timing.tickMs);
-
-    // The pause lasts ThrottleMs + 1 ticks of a 1 ms timer; one precise timer does the same.
-    PauseState &pause = m_env.pause;
-    pause.throttleTicks = 0;
-    pause.pauseActive = true;
-    setPanel(0, QStringLiteral("Waiting %1 milliseconds.").arg(pause.throttleMs));
-    m_pauseTimer.start(qMax<qint64>(0, pause.throttleMs) + 1, [this] { pauseEnded(); });
+    m_mayRead = false;
+    m_filer.beginRun();
+    m_env.lists.resetCounters();
+    m_nextRead = qMax(1, startPosition);
+    m_storedPosition = m_nextRead;
+    m_entryCount = entryCount;
+    m_retries = 0;
+    m_servers.clear();
+    m_open.clear();
+    m_queued = 0;
+    m_lastStatus.clear();
+    Q_EMIT progressChanged(m_nextRead - 1, entryCount);
+    afterChange();
 }
 
-void CheckRun::pauseEnded()
+qint32 CheckRun::resumePosition() const
 {
-    PauseState &pause = m_env.pause;
-    pause.pauseActive = false;
-    pause.throttleTicks = pause.throttleMs;
-    if (m_stopFlag)
-        return; // Stop during the pause: no further name is taken
+    return m_open.empty() ? m_nextRead : m_open.front().position;
+}
 
-    const int slots = slotCount();
-    for (int i = 0; i < slots && !m_stopFlag; ++i) {
-        m_slots[std::size_t(i)]->cancel();
-        setPanel(1, QStringLiteral("Open: %1").arg(i));
+QStringList CheckRun::domainsOf(const QString &entry) const
+{
+    QStringList domains;
+    if (m_policy.extensions.isEmpty() || !m_source.domainForExtension) {
+        domains.append(m_source.domainFor ? m_source.domainFor(entry) : entry);
+        return domains;
+    }
+    for (const QString &extension : m_policy.extensions) {
+        const QString domain = m_source.domainForExtension(entry, extension);
+        if (!domains.contains(domain)) // an entry with its own extension gives one domain
+            domains.append(domain);
+    }
+    return domains;
+}
 
-        QString entry;
-        if (auto read = m_source.readEntry(m_resumePosition); read.ok()) {
-            entry = read.value();
-        } else {
-            m_env.notice.showMessage(QString(), QStringLiteral("File %1 not found.").arg(m_source.listPath),
-                                     NoticeIcon::None);
+// Reads entries while few names wait on servers that are not paused; with the described
+// pause, one entry each time a pause ends, and a pause whenever the run has nothing to do.
+void CheckRun::readMore()
+{
+    if (!m_policy.describedPause) {
+        while (!m_stopFlag && !m_endOfList && queuedReady() < m_policy.readAhead) {
+            if (!readEntry())
+                m_endOfList = true;
         }
-        if (entry.isEmpty())
-            entry = kEndOfListSentinel;
-
-        ++m_resumePosition;
-        Q_EMIT progressChanged(m_resumePosition - 1, m_entryCount); // the name just taken
-        if (m_entryCount >= m_resumePosition)
-            setPanel(0, QStringLiteral("%1 of %2").arg(m_resumePosition).arg(m_entryCount));
-        if (m_entryCount < m_resumePosition)
-            setPanel(1, QStringLiteral("Open: Closing connections..."));
-        else
-            setPanel(1, QStringLiteral("Open: %1").arg(slots - m_reportCount));
-
-        if (entry == kEndOfListSentinel) {
-            m_watchdog.stop();
+        return;
+    }
+    if (m_mayRead && !m_endOfList) {
+        m_mayRead = false;
+        if (!readEntry())
             m_endOfList = true;
-            if (std::none_of(m_inFlight.begin(), m_inFlight.end(), [](bool busy) { return busy; }))
-                stopRun();
-            return;
-        }
-
-        if (m_source.storePosition)
-            m_source.storePosition(m_resumePosition);
-        dispatchLookup(entry, i);
     }
+    if (!m_endOfList && m_busy == 0 && m_queued == 0 && m_tickets == 0 && m_pauseTicket == 0)
+        beginPause();
 }
 
-LookupChoices RunEnvironment::choices() const
+void CheckRun::beginPause()
 {
-    if (lookupChoices)
-        return lookupChoices();
-    return LookupChoices::described(useProxy && useProxy());
-}
-
-void RunEnvironment::keepUnanswered(const QString &name, bool &warned) const
-{
-    if (!unanswered)
-        return;
-    const Status kept = unanswered->keep(name);
-    if (!kept && !warned) {
-        warned = true;
-        notice.showMessage(QString(), kept.message(), NoticeIcon::Warning);
-    }
-}
-
-LookupChoices CheckRun::currentChoices() const
-{
-    return m_env.choices();
-}
-
-void CheckRun::keepUnanswered(const QString &name)
-{
-    m_env.keepUnanswered(name, m_unansweredWriteFailed); // said once a run
-}
-
-void CheckRun::settleAnswered(const QString &name)
-{
-    if (m_env.unanswered)
-        (void)m_env.unanswered->settle(name); // a name left in the file is only asked again
-}
-
-void CheckRun::dispatchLookup(const QString &entry, int slotIndex)
-{
-    if (m_stopFlag)
-        return;
-    const QString formed = m_source.domainFor ? m_source.domainFor(entry) : entry;
-    const Result<QString> canonical =
-        formed.isEmpty() ? Result<QString>(formed) : canonicalDomainName(formed);
-    if (!canonical) {
-        // No answer about such a name could mean it is free: it is not asked, nor kept.
-        Q_EMIT invalidName(formed, canonical.message(), ++m_invalidNames);
-        endLookupAtOnce();
-        return;
-    }
-    const QString &domain = canonical.value(); // filed and printed as it is asked
-    const LookupChoices choices = currentChoices();
-    const Result<LookupRoute> route = domain.isEmpty()
-                                          ? Result<LookupRoute>::failure(ErrorCode::NoTldRow, QString())
-                                          : routeLookup(domain, m_env.table, m_env.services, choices);
-    if (!route) {
-        // Nothing to look up: an entry that cleans to nothing is passed over quietly; a
-        // name nothing serves is reported once a run, counted, and kept among the unanswered
-        // names. Either way the batch ends at once rather than wait for the watchdog, which
-        // would also claim a time-out that never happened.
-        if (!domain.isEmpty()) {
-            passOver(domain, route.message());
-            keepUnanswered(domain);
-        }
-        endLookupAtOnce();
-        return;
-    }
-    m_env.pause.throttleMs = route.value().throttleMs();
-    m_inFlight[std::size_t(slotIndex)] = true;
-    m_dispatched[std::size_t(slotIndex)] = domain;
-    if (!m_env.pacer) {
-        m_slots[std::size_t(slotIndex)]->start(domain, route.value(), choices);
-        return;
-    }
-    // Another window may have asked this server a moment ago: the lookup waits for its turn.
-    const std::size_t index = std::size_t(slotIndex);
-    m_turns[index] = m_env.pacer->whenReady(route.value().serverKey(), route.value().throttleMs(),
-                                            [this, index, domain, route = route.value(), choices] {
-                                                m_turns[index] = 0;
-                                                if (!m_stopFlag && m_inFlight[index])
-                                                    m_slots[index]->start(domain, route, choices);
-                                            });
-}
-
-// A slot that starts no lookup reports at once (from the event loop, as a lookup would).
-void CheckRun::endLookupAtOnce()
-{
-    ++m_pendingFailedReports;
-    m_deferredReport.start(0, [this] {
-        const int reports = m_pendingFailedReports;
-        m_pendingFailedReports = 0;
-        for (int i = 0; i < reports && !m_stopFlag; ++i)
-            onSlotReport();
+    m_pauseMs = m_pacer.sharedPauseMs();
+    setPanel(0, QStringLiteral("Waiting %1 milliseconds.").arg(m_pacer.sharedPause().throttleMs));
+    m_pauseTicket = m_pacer.afterSharedPause([this] {
+        m_pauseTicket = 0;
+        m_mayRead = true;
+        afterChange();
     });
 }
 
-// The first name of a run that no row serves opens the "Error" box; the rest are only
-// counted, so a long list with a missing row does not open a box per name.
-void CheckRun::passOver(const QString &domain, const QString &reason)
+bool CheckRun::readEntry()
 {
-    ++m_passedOver;
-    if (m_passedOver == 1) {
-        m_env.notice.showMessage(QStringLiteral("Error"), passedOverNoticeText(domain, reason),
-                                 NoticeIcon::Warning);
+    if (m_policy.describedPause)
+        setPanel(1, QStringLiteral("Open: 0"));
+    QString entry;
+    if (auto read = m_source.readEntry(m_nextRead); read.ok()) {
+        entry = read.value();
+    } else {
+        m_env.notice.showMessage(
+            QString(), unreadableListText(read.code(), read.message(), m_source.listPath), NoticeIcon::None);
+        return false;
     }
-    Q_EMIT namePassedOver(domain, m_passedOver);
+    if (m_policy.describedPause)
+        showTaken(m_nextRead);
+    if (entry.isEmpty() || entry == kEndOfListSentinel)
+        return false;
+    const qint32 position = m_nextRead++;
+    const QStringList domains = domainsOf(entry);
+    m_open.push_back({position, int(domains.size())});
+    for (const QString &domain : domains)
+        enqueue(domain, position);
+    return true;
 }
 
-void CheckRun::onSlotFinished(int slotIndex, const LookupEvidence &evidence)
+// The described texts of the entry just taken: the number of the next one, and whether the
+// list is done.
+void CheckRun::showTaken(qint32 position)
 {
-    if (m_stopFlag)
-        return;
-    m_inFlight[std::size_t(slotIndex)] = false;
-    m_watchdog.stop();
-
-    RunRecord record;
-    record.name = evidence.name;
-    record.server = evidence.server;
-    record.evidence = evidence;
-    switch (evidence.verdict) {
-    case LookupVerdict::Available:
-        record.kind = RunRecord::Kind::Available;
-        if (const auto profile = m_env.lists.addAvailable(evidence.name))
-            record.profileClass = profileClassName(*profile);
-        settleAnswered(evidence.name);
-        break;
-    case LookupVerdict::Registered:
-        record.kind = RunRecord::Kind::Registered;
-        m_env.lists.addRegistered(evidence.name);
-        settleAnswered(evidence.name);
-        break;
-    case LookupVerdict::Blocked:
-        record.kind = RunRecord::Kind::Blocked;
-        m_env.notice.showBlocked(
-            evidence.server,
-            evidence.protocol == LookupProtocol::Rdap
-                ? QStringLiteral("HTTP %1\r\n%2").arg(evidence.httpStatus).arg(evidence.answer)
-                : evidence.answer,
-            evidence.name);
-        keepUnanswered(evidence.name);
-        break;
-    case LookupVerdict::Unknown:
-        record.kind = RunRecord::Kind::Unknown;            // never filed as Registered or Available
-        if (evidence.ending == LookupEnding::NoConnection) // refused, no such host: said now
-            m_env.notice.showBlocked(
-                evidence.server, QStringLiteral("Could not connect: %1").arg(evidence.reason), evidence.name);
-        keepUnanswered(evidence.name);
-        break;
-    }
-    m_env.lists.checkOverflow();
-    m_slots[std::size_t(slotIndex)]->cancel();
-    Q_EMIT recordFinished(record);
-    onSlotReport();
-}
-
-void CheckRun::onSlotReport()
-{
-    if (m_stopFlag)
-        return;
-    ++m_reportCount;
-    // The batch ends when every slot has reported.
-    if (m_reportCount < slotCount())
-        return;
-    for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        if (m_inFlight[i])
-            keepUnanswered(m_dispatched[i]); // dropped without a verdict
-        m_slots[i]->cancel();
-        m_inFlight[i] = false;
-    }
-    cancelTurns();
-    m_watchdog.stop();
-    m_watchdogTicks = 0;
-    if (m_endOfList)
-        stopRun();
+    const qint32 next = position + 1;
+    if (m_entryCount >= next)
+        setPanel(0, QStringLiteral("%1 of %2").arg(next).arg(m_entryCount));
+    if (m_entryCount < next)
+        setPanel(1, QStringLiteral("Open: Closing connections..."));
     else
-        beginBatch();
+        setPanel(1, QStringLiteral("Open: %1").arg(slotCount() - m_busy));
 }
 
-void CheckRun::onWatchdogTick()
+void CheckRun::enqueue(const QString &formed, qint32 position)
 {
-    if (m_stopFlag) {
-        m_watchdog.stop();
+    const Result<QString> canonical = formed.isEmpty() ? Result<QString>(formed) : canonicalDomainName(formed);
+    if (!canonical) {
+        // No answer about such a name could mean it is free: it is not asked, nor kept.
+        Q_EMIT invalidName(formed, canonical.message(), m_filer.refuseInvalid());
+        finishDomain(position);
         return;
     }
-    if (++m_watchdogTicks < m_timing.watchdogTicks)
+    const QString &domain = canonical.value(); // filed and printed as it is asked
+    const Result<LookupRoute> route = domain.isEmpty()
+                                          ? Result<LookupRoute>::failure(ErrorCode::NoTldRow, QString())
+                                          : routeLookup(domain, m_env.table, m_env.services, m_env.choices());
+    if (!route) {
+        // Nothing to ask: an entry that cleans to nothing is passed over quietly; a name no
+        // server serves is told once a run, counted and kept among the unanswered names.
+        if (!domain.isEmpty())
+            Q_EMIT namePassedOver(domain, m_filer.passOver(domain, route.message()));
+        finishDomain(position);
         return;
-    m_watchdogTicks = 0;
-    if (m_env.pause.pauseActive)
-        return; // a pause longer than the watchdog: no lookup to give up yet
-    m_watchdog.stop();
-    // The notice names the first name still waiting for its answer.
-    QString waiting;
-    for (std::size_t i = 0; i < m_slots.size() && waiting.isEmpty(); ++i) {
-        if (m_inFlight[i])
-            waiting = m_dispatched[i];
     }
-    m_env.notice.showBlocked(m_slots.front()->remoteHost(), QStringLiteral("Connection Timed Out"), waiting);
-    for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        if (!m_inFlight[i])
+    if (const QString problem = extensionProblem(domain, m_env.table); !problem.isEmpty()) {
+        // An extension that exists nowhere: the server it would reach serves another registry.
+        Q_EMIT invalidName(domain, problem, m_filer.refuseInvalid());
+        finishDomain(position);
+        return;
+    }
+    ServerQueue &server = m_servers[route.value().serverKey()];
+    server.names.push_back({domain, position, qint32(route.value().throttleMs()), m_pauseMs, 0});
+    ++m_queued;
+}
+
+int CheckRun::queuedReady() const
+{
+    int waiting = m_queued;
+    for (const auto &[key, server] : m_servers) {
+        if (m_pacer.pausedFor(key) > 0)
+            waiting -= int(server.names.size());
+    }
+    return waiting;
+}
+
+// Gives free jobs to the servers whose turn comes first, among servers free now the one
+// with the oldest entry, so entries finish roughly in list order; a server waits for one
+// turn at a time, a paused server for none, and a server that holds its share of the jobs
+// (the jobs split evenly over the servers with work) for none while another has names
+// waiting, so one silent server cannot take every job.
+QString CheckRun::nextServer() const
+{
+    int working = 0;
+    int waiting = 0;
+    for (const auto &[key, server] : m_servers) {
+        working += (!server.names.empty() || server.busy > 0) ? 1 : 0;
+        waiting += server.names.empty() ? 0 : 1;
+    }
+    const int share = working > 0 ? (slotCount() + working - 1) / working : slotCount();
+    QString best;
+    qint64 bestWait = 0;
+    qint32 bestPosition = 0;
+    for (const auto &[key, server] : m_servers) {
+        if (server.names.empty() || server.ticket != 0 || m_pacer.pausedFor(key) > 0)
             continue;
-        const DomainLookup &lookup = *m_slots[i];
-        RunRecord record;
-        record.kind = RunRecord::Kind::Timeout;
-        record.name = m_dispatched[i];
-        record.server = lookup.route().protocol == LookupProtocol::Rdap ? lookup.route().url.host()
-                                                                        : lookup.route().entry.server;
-        record.evidence = lookup.evidenceSoFar();
-        record.evidence.ending = LookupEnding::TimedOut;
-        record.evidence.rule = QStringLiteral("time-out");
-        keepUnanswered(record.name);
-        m_inFlight[i] = false;
-        Q_EMIT recordFinished(record);
+        if (server.busy >= share && waiting > 1)
+            continue;
+        const qint64 wait = m_pacer.waitFor(key, server.names.front().throttleMs);
+        const qint32 position = server.names.front().position;
+        if (best.isEmpty() || wait < bestWait || (wait == bestWait && position < bestPosition)) {
+            best = key;
+            bestWait = wait;
+            bestPosition = position;
+        }
     }
-    m_reportCount = slotCount();
-    onSlotReport();
+    return best;
+}
+
+void CheckRun::fillJobs()
+{
+    wakePausedServers();
+    while (!m_stopFlag && m_busy + m_tickets < slotCount()) {
+        const QString best = nextServer();
+        if (best.isEmpty())
+            return;
+        ServerQueue &server = m_servers[best];
+        server.ticket =
+            m_pacer.whenReady(best, server.names.front().throttleMs, [this, best] { onTurn(best); });
+        ++m_tickets;
+    }
+}
+
+// A server paused when its names came (by this run, an earlier one, or another window)
+// is looked at again when its pause ends.
+void CheckRun::wakePausedServers()
+{
+    for (auto &[key, server] : m_servers) {
+        const qint64 paused = m_pacer.pausedFor(key);
+        if (server.names.empty() || paused <= 0 || (server.wake && server.wake->isActive()))
+            continue;
+        if (!server.wake)
+            server.wake = std::make_unique<SingleShot>(m_scheduler);
+        server.wake->start(paused, [this] { afterChange(); });
+    }
+}
+
+// The lookup's time limit counts from its request: the watchdog's time, less the described
+// pause before it (which the watchdog counts as well); a wait for the server's turn beyond
+// that pause does not count.
+LookupChoices CheckRun::choicesFor(const Pending &pending) const
+{
+    LookupChoices choices = m_env.choices();
+    if (choices.timeLimitMs <= 0) {
+        const qint64 watchdogMs = m_timing.tickMs * m_timing.watchdogTicks;
+        const qint64 limitMs = watchdogMs - pending.pauseMs;
+        choices.timeLimitMs = limitMs > 0 ? limitMs : watchdogMs;
+    }
+    return choices;
+}
+
+void CheckRun::onTurn(const QString &key)
+{
+    ServerQueue &server = m_servers[key];
+    server.ticket = 0;
+    --m_tickets;
+    if (m_stopFlag || server.names.empty())
+        return;
+    const auto free = std::find_if(m_jobs.begin(), m_jobs.end(), [](const Job &job) { return !job.busy; });
+    if (free == m_jobs.end())
+        return; // cannot happen: a turn is asked for a free job only
+    Job &job = *free;
+    job.pending = std::move(server.names.front());
+    server.names.pop_front();
+    --m_queued;
+    const LookupChoices choices = choicesFor(job.pending);
+    const Result<LookupRoute> route = routeLookup(job.pending.domain, m_env.table, m_env.services, choices);
+    if (!route) { // the table changed since the name was queued
+        Q_EMIT namePassedOver(job.pending.domain, m_filer.passOver(job.pending.domain, route.message()));
+        finishDomain(job.pending.position);
+        afterChange();
+        return;
+    }
+    job.server = key;
+    job.busy = true;
+    ++m_busy;
+    ++server.busy;
+    m_pacer.setSharedThrottle(route.value().throttleMs()); // the next described pause
+    job.lookup->start(job.pending.domain, route.value(), choices);
+    afterChange();
+}
+
+void CheckRun::onLookupFinished(Job &job, const LookupEvidence &evidence)
+{
+    if (m_stopFlag || !job.busy)
+        return;
+    job.busy = false;
+    --m_busy;
+    ServerQueue &server = m_servers[job.server];
+    --server.busy;
+    if (isRefusal(evidence)) {
+        refuse(job, evidence);
+    } else {
+        server.refusalsInARow = 0;
+        file(evidence, job.pending.position);
+    }
+    job.lookup->cancel();
+    afterChange();
+}
+
+// Pauses the server and puts the name back at the head of its queue, or gives it up when
+// its refusals run out.
+void CheckRun::refuse(Job &job, const LookupEvidence &evidence)
+{
+    ServerQueue &server = m_servers[job.server];
+    ++server.refusalsInARow;
+    if (const qint64 pauseMs = backOffMs(server.refusalsInARow, evidence.retryAfterSeconds, m_policy.backOff);
+        pauseMs > 0) {
+        m_pacer.pause(job.server, pauseMs);
+        if (server.ticket != 0) { // the job waiting for this server goes elsewhere meanwhile
+            m_pacer.cancel(server.ticket);
+            server.ticket = 0;
+            --m_tickets;
+        }
+        if (!server.wake)
+            server.wake = std::make_unique<SingleShot>(m_scheduler);
+        server.wake->start(m_pacer.pausedFor(job.server), [this] { afterChange(); });
+    }
+    Pending pending = std::move(job.pending);
+    pending.refusals += refusalsIn(evidence);
+    if (pending.refusals >= m_policy.refusalsAllowed) {
+        file(evidence, pending.position); // given up: kept among the unanswered names
+        return;
+    }
+    ++m_retries;
+    pending.pauseMs = 0; // asked again after a pause of the server, not the described one
+    server.names.push_front(std::move(pending));
+    ++m_queued;
+}
+
+void CheckRun::file(const LookupEvidence &evidence, qint32 position)
+{
+    const RunRecord record = m_filer.file(evidence);
+    Q_EMIT recordFinished(record);
+    finishDomain(position);
+}
+
+// One domain of the entry at `position` is filed or kept; the stored position moves past
+// the entries now finished in a row.
+void CheckRun::finishDomain(qint32 position)
+{
+    if (m_open.empty() || position < m_open.front().position ||
+        position - m_open.front().position >= qint32(m_open.size()))
+        return;
+    OpenEntry &entry = m_open[std::size_t(position - m_open.front().position)];
+    --entry.unfinished;
+    while (!m_open.empty() && m_open.front().unfinished <= 0)
+        m_open.pop_front();
+}
+
+// After every event: read on, give out free jobs, store a position that moved, tell the
+// status, and end the run when the list is done.
+void CheckRun::afterChange()
+{
+    if (m_stopFlag)
+        return;
+    readMore();
+    fillJobs();
+    storePosition();
+    if (const QString text = statusText(); text != m_lastStatus) {
+        m_lastStatus = text;
+        Q_EMIT statusChanged(text);
+        if (!m_policy.describedPause)
+            setPanel(1, text);
+    }
+    if (m_endOfList && m_open.empty() && m_busy == 0)
+        m_deferredEnd.start(0, [this] { stopRun(); }); // from the event loop, as a verdict is
+}
+
+void CheckRun::storePosition()
+{
+    const qint32 position = resumePosition();
+    if (position == m_storedPosition)
+        return;
+    m_storedPosition = position;
+    if (m_source.storePosition)
+        m_source.storePosition(position);
+    Q_EMIT progressChanged(position - 1, m_entryCount);
+    if (!m_policy.describedPause)
+        setPanel(0, QStringLiteral("%1 of %2").arg(position).arg(m_entryCount));
+}
+
+RunStatus CheckRun::status() const
+{
+    RunStatus status;
+    status.inFlight = m_busy;
+    for (const auto &[key, server] : m_servers) {
+        const qint64 paused = m_pacer.pausedFor(key);
+        if (paused > 0)
+            status.backingOff += int(server.names.size());
+        else
+            status.queued += int(server.names.size());
+        if (paused > status.restingMs) {
+            status.restingMs = paused;
+            status.restingServer = key;
+        }
+    }
+    return status;
+}
+
+QString CheckRun::statusText() const
+{
+    const RunStatus now = status();
+    QString text = QStringLiteral("In flight: %1, queued: %2, waiting on back-off: %3")
+                       .arg(now.inFlight)
+                       .arg(now.queued)
+                       .arg(now.backingOff);
+    if (now.restingMs > 0)
+        text += QStringLiteral(" (%1 rests %2 s)").arg(now.restingServer).arg((now.restingMs + 999) / 1000);
+    return text;
+}
+
+void CheckRun::cancelWaits()
+{
+    m_deferredEnd.cancel();
+    if (m_pauseTicket != 0)
+        m_pacer.cancel(m_pauseTicket);
+    m_pauseTicket = 0;
+    for (auto &[key, server] : m_servers) {
+        if (server.ticket != 0)
+            m_pacer.cancel(server.ticket);
+        server.ticket = 0;
+        if (server.wake)
+            server.wake->cancel();
+    }
+    m_tickets = 0;
+}
+
+// Keeps every name taken and not yet answered among the unanswered names: those in flight
+// always, those still queued as well where the described resume rule moves past them.
+// True when every one of them is kept.
+bool CheckRun::keepTakenNames()
+{
+    bool allKept = true;
+    for (Job &job : m_jobs) {
+        if (job.busy)
+            allKept = m_filer.keep(job.pending.domain).ok() && allKept;
+        job.lookup->cancel();
+        job.busy = false;
+    }
+    if (!m_policy.passKeptAtStop)
+        return false;
+    for (const auto &[key, server] : m_servers) {
+        for (const Pending &pending : server.names)
+            allKept = m_filer.keep(pending.domain).ok() && allKept;
+    }
+    return allKept;
 }
 
 void CheckRun::stopRun()
 {
-    m_reportCount = slotCount();
+    if (m_stopFlag)
+        return;
     m_stopFlag = true;
-    m_watchdog.stop();
-    m_pauseTimer.cancel();
-    m_deferredReport.cancel();
-    m_pendingFailedReports = 0;
-    cancelTurns();
-    m_env.pause.pauseActive = false;
-    for (std::size_t i = 0; i < m_slots.size(); ++i) {
-        if (m_inFlight[i])
-            keepUnanswered(m_dispatched[i]); // taken, and dropped without a verdict
-        m_slots[i]->cancel();
-        m_inFlight[i] = false;
-    }
-    m_watchdogTicks = 0;
+    cancelWaits();
+    if (keepTakenNames() && m_policy.passKeptAtStop)
+        m_open.clear(); // every entry taken is filed or kept: a resumed run starts after them
+    m_busy = 0;
+    const qint32 position = resumePosition();
+    if (m_source.storePosition && position != m_storedPosition)
+        m_source.storePosition(position);
+    m_storedPosition = position;
+    m_servers.clear();
+    m_queued = 0;
+    m_filer.endRun();
     for (int panel = 0; panel < kStatusPanels; ++panel)
         setPanel(panel, idlePanelText(panel));
     Q_EMIT stopped();

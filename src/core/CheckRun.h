@@ -1,103 +1,127 @@
 #pragma once
 
+#include "core/BackOff.h"
 #include "core/DomainLookup.h"
-#include "core/Result.h"
+#include "core/RunFiler.h"
 #include "core/RunSource.h"
 #include "core/Scheduler.h"
 #include "core/ServerPacer.h"
 #include "core/Timing.h"
-#include "core/Verdict.h"
 #include "core/WhoisConnection.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
+#include <deque>
+#include <map>
 #include <memory>
 #include <vector>
 
 namespace wendlecott::core {
 
-class LookupSlot;
-class ResultLists;
-class UnansweredNames;
-class UserNotice;
-struct TldTable;
+// How a run goes. The described run is one of these (described()); a run over several
+// extensions or with several lookups in flight is another (paced()).
+struct RunPolicy {
+    static constexpr int kMaxJobs = 101;
 
-// The pause before each batch, shared by the main window's run and the browse window.
-struct PauseState {
-    qint32 throttleMs = 25; // `ThrottleMs`: set from the TLD row of the last lookup
-    qint32 throttleTicks = 0;
-    bool pauseActive = false;
+    int jobs = 1; // lookups in flight at most (1 to kMaxJobs)
+    // The extensions (no dot) an entry without its own becomes a domain in, in the order of
+    // the TLD table; empty: the one domain the source gives.
+    QStringList extensions;
+    // The described pause: `ThrottleMs` + 1 ms before each name (the pacer's shared pause),
+    // the name read when it ends, and its lookup given up at the watchdog's tick counted
+    // from the start of that pause (a wait for the server's turn beyond it not counted).
+    bool describedPause = false;
+    // Stop keeps the names taken and not answered among the unanswered names and stores the
+    // position past them, as the described run does; otherwise the position stays before
+    // them, so that a resumed run asks them again.
+    bool passKeptAtStop = false;
+    // A request that ends without an answer (each connection of a silent whois lookup), a
+    // refusal, or no connection counts as a refusal of the name; at this many the name is
+    // given up into the unanswered names.
+    int refusalsAllowed = 3;
+    BackOffRules backOff; // how long a server that refused rests (firstMs 0: not at all)
+    int readAhead = 4096; // domains queued on servers not paused before more entries are read
+
+    // One extension, one lookup at a time, the described pause before each name, every
+    // refusal the end of the name (no back-off), and the described resume rule.
+    static RunPolicy described();
+    // `jobs` lookups side by side over `extensions`, each server at its row's pace, with
+    // back-off and three refusals a name.
+    static RunPolicy paced(int jobs, QStringList extensions);
 };
 
-// The program-wide values a run reads at each lookup.
-struct RunEnvironment {
-    const TldTable &table;
-    std::function<bool()> useProxy; // the proxy switch as it stands at each lookup
-    PauseState &pause;
-    ResultLists &lists;
-    UserNotice &notice;
-    // The protocol and verdict rules as they stand at each lookup; empty: the described
-    // whois lookup with the success words (and the proxy switch above).
-    std::function<LookupChoices()> lookupChoices = {};
-    LookupServices services = {};
-    // Where names without a verdict are kept; null: nowhere.
-    UnansweredNames *unanswered = nullptr;
-    // The pace of each server shared with every other window that asks servers; null: the
-    // run keeps only its own pause.
-    ServerPacer *pacer = nullptr;
-
-    // The lookup asked for now: lookupChoices, else the described one with the proxy switch.
-    LookupChoices choices() const;
-    // Keeps `name` among the unanswered names; a failed write is said once while `warned`
-    // stays false (the names stay kept for this session).
-    void keepUnanswered(const QString &name, bool &warned) const;
+// What the user chose for a run besides its names and the lookup (the environment's
+// lookupChoices): the extensions ticked and the lookups in flight at most.
+struct RunChoices {
+    QStringList extensions;
+    int jobs = 1;
 };
 
-// What became of one name, for the command line's report.
-struct RunRecord {
-    // Unknown: an answer without a verdict a user can act on; like Timeout, filed nowhere.
-    enum class Kind { Available, Registered, Blocked, Timeout, Unknown };
-    Kind kind = Kind::Registered;
-    QString name;
-    QString server;
-    QString profileClass; // "High", "Mid" or "Low" for Available
-    LookupEvidence evidence;
+// `extensions` (with or without a dot, any case) without repeats, in the order of the
+// table's rows; extensions no row has follow in the order given.
+QStringList inTableOrder(const TldTable &table, const QStringList &extensions);
+// One extension and one lookup at a time: the described run; otherwise the paced run over
+// the extensions in the table's order.
+RunPolicy runPolicyFor(const TldTable &table, const RunChoices &choices);
+
+// Lookups in flight, names waiting for their server's turn, names on paused servers, and
+// the server that rests longest.
+struct RunStatus {
+    int inFlight = 0;
+    int queued = 0;
+    int backingOff = 0;
+    QString restingServer;
+    qint64 restingMs = 0;
 };
 
-// The check run: takes the names of a list one after another, looks each up on a free
-// slot, files the verdicts, pauses `ThrottleMs` + 1 ms before each batch, reconnects a
-// silent lookup at its 10th tick and gives a batch up at the watchdog's 30th tick. A name
-// taken without a verdict (Unknown, Blocked, timed out, no server, or in flight at Stop) is
-// kept in the unanswered names; a name that gets one leaves them.
+// The check run: takes the entries of a list one after another, makes each one domain per
+// extension, lets each domain wait in its server's queue, and keeps up to `jobs` lookups in
+// flight, every server (host and port) kept to its row's pace by the ServerPacer, so
+// different servers go on side by side and no server holds more than its share of the jobs
+// while others have names waiting. A refusal pauses its server (RunPolicy::backOff) and puts
+// the name back at the head of its queue until its refusals run out; then the name is kept
+// among the unanswered names. Every outcome goes through the one RunFiler. The stored
+// position is the first entry whose domains are not all filed or kept, so a crash loses no
+// name. A silent lookup reconnects at the 10th tick and is given up at the watchdog's 30th.
 class CheckRun : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMaxSlots = 101;
+    static constexpr int kMaxSlots = RunPolicy::kMaxJobs;
     static constexpr int kStatusPanels = 3;
 
     CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timing &timing,
-             const ConnectionFactory &connections, int slotCount = 1, QObject *parent = nullptr);
+             const ConnectionFactory &connections, RunPolicy policy = RunPolicy::described(),
+             QObject *parent = nullptr);
     ~CheckRun() override;
 
+    // The policy of the next run (while no run goes; a window keeps one run object and sets
+    // the user's choices at each Start).
+    void setPolicy(RunPolicy policy);
     // Start: positions from the window's boxes. Counters restart; the lists keep their entries.
     void startRun(RunSource source, qint32 startPosition, qint32 entryCount);
-    // Stop (also at the end of the list): no further name, every socket closed.
+    // Stop (also at the end of the list): no further name, every lookup dropped and its name
+    // kept among the unanswered names.
     void stopRun();
 
     bool isRunning() const { return !m_stopFlag; }
     bool stopFlag() const { return m_stopFlag; }
-    qint32 resumePosition() const { return m_resumePosition; }
+    // The first entry whose domains are not all finished: where a resumed run starts.
+    qint32 resumePosition() const;
     qint32 entryCount() const { return m_entryCount; }
-    int slotCount() const { return int(m_slots.size()); }
-    // The whois slot of lookup `index`.
-    const LookupSlot &slot(int index) const { return *m_slots.at(std::size_t(index))->whoisSlot(); }
-    const DomainLookup &lookup(int index) const { return *m_slots.at(std::size_t(index)); }
+    int slotCount() const { return int(m_jobs.size()); }
+    const DomainLookup &lookup(int index) const { return *m_jobs.at(std::size_t(index)).lookup; }
     QString panelText(int panel) const { return m_panels[panel]; }
+    RunStatus status() const;
+    // "In flight: 3, queued: 120, waiting on back-off: 8", and which server rests how long.
+    QString statusText() const;
     // Names of this run that no TLD row serves, passed over without a lookup.
-    int passedOverCount() const { return m_passedOver; }
-    int invalidNameCount() const { return m_invalidNames; }
+    int passedOverCount() const { return m_filer.passedOverCount(); }
+    int invalidNameCount() const { return m_filer.invalidNameCount(); }
+    // Names put back in their queue after a refusal, this run.
+    int retryCount() const { return m_retries; }
+    const RunPolicy &policy() const { return m_policy; }
 
     static QString idlePanelText(int panel);
 
@@ -107,8 +131,8 @@ Q_SIGNALS:
     // The run ended (Stop, the end of the list, or an unreadable list).
     void stopped();
     void recordFinished(const wendlecott::core::RunRecord &record);
-    // The run took the name at `position` of `count` (at Start: the position before the
-    // first name; at the end of the list: the position past it), for a progress bar.
+    // The entries before `position` are finished (of `count`): at Start the one before the
+    // first, then each time the stored position moves.
     void progressChanged(qint32 position, qint32 count);
     // A name that no TLD row serves was passed over; `count` of this run so far. Only the
     // first one of a run is also told in the "Error" box.
@@ -116,45 +140,90 @@ Q_SIGNALS:
     // A name that cannot be a domain (core::domainNameProblem says why) was not looked up;
     // `count` of this run so far.
     void invalidName(const QString &domain, const QString &reason, int count);
+    // The text of statusText() changed.
+    void statusChanged(const QString &text);
 
 private:
-    void beginBatch();
-    void pauseEnded();
-    void dispatchLookup(const QString &entry, int slotIndex);
-    void cancelTurns();
-    void onSlotFinished(int slotIndex, const LookupEvidence &evidence);
-    LookupChoices currentChoices() const;
-    void keepUnanswered(const QString &name);
-    void settleAnswered(const QString &name);
-    void passOver(const QString &domain, const QString &reason);
-    void endLookupAtOnce();
-    void onSlotReport();
-    void onWatchdogTick();
+    struct Pending {
+        QString domain;
+        qint32 position = 0;
+        qint32 throttleMs = 0;
+        qint64 pauseMs = 0; // the described pause before it, part of its time limit
+        int refusals = 0;
+    };
+    struct ServerQueue {
+        std::deque<Pending> names;
+        ServerPacer::Ticket ticket = 0;
+        int refusalsInARow = 0;
+        int busy = 0;
+        std::unique_ptr<SingleShot> wake; // the end of a pause
+    };
+    struct Job {
+        std::unique_ptr<DomainLookup> lookup;
+        Pending pending;
+        QString server;
+        bool busy = false;
+    };
+    struct OpenEntry {
+        qint32 position = 0;
+        int unfinished = 0;
+    };
+
+    void makeJobs();
+    void readMore();
+    void beginPause();
+    bool readEntry();
+    void showTaken(qint32 position);
+    void enqueue(const QString &domain, qint32 position);
+    QStringList domainsOf(const QString &entry) const;
+    void fillJobs();
+    void wakePausedServers();
+    QString nextServer() const;
+    void onTurn(const QString &server);
+    LookupChoices choicesFor(const Pending &pending) const;
+    void onLookupFinished(Job &job, const LookupEvidence &evidence);
+    void refuse(Job &job, const LookupEvidence &evidence);
+    void file(const LookupEvidence &evidence, qint32 position);
+    void finishDomain(qint32 position);
+    void afterChange();
+    void storePosition();
+    int queuedReady() const;
+    void cancelWaits();
+    bool keepTakenNames();
     void setPanel(int panel, const QString &text);
 
     RunEnvironment m_env;
+    ConnectionFactory m_connections;
     Scheduler &m_scheduler;
     const Timing &m_timing;
-    std::vector<std::unique_ptr<DomainLookup>> m_slots;
-    PeriodicTimer m_watchdog;    // `overall`
-    SingleShot m_pauseTimer;     // `timThrottle`
-    SingleShot m_deferredReport; // reports of lookups that could not start
+    ServerPacer &m_pacer;
+    RunPolicy m_policy;
+    RunFiler m_filer;
+    std::vector<Job> m_jobs;
+    std::map<QString, ServerQueue> m_servers;
+    std::deque<OpenEntry> m_open;
+    SingleShot m_deferredEnd;
 
     RunSource m_source;
     bool m_stopFlag = true;
     bool m_endOfList = false;
-    qint32 m_resumePosition = 0;
+    bool m_mayRead = false; // the described pause ended: one entry may be read
+    ServerPacer::Ticket m_pauseTicket = 0;
+    qint64 m_pauseMs = 0;
+    qint32 m_nextRead = 1;
     qint32 m_entryCount = 0;
-    int m_reportCount = 0;
-    int m_watchdogTicks = 0;
-    int m_pendingFailedReports = 0;
-    bool m_unansweredWriteFailed = false; // said once a run
-    int m_passedOver = 0;
-    int m_invalidNames = 0;
-    std::vector<bool> m_inFlight;
-    std::vector<ServerPacer::Ticket> m_turns; // lookups waiting for their server's turn
-    std::vector<QString> m_dispatched;        // the domain each slot took last
+    qint32 m_storedPosition = 0;
+    int m_busy = 0;
+    int m_tickets = 0;
+    int m_queued = 0;
+    int m_retries = 0;
+    QString m_lastStatus;
     QString m_panels[kStatusPanels];
 };
+
+// The run for the user's choices, on the program's environment.
+std::unique_ptr<CheckRun> makeRun(const RunEnvironment &environment, Scheduler &scheduler,
+                                  const Timing &timing, const ConnectionFactory &connections,
+                                  const RunChoices &choices, QObject *parent = nullptr);
 
 } // namespace wendlecott::core

@@ -14,6 +14,13 @@ inline const QString kEndOfListSentinel = QStringLiteral("endoffileffile");
 // How a run gets its names: entry p of the list (or the end-of-list sentinel, or an error
 // when the list cannot be read), the domain a run looks up for an entry, and where the
 // position of the next entry is stored as each name is taken.
+// What both programs say when a list cannot be read: the cause where the list was refused
+// (not a regular file, an entry over the length limit), else "File " + path + " not found.".
+inline QString unreadableListText(ErrorCode code, const QString &cause, const QString &shownPath)
+{
+    return code == ErrorCode::InvalidInput ? cause : QStringLiteral("File %1 not found.").arg(shownPath);
+}
+
 struct RunSource {
     std::function<Result<QString>(qint32 position)> readEntry;
     std::function<QString(const QString &entry)> domainFor;

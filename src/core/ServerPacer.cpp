@@ -26,6 +26,25 @@ ServerPacer::~ServerPacer()
         if (server.timer != 0)
             m_scheduler.cancel(server.timer);
     }
+    for (const auto &[ticket, timer] : m_pauses)
+        m_scheduler.cancel(timer);
+}
+
+ServerPacer::Ticket ServerPacer::afterSharedPause(std::function<void()> go)
+{
+    // The pause lasts ThrottleMs + 1 ticks of a 1 ms timer; one precise timer does the same.
+    const Ticket ticket = m_nextTicket++;
+    m_shared.throttleTicks = 0;
+    m_shared.pauseActive = true;
+    m_pauses[ticket] = m_scheduler.callAfter(sharedPauseMs(), [this, ticket, go = std::move(go)] {
+        m_pauses.erase(ticket);
+        if (m_pauses.empty()) {
+            m_shared.pauseActive = false;
+            m_shared.throttleTicks = m_shared.throttleMs;
+        }
+        go();
+    });
+    return ticket;
 }
 
 qint64 ServerPacer::dueAt(const Server &server, qint64 gapMs) const
@@ -48,6 +67,13 @@ ServerPacer::Ticket ServerPacer::whenReady(const QString &server, qint64 throttl
 
 void ServerPacer::cancel(Ticket ticket)
 {
+    if (const auto pause = m_pauses.find(ticket); pause != m_pauses.end()) {
+        m_scheduler.cancel(pause->second);
+        m_pauses.erase(pause);
+        if (m_pauses.empty())
+            m_shared.pauseActive = false;
+        return;
+    }
     const auto found = m_ticketServer.find(ticket);
     if (found == m_ticketServer.end())
         return;

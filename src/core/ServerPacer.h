@@ -10,6 +10,14 @@
 
 namespace wendlecott::core {
 
+// The described pause: `ThrottleMs` (the throttle of the row asked last), and whether a
+// pause of it runs now. The main window's run and the browse window share it.
+struct PauseState {
+    qint32 throttleMs = 25; // `ThrottleMs`: set from the TLD row of the last lookup
+    qint32 throttleTicks = 0;
+    bool pauseActive = false;
+};
+
 // Keeps each whois or RDAP server (host and port) to its pace, for every part of the
 // program that asks servers: a request waits its turn on its server and is told when it may
 // start. Requests to one server start the throttle + 1 ms apart on the scheduler's clock (the
@@ -21,6 +29,10 @@ namespace wendlecott::core {
 // A granted turn counts as a request started at that moment: the caller starts it at once,
 // and may note the moment its request actually left (noteStarted), from which the pace then
 // counts.
+//
+// Besides the pace of each server the pacer holds the described pause: a run of that policy
+// (and the browse window) waits `ThrottleMs` + 1 ms before each name, whichever server the
+// name goes to, with `ThrottleMs` the throttle of the row asked last anywhere.
 class ServerPacer {
 public:
     using Ticket = quint64; // 0 is never a valid ticket
@@ -48,6 +60,17 @@ public:
     // Requests waiting for their turn, on all servers.
     int waitingCount() const { return m_waiting; }
 
+    // The described pause, shared by every window that keeps it.
+    PauseState &sharedPause() { return m_shared; }
+    const PauseState &sharedPause() const { return m_shared; }
+    // A row with `throttleMs` was asked: the next described pause lasts that long (+ 1 ms).
+    void setSharedThrottle(qint32 throttleMs) { m_shared.throttleMs = throttleMs; }
+    // Calls `go` (from the event loop) after the described pause of `ThrottleMs` + 1 ms,
+    // during which `pauseActive` is set; cancel() with the ticket ends it without the call.
+    Ticket afterSharedPause(std::function<void()> go);
+    // Milliseconds of the described pause when it begins now.
+    qint64 sharedPauseMs() const { return qMax<qint64>(0, m_shared.throttleMs) + 1; }
+
 private:
     struct Waiter {
         Ticket ticket = 0;
@@ -73,6 +96,8 @@ private:
     std::map<Ticket, QString> m_ticketServer;
     Ticket m_nextTicket = 1;
     int m_waiting = 0;
+    PauseState m_shared;
+    std::map<Ticket, Scheduler::TimerId> m_pauses; // described pauses running
 };
 
 } // namespace wendlecott::core

@@ -84,12 +84,10 @@ qint32 countEntries(const QString &path)
 {
     if (path.isEmpty())
         return 0;
-    const core::Result<QString> text = core::readTextFile(path);
-    if (!text)
-        return 0;
-    qint64 count = 0;
-    scanEntries(text.value(), [&count](qsizetype, qsizetype) { ++count; });
-    return qint32(std::min<qint64>(count, std::numeric_limits<qint32>::max()));
+    // The same reader and limits as a run's: a list a run refuses counts no entries.
+    ListReader reader;
+    const core::Result<qint32> count = reader.entryCount(path);
+    return count ? count.value() : 0;
 }
 
 std::optional<ListReader::Stamp> ListReader::stampOf(const QString &path)

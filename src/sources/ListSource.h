@@ -49,8 +49,9 @@ const NameSource *findNameSource(const QString &caption);
 // A counted entry is a line that holds something besides its line end; a line of a single
 // space counts. Lines end at LF; CRs before it are not part of the entry.
 //
-// The number of counted entries in the file; the count reached so far on any error (0 for a
-// missing file or an empty path). No message.
+// The number of counted entries in the file, counted by ListReader::entryCount as a run reads
+// them; 0 for a file a run cannot read (missing, not a regular file, an entry over the length
+// limit) or an empty path. No message: the run that reads it says the cause.
 qint32 countEntries(const QString &path);
 
 // Reads entries of list files by position. It keeps the last file's text and an index of its

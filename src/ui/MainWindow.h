@@ -22,7 +22,6 @@ class AppState;
 
 namespace wendlecott::core {
 class CheckRun;
-class PacedRun;
 struct RunSource;
 } // namespace wendlecott::core
 
@@ -105,9 +104,7 @@ public:
     int searchTargetPosition() const;
 
     core::CheckRun &run() const { return m_runControls->run(); }
-    // The run over several extensions or with lookups side by side, once one was started.
-    core::PacedRun *pacedRun() const { return m_runControls->pacedRun(); }
-    // Whether a run of either kind goes.
+    // Whether the run goes.
     bool isRunActive() const;
     // The extensions ticked beside cmbTLDs ("cmdTLDs"), in the table's order. With two or
     // more, an entry without its own extension is checked in each of them.

@@ -2,7 +2,6 @@
 
 #include "config/AppState.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "sources/MainWindowRules.h"
 #include "ui/TopStrip.h"
 
@@ -22,7 +21,7 @@ RunControls::RunControls(config::AppState &state, QWidget *strip, QObject *paren
 {
     setObjectName(QStringLiteral("RunControls"));
     m_run = new core::CheckRun(m_state.runEnvironment(), m_state.scheduler(), m_state.timing(),
-                               m_state.connections(), 1, this);
+                               m_state.connections(), core::RunPolicy::described(), this);
     m_run->setObjectName(QStringLiteral("CheckRun"));
     buildWidgets(strip);
     connectCheckRun();
@@ -114,59 +113,23 @@ bool RunControls::stopAllowed() const
 
 bool RunControls::isRunActive() const
 {
-    return m_run->isRunning() || (m_pacedRun && m_pacedRun->isRunning());
+    return m_run->isRunning();
 }
 
-// Two or more ticked extensions, or more than one lookup in flight, take the paced run;
-// otherwise the described run with the one extension of cmbTLDs.
+// The run takes the user's choices as they stand at Start: the ticked extensions and the
+// Jobs preference (one of each: the described run with the one extension of cmbTLDs).
 void RunControls::startChosenRun(core::RunSource source, qint32 start, qint32 count)
 {
-    const QStringList ticked = tickedExtensions();
-    if (ticked.size() < 2 && m_state.preferences().jobs() <= 1) {
-        m_run->startRun(std::move(source), start, count);
-        return;
-    }
-    makePacedRun(ticked.size() >= 2 ? core::PacedRun::inTableOrder(m_state.table(), ticked) : QStringList());
-    m_pacedRun->startRun(std::move(source), start, count);
-}
-
-// A paced run made afresh for each Start, with the Jobs preference as it stands.
-void RunControls::makePacedRun(const QStringList &extensions)
-{
-    if (m_pacedRun) {
-        disconnect(m_pacedRun, nullptr, this, nullptr);
-        m_pacedRun->deleteLater();
-    }
-    core::PacedRunOptions options;
-    options.jobs = m_state.preferences().jobs();
-    options.extensions = extensions;
-    m_pacedRun = new core::PacedRun(m_state.runEnvironment(), m_state.scheduler(), m_state.timing(),
-                                    m_state.connections(), m_state.pacer(), options, this);
-    m_pacedRun->setObjectName(QStringLiteral("PacedRun"));
-    core::PacedRun *run = m_pacedRun;
-    connect(run, &core::PacedRun::stopped, &m_state.positions(), &config::PositionRecorder::flush);
-    connect(run, &core::PacedRun::stopped, this, [this] {
-        for (int i = 0; i < 3; ++i)
-            Q_EMIT panelChanged(i, core::CheckRun::idlePanelText(i));
-        Q_EMIT stopped();
-    });
-    connect(run, &core::PacedRun::progressChanged, this, [this](qint32 position, qint32 count) {
-        Q_EMIT progressChanged(position, count);
-        Q_EMIT panelChanged(0, QStringLiteral("%1 of %2").arg(position + 1).arg(count));
-    });
-    connect(run, &core::PacedRun::statusChanged, this,
-            [this](const QString &text) { Q_EMIT panelChanged(1, text); });
-    connect(run, &core::PacedRun::namePassedOver, this,
-            [this](const QString &, int passed) { Q_EMIT passedOver(passed); });
-    connect(run, &core::PacedRun::invalidName, this, &RunControls::invalidName);
+    core::RunChoices choices;
+    choices.extensions = tickedExtensions();
+    choices.jobs = m_state.preferences().jobs();
+    m_run->setPolicy(core::runPolicyFor(m_state.table(), choices));
+    m_run->startRun(std::move(source), start, count);
 }
 
 void RunControls::stopRun()
 {
-    if (m_pacedRun && m_pacedRun->isRunning())
-        m_pacedRun->stopRun();
-    else
-        m_run->stopRun();
+    m_run->stopRun();
 }
 
 void RunControls::setExtensionChoices(const QStringList &choices)

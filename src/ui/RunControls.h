@@ -19,7 +19,6 @@ class AppState;
 
 namespace wendlecott::core {
 class CheckRun;
-class PacedRun;
 } // namespace wendlecott::core
 
 namespace wendlecott::ui {
@@ -47,7 +46,6 @@ public:
     bool stopAllowed() const;
 
     core::CheckRun &run() const { return *m_run; }
-    core::PacedRun *pacedRun() const { return m_pacedRun; }
     bool isRunActive() const;
     // Starts the run the choices ask for over `source`.
     void startChosenRun(core::RunSource source, qint32 start, qint32 count);
@@ -73,13 +71,11 @@ protected:
 private:
     void buildWidgets(QWidget *strip);
     void connectCheckRun();
-    void makePacedRun(const QStringList &extensions);
     void refillExtensionTicks(const QStringList &choices);
     void showTickCount();
 
     config::AppState &m_state;
     core::CheckRun *m_run = nullptr;
-    core::PacedRun *m_pacedRun = nullptr;
 
     QLabel *m_startLabel = nullptr;
     QLineEdit *m_startPositionEdit = nullptr;

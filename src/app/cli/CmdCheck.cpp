@@ -5,7 +5,6 @@
 #include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
 #include "core/CheckRun.h"
-#include "core/PacedRun.h"
 #include "core/ResultLists.h"
 #include "core/ShownText.h"
 #include "core/TextFile.h"
@@ -18,7 +17,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <type_traits>
 #include <variant>
 
 namespace wendlecott::cli {
@@ -127,10 +125,10 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
                     options.extensions.clear();
             } else if (arg == QLatin1String("--jobs")) {
                 const auto jobs = config::toInt32(value);
-                if (!jobs || *jobs < 1 || *jobs > core::PacedRunOptions::kMaxJobs)
+                if (!jobs || *jobs < 1 || *jobs > core::RunPolicy::kMaxJobs)
                     return fail(context,
                                 QStringLiteral("check: --jobs needs a number from 1 to %1")
-                                    .arg(core::PacedRunOptions::kMaxJobs),
+                                    .arg(core::RunPolicy::kMaxJobs),
                                 kExitUsage);
                 options.jobs = *jobs;
             } else {
@@ -225,9 +223,7 @@ std::optional<RunNames> runNames(CliContext &context, const CheckOptions &option
     sources::ListReader reader;
     const auto count = reader.entryCount(listPath);
     if (!count) {
-        status = fail(context, count.code() == core::ErrorCode::InvalidInput
-                                   ? count.message()
-                                   : QStringLiteral("File %1 not found.").arg(options.file));
+        status = fail(context, core::unreadableListText(count.code(), count.message(), options.file));
         return std::nullopt;
     }
     sources::ListRunRequest request;
@@ -253,10 +249,9 @@ struct RunTally {
 // Prints each finished name on standard output as it comes; an output that cannot be
 // written stops the run, as no one learns of further verdicts (the position says where to
 // resume).
-template <typename Run>
-void printRecords(CliContext &context, const CheckOptions &options, Run &run, RunTally &tally)
+void printRecords(CliContext &context, const CheckOptions &options, core::CheckRun &run, RunTally &tally)
 {
-    QObject::connect(&run, &Run::recordFinished, &run, [&](const core::RunRecord &record) {
+    QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         ++tally.counts[unreachable(record) ? 5 : int(record.kind)];
         context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
         context.io.out.flush();
@@ -264,7 +259,7 @@ void printRecords(CliContext &context, const CheckOptions &options, Run &run, Ru
             run.stopRun();
     });
     QObject::connect(
-        &run, &Run::invalidName, &run, [&](const QString &name, const QString &reason, int count) {
+        &run, &core::CheckRun::invalidName, &run, [&](const QString &name, const QString &reason, int count) {
             tally.invalid = count;
             context.io.out << (options.json
                                    ? invalidJson(name, reason)
@@ -275,21 +270,21 @@ void printRecords(CliContext &context, const CheckOptions &options, Run &run, Ru
 
 // Runs `run` over the names until it stops (the end of the list, or Ctrl-C as Stop), one
 // line a finished name on standard output.
-template <typename Run>
-RunTally runToEnd(CliContext &context, const CheckOptions &options, Run &run, const RunNames &names)
+RunTally runToEnd(CliContext &context, const CheckOptions &options, core::CheckRun &run,
+                  const RunNames &names)
 {
     RunTally tally;
     printRecords(context, options, run, tally);
     // Positions are stored at most once a second, and at once when the run stops.
     config::PositionRecorder &positions = context.state.positions();
-    QObject::connect(&run, &Run::stopped, &positions, &config::PositionRecorder::flush);
+    QObject::connect(&run, &core::CheckRun::stopped, &positions, &config::PositionRecorder::flush);
     QObject::connect(&positions, &config::PositionRecorder::writeFailed, &run, [&](const QString &why) {
         tally.positionLost = true;
         context.io.err << "wendlecott-cli check: could not store the position: " << why << '\n';
         context.io.err.flush();
     });
     QEventLoop loop;
-    QObject::connect(&run, &Run::stopped, &loop, &QEventLoop::quit);
+    QObject::connect(&run, &core::CheckRun::stopped, &loop, &QEventLoop::quit);
     InterruptWatcher interrupt;
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &run, [&] {
         tally.interrupted = true;
@@ -299,8 +294,7 @@ RunTally runToEnd(CliContext &context, const CheckOptions &options, Run &run, co
     run.startRun(names.source, names.start, names.count);
     if (run.isRunning())
         loop.exec();
-    if constexpr (std::is_same_v<Run, core::PacedRun>)
-        tally.retries = run.retryCount();
+    tally.retries = run.retryCount();
     return tally;
 }
 
@@ -375,19 +369,13 @@ int cmdCheck(CliContext &context, const QStringList &args)
     environment.lookupChoices = [&state, overrides = options.overrides] {
         return applyOverrides(state.lookupChoices(), overrides);
     };
-    const int jobs = options.jobs.value_or(state.preferences().jobs());
-    if (jobs == 1 && options.extensions.isEmpty()) {
-        core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections());
-        const RunTally tally = runToEnd(context, options, run, *names);
-        return finishCheck(context, run.resumePosition(), run.passedOverCount(), tally);
-    }
-    core::PacedRunOptions paced;
-    paced.jobs = jobs;
-    paced.extensions = core::PacedRun::inTableOrder(state.table(), options.extensions);
-    core::PacedRun run(environment, state.scheduler(), state.timing(), state.connections(), state.pacer(),
-                       paced);
-    const RunTally tally = runToEnd(context, options, run, *names);
-    return finishCheck(context, run.resumePosition(), run.passedOverCount(), tally);
+    core::RunChoices choices;
+    choices.jobs = options.jobs.value_or(state.preferences().jobs());
+    choices.extensions = options.extensions;
+    const std::unique_ptr<core::CheckRun> run =
+        core::makeRun(environment, state.scheduler(), state.timing(), state.connections(), choices);
+    const RunTally tally = runToEnd(context, options, *run, *names);
+    return finishCheck(context, run->resumePosition(), run->passedOverCount(), tally);
 }
 
 } // namespace wendlecott::cli
