@@ -376,7 +376,7 @@ private Q_SLOTS:
         QVERIFY(server.start());
         server.setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, "No match\r\n"});
         pointComAt(folder, server.port());
-        for (const QString name : {QStringLiteral("abc.zz"), QStringLiteral("shop.notatld")}) {
+        for (const QString &name : {QStringLiteral("abc.zz"), QStringLiteral("shop.notatld")}) {
             const Run run = runCli(folder, {QStringLiteral("lookup"), name});
             QCOMPARE(run.status, cli::kExitFailure);
             QCOMPARE(run.out, QStringLiteral("invalid\t%1\tno such extension\n").arg(name));

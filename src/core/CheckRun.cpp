@@ -30,57 +30,6 @@ int refusalsIn(const LookupEvidence &evidence)
 
 } // namespace
 
-RunPolicy RunPolicy::described()
-{
-    RunPolicy policy;
-    policy.describedPause = true;
-    policy.passKeptAtStop = true;
-    policy.refusalsAllowed = 1;
-    policy.backOff = BackOffRules{0, 0, 0};
-    policy.readAhead = 1;
-    return policy;
-}
-
-RunPolicy RunPolicy::paced(int jobs, QStringList extensions)
-{
-    RunPolicy policy;
-    policy.jobs = jobs;
-    policy.extensions = std::move(extensions);
-    return policy;
-}
-
-QStringList inTableOrder(const TldTable &table, const QStringList &extensions)
-{
-    QStringList wanted;
-    for (QString extension : extensions) {
-        extension = extension.trimmed().toLower();
-        while (extension.startsWith(QLatin1Char('.')))
-            extension.remove(0, 1);
-        if (!extension.isEmpty() && !wanted.contains(extension))
-            wanted.append(extension);
-    }
-    QStringList ordered;
-    for (const TldEntry &row : table.rows) {
-        const QString extension = row.extension.toLower();
-        if (wanted.contains(extension) && !ordered.contains(extension))
-            ordered.append(extension);
-    }
-    for (const QString &extension : wanted) {
-        if (!ordered.contains(extension))
-            ordered.append(extension);
-    }
-    return ordered;
-}
-
-RunPolicy runPolicyFor(const TldTable &table, const RunChoices &choices)
-{
-    if (choices.extensions.size() < 2 && choices.jobs <= 1)
-        return RunPolicy::described();
-    return RunPolicy::paced(choices.jobs, choices.extensions.size() >= 2
-                                              ? inTableOrder(table, choices.extensions)
-                                              : QStringList());
-}
-
 std::unique_ptr<CheckRun> makeRun(const RunEnvironment &environment, Scheduler &scheduler,
                                   const Timing &timing, const ConnectionFactory &connections,
                                   const RunChoices &choices, QObject *parent)
@@ -281,7 +230,8 @@ void CheckRun::showTaken(qint32 position)
 
 void CheckRun::enqueue(const QString &formed, qint32 position)
 {
-    const Result<QString> canonical = formed.isEmpty() ? Result<QString>(formed) : canonicalDomainName(formed);
+    const Result<QString> canonical =
+        formed.isEmpty() ? Result<QString>(formed) : canonicalDomainName(formed);
     if (!canonical) {
         // No answer about such a name could mean it is free: it is not asked, nor kept.
         Q_EMIT invalidName(formed, canonical.message(), m_filer.refuseInvalid());
