@@ -23,6 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.wendlecott.example")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The answer store's SQLite driver is a Qt plugin, loaded rather than linked, so it is named
+# here; the public suffix list is read from the system's copy when there is one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "publicsuffix")
 # Platform plugins are loaded, not linked, so dpkg-shlibdeps cannot see them. The X11 one
 # comes with libqt6gui6; a Wayland session needs its own.
 if(WENDLECOTT_GUI)
