@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(fewer.size() == kept);
     }
 
-    const core::EvidenceJudgement judgement =
+    const core::Judgement judgement =
         core::EvidenceJudge(table).judge(QString::fromUtf8(parts.at(1)), QStringLiteral("com"), QString());
     FUZZ_CHECK(!judgement.rule.isEmpty());
     return 0;

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     response.status = parts.at(2).left(6).toInt();
     response.body = parts.at(3);
 
-    const core::RdapJudgement judgement = core::judgeRdapAnswer(response, name);
+    const core::Judgement judgement = core::judgeRdapAnswer(response, name);
     FUZZ_CHECK(!judgement.rule.isEmpty());
     // Only a finished exchange says anything about the name.
     if (response.ending != core::HttpEnding::Finished)
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (judgement.verdict == core::LookupVerdict::Registered)
         FUZZ_CHECK(response.status == 200);
     // The same answer gives the same verdict.
-    const core::RdapJudgement again = core::judgeRdapAnswer(response, name);
+    const core::Judgement again = core::judgeRdapAnswer(response, name);
     FUZZ_CHECK(again.verdict == judgement.verdict && again.rule == judgement.rule);
     return 0;
 }

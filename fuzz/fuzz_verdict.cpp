@@ -13,7 +13,7 @@ namespace {
 void checkJudgement(const core::EvidenceJudge &judge, const QString &answer, const QString &tld,
                     const QString &name)
 {
-    const core::EvidenceJudgement judgement = judge.judge(answer, tld, name);
+    const core::Judgement judgement = judge.judge(answer, tld, name);
     FUZZ_CHECK(!judgement.rule.isEmpty());
     FUZZ_CHECK(judgement.evidence.size() <= 200);
     const QList<int> matching = judge.matchingRules(answer, core::normalizedTld(tld));
