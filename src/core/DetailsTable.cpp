@@ -1,5 +1,7 @@
 #include "core/DetailsTable.h"
 
+#include "core/EvidenceTable.h"
+
 #include <QFile>
 
 #include <array>
@@ -25,21 +27,6 @@ std::optional<DetailField> fieldFromKind(const QString &kind)
             return field;
     }
     return std::nullopt;
-}
-
-QStringList parseTlds(const QString &cell)
-{
-    QStringList tlds;
-    if (cell == QLatin1String("*"))
-        return tlds;
-    for (const QString &item : cell.split(QLatin1Char(','))) {
-        QString tld = item.trimmed().toLower();
-        while (tld.startsWith(QLatin1Char('.')))
-            tld.remove(0, 1);
-        if (!tld.isEmpty())
-            tlds.append(tld);
-    }
-    return tlds;
 }
 
 // "+03:00", "-0500", "+02" as seconds east of UTC.
@@ -104,7 +91,7 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
             continue;
         }
         const QString kind = cells.at(0).trimmed();
-        const QStringList tlds = parseTlds(cells.at(1).trimmed());
+        const QStringList tlds = parseExtensionField(cells.at(1).trimmed());
         const QString id = cells.at(2).trimmed();
         const QString pattern = cells.at(3).trimmed();
         if (const std::optional<DetailField> field = fieldFromKind(kind)) {

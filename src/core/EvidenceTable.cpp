@@ -41,20 +41,6 @@ QRegularExpression compilePhrase(const QString &pattern)
                                            QRegularExpression::DontCaptureOption);
 }
 
-// "*" is every extension (an empty list); otherwise a comma-separated list.
-QStringList parseTlds(const QString &field)
-{
-    QStringList tlds;
-    for (const QString &item : field.split(QLatin1Char(','))) {
-        QString tld = item.trimmed().toLower();
-        while (tld.startsWith(QLatin1Char('.')))
-            tld.remove(0, 1);
-        if (!tld.isEmpty())
-            tlds.append(tld);
-    }
-    return tlds;
-}
-
 // Why `rule` cannot be a rule, or an empty text when it can.
 QString ruleProblem(const EvidenceRule &rule)
 {
@@ -89,7 +75,7 @@ QString applyLine(const QString &line, QList<EvidenceRule> &rules)
     const QString tldField = fields.at(1).trimmed();
     EvidenceRule rule;
     rule.kind = *kind;
-    rule.tlds = tldField == QLatin1String("*") ? QStringList() : parseTlds(tldField);
+    rule.tlds = parseExtensionField(tldField);
     rule.id = fields.at(2).trimmed();
     rule.pattern = fields.at(3).trimmed();
     if (tldField != QLatin1String("*") && rule.tlds.isEmpty())
@@ -129,6 +115,21 @@ QList<EvidenceRule> readBuiltInRules()
 }
 
 } // namespace
+
+QStringList parseExtensionField(const QString &field)
+{
+    QStringList tlds;
+    if (field == QLatin1String("*"))
+        return tlds;
+    for (const QString &item : field.split(QLatin1Char(','))) {
+        QString tld = item.trimmed().toLower();
+        while (tld.startsWith(QLatin1Char('.')))
+            tld.remove(0, 1);
+        if (!tld.isEmpty())
+            tlds.append(tld);
+    }
+    return tlds;
+}
 
 QString evidenceKindName(EvidenceKind kind)
 {

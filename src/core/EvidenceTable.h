@@ -92,4 +92,8 @@ private:
     QHash<QString, QList<int>> m_fieldRules;
 };
 
+// The extensions field of a rules table: "*" is every extension (an empty list); otherwise a
+// comma-separated list, lower case, without leading dots.
+QStringList parseExtensionField(const QString &field);
+
 } // namespace wendlecott::core
