@@ -4,5 +4,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 shift || true
-cmake -S . -B "$build_dir" -G Ninja "$@" >/dev/null
+# A compiler cache makes a second build of the same sources (another build folder, a
+# rebuild after a pull) cheap; mold links the many test programs in a fraction of ld's time.
+speedups=()
+if command -v ccache >/dev/null; then
+    speedups+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+if command -v mold >/dev/null; then
+    speedups+=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=mold)
+fi
+cmake -S . -B "$build_dir" -G Ninja "${speedups[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

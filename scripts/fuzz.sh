@@ -17,8 +17,12 @@ if ((${#targets[@]} == 0)); then
     done
 fi
 
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DWENDLECOTT_FUZZ=ON -DWENDLECOTT_GUI=OFF \
-    -DWENDLECOTT_BUILD_TESTS=OFF -DWENDLECOTT_BUILD_BENCH=OFF >/dev/null
+    -DWENDLECOTT_BUILD_TESTS=OFF -DWENDLECOTT_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build build-fuzz --target wendlecott_fuzz -j "$(nproc)"
 
 seeds=build-fuzz/seeds
@@ -28,26 +32,47 @@ mkdir -p build-fuzz/findings
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-status=0
-for target in "${targets[@]}"; do
+# Runs one target and writes what it found to build-fuzz/findings/TARGET.summary; fails
+# when it found a fault.
+fuzz_one() {
+    local target=$1 max_len
     # Pages and whois answers are long; the name operations work on lines.
     case $target in
     fuzz_textops | fuzz_entrydomain | fuzz_tldtable | fuzz_dnsreply) max_len=4096 ;;
     fuzz_rdapbootstrap) max_len=131072 ;; # the whole bootstrap file
     *) max_len=16384 ;;
     esac
-    corpus=build-fuzz/corpus/$target
+    local corpus=build-fuzz/corpus/$target
     mkdir -p "$corpus"
-    log=build-fuzz/findings/$target.log
-    echo "== $target: ${seconds} s"
+    local log=build-fuzz/findings/$target.log summary=build-fuzz/findings/$target.summary
+    echo "== $target: ${seconds} s" >"$summary"
     if build-fuzz/fuzz/"$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -max_len="$max_len" -print_final_stats=1 -artifact_prefix=build-fuzz/findings/"$target"- \
         "$corpus" "$seeds/$target" >"$log" 2>&1; then
-        grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log"
+        grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" >>"$summary"
     else
-        status=1
-        echo "$target found a fault:"
-        grep -E -A12 '==ERROR|runtime error|property failed|ALARM|out-of-memory' "$log" | head -40
+        echo "$target found a fault:" >>"$summary"
+        grep -E -A12 '==ERROR|runtime error|property failed|ALARM|out-of-memory' "$log" | head -40 >>"$summary"
+        return 1
     fi
+}
+
+# As many targets at once as there are processors; each runs single-threaded.
+status=0
+running=0
+for target in "${targets[@]}"; do
+    if ((running >= $(nproc))); then
+        wait -n || status=1
+        running=$((running - 1))
+    fi
+    fuzz_one "$target" &
+    running=$((running + 1))
+done
+while ((running > 0)); do
+    wait -n || status=1
+    running=$((running - 1))
+done
+for target in "${targets[@]}"; do
+    cat build-fuzz/findings/"$target".summary
 done
 exit $status

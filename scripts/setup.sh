@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev libgl-dev libc-ares-dev libpsl-dev
-    publicsuffix knot dnsperf xvfb xauth clang-format python3 whois "$@")
+    publicsuffix knot dnsperf xvfb xauth clang-format python3 whois ccache mold "$@")
 
 missing=()
 for package in "${packages[@]}"; do
