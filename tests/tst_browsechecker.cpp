@@ -285,7 +285,7 @@ private Q_SLOTS:
         h.scheduler.advance(4999);
         QCOMPARE(h.notice.blockedShown, 0);
         QCOMPARE(h.connection->opens.size(), 1);
-        QCOMPARE(h.checker().pacing().timeoutTicks(), 4);
+        QCOMPARE(h.checker().timeoutTicks(), 4);
 
         h.scheduler.advance(1);
         QCOMPARE(h.notice.blockedShown, 1);
@@ -297,7 +297,7 @@ private Q_SLOTS:
         // The next name goes out at once.
         QCOMPARE(h.connection->opens.size(), 2);
         QCOMPARE(h.connection->opens.at(1).host, QStringLiteral("whois.net.test"));
-        QCOMPARE(h.checker().pacing().timeoutTicks(), 0);
+        QCOMPARE(h.checker().timeoutTicks(), 0);
     }
 
     void verdictRulesAtTheEdges_data()
