@@ -269,13 +269,17 @@ private Q_SLOTS:
     void silentServerTimesOutAtTheFifthTick_data()
     {
         QTest::addColumn<bool>("accepts");
-        QTest::newRow("connected, never answers") << true;
-        QTest::newRow("connection refused") << false;
+        QTest::addColumn<bool>("sendFails");
+        QTest::newRow("connected, never answers") << true << false;
+        QTest::newRow("connection refused") << false << false;
+        QTest::newRow("request not sent") << true << true;
     }
     void silentServerTimesOutAtTheFifthTick()
     {
         QFETCH(bool, accepts);
+        QFETCH(bool, sendFails);
         Harness h;
+        h.connection->failSends = sendFails;
         h.session->open();
         h.load(pageOf({QStringLiteral("silent.com"), QStringLiteral("next.net")}));
         if (accepts)
