@@ -96,6 +96,7 @@ struct RunStatus {
 // among the unanswered names. Every outcome goes through the one RunFiler. The stored
 // position is the first entry whose domains are not all filed or kept, so a crash loses no
 // name. A silent lookup reconnects at the 10th tick and is given up at the watchdog's 30th.
+// At the end of a source that grows the run waits for more until Stop.
 class CheckRun : public QObject {
     Q_OBJECT
 public:
