@@ -269,13 +269,17 @@ private Q_SLOTS:
     void silentServerTimesOutAtTheFifthTick_data()
     {
         QTest::addColumn<bool>("accepts");
-        QTest::newRow("connected, never answers") << true;
-        QTest::newRow("connection refused") << false;
+        QTest::addColumn<bool>("sendFails");
+        QTest::newRow("connected, never answers") << true << false;
+        QTest::newRow("connection refused") << false << false;
+        QTest::newRow("request not sent") << true << true;
     }
     void silentServerTimesOutAtTheFifthTick()
     {
         QFETCH(bool, accepts);
+        QFETCH(bool, sendFails);
         Harness h;
+        h.connection->failSends = sendFails;
         h.session->open();
         h.load(pageOf({QStringLiteral("silent.com"), QStringLiteral("next.net")}));
         if (accepts)
@@ -285,7 +289,7 @@ private Q_SLOTS:
         h.scheduler.advance(4999);
         QCOMPARE(h.notice.blockedShown, 0);
         QCOMPARE(h.connection->opens.size(), 1);
-        QCOMPARE(h.checker().pacing().timeoutTicks(), 4);
+        QCOMPARE(h.checker().timeoutTicks(), 4);
 
         h.scheduler.advance(1);
         QCOMPARE(h.notice.blockedShown, 1);
@@ -297,7 +301,7 @@ private Q_SLOTS:
         // The next name goes out at once.
         QCOMPARE(h.connection->opens.size(), 2);
         QCOMPARE(h.connection->opens.at(1).host, QStringLiteral("whois.net.test"));
-        QCOMPARE(h.checker().pacing().timeoutTicks(), 0);
+        QCOMPARE(h.checker().timeoutTicks(), 0);
     }
 
     void verdictRulesAtTheEdges_data()

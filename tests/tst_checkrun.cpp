@@ -444,6 +444,58 @@ private Q_SLOTS:
         QCOMPARE(h.notice.messages.at(0).text, QStringLiteral("/lists/test.txt holds an entry over 1 MiB"));
         QVERIFY(!h.run->isRunning());
     }
+
+    // A source that grows (the browse window's queue): at its end the run waits instead of
+    // ending, and asks the names appended later, woken at once or found at its next tick.
+    // Only Stop ends it. The counters go on from the main window's.
+    void growingSourceWaitsForNamesAppendedUntilStopped_data()
+    {
+        QTest::addColumn<bool>("woken");
+        QTest::newRow("woken as the source grows") << true;
+        QTest::newRow("found at the next tick") << false;
+    }
+    void growingSourceWaitsForNamesAppendedUntilStopped()
+    {
+        QFETCH(bool, woken);
+        Harness h(core::RunPolicy::browsing(5));
+        h.entries = {QStringLiteral("first")};
+        h.lists.addRegistered(QStringLiteral("earlier.com")); // filed by another run
+        QSignalSpy stopped(h.run.get(), &core::CheckRun::stopped);
+        core::RunSource source = h.source();
+        source.grows = true;
+        h.run->startRun(source, 1, 0);
+        h.scheduler.runDue();
+        QCOMPARE(h.slot0().opens.size(), 1); // no pause before the first name
+        h.answer("No match\r\n");
+        h.scheduler.advance(5000); // the pause is long over: the source is drained
+        QVERIFY(h.run->isRunning());
+        QCOMPARE(stopped.size(), 0);
+        QCOMPARE(h.run->resumePosition(), 2);
+        QCOMPARE(h.run->panelText(0), QStringLiteral("Checked 2 unique domains."));
+
+        h.entries.append(QStringLiteral("second"));
+        if (woken) {
+            h.run->sourceGrew();
+            h.scheduler.runDue();
+        } else {
+            h.scheduler.advance(h.timing.tickMs - 1);
+            QCOMPARE(h.slot0().opens.size(), 1);
+            h.scheduler.advance(1);
+        }
+        QCOMPARE(h.slot0().opens.size(), 2);
+        QCOMPARE(h.run->panelText(0), QStringLiteral("Checking status of: second.com"));
+        h.answer("Domain Name: SECOND.COM\r\n");
+        QCOMPARE(h.lists.entries(core::ListId::Registered),
+                 (QStringList{QStringLiteral("earlier.com"), QStringLiteral("second.com")}));
+
+        h.run->stopRun();
+        QCOMPARE(stopped.size(), 1);
+        h.entries.append(QStringLiteral("third"));
+        h.run->sourceGrew();
+        h.scheduler.advance(10 * h.timing.tickMs);
+        QCOMPARE(h.slot0().opens.size(), 2);
+        QVERIFY(!h.run->isRunning());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCheckRun)

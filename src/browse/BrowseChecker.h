@@ -1,14 +1,10 @@
 #pragma once
 
-#include "browse/BrowsePacing.h"
 #include "browse/BrowseQueue.h"
 #include "browse/FoundNames.h"
 #include "core/CheckRun.h"
-#include "core/DomainLookup.h"
-#include "core/RunFiler.h"
 #include "core/Scheduler.h"
 #include "core/Timing.h"
-#include "core/Verdict.h"
 #include "core/WhoisConnection.h"
 
 #include <QObject>
@@ -38,42 +34,38 @@ enum class BrowseList { Unregistered = 1, Registered = 2 };
 // The three panels of the browse window's status bar.
 enum class BrowsePanel { Progress = 0, Page = 1, WebView = 2 };
 
-// The browse window's checker: takes the queued names one at a time, asks each name's whois
-// server through its own query, files the verdict into the main window's lists and its own
-// two, and paces itself (BrowsePacing); with the program's ServerPacer a lookup also waits
-// for its server's turn, so the main window's run and this window never ask one server
-// faster than its throttle together.
+// The browse window's checker: the names the window finds are the growing source of one
+// core::CheckRun with the browsing policy (core::RunPolicy::browsing): one name at a time,
+// each waiting for its server's turn on the program's ServerPacer (so the main window's run
+// and this window never ask one server faster than its throttle together), given up at the
+// fifth time-out tick counted from its request, the pause of the row's throttle after each
+// answer, every verdict filed by the run's RunFiler. The checker keeps the queue file, the
+// window's two lists and labels, and shows the run's progress texts in the first panel.
 //
-// idle --dispatchNextName, a name queued--> lookup under way (time-out ticking)
-//   --server closed: verdict, filed--> pausing (the row's throttle) --> idle, next name
-//   --fifth time-out tick: blocked notice "Connection Timed Out"--> idle, next name.
-// A name without an enabled extension, that cannot be a domain, or that no row serves, is
-// skipped. Verdicts and names kept without one go through the runs' RunFiler. The dispatcher's
-// one-second tick only starts a lookup when none is under way and no pause is running, so a
-// slow server is left to answer (or to time out) instead of being asked again every second.
+// A queued name whose extension is not enabled, that cannot be a domain, or for which no
+// lookup can be started, is passed over quietly. A bare extension left from markup, a quoted
+// one, and (for available names) the end-of-list sentinel are never filed.
 class BrowseChecker final : public QObject {
     Q_OBJECT
 public:
-    static inline const QString kTimedOutResponse = QStringLiteral("Connection Timed Out");
-
     BrowseChecker(BrowseEnvironment environment, FoundNames &found, const QString &queuePath,
                   core::Scheduler &scheduler, const core::Timing &timing,
                   std::unique_ptr<core::WhoisConnection> connection, QObject *parent = nullptr);
     ~BrowseChecker() override;
 
-    // The window opens: the queue file is deleted and the dispatcher ticks.
+    // The window opens: the queue file is deleted and the run waits for names.
     void open();
-    // The window closes: every timer stops, the lookup is dropped, the queue file is deleted.
+    // The window closes: the run stops, its lookup dropped, and the queue file is deleted.
     void close();
     bool isOpen() const { return m_open; }
 
     // An extraction ended: its text goes to the end of the queue file.
     void appendToQueue(const QString &text);
-    // Starts the next lookup when there is a name to check and none is under way.
+    // The queue grew: the run takes the next name when none is under way.
     void dispatchNextName();
     // The queued name with that index, or core::kEndOfListSentinel.
     QString readQueuedName(qint32 index) { return m_queue.readQueuedName(index); }
-    // Prepares and starts one lookup, or skips the name.
+    // Asks about `name` as about a name found on a page: it joins the end of the queue.
     void checkBrowsedName(const QString &name);
 
     // The list commands; an index outside the list does nothing.
@@ -89,11 +81,10 @@ public:
     // A double-click: as on the main window's lists (the purchase page, or the WHOIS window).
     void openEntry(BrowseList list, qsizetype row);
 
-    qint32 queuePosition() const { return m_queuePosition; }
-    const QString &currentName() const { return m_currentName; }
-    const QString &response() const { return m_response; }
-    bool isLookupUnderWay() const { return m_lookupUnderWay; }
-    const BrowsePacing &pacing() const { return m_pacing; }
+    // Queued names finished (filed, passed over or timed out).
+    qint32 queuePosition() const { return m_run.resumePosition() - 1; }
+    // Whole time-out ticks since the request of the lookup under way (0 with none).
+    int timeoutTicks() const;
     const QString &queuePath() const { return m_queue.path(); }
 
     QString panelText(BrowsePanel panel) const { return m_panels[std::size_t(panel)]; }
@@ -104,33 +95,21 @@ Q_SIGNALS:
     void labelChanged(wendlecott::browse::BrowseList list, const QString &text);
 
 private:
-    void onAnswer(const core::LookupEvidence &evidence);
-    void onTimeout();
-    void fileVerdict(const core::LookupEvidence &evidence);
+    core::RunSource queueSource();
+    QString domainFor(const QString &queued) const;
+    void listRecord(const core::RunRecord &record);
     void listName(BrowseList list, const QString &name);
-    void skipName();
     void setLabel(BrowseList list, const QString &text);
-    QString remoteHost() const;
-    void cancelTurn();
 
     BrowseEnvironment m_env;
-    core::RunFiler m_filer;
     FoundNames &m_found;
     BrowseQueue m_queue;
-    BrowsePacing m_pacing;
-    core::DomainLookup m_lookup;
-    core::SingleShot m_nextAfterSkip;
+    const core::Timing &m_timing;
+    core::CheckRun m_run;
     std::array<std::unique_ptr<QStringListModel>, 2> m_lists;
     std::array<QString, 2> m_labels;
     std::array<QString, 3> m_panels;
-
     bool m_open = false;
-    bool m_lookupUnderWay = false;
-    core::ServerPacer::Ticket m_turn = 0; // the lookup waits for its server's turn
-    qint32 m_queuePosition = 0;
-    QString m_currentName;
-    QString m_server;
-    QString m_response;
 };
 
 } // namespace wendlecott::browse

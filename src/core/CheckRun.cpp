@@ -49,6 +49,8 @@ CheckRun::CheckRun(RunEnvironment environment, Scheduler &scheduler, const Timin
     , m_policy(std::move(policy))
     , m_filer(m_env)
     , m_deferredEnd(scheduler)
+    , m_readOn(scheduler)
+    , m_growthTick(scheduler, [this] { sourceGrew(); })
 {
     makeJobs();
     for (int panel = 0; panel < kStatusPanels; ++panel)
@@ -65,10 +67,11 @@ void CheckRun::setPolicy(RunPolicy policy)
     if (!m_stopFlag)
         return;
     const int jobs = slotCount();
+    const WhoisStyle style = m_policy.whoisStyle;
     m_policy = std::move(policy);
     m_policy.refusalsAllowed = qMax(1, m_policy.refusalsAllowed);
     m_policy.readAhead = qMax(1, m_policy.readAhead);
-    if (qBound(1, m_policy.jobs, RunPolicy::kMaxJobs) != jobs)
+    if (qBound(1, m_policy.jobs, RunPolicy::kMaxJobs) != jobs || m_policy.whoisStyle != style)
         makeJobs();
     m_policy.jobs = slotCount();
 }
@@ -82,7 +85,7 @@ void CheckRun::makeJobs()
     m_jobs.resize(std::size_t(m_policy.jobs)); // settled before the handlers take their address
     for (std::size_t i = 0; i < m_jobs.size(); ++i) {
         Job &job = m_jobs[i];
-        job.lookup = std::make_unique<DomainLookup>(WhoisStyle::Retrying, m_connections(), m_env.table,
+        job.lookup = std::make_unique<DomainLookup>(m_policy.whoisStyle, m_connections(), m_env.table,
                                                     m_env.services, m_scheduler, m_timing, int(i));
         job.lookup->setStopCheck([this] { return m_stopFlag; });
         connect(job.lookup.get(), &DomainLookup::finished, this,
@@ -127,7 +130,8 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
     m_endOfList = false;
     m_mayRead = false;
     m_filer.beginRun();
-    m_env.lists.resetCounters();
+    if (m_policy.restartCounters)
+        m_env.lists.resetCounters();
     m_nextRead = qMax(1, startPosition);
     m_storedPosition = m_nextRead;
     m_entryCount = entryCount;
@@ -136,7 +140,17 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
     m_open.clear();
     m_queued = 0;
     m_lastStatus.clear();
+    if (m_source.grows)
+        m_growthTick.start(m_timing.tickMs);
     Q_EMIT progressChanged(m_nextRead - 1, entryCount);
+    afterChange();
+}
+
+void CheckRun::sourceGrew()
+{
+    if (m_stopFlag || !m_source.grows)
+        return;
+    m_endOfList = false;
     afterChange();
 }
 
@@ -164,6 +178,18 @@ QStringList CheckRun::domainsOf(const QString &entry) const
 // pause, one entry each time a pause ends, and a pause whenever the run has nothing to do.
 void CheckRun::readMore()
 {
+    if (m_policy.pauseAfterAnswer) {
+        constexpr int kReadsAtOnce = 512; // names passed over in one go before the loop breathes
+        for (int read = 0; !m_stopFlag && !m_endOfList && isIdle(); ++read) {
+            if (read == kReadsAtOnce) {
+                m_readOn.start(0, [this] { afterChange(); });
+                return;
+            }
+            if (!readEntry())
+                m_endOfList = true;
+        }
+        return;
+    }
     if (!m_policy.describedPause) {
         while (!m_stopFlag && !m_endOfList && queuedReady() < m_policy.readAhead) {
             if (!readEntry())
@@ -176,14 +202,16 @@ void CheckRun::readMore()
         if (!readEntry())
             m_endOfList = true;
     }
-    if (!m_endOfList && m_busy == 0 && m_queued == 0 && m_tickets == 0 && m_pauseTicket == 0)
+    if (!m_endOfList && isIdle())
         beginPause();
 }
 
 void CheckRun::beginPause()
 {
     m_pauseMs = m_pacer.sharedPauseMs();
-    setPanel(0, QStringLiteral("Waiting %1 milliseconds.").arg(m_pacer.sharedPause().throttleMs));
+    const qint32 throttleMs = m_pacer.sharedPause().throttleMs;
+    setPanel(0, m_policy.pauseAfterAnswer ? QStringLiteral("Pausing for %1 milliseconds.").arg(throttleMs)
+                                          : QStringLiteral("Waiting %1 milliseconds.").arg(throttleMs));
     m_pauseTicket = m_pacer.afterSharedPause([this] {
         m_pauseTicket = 0;
         m_mayRead = true;
@@ -205,8 +233,15 @@ bool CheckRun::readEntry()
     }
     if (m_policy.describedPause)
         showTaken(m_nextRead);
-    if (entry.isEmpty() || entry == kEndOfListSentinel)
+    if (entry.isEmpty() || entry == kEndOfListSentinel) {
+        if (m_policy.pauseAfterAnswer) {
+            const ResultLists &lists = m_env.lists;
+            setPanel(0, QStringLiteral("Checked %1 unique domains.")
+                            .arg(qint64(lists.counter(ListId::Low)) + lists.counter(ListId::Registered) +
+                                 lists.counter(ListId::High) + lists.counter(ListId::Mid)));
+        }
         return false;
+    }
     const qint32 position = m_nextRead++;
     const QStringList domains = domainsOf(entry);
     m_open.push_back({position, int(domains.size())});
@@ -259,6 +294,8 @@ void CheckRun::enqueue(const QString &formed, qint32 position)
     ServerQueue &server = m_servers[route.value().serverKey()];
     server.names.push_back({domain, position, qint32(route.value().throttleMs()), m_pauseMs, 0});
     ++m_queued;
+    if (m_policy.pauseAfterAnswer)
+        setPanel(0, QStringLiteral("Checking status of: ") + domain);
 }
 
 int CheckRun::queuedReady() const
@@ -338,7 +375,10 @@ void CheckRun::wakePausedServers()
 LookupChoices CheckRun::choicesFor(const Pending &pending) const
 {
     LookupChoices choices = m_env.choices();
-    if (choices.timeLimitMs <= 0) {
+    if (m_policy.timeLimitTicks > 0) {
+        choices.timeLimitMs = m_timing.tickMs * m_policy.timeLimitTicks;
+        choices.answerOrTimeLimit = true;
+    } else if (choices.timeLimitMs <= 0) {
         const qint64 watchdogMs = m_timing.tickMs * m_timing.watchdogTicks;
         const qint64 limitMs = watchdogMs - pending.pauseMs;
         choices.timeLimitMs = limitMs > 0 ? limitMs : watchdogMs;
@@ -392,6 +432,8 @@ void CheckRun::onLookupFinished(Job &job, const LookupEvidence &evidence)
         file(evidence, job.pending.position);
     }
     job.lookup->cancel();
+    if (m_policy.pauseAfterAnswer && evidence.ending != LookupEnding::TimedOut)
+        beginPause();
     afterChange();
 }
 
@@ -427,8 +469,12 @@ void CheckRun::refuse(Job &job, const LookupEvidence &evidence)
 
 void CheckRun::file(const LookupEvidence &evidence, qint32 position)
 {
-    const RunRecord record = m_filer.file(evidence);
-    Q_EMIT recordFinished(record);
+    if (!m_source.filesVerdict || m_source.filesVerdict(evidence)) {
+        const RunRecord record = m_filer.file(evidence);
+        if (m_policy.pauseAfterAnswer && record.kind == RunRecord::Kind::Available)
+            setPanel(0, QStringLiteral("Unregistered: ") + record.name);
+        Q_EMIT recordFinished(record);
+    }
     finishDomain(position);
 }
 
@@ -457,10 +503,10 @@ void CheckRun::afterChange()
     if (const QString text = statusText(); text != m_lastStatus) {
         m_lastStatus = text;
         Q_EMIT statusChanged(text);
-        if (!m_policy.describedPause)
+        if (showsPacedTexts())
             setPanel(1, text);
     }
-    if (m_endOfList && m_open.empty() && m_busy == 0)
+    if (m_endOfList && !m_source.grows && m_open.empty() && m_busy == 0)
         m_deferredEnd.start(0, [this] { stopRun(); }); // from the event loop, as a verdict is
 }
 
@@ -473,7 +519,7 @@ void CheckRun::storePosition()
     if (m_source.storePosition)
         m_source.storePosition(position);
     Q_EMIT progressChanged(position - 1, m_entryCount);
-    if (!m_policy.describedPause)
+    if (showsPacedTexts())
         setPanel(0, QStringLiteral("%1 of %2").arg(position).arg(m_entryCount));
 }
 
@@ -510,6 +556,8 @@ QString CheckRun::statusText() const
 void CheckRun::cancelWaits()
 {
     m_deferredEnd.cancel();
+    m_readOn.cancel();
+    m_growthTick.stop();
     if (m_pauseTicket != 0)
         m_pacer.cancel(m_pauseTicket);
     m_pauseTicket = 0;

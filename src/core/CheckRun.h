@@ -43,6 +43,14 @@ struct RunPolicy {
     int refusalsAllowed = 3;
     BackOffRules backOff; // how long a server that refused rests (firstMs 0: not at all)
     int readAhead = 4096; // domains queued on servers not paused before more entries are read
+    // The browse window's pace and texts: the next name is read only when nothing is asked
+    // nor paused, and each answer (not a time-out) is followed by the described pause.
+    bool pauseAfterAnswer = false;
+    // A lookup is given up this many ticks after its request, and a whois exchange that ends
+    // without an answer waits for that; 0: the watchdog's ticks, less the described pause.
+    int timeLimitTicks = 0;
+    WhoisStyle whoisStyle = WhoisStyle::Retrying;
+    bool restartCounters = true; // Start sets the lists' counters to 0
 
     // One extension, one lookup at a time, the described pause before each name, every
     // refusal the end of the name (no back-off), and the described resume rule.
@@ -50,6 +58,9 @@ struct RunPolicy {
     // `jobs` lookups side by side over `extensions`, each server at its row's pace, with
     // back-off and three refusals a name.
     static RunPolicy paced(int jobs, QStringList extensions);
+    // The browse window's run over the names it finds: one lookup at a time, one exchange
+    // given up at `timeLimitTicks`, the pause after each answer; the counters go on.
+    static RunPolicy browsing(int timeLimitTicks);
 };
 
 // What the user chose for a run besides its names and the lookup (the environment's
@@ -85,6 +96,7 @@ struct RunStatus {
 // among the unanswered names. Every outcome goes through the one RunFiler. The stored
 // position is the first entry whose domains are not all filed or kept, so a crash loses no
 // name. A silent lookup reconnects at the 10th tick and is given up at the watchdog's 30th.
+// At the end of a source that grows the run waits for more until Stop.
 class CheckRun : public QObject {
     Q_OBJECT
 public:
@@ -104,6 +116,9 @@ public:
     // Stop (also at the end of the list): no further name, every lookup dropped and its name
     // kept among the unanswered names.
     void stopRun();
+    // A growing source has more entries: a run that waits at its end reads on. The run also
+    // looks once a tick by itself.
+    void sourceGrew();
 
     bool isRunning() const { return !m_stopFlag; }
     bool stopFlag() const { return m_stopFlag; }
@@ -191,6 +206,8 @@ private:
     void cancelWaits();
     bool keepTakenNames();
     void setPanel(int panel, const QString &text);
+    bool showsPacedTexts() const { return !m_policy.describedPause && !m_policy.pauseAfterAnswer; }
+    bool isIdle() const { return m_busy == 0 && m_queued == 0 && m_tickets == 0 && m_pauseTicket == 0; }
 
     RunEnvironment m_env;
     ConnectionFactory m_connections;
@@ -203,6 +220,8 @@ private:
     std::map<QString, ServerQueue> m_servers;
     std::deque<OpenEntry> m_open;
     SingleShot m_deferredEnd;
+    SingleShot m_readOn;        // a long stretch of names passed over goes on from the event loop
+    PeriodicTimer m_growthTick; // a growing source is looked at once a tick
 
     RunSource m_source;
     bool m_stopFlag = true;

@@ -265,7 +265,9 @@ void DomainLookup::onWhoisAnswer(const WhoisAnswer &answer)
 {
     if (!m_running)
         return;
-    if (m_choices.limitFromConnection && answer.ending == WhoisEnding::NoConnection &&
+    const bool unanswered = answer.ending == WhoisEnding::NoConnection ||
+                            (m_choices.answerOrTimeLimit && answer.ending == WhoisEnding::SendFailed);
+    if ((m_choices.limitFromConnection || m_choices.answerOrTimeLimit) && unanswered &&
         m_timeLimit.isActive()) {
         m_failure = answer.reason; // no verdict of its own: the time limit ends the lookup
         return;

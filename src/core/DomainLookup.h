@@ -41,6 +41,9 @@ struct LookupChoices {
     // connection, and a connection that cannot be made gives no verdict of its own but ends
     // in the time limit.
     bool limitFromConnection = false;
+    // A whois exchange that ends without an answer (no connection, a failed send) gives no
+    // verdict of its own: the time limit ends the lookup (the browse window's way).
+    bool answerOrTimeLimit = false;
     // When set, the success words are read from here when the answer is judged instead of
     // from the row (the registrar test judges with what its success box holds then).
     std::function<QString()> successWordsNow;

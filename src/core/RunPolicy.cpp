@@ -23,6 +23,18 @@ RunPolicy RunPolicy::paced(int jobs, QStringList extensions)
     return policy;
 }
 
+RunPolicy RunPolicy::browsing(int timeLimitTicks)
+{
+    RunPolicy policy = described();
+    policy.describedPause = false;
+    policy.passKeptAtStop = false;
+    policy.pauseAfterAnswer = true;
+    policy.timeLimitTicks = qMax(1, timeLimitTicks);
+    policy.whoisStyle = WhoisStyle::SingleExchange;
+    policy.restartCounters = false;
+    return policy;
+}
+
 QStringList inTableOrder(const TldTable &table, const QStringList &extensions)
 {
     QStringList wanted;

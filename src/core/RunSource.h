@@ -8,6 +8,8 @@
 
 namespace wendlecott::core {
 
+struct LookupEvidence;
+
 // Stands for the end of the list wherever a list entry is expected.
 inline const QString kEndOfListSentinel = QStringLiteral("endoffileffile");
 
@@ -29,6 +31,11 @@ struct RunSource {
     std::function<QString(const QString &entry, const QString &extension)> domainForExtension;
     std::function<void(qint32 nextPosition)> storePosition;
     QString listPath; // named in the message when the list cannot be read
+    // Entries are appended while the run goes (the browse window's queue): at the end of the
+    // list the run waits for more (CheckRun::sourceGrew, or its next tick) instead of ending.
+    bool grows = false;
+    // Whether a verdict is filed; empty: every one. A verdict not filed finishes its name.
+    std::function<bool(const LookupEvidence &evidence)> filesVerdict;
 };
 
 } // namespace wendlecott::core
