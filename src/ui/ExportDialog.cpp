@@ -74,7 +74,9 @@ ExportDialog::ExportDialog(store::AnswerStore *store, const QString &folder, QWi
     form->addRow(QStringLiteral("&Format:"), m_format);
     form->addRow(QStringLiteral("&Verdict:"), m_verdict);
     form->addRow(QString(), sinceRow);
-    form->addRow(QStringLiteral("F&ile:"), fileRow);
+    auto *fileLabel = new QLabel(QStringLiteral("F&ile:"), this);
+    fileLabel->setBuddy(m_path);
+    form->addRow(fileLabel, fileRow);
 
     m_problem = new QLabel(this);
     m_problem->setObjectName(QStringLiteral("lblExportProblem"));

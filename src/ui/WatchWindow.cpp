@@ -34,7 +34,7 @@ QString dayText(const QDateTime &date)
 
 QString timeText(const QDateTime &date)
 {
-    return date.isValid() ? date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm 'UTC'")) : QString();
+    return date.isValid() ? date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString();
 }
 
 // Unknown dates sort after the known ones when the column goes from early to late.
@@ -53,7 +53,7 @@ WatchWindow::WatchWindow(store::AnswerStore *store, QWidget *parent)
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QWidget::close);
     buildControls();
-    resize(860, 420);
+    resize(960, 420);
     refresh();
 }
 
@@ -62,8 +62,8 @@ void WatchWindow::buildControls()
     m_model = new QStandardItemModel(0, ColumnCount, this);
     m_model->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Verdict"),
                                         QStringLiteral("Expires"), QStringLiteral("Days left"),
-                                        QStringLiteral("Statuses"), QStringLiteral("Last checked"),
-                                        QStringLiteral("Last change")});
+                                        QStringLiteral("Statuses"), QStringLiteral("Last checked (UTC)"),
+                                        QStringLiteral("Last change (UTC)")});
     m_sorted = new QSortFilterProxyModel(this);
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(kSortRole);
@@ -75,6 +75,7 @@ void WatchWindow::buildControls()
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
+    m_table->setWordWrap(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
 
     m_nameEdit = new QLineEdit(this);
