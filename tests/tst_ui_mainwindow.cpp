@@ -368,7 +368,7 @@ private Q_SLOTS:
                 items << shown(action->text());
             return items;
         };
-        QCOMPARE(itemsOf("mnuFile"), strings({"Start", "Stop", "", "Exit"}));
+        QCOMPARE(itemsOf("mnuFile"), strings({"Start", "Stop", "", "Export answers…", "", "Exit"}));
         QCOMPARE(itemsOf("mnuEdit"),
                  strings({"Clear High/Mid/Low", "Clear High", "Clear Mid", "Clear Low", "Clear Registered",
                           "Clear Saved", "Copy High", "Copy Mid", "Copy Low", "Copy Saved", "",
@@ -376,8 +376,10 @@ private Q_SLOTS:
         QStringList sources;
         for (int i = 0; i < f.combo1()->count(); ++i)
             sources << f.combo1()->itemText(i);
-        // The sources, then (after a separator) the run over the names kept without a verdict.
-        QCOMPARE(itemsOf("mnuTools"), sources + strings({"", "Check unanswered names again (0)"}));
+        // The sources, then (after a separator) the run over the names kept without a verdict
+        // and the watch list.
+        QCOMPARE(itemsOf("mnuTools"),
+                 sources + strings({"", "Check unanswered names again (0)", "Watch list"}));
         QCOMPARE(itemsOf("mnuOptions"), strings({"Setup"}));
         QCOMPARE(itemsOf("mnuHelp"), strings({"View Help"}));
         QCOMPARE(itemsOf("mnuAboutMenu"), strings({"About this software"}));

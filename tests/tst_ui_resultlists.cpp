@@ -396,7 +396,7 @@ private Q_SLOTS:
         for (QAction *action : menu->actions())
             captions << action->text();
         QCOMPARE(captions, (QStringList{QStringLiteral("Show answer"), QStringLiteral("Copy"),
-                                        QStringLiteral("Open purchase page")}));
+                                        QStringLiteral("Open purchase page"), QStringLiteral("Watch")}));
         // An entry above it that goes meanwhile does not change which entry the menu acts on.
         w.lists->model(ListId::High)->removeAt(0);
         menu->findChild<QAction *>(QStringLiteral("mnuShowAnswer"))->trigger();
@@ -415,6 +415,49 @@ private Q_SLOTS:
         QVERIFY(empty->actions().isEmpty());
         delete empty;
         QCOMPARE(w.list(ListId::High)->contextMenuPolicy(), Qt::CustomContextMenu);
+    }
+
+    // With the answer store, "Show answer" shows what the store kept and asks the WHOIS
+    // window only for a name the store does not know; "Watch" hands the name on. Without it,
+    // "Watch" is disabled and says why.
+    void entryMenuUsesTheStoreWhenThereIsOne()
+    {
+        Window w;
+        w.fill(ListId::Registered, 2);
+        QSignalSpy whois(w.lists.get(), &core::ResultLists::whoisRequested);
+        QMenu *plain = w.view->entryMenu(ListId::Registered, 0, w.view.get());
+        QAction *watch = plain->findChild<QAction *>(QStringLiteral("mnuWatchEntry"));
+        QVERIFY(!watch->isEnabled());
+        delete plain;
+
+        QStringList shown;
+        QStringList watched;
+        ui::ResultListsView::StoreHooks hooks;
+        hooks.showStoredAnswer = [&shown](const QString &name) {
+            shown.append(name);
+            return name.endsWith(QLatin1String("-0.com"));
+        };
+        hooks.watch = [&watched](const QString &name) { watched.append(name); };
+        hooks.unavailable = QStringLiteral("no store");
+        w.view->setStoreHooks(hooks);
+        for (int row : {0, 1}) {
+            QMenu *menu = w.view->entryMenu(ListId::Registered, row, w.view.get());
+            menu->findChild<QAction *>(QStringLiteral("mnuShowAnswer"))->trigger();
+            menu->findChild<QAction *>(QStringLiteral("mnuWatchEntry"))->trigger();
+            delete menu;
+        }
+        QCOMPARE(shown, (QStringList{QStringLiteral("list2-0.com"), QStringLiteral("list2-1.com")}));
+        QCOMPARE(whois.size(), 1); // only the name without a stored answer is asked
+        QCOMPARE(whois.first().first().toString(), QStringLiteral("list2-1.com"));
+        QCOMPARE(watched, shown);
+
+        hooks.watch = {};
+        w.view->setStoreHooks(hooks);
+        QMenu *menu = w.view->entryMenu(ListId::Registered, 0, w.view.get());
+        watch = menu->findChild<QAction *>(QStringLiteral("mnuWatchEntry"));
+        QVERIFY(!watch->isEnabled());
+        QCOMPARE(watch->toolTip(), QStringLiteral("no store"));
+        delete menu;
     }
 
     void dropsOnTheSavedList()

@@ -3,6 +3,7 @@
 #include "core/EvidenceJudge.h"
 #include "core/ResultLists.h"
 #include "core/UnansweredNames.h"
+#include "core/store/AnswerStore.h"
 
 namespace wendlecott::config {
 
@@ -32,6 +33,7 @@ AppState::~AppState()
     m_positions.reset(); // stores the positions a run recorded last
     m_lists.reset();
     m_unanswered.reset();
+    m_store.reset(); // writes the answers still queued
 }
 
 QString AppState::tldPath() const
@@ -88,6 +90,17 @@ core::RunEnvironment AppState::runEnvironment()
     environment.services = lookupServices();
     environment.unanswered = m_unanswered.get();
     return environment;
+}
+
+store::AnswerStore *AppState::answerStore()
+{
+    if (!m_storeTried) {
+        m_storeTried = true;
+        store::StoreOpening report;
+        m_store = store::AnswerStore::open(m_folder.root(), store::StoreMode::ReadWrite, report,
+                                           m_ports.scheduler.get());
+    }
+    return m_store.get();
 }
 
 } // namespace wendlecott::config

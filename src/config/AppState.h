@@ -24,6 +24,10 @@ class ResultLists;
 class UnansweredNames;
 } // namespace wendlecott::core
 
+namespace wendlecott::store {
+class AnswerStore;
+}
+
 namespace wendlecott::config {
 
 // The adapters the program talks to the world through. Each front end brings its own: the
@@ -103,6 +107,10 @@ public:
     // What a check run reads at each lookup.
     core::RunEnvironment runEnvironment();
 
+    // The program folder's answer store, opened to write on first use; null when it cannot
+    // be used.
+    store::AnswerStore *answerStore();
+
 private:
     ProgramFolder m_folder;
     AppPorts m_ports;
@@ -117,6 +125,8 @@ private:
     std::unique_ptr<core::EvidenceJudge> m_judge;
     std::unique_ptr<core::UnansweredNames> m_unanswered;
     std::unique_ptr<core::ServerPacer> m_pacer;
+    std::unique_ptr<store::AnswerStore> m_store;
+    bool m_storeTried = false;
 };
 
 } // namespace wendlecott::config

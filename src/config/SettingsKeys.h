@@ -34,6 +34,8 @@ inline const SettingKey DnsFirst{kProductName, QStringLiteral("DnsFirst")};
 inline const SettingKey DnsServer{kProductName, QStringLiteral("DnsServer")};
 // Delegation questions a second to each name server; 0 asks without pace.
 inline const SettingKey DnsQueriesPerSecond{kProductName, QStringLiteral("DnsQueriesPerSecond")};
+// Hours between two checks of the watch list while the desktop program runs; 0 checks never.
+inline const SettingKey WatchHours{kProductName, QStringLiteral("WatchHours")};
 inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
 inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
 inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
@@ -74,6 +76,7 @@ inline const QString Jobs = QStringLiteral("1");
 inline const QString DnsFirst = QStringLiteral("0");
 inline const QString DnsServer; // empty: the extensions' own name servers
 inline const QString DnsQueriesPerSecond = QStringLiteral("200");
+inline const QString WatchHours = QStringLiteral("12");
 inline const QString ShowHelp = QStringLiteral("1");
 inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;

@@ -4,6 +4,7 @@
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
 #include "config/Startup.h"
+#include "core/store/StoredAnswer.h"
 #include "ui/AboutWindow.h"
 #include "ui/GeneratorWindow.h"
 #include "ui/HelpWindow.h"
@@ -63,6 +64,25 @@ void CompanionWindows::openWhois(const QString &domain)
     WhoisWindow::replaceAndShow(m_whois, domain, m_state.table(), m_state.lookupChoices(),
                                 m_state.lookupServices(), m_state.connections(), m_state.scheduler(),
                                 m_state.timing(), m_owner);
+}
+
+void CompanionWindows::showStoredAnswer(const store::StoredAnswer &answer)
+{
+    if (m_whois)
+        m_whois->close();
+    const core::LookupChoices choices = m_state.lookupChoices();
+    auto *window = new WhoisWindow(answer.name, m_state.table(), choices.useProxy, m_state.connections(),
+                                   m_state.scheduler(), m_state.timing(), m_owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setLookup(choices, m_state.lookupServices());
+    m_whois = window;
+    window->showStored(answer);
+    bringToFront(window);
+}
+
+WhoisWindow *CompanionWindows::whois() const
+{
+    return m_whois.data();
 }
 
 void CompanionWindows::openWebsite()

@@ -13,6 +13,10 @@ namespace wendlecott::config {
 class AppState;
 }
 
+namespace wendlecott::store {
+struct StoredAnswer;
+}
+
 namespace wendlecott::ui {
 
 class AboutWindow;
@@ -35,6 +39,9 @@ public:
     // The generator calls `startRun` with the count of the list it wrote.
     void openGenerator(const std::function<void(qint64)> &startRun);
     void openWhois(const QString &domain);
+    // The WHOIS window with an answer from the answer store, asking nobody until told to.
+    void showStoredAnswer(const store::StoredAnswer &answer);
+    WhoisWindow *whois() const;
     // The user guide in the help window, or a message that it is missing.
     void viewHelp();
     // The user guide opens in the program's help window; another help file in the desktop's viewer.

@@ -50,6 +50,10 @@ void MainMenus::buildFileMenu(QMenu *file)
 {
     file->setObjectName(QStringLiteral("mnuFile"));
     buildRunMenuItems(file);
+    file->setToolTipsVisible(true);
+    m_exportAction = file->addAction(QStringLiteral("Export &answers…"));
+    m_exportAction->setObjectName(QStringLiteral("mnuExportAnswers"));
+    file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q)); // Quit, whatever the desktop's own keys
@@ -156,6 +160,8 @@ void MainMenus::buildToolsMenu(QMenu *tools)
     m_recheckAction = tools->addAction(QString());
     m_recheckAction->setObjectName(QStringLiteral("mnuCheckUnanswered"));
     connect(m_recheckAction, &QAction::triggered, &m_window, &MainWindow::checkUnansweredAgain);
+    m_watchListAction = tools->addAction(QStringLiteral("&Watch list"));
+    m_watchListAction->setObjectName(QStringLiteral("mnuWatchList"));
 }
 
 void MainMenus::setSourceItems(bool enabled, bool browseAvailable, bool builderAvailable)

@@ -30,6 +30,9 @@ public:
 
     QAction *setupAction() const { return m_setupAction; }
     QAction *toolsAction(std::size_t index) const { return m_toolsActions[index]; }
+    // File > "Export answers…" and Tools > "Watch list", for the store's commands to take.
+    QAction *exportAction() const { return m_exportAction; }
+    QAction *watchListAction() const { return m_watchListAction; }
     // Copy and Delete of the selected entries, for the lists to take as their own.
     QList<QAction *> listActions() const { return {m_copySelected, m_deleteSelected}; }
     // The Tools menu's sources: enabled while the source may change and its window is there.
@@ -57,6 +60,8 @@ private:
     QAction *m_deleteSelected = nullptr;
     std::array<QAction *, sources::kNameSourceCount> m_toolsActions{};
     QAction *m_recheckAction = nullptr;
+    QAction *m_exportAction = nullptr;
+    QAction *m_watchListAction = nullptr;
     QPointer<QPushButton> m_startButton;
     QPointer<QPushButton> m_stopButton;
 };

@@ -15,6 +15,7 @@
 #include "ui/QtUserNotice.h"
 #include "ui/ResultListsView.h"
 #include "ui/RunControls.h"
+#include "ui/StoreCommands.h"
 #include "ui/TopStrip.h"
 
 #include <QApplication>
@@ -63,6 +64,8 @@ MainWindow::MainWindow(config::AppState &state, QWidget *parent)
     m_resultFrame->setObjectName(QStringLiteral("Frame2"));
     m_listsView = new ResultListsView(m_state.lists(), m_resultFrame);
     m_listsView->addActions(m_menus->listActions());
+    m_storeCommands = new StoreCommands(m_state, *m_companions, this);
+    m_storeCommands->attach(*m_menus, *m_listsView);
     m_statusPanel = new StatusPanel(this);
     setStatusBar(m_statusPanel);
     m_statusPanel->setBackOffSource(

@@ -35,6 +35,7 @@ class QtUserNotice;
 class ResultListsView;
 class RunControls;
 class StatusPanel;
+class StoreCommands;
 class TopStrip;
 class AboutWindow;
 
@@ -115,6 +116,7 @@ public:
     AboutWindow *aboutWindow() const;
     HelpWindow *helpWindow() const;
     ResultListsView *resultListsView() const { return m_listsView; }
+    StoreCommands *storeCommands() const { return m_storeCommands; }
     const config::StartupState &startupState() const { return m_startup; }
     // The arrangement of the last layout, for checks.
     const std::optional<MainArrangement> &arrangement() const { return m_arrangement; }
@@ -179,6 +181,7 @@ private:
     QGroupBox *m_resultFrame = nullptr;
     ResultListsView *m_listsView = nullptr;
     StatusPanel *m_statusPanel = nullptr;
+    StoreCommands *m_storeCommands = nullptr;
 };
 
 } // namespace wendlecott::ui

@@ -205,11 +205,22 @@ QMenu *ResultListsView::entryMenu(ListId id, int row, QWidget *parent)
         return action;
     };
     connect(add("mnuShowAnswer", QStringLiteral("Show answer")), &QAction::triggered, this,
-            [this, id, rowNow] { m_lists.showAnswer(id, rowNow()); });
+            [this, id, entry, rowNow] {
+                if (!m_storeHooks.showStoredAnswer || !m_storeHooks.showStoredAnswer(entry))
+                    m_lists.showAnswer(id, rowNow());
+            });
     connect(add("mnuCopyEntry", QStringLiteral("Copy")), &QAction::triggered, this,
             [this, id, rowNow] { m_lists.copyEntry(id, rowNow()); });
     connect(add("mnuPurchasePage", QStringLiteral("Open purchase page")), &QAction::triggered, this,
             [this, id, rowNow] { m_lists.openPurchasePage(id, rowNow()); });
+    QAction *watch = add("mnuWatchEntry", QStringLiteral("Watch"));
+    menu->setToolTipsVisible(true);
+    if (m_storeHooks.watch)
+        connect(watch, &QAction::triggered, this, [this, entry] { m_storeHooks.watch(entry); });
+    else
+        watch->setEnabled(false);
+    watch->setToolTip(m_storeHooks.watch ? QStringLiteral("Add %1 to the watch list").arg(entry)
+                                         : m_storeHooks.unavailable);
     return menu;
 }
 

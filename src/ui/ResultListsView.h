@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QHBoxLayout;
 class QLabel;
@@ -65,8 +66,19 @@ public:
     // on it keeps the placement it was given.
     void placeColumns(const std::array<ColumnPlacement, 5> &columns);
 
-    // The context menu of a list entry: "Show answer", "Copy", "Open purchase page"; empty
-    // (not shown) where no entry is.
+    // What the entry menu does with the answer store. "Show answer" first offers the name to
+    // `showStoredAnswer`, and asks the WHOIS window only when that showed nothing; "Watch"
+    // hands the name to `watch`, and is disabled with `unavailable` as its tooltip while
+    // `watch` is empty.
+    struct StoreHooks {
+        std::function<bool(const QString &name)> showStoredAnswer;
+        std::function<void(const QString &name)> watch;
+        QString unavailable;
+    };
+    void setStoreHooks(StoreHooks hooks) { m_storeHooks = std::move(hooks); }
+
+    // The context menu of a list entry: "Show answer", "Copy", "Open purchase page", "Watch";
+    // empty (not shown) where no entry is.
     QMenu *entryMenu(core::ListId id, int row, QWidget *parent);
 
 protected:
@@ -101,6 +113,7 @@ private:
     std::array<Column, 5> m_columns; // by ListId - 1
     std::array<bool, 5> m_follow{};  // by ListId - 1: at the end of the list before an insert
     bool m_placed = false;           // placed by placeColumns, no longer by layouts
+    StoreHooks m_storeHooks;
 };
 
 } // namespace wendlecott::ui

@@ -1,12 +1,14 @@
 #include "ui/WhoisWindow.h"
 
 #include "core/Verdict.h"
+#include "core/store/StoredAnswer.h"
 
 #include <QCloseEvent>
 #include <QFont>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -23,12 +25,17 @@ QString normalisedLineEnds(QString text)
 }
 
 // An RDAP answer is JSON on one line: shown indented. Anything else is shown as it came.
+QString readableAnswer(bool rdap, const QString &answer)
+{
+    if (!rdap)
+        return answer;
+    const QJsonDocument document = QJsonDocument::fromJson(answer.toUtf8());
+    return document.isNull() ? answer : QString::fromUtf8(document.toJson(QJsonDocument::Indented));
+}
+
 QString readableAnswer(const core::LookupEvidence &evidence)
 {
-    if (evidence.protocol != core::LookupProtocol::Rdap)
-        return evidence.answer;
-    const QJsonDocument document = QJsonDocument::fromJson(evidence.answer.toUtf8());
-    return document.isNull() ? evidence.answer : QString::fromUtf8(document.toJson(QJsonDocument::Indented));
+    return readableAnswer(evidence.protocol == core::LookupProtocol::Rdap, evidence.answer);
 }
 
 QString secondsText(qint64 ms)
@@ -70,9 +77,15 @@ WhoisWindow::WhoisWindow(const QString &domain, const core::TldTable &table, boo
     m_evidenceLabel->setWordWrap(true);
     m_evidenceLabel->setContentsMargins(4, 2, 4, 2);
 
+    m_askButton = new QPushButton(QStringLiteral("&Ask the server now"), this);
+    m_askButton->setObjectName(QStringLiteral("cmdAskAgain"));
+    m_askButton->hide();
+    connect(m_askButton, &QPushButton::clicked, this, &WhoisWindow::askServer);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_evidenceLabel);
+    layout->addWidget(m_askButton, 0, Qt::AlignLeft);
     layout->addWidget(m_answerView);
     resize(560, 460);
 }
@@ -90,6 +103,7 @@ void WhoisWindow::askServer()
     if (m_lookup)
         m_lookup->cancel();
     m_finished = false;
+    m_askButton->hide();
     m_answerView->clear();
     m_evidenceLabel->clear();
     core::LookupChoices choices = m_choices;
@@ -181,6 +195,27 @@ void WhoisWindow::showAnswer(const core::LookupEvidence &evidence)
     line += QStringLiteral(", %1 bytes in %2 ms").arg(evidence.answerBytes).arg(evidence.elapsedMs);
     m_evidenceLabel->setText(line);
     showText(endingNote(evidence), readableAnswer(evidence));
+}
+
+void WhoisWindow::showStored(const store::StoredAnswer &answer)
+{
+    if (m_lookup)
+        m_lookup->cancel();
+    const bool rdap = answer.protocol == QLatin1String("rdap");
+    setWindowTitle(QStringLiteral("WHOIS Information (stored answer)"));
+    QString line = QStringLiteral("%1 (%2) from %3 over %4")
+                       .arg(core::verdictName(answer.verdict), answer.rule, answer.server, answer.protocol);
+    if (rdap)
+        line += QStringLiteral(", HTTP %1").arg(answer.httpStatus);
+    line += QStringLiteral(", %1 bytes in %2 ms; stored answer of %3")
+                .arg(answer.bytes)
+                .arg(answer.elapsedMs)
+                .arg(answer.answeredAt.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'")));
+    m_evidenceLabel->setText(line);
+    const QString note =
+        answer.answer.isEmpty() ? QStringLiteral("The store kept no text of this answer.") : QString();
+    showText(note, readableAnswer(rdap, answer.answer));
+    m_askButton->show();
 }
 
 QString WhoisWindow::endingNote(const core::LookupEvidence &evidence) const

@@ -15,6 +15,11 @@
 
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
+
+namespace wendlecott::store {
+struct StoredAnswer;
+}
 
 namespace wendlecott::ui {
 
@@ -55,6 +60,10 @@ public:
                                        core::ConnectionFactory connectionFactory, core::Scheduler &scheduler,
                                        const core::Timing &timing, QWidget *parent = nullptr);
 
+    // Shows an answer kept in the answer store instead of asking, with a button that asks
+    // the server now.
+    void showStored(const store::StoredAnswer &answer);
+
     QString domain() const { return m_domain; }
     core::WhoisServer server() const { return m_server; }
     // True once the answer (or the reason there is none) is shown.
@@ -87,6 +96,7 @@ private:
 
     QLabel *m_evidenceLabel = nullptr;
     QPlainTextEdit *m_answerView = nullptr;
+    QPushButton *m_askButton = nullptr; // shown with a stored answer
     std::unique_ptr<core::DomainLookup> m_lookup;
     bool m_finished = false;
 };

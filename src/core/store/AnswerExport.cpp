@@ -1,5 +1,7 @@
 #include "core/store/AnswerExport.h"
 
+#include "core/TextFile.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -149,6 +151,18 @@ core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, Expor
         chunk += first ? QStringLiteral("]\n") : QStringLiteral("\n]\n");
     write(chunk.toUtf8());
     return {};
+}
+
+core::Status exportAnswersToFile(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
+                                 const QString &path)
+{
+    QByteArray file;
+    const core::Status exported =
+        exportAnswers(store, filter, format, [&file](const QByteArray &piece) { file += piece; });
+    if (!exported)
+        return core::Status::failure(
+            exported.code(), QStringLiteral("could not read %1: %2").arg(store.path(), exported.message()));
+    return core::writeFileAtomically(path, file);
 }
 
 } // namespace wendlecott::store

@@ -39,5 +39,8 @@ QString csvRecord(const QStringList &values);
 // line ends) or a JSON array, handed to `write` in pieces as it is made.
 core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
                            const std::function<void(const QByteArray &)> &write);
+// The same export written to `path`, which is replaced whole or not at all.
+core::Status exportAnswersToFile(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
+                                 const QString &path);
 
 } // namespace wendlecott::store
