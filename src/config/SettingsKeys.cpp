@@ -16,6 +16,7 @@ QList<SettingKey> allSettingKeys()
             DnsFirst,
             DnsServer,
             DnsQueriesPerSecond,
+            ReuseRegisteredDays,
             ShowHelp,
             FirstUse,
             TxtMake,

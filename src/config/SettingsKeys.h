@@ -34,6 +34,9 @@ inline const SettingKey DnsFirst{kProductName, QStringLiteral("DnsFirst")};
 inline const SettingKey DnsServer{kProductName, QStringLiteral("DnsServer")};
 // Delegation questions a second to each name server; 0 asks without pace.
 inline const SettingKey DnsQueriesPerSecond{kProductName, QStringLiteral("DnsQueriesPerSecond")};
+// A name answered Registered within this many days, whose expiry is more than 45 days away,
+// is filed from the answer store without asking; 0: every name is asked.
+inline const SettingKey ReuseRegisteredDays{kProductName, QStringLiteral("ReuseRegisteredDays")};
 inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
 inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
 inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
@@ -74,6 +77,7 @@ inline const QString Jobs = QStringLiteral("1");
 inline const QString DnsFirst = QStringLiteral("0");
 inline const QString DnsServer; // empty: the extensions' own name servers
 inline const QString DnsQueriesPerSecond = QStringLiteral("200");
+inline const QString ReuseRegisteredDays = QStringLiteral("0");
 inline const QString ShowHelp = QStringLiteral("1");
 inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;

@@ -187,6 +187,7 @@ AnswerStore::~AnswerStore()
     (void)flush();
     m_flushTimer.reset();
     m_insert.reset();
+    m_newest.reset();
     if (m_connection.isEmpty())
         return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -283,7 +284,44 @@ Status AnswerStore::prepare()
                            "registrar, statuses, nameservers, answer) "
                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
         return Status::failure(ErrorCode::WriteFailed, m_insert->lastError().text());
+    m_newest = std::make_unique<QSqlQuery>(db);
+    m_newest->setForwardOnly(true);
+    if (!m_newest->prepare(
+            QStringLiteral("SELECT %1, answer FROM answers WHERE name = ? ORDER BY id DESC LIMIT 1")
+                .arg(kColumns)))
+        return Status::failure(ErrorCode::WriteFailed, m_newest->lastError().text());
     return {};
+}
+
+Status AnswerStore::record(const core::LookupEvidence &evidence)
+{
+    return record(evidence, core::detailsOf(evidence));
+}
+
+std::optional<core::LookupEvidence> AnswerStore::reusableAnswer(const QString &name, int days,
+                                                                const QDateTime &now)
+{
+    if (days <= 0)
+        return std::nullopt;
+    const QString key = name.trimmed().toLower();
+    std::optional<StoredAnswer> newest;
+    // A queued answer is the newest; looking for it must not write the batch early.
+    for (auto it = m_pending.crbegin(); it != m_pending.crend() && !newest; ++it) {
+        if (it->name == key)
+            newest = *it;
+    }
+    if (!newest && m_newest) {
+        m_newest->bindValue(0, key);
+        if (m_newest->exec() && m_newest->next())
+            newest = rowFrom(*m_newest, true);
+        m_newest->finish();
+    } else if (!newest) {
+        newest = latest(key);
+    }
+    if (!newest ||
+        !core::mayReuseAnswer(newest->verdict, newest->answeredAt, newest->details.expires, days, now))
+        return std::nullopt;
+    return reusedEvidence(*newest);
 }
 
 Status AnswerStore::record(const core::LookupEvidence &evidence, const core::RegistrationDetails &details,
@@ -407,6 +445,11 @@ std::optional<StoredAnswer> AnswerStore::latest(const QString &name)
 core::Result<QList<StoredAnswer>> AnswerStore::history(const QString &name)
 {
     return select(QStringLiteral("WHERE name = ? ORDER BY id DESC"), {name.trimmed().toLower()}, true);
+}
+
+core::Result<QList<StoredAnswer>> AnswerStore::historyWithoutText(const QString &name)
+{
+    return select(QStringLiteral("WHERE name = ? ORDER BY id DESC"), {name.trimmed().toLower()}, false);
 }
 
 Status AnswerStore::forEachLatest(const ExportFilter &filter,

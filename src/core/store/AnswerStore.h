@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AnswerRecorder.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
 #include "core/store/StoredAnswer.h"
@@ -63,9 +64,9 @@ struct ExportFilter {
 // A file that is damaged, locked by another program or no store of ours is never deleted:
 // it is moved into backups/ with a time stamp and a new store is started. A file written by
 // a newer program is left alone and the run goes on without a store.
-class AnswerStore {
+class AnswerStore final : public core::AnswerRecorder {
 public:
-    ~AnswerStore();
+    ~AnswerStore() override;
     AnswerStore(const AnswerStore &) = delete;
     AnswerStore &operator=(const AnswerStore &) = delete;
 
@@ -79,12 +80,20 @@ public:
     core::Status record(const core::LookupEvidence &evidence, const core::RegistrationDetails &details,
                         const QDateTime &when = QDateTime::currentDateTimeUtc());
     core::Status record(StoredAnswer answer);
+    // The filer's step: the lookup with the registration details read from its answer, now.
+    core::Status record(const core::LookupEvidence &evidence) override;
     // Writes the queued answers now. On failure they are dropped and counted in lostAnswers().
-    core::Status flush();
+    core::Status flush() override;
+    // The newest answer for `name` (queued ones included, without writing them) as evidence
+    // marked reused, when core::mayReuseAnswer allows it at `now`.
+    std::optional<core::LookupEvidence> reusableAnswer(const QString &name, int days,
+                                                       const QDateTime &now) override;
 
     // The newest answer for `name` (case does not matter), and every answer, newest first.
     std::optional<StoredAnswer> latest(const QString &name);
     core::Result<QList<StoredAnswer>> history(const QString &name);
+    // The same without the answers' texts.
+    core::Result<QList<StoredAnswer>> historyWithoutText(const QString &name);
     // The latest answer of each name that passes `filter`, in name order, as the text of the
     // export's columns (exportColumns(): dates ISO 8601 in UTC, lists one item a line, empty
     // where nothing is known); `visit` returns false to stop.
@@ -114,6 +123,7 @@ private:
     QString m_connection; // empty: read-only without a file
     int m_version = kStoreSchemaVersion;
     std::unique_ptr<QSqlQuery> m_insert;
+    std::unique_ptr<QSqlQuery> m_newest; // the newest written answer of a name, for reuse
     QList<StoredAnswer> m_pending;
     std::unique_ptr<core::SingleShot> m_flushTimer;
     qint64 m_lost = 0;
