@@ -89,6 +89,8 @@ struct Harness {
     // The answers another program sees in the file: only what was written.
     int writtenCount()
     {
+        if (!answers->waitForWrites())
+            return -1;
         store::StoreOpening report;
         auto reader = store::AnswerStore::open(folder.path(), store::StoreMode::ReadOnly, report);
         int count = 0;
