@@ -3,6 +3,7 @@
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
+#include "config/FolderLock.h"
 #include "core/store/AnswerStore.h"
 
 #include <QBuffer>
@@ -357,6 +358,8 @@ private Q_SLOTS:
         QCOMPARE(object.value(QLatin1String("result")).toString(), QStringLiteral("registered"));
         QCOMPARE(object.value(QLatin1String("reused")).toBool(), reused);
         QCOMPARE(server.requests().isEmpty(), reused);
+        QCOMPARE(run.err.contains(QStringLiteral("1 registered from the answer store without asking")),
+                 reused);
     }
 
     void badReuseDaysAreUsageErrors()
@@ -526,6 +529,44 @@ private Q_SLOTS:
         store::StoreOpening report;
         QVERIFY(store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report));
         QCOMPARE(report.outcome, store::StoreOpening::Outcome::Opened);
+    }
+
+    // A store that cannot be used is moved aside, the user told where, and the run goes on
+    // into a new one.
+    void aDamagedStoreIsMovedAsideAndTheCheckGoesOn()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        pointComAt(folder, server.port());
+        folder.write(store::kStoreFileName, QByteArray(2048, 'x'));
+        folder.write(QStringLiteral("list.txt"), "free\r\n");
+        const Run run = runCli(folder, {QStringLiteral("check"), folder.file(QStringLiteral("list.txt"))});
+        QCOMPARE(run.status, cli::kExitOk);
+        QCOMPARE(run.out, QStringLiteral("available\tfree.com\tHigh\n"));
+        const QStringList moved =
+            QDir(folder.file(store::kStoreBackupFolder)).entryList({QStringLiteral("answers-*.sqlite")});
+        QCOMPARE(moved.size(), 1);
+        QVERIFY2(run.err.contains(folder.file(store::kStoreBackupFolder + QLatin1Char('/') + moved.first())),
+                 qPrintable(run.err));
+        QCOMPARE(folder.read(store::kStoreBackupFolder + QLatin1Char('/') + moved.first()),
+                 QByteArray(2048, 'x'));
+        QCOMPARE(countRows(folder.file(store::kStoreFileName)), 1);
+    }
+
+    // Beside a program that holds the folder, lookup answers and stores nothing.
+    void lookupBesideAHolderWritesNothing()
+    {
+        testing::TestFolder folder;
+        testing::FakeWhoisServer server;
+        QVERIFY(server.start());
+        pointComAt(folder, server.port());
+        config::FolderLock holder(folder.path());
+        QVERIFY(holder.acquire().ok());
+        const Run run = runCli(folder, {QStringLiteral("lookup"), QStringLiteral("free.com")});
+        QCOMPARE(run.status, cli::kExitOk);
+        QVERIFY(run.out.startsWith(QStringLiteral("Available\tfree.com")));
+        QVERIFY(!folder.exists(store::kStoreFileName));
     }
 
     void aDamagedStoreIsReportedAndLeftAsItIs()

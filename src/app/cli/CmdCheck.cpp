@@ -251,6 +251,7 @@ struct RunTally {
     int counts[6] = {0, 0, 0, 0, 0, 0}; // by core::RunRecord::Kind, then the unknown because unreachable
     int invalid = 0;
     int retries = 0;
+    int reused = 0; // filed from the answer store without a query
     bool interrupted = false;
     bool positionLost = false;
 };
@@ -262,6 +263,7 @@ void printRecords(CliContext &context, const CheckOptions &options, core::CheckR
 {
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         ++tally.counts[unreachable(record) ? 5 : int(record.kind)];
+        tally.reused += record.evidence.reused ? 1 : 0;
         context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
         context.io.out.flush();
         if (context.io.out.status() == QTextStream::WriteFailed)
@@ -322,6 +324,8 @@ int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally
         context.io.err << ", " << tally.invalid << " invalid (not looked up)";
     if (tally.retries > 0)
         context.io.err << "; " << tally.retries << " asked again after a refusal";
+    if (tally.reused > 0)
+        context.io.err << "; " << tally.reused << " registered from the answer store without asking";
     if (tally.interrupted)
         context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
     // The last answers' batch is written now, so the file is whole when the command ends.
