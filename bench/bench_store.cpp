@@ -2,25 +2,38 @@
 // over into a store in a temporary program folder:
 //  - the cost of recording one answer (queued, then written in batches), with and without
 //    reading its registration details first;
+//  - 100,000 answers of a run (20,000 names x 5 extensions, throttle 0, jobs 8, five loopback
+//    whois servers answering a real registered answer) with and without the store: the
+//    cost per answer (wall time, and CPU time of the run's thread);
 //  - a store of 1,000,000 answers (800,000 names): its size on disk, `export` of it to a CSV
 //    file (target 3 s) and `history NAME` on it (target 5 ms), both through wendlecott-cli
 //    in-process and the store's own queries.
-// Usage: bench_store [ANSWERS]   (default 1000000)
+// Usage: bench_store [ANSWERS] [RUN_NAMES]   (defaults 1000000 and 20000)
+#include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
+#include "core/CheckRun.h"
 #include "core/RegistrationDetails.h"
+#include "core/ResultLists.h"
 #include "core/TextFile.h"
 #include "core/store/AnswerExport.h"
 #include "core/store/AnswerStore.h"
+#include "platform/QtScheduler.h"
+#include "platform/QtWhoisConnection.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <ctime>
+#include <memory>
+#include <vector>
 
 using namespace wendlecott;
 
@@ -176,6 +189,158 @@ void bigStore(const QList<Sample> &samples, qint64 total)
         << " ms per call (" << rows << " rows in 1000 calls)\n";
 }
 
+class QuietNotice final : public core::UserNotice {
+public:
+    void showMessage(const QString &, const QString &text, core::NoticeIcon) override
+    {
+        out << "message: " << text << '\n';
+    }
+    bool askOkCancel(const QString &, const QString &) override { return false; }
+    core::AbortRetryIgnore askAbortRetryIgnore(const QString &, const QString &) override
+    {
+        return core::AbortRetryIgnore::Abort;
+    }
+    void showBlocked(const QString &, const QString &, const QString &) override {}
+    void showOverflowNotice() override {}
+};
+
+const QStringList kExtensions = {QStringLiteral("com"), QStringLiteral("net"), QStringLiteral("org"),
+                                 QStringLiteral("info"), QStringLiteral("biz")};
+
+// Five whois servers on 127.0.0.1, on a thread of their own as real servers are apart from
+// their client, each answering every name with `answer`.
+struct Servers {
+    QThread thread;
+    QObject home;
+    std::vector<std::unique_ptr<testing::FakeWhoisServer>> servers;
+    core::TldTable table;
+
+    explicit Servers(const QByteArray &answer)
+    {
+        home.moveToThread(&thread);
+        thread.start();
+        QMetaObject::invokeMethod(
+            &home,
+            [this, answer] {
+                for (const QString &extension : kExtensions) {
+                    auto server = std::make_unique<testing::FakeWhoisServer>();
+                    (void)server->start();
+                    server->setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, answer});
+                    core::TldEntry row;
+                    row.extension = extension;
+                    row.server = QStringLiteral("127.0.0.1");
+                    row.port = server->port();
+                    row.enabled = true;
+                    row.throttle = 0;
+                    row.successWords = QStringLiteral("No match");
+                    table.rows.append(row);
+                    servers.push_back(std::move(server));
+                }
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~Servers()
+    {
+        QMetaObject::invokeMethod(
+            &home, [this] { servers.clear(); }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+};
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+struct RunFigures {
+    int answers = 0;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    qint64 stored = 0;
+};
+
+// One run of `names` names over the five extensions, with the store as its recorder or none.
+RunFigures storedRun(const Servers &servers, int names, bool withStore)
+{
+    testing::TestFolder folder;
+    QuietNotice notice;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
+    core::ResultLists lists(folder.path(), notice, clipboard, opener);
+    core::Timing timing;
+    platform::QtScheduler scheduler;
+    core::ServerPacer pacer(scheduler);
+    std::unique_ptr<store::AnswerStore> answers;
+    core::RunEnvironment environment{servers.table, [] { return false; }, pacer, lists, notice};
+    if (withStore) {
+        store::StoreOpening report;
+        answers = store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report, &scheduler);
+        environment.recorder = answers.get();
+    }
+    core::CheckRun run(environment, scheduler, timing, platform::QtWhoisConnection::factory(),
+                       core::RunPolicy::paced(8, kExtensions));
+    core::RunSource source;
+    source.readEntry = [names](qint32 p) -> core::Result<QString> {
+        return p <= names ? QStringLiteral("n%1").arg(p) : core::kEndOfListSentinel;
+    };
+    source.domainFor = [](const QString &entry) { return entry; };
+    source.domainForExtension = [](const QString &entry, const QString &extension) {
+        return entry + QLatin1Char('.') + extension;
+    };
+    RunFigures figures;
+    QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&] { ++figures.answers; });
+    QEventLoop loop;
+    QObject::connect(&run, &core::CheckRun::stopped, &loop, &QEventLoop::quit);
+    QTimer::singleShot(600000, &loop, [&] { run.stopRun(); }); // bounded in time
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = threadCpuSeconds();
+    run.startRun(source, 1, names);
+    if (run.isRunning())
+        loop.exec(); // Stop (the end of the list) waits until every answer is written
+    figures.seconds = double(clock.nsecsElapsed()) / 1e9;
+    figures.cpuSeconds = threadCpuSeconds() - cpu;
+    if (answers) {
+        qint64 stored = 0;
+        (void)answers->forEachLatest({}, [&](const QStringList &) { return ++stored > 0; });
+        figures.stored = stored;
+    }
+    return figures;
+}
+
+void runCost(const QList<Sample> &samples, int names)
+{
+    QByteArray answer = "Domain Name: TAKEN\r\n";
+    for (const Sample &sample : samples) {
+        if (sample.tld == QLatin1String("com") && sample.details.expires.isValid()) {
+            answer = sample.text.toUtf8();
+            break;
+        }
+    }
+    Servers servers(answer);
+    for (int round = 0; round < 2; ++round) {
+        const RunFigures without = storedRun(servers, names, false);
+        const RunFigures with = storedRun(servers, names, true);
+        const auto us = [](double seconds, int n) { return seconds * 1e6 / qMax(1, n); };
+        out << "run, throttle 0, jobs 8, " << with.answers << " answers of " << answer.size() << " B (round "
+            << round + 1 << "): without the store "
+            << QString::number(us(without.seconds, without.answers), 'f', 1)
+            << " us per answer (run thread CPU "
+            << QString::number(us(without.cpuSeconds, without.answers), 'f', 1) << " us), with it "
+            << QString::number(us(with.seconds, with.answers), 'f', 1) << " us (CPU "
+            << QString::number(us(with.cpuSeconds, with.answers), 'f', 1) << " us): "
+            << QString::number(us(with.seconds, with.answers) - us(without.seconds, without.answers), 'f', 1)
+            << " us more per answer (CPU "
+            << QString::number(us(with.cpuSeconds, with.answers) - us(without.cpuSeconds, without.answers),
+                               'f', 1)
+            << " us); " << with.stored << " names stored\n";
+        out.flush();
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -184,7 +349,11 @@ int main(int argc, char **argv)
     const qint64 total = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
     const QList<Sample> samples = corpus();
     out << "corpus: " << samples.size() << " real whois answers\n";
+    const int runNames = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 20000;
+    if (runNames > 0)
+        runCost(samples, runNames);
     recordCost(samples);
-    bigStore(samples, total);
+    if (total > 0)
+        bigStore(samples, total);
     return 0;
 }

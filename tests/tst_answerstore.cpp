@@ -227,13 +227,16 @@ void TestAnswerStore::batchIsWrittenASecondAfterItsFirstAnswer()
     QCOMPARE(countRows(path), 0);
     QCOMPARE(store->pendingCount(), 2);
     clock.advance(1);
-    QCOMPARE(countRows(path), 2);
     QCOMPARE(store->pendingCount(), 0);
+    QVERIFY(store->waitForWrites().ok());
+    QCOMPARE(countRows(path), 2);
     // The next answer starts a new second of its own.
     QVERIFY(store->record(answer(QStringLiteral("c.com"), core::LookupVerdict::Available, at(1))).ok());
     clock.advance(999);
+    QVERIFY(store->waitForWrites().ok());
     QCOMPARE(countRows(path), 2);
     clock.advance(1);
+    QVERIFY(store->waitForWrites().ok());
     QCOMPARE(countRows(path), 3);
 }
 
@@ -250,6 +253,8 @@ void TestAnswerStore::flushAndCloseLoseNothing()
                 store->record(answer(QStringLiteral("n%1.com").arg(i), core::LookupVerdict::Unknown, at(1)))
                     .ok());
         // A full batch went at once, without waiting for the clock.
+        QCOMPARE(store->pendingCount(), 10);
+        QVERIFY(store->waitForWrites().ok());
         QCOMPARE(countRows(path), int(store::kStoreMaxBatch));
         QVERIFY(store->flush().ok());
         QCOMPARE(countRows(path), int(store::kStoreMaxBatch) + 10);

@@ -89,7 +89,7 @@ private Q_SLOTS:
     void keyTableNamesEveryKeyOnce()
     {
         const QList<SettingKey> all = config::allSettingKeys();
-        QCOMPARE(all.size(), 29);
+        QCOMPARE(all.size(), 30);
         QSet<QString> seen;
         for (const SettingKey &key : all) {
             QVERIFY2(key.app == QLatin1String("Wendlecott") || key.app == QLatin1String("Tarnhollow"),
@@ -130,6 +130,8 @@ private Q_SLOTS:
         QTest::newRow("DnsQueriesPerSecond")
             << keys::DnsQueriesPerSecond << defaults::DnsQueriesPerSecond << "200";
         QTest::newRow("WatchHours") << keys::WatchHours << defaults::WatchHours << "12";
+        QTest::newRow("ReuseRegisteredDays")
+            << keys::ReuseRegisteredDays << defaults::ReuseRegisteredDays << "0";
         QTest::newRow("FirstUse") << keys::FirstUse << defaults::FirstUse << "";
         QTest::newRow("txtMake") << keys::TxtMake << defaults::TxtMake << "";
         QTest::newRow("chkAdd0") << chkAddKey(0) << defaults::ChkAdd << "1";

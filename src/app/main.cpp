@@ -112,6 +112,8 @@ int main(int argc, char *argv[])
     const QString readOnly = lockOrOpenReadOnly(folderLock);
     if (readOnly == kQuit)
         return 1;
+    if (!readOnly.isEmpty())
+        state.setAnswerStoreMode(store::StoreMode::ReadOnly); // another program writes the answers
 
     FirstPaintWatch paintWatch(sinceStart);
     const bool measure = parser.isSet(measureOption);

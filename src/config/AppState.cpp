@@ -30,10 +30,10 @@ AppState::AppState(ProgramFolder folder, AppPorts ports)
 // The lists go first: they hold references to the adapters.
 AppState::~AppState()
 {
-    m_positions.reset(); // stores the positions a run recorded last
+    m_answerStore.reset(); // writes the answers still queued
+    m_positions.reset();   // stores the positions a run recorded last
     m_lists.reset();
     m_unanswered.reset();
-    m_store.reset(); // writes the answers still queued
 }
 
 QString AppState::tldPath() const
@@ -89,18 +89,21 @@ core::RunEnvironment AppState::runEnvironment()
     environment.lookupChoices = [this] { return lookupChoices(); };
     environment.services = lookupServices();
     environment.unanswered = m_unanswered.get();
+    environment.recorder = answerStore();
+    environment.reuseRegisteredDays = [this] { return m_preferences.reuseRegisteredDays(); };
     return environment;
 }
 
 store::AnswerStore *AppState::answerStore()
 {
-    if (!m_storeTried) {
-        m_storeTried = true;
-        store::StoreOpening report;
-        m_store = store::AnswerStore::open(m_folder.root(), store::StoreMode::ReadWrite, report,
-                                           m_ports.scheduler.get());
-    }
-    return m_store.get();
+    if (m_storeOpened)
+        return m_answerStore.get();
+    m_storeOpened = true;
+    store::StoreOpening report;
+    m_answerStore = store::AnswerStore::open(m_folder.root(), m_storeMode, report, m_ports.scheduler.get());
+    if (!report.problem)
+        m_ports.notice->showMessage(QString(), report.problem.message(), core::NoticeIcon::Warning);
+    return m_answerStore.get();
 }
 
 } // namespace wendlecott::config

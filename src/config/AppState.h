@@ -15,6 +15,7 @@
 #include "core/TldTable.h"
 #include "core/UserNotice.h"
 #include "core/WhoisConnection.h"
+#include "core/store/AnswerStore.h"
 
 #include <memory>
 
@@ -23,10 +24,6 @@ class EvidenceJudge;
 class ResultLists;
 class UnansweredNames;
 } // namespace wendlecott::core
-
-namespace wendlecott::store {
-class AnswerStore;
-}
 
 namespace wendlecott::config {
 
@@ -99,6 +96,13 @@ public:
     core::ServerPacer &pacer() { return *m_pacer; }
     // The names taken without a verdict ("Unanswered.txt").
     core::UnansweredNames &unanswered() { return *m_unanswered; }
+    // The answer store ("answers.sqlite" in the program folder), opened at the first call:
+    // read-write unless setAnswerStoreMode said otherwise. Null when it cannot be used; the
+    // notice has said why (and where a damaged file went), and runs go on without it.
+    store::AnswerStore *answerStore();
+    // How the store opens (before the first answerStore()): read-only for a program that
+    // does not hold the program folder.
+    void setAnswerStoreMode(store::StoreMode mode) { m_storeMode = mode; }
     // The services of one lookup: bootstrap, HTTP client, evidence rules.
     core::LookupServices lookupServices();
     // The lookup the preferences ask for now (RDAP and the proxy switch).
@@ -106,10 +110,6 @@ public:
 
     // What a check run reads at each lookup.
     core::RunEnvironment runEnvironment();
-
-    // The program folder's answer store, opened to write on first use; null when it cannot
-    // be used.
-    store::AnswerStore *answerStore();
 
 private:
     ProgramFolder m_folder;
@@ -125,8 +125,9 @@ private:
     std::unique_ptr<core::EvidenceJudge> m_judge;
     std::unique_ptr<core::UnansweredNames> m_unanswered;
     std::unique_ptr<core::ServerPacer> m_pacer;
-    std::unique_ptr<store::AnswerStore> m_store;
-    bool m_storeTried = false;
+    std::unique_ptr<store::AnswerStore> m_answerStore;
+    store::StoreMode m_storeMode = store::StoreMode::ReadWrite;
+    bool m_storeOpened = false; // tried already: a store that failed is not tried again
 };
 
 } // namespace wendlecott::config

@@ -21,6 +21,9 @@ void Preferences::load()
     m_defaultExtension = readSetting(m_settings, keys::DefaultExt, defaults::DefaultExt);
     if (const auto jobs = readInt32Setting(m_settings, keys::Jobs, defaults::Jobs))
         m_jobs = qBound(1, int(*jobs), kMaxJobs);
+    if (const auto days =
+            readInt32Setting(m_settings, keys::ReuseRegisteredDays, defaults::ReuseRegisteredDays))
+        m_reuseRegisteredDays = qMax(0, int(*days));
 }
 
 core::Status Preferences::setJobs(int jobs)

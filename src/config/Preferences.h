@@ -37,6 +37,9 @@ public:
     static constexpr int kMaxJobs = 101;
     int jobs() const { return m_jobs; }
     core::Status setJobs(int jobs);
+    // "ReuseRegisteredDays": a run files a name answered Registered within this many days
+    // (whose expiry is far enough away) from the answer store; 0, the default, asks every name.
+    int reuseRegisteredDays() const { return m_reuseRegisteredDays; }
     // "Throttle" as read at start-up: the pause before the first name of a run.
     qint32 throttleAtStartup() const { return m_throttleAtStartup; }
 
@@ -51,6 +54,7 @@ private:
     bool m_useProxy = false;
     bool m_useRdap = false;
     int m_jobs = 1;
+    int m_reuseRegisteredDays = 0;
     QString m_defaultExtension;
     qint32 m_throttleAtStartup = 0;
 };

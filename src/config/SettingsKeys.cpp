@@ -17,6 +17,7 @@ QList<SettingKey> allSettingKeys()
             DnsServer,
             DnsQueriesPerSecond,
             WatchHours,
+            ReuseRegisteredDays,
             ShowHelp,
             FirstUse,
             TxtMake,

@@ -36,6 +36,9 @@ inline const SettingKey DnsServer{kProductName, QStringLiteral("DnsServer")};
 inline const SettingKey DnsQueriesPerSecond{kProductName, QStringLiteral("DnsQueriesPerSecond")};
 // Hours between two checks of the watch list while the desktop program runs; 0 checks never.
 inline const SettingKey WatchHours{kProductName, QStringLiteral("WatchHours")};
+// A name answered Registered within this many days, whose expiry is more than 45 days away,
+// is filed from the answer store without asking; 0: every name is asked.
+inline const SettingKey ReuseRegisteredDays{kProductName, QStringLiteral("ReuseRegisteredDays")};
 inline const SettingKey ShowHelp{kProductName, QStringLiteral("showHelp")};
 inline const SettingKey FirstUse{kProductName, QStringLiteral("FirstUse")};
 inline const SettingKey TxtMake{kProductName, QStringLiteral("txtMake")};
@@ -77,6 +80,7 @@ inline const QString DnsFirst = QStringLiteral("0");
 inline const QString DnsServer; // empty: the extensions' own name servers
 inline const QString DnsQueriesPerSecond = QStringLiteral("200");
 inline const QString WatchHours = QStringLiteral("12");
+inline const QString ReuseRegisteredDays = QStringLiteral("0");
 inline const QString ShowHelp = QStringLiteral("1");
 inline const QString FirstUse; // empty: the first start
 inline const QString TxtMake;

@@ -291,6 +291,10 @@ void CheckRun::enqueue(const QString &formed, qint32 position)
         finishDomain(position);
         return;
     }
+    if (std::optional<LookupEvidence> reused = m_filer.reusableAnswer(domain)) {
+        file(*reused, position); // a recent answer of the store: no query
+        return;
+    }
     ServerQueue &server = m_servers[route.value().serverKey()];
     server.names.push_back({domain, position, qint32(route.value().throttleMs()), m_pauseMs, 0});
     ++m_queued;

@@ -167,6 +167,8 @@ QJsonObject evidenceJson(const LookupEvidence &evidence, bool withAnswer)
     object.insert(QStringLiteral("ending"), endingName(evidence.ending));
     if (!evidence.reason.isEmpty())
         object.insert(QStringLiteral("reason"), evidence.reason);
+    if (evidence.reused)
+        object.insert(QStringLiteral("reused"), true);
     if (withAnswer)
         object.insert(QStringLiteral("answer"), evidence.answer);
     return object;

@@ -62,6 +62,9 @@ struct LookupEvidence {
     int connections = 0; // whois: connections made (reconnects included)
     QString reason;      // why the exchange failed, as the connection or fetch said
     QString answer;      // the whole answer as text
+    // Taken from the answer store instead of asking (a recent Registered answer): no query
+    // was made, and the answer is not stored again.
+    bool reused = false;
 
     bool hasVerdict() const
     {
@@ -70,8 +73,8 @@ struct LookupEvidence {
 };
 
 // The evidence as one JSON object: name, verdict, protocol, rules (whois), server, port, url,
-// rule, word, evidence, status, retryAfter, bytes, ms, connections, ending, reason; with
-// `withAnswer` also answer.
+// rule, word, evidence, status, retryAfter, bytes, ms, connections, ending, reason, reused
+// (when true); with `withAnswer` also answer.
 QJsonObject evidenceJson(const LookupEvidence &evidence, bool withAnswer);
 
 // The rule a whois answer is judged by.

@@ -1,5 +1,6 @@
 #include "core/RunFiler.h"
 
+#include "core/AnswerRecorder.h"
 #include "core/ExtensionCheck.h"
 #include "core/ResultLists.h"
 #include "core/TldTable.h"
@@ -49,17 +50,33 @@ LookupEvidence RunFiler::withoutForeignAvailable(LookupEvidence evidence) const
 
 void RunFiler::endRun()
 {
-    if (!m_env.unanswered)
-        return;
-    if (Status flushed = m_env.unanswered->flush(); !flushed && !m_warned) {
+    if (m_env.recorder)
+        warnOnce(m_env.recorder->flush());
+    if (m_env.unanswered)
+        warnOnce(m_env.unanswered->flush());
+}
+
+void RunFiler::warnOnce(const Status &status)
+{
+    if (!status && !m_warned) {
         m_warned = true;
-        m_env.notice.showMessage(QString(), flushed.message(), NoticeIcon::Warning);
+        m_env.notice.showMessage(QString(), status.message(), NoticeIcon::Warning);
     }
+}
+
+std::optional<LookupEvidence> RunFiler::reusableAnswer(const QString &domain) const
+{
+    const int days = m_env.reuseRegisteredDays ? m_env.reuseRegisteredDays() : 0;
+    if (!m_env.recorder || days <= 0)
+        return std::nullopt;
+    return m_env.recorder->reusableAnswer(domain, days, QDateTime::currentDateTimeUtc());
 }
 
 RunRecord RunFiler::file(const LookupEvidence &asked)
 {
     const LookupEvidence evidence = withoutForeignAvailable(asked);
+    if (m_env.recorder && !evidence.reused)
+        warnOnce(m_env.recorder->record(evidence));
     RunRecord record;
     record.name = evidence.name;
     record.server = evidence.server;
@@ -103,10 +120,7 @@ Status RunFiler::keep(const QString &name)
     if (!m_env.unanswered)
         return {};
     Status kept = m_env.unanswered->keep(name);
-    if (!kept && !m_warned) {
-        m_warned = true;
-        m_env.notice.showMessage(QString(), kept.message(), NoticeIcon::Warning);
-    }
+    warnOnce(kept);
     return kept;
 }
 

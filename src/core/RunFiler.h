@@ -7,9 +7,11 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace wendlecott::core {
 
+class AnswerRecorder;
 class ResultLists;
 class ServerPacer;
 class UnansweredNames;
@@ -31,6 +33,11 @@ struct RunEnvironment {
     LookupServices services = {};
     // Where names without a verdict are kept; null: nowhere.
     UnansweredNames *unanswered = nullptr;
+    // Where every finished lookup is kept (the answer store); null: nowhere.
+    AnswerRecorder *recorder = nullptr;
+    // A name answered Registered this many days ago at most, with its expiry far enough away,
+    // is filed from the recorder without a query; empty or 0: every name is asked.
+    std::function<int()> reuseRegisteredDays = {};
 
     // The lookup asked for now: lookupChoices, else the described one with the proxy switch.
     LookupChoices choices() const;
@@ -52,7 +59,9 @@ struct RunRecord {
 // (the name leaves the unanswered names), a name without one into the unanswered names with
 // the notice its ending calls for (the blocked notice with the answer, "Connection Timed
 // Out", or why no connection was made), the overflow check, and the names passed over or
-// refused before any lookup. A failed write of the unanswered names is said once a run.
+// refused before any lookup; every finished lookup also goes to the recorder (a reused answer
+// is not recorded again). A failed write of the unanswered names or of the recorder is said
+// once a run.
 class RunFiler {
 public:
     explicit RunFiler(const RunEnvironment &environment);
@@ -65,6 +74,8 @@ public:
 
     // Files the lookup's outcome and says what became of the name.
     RunRecord file(const LookupEvidence &asked);
+    // A recent answer of the recorder that stands for a lookup of `domain`, when reuse is on.
+    std::optional<LookupEvidence> reusableAnswer(const QString &domain) const;
     // Keeps `name` among the unanswered names. A failed write is said once a run; the
     // result says whether the name is kept (a run only moves its position past kept names).
     Status keep(const QString &name);
@@ -82,6 +93,7 @@ public:
 private:
     LookupEvidence withoutForeignAvailable(LookupEvidence evidence) const;
     void settle(const QString &name);
+    void warnOnce(const Status &status);
 
     const RunEnvironment &m_env;
     bool m_warned = false;

@@ -44,7 +44,7 @@ QString helpText()
         "                                --raw adds the answer; --json prints one JSON object\n"
         "                                with the evidence (answer included with --raw) and\n"
         "                                the registration details of a registered name\n"
-        "  check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N]\n"
+        "  check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N] [--reuse-registered-days N]\n"
         "        [--protocol whois|rdap|auto] [--rules words|evidence] [--json] [--unanswered]\n"
         "                                a check run over a list file (standard input without\n"
         "                                FILE), filing verdicts into the program folder's lists:\n"
@@ -62,7 +62,12 @@ QString helpText()
         "                                has the extension, else whois); rdap and auto judge\n"
         "                                whois answers by the evidence rules, --rules chooses\n"
         "                                otherwise. Without them the Setup window's \"Use RDAP\n"
-        "                                where the registry offers it\" decides (off: whois)\n"
+        "                                where the registry offers it\" decides (off: whois).\n"
+        "                                --reuse-registered-days N: a name answered Registered\n"
+        "                                within N days whose expiry is more than 45 days away\n"
+        "                                is filed from the answer store without asking (\"reused\"\n"
+        "                                in --json); 0 asks every name (default: the setting\n"
+        "                                ReuseRegisteredDays)\n"
         "  rdap update [URL]             fetches the RDAP bootstrap file (default IANA's) and,\n"
         "                                when it is one, puts it into the program folder\n"
         "  rdap info                     the bootstrap file in use: source, publication date\n"
@@ -141,6 +146,7 @@ int runCli(const QStringList &arguments, const QString &executableDir, CliIo io)
         {QStringLiteral("check"), &cmdCheck},     {QStringLiteral("generate"), &cmdGenerate},
         {QStringLiteral("extract"), &cmdExtract}, {QStringLiteral("rdap"), &cmdRdap},
         {QStringLiteral("history"), &cmdHistory}, {QStringLiteral("export"), &cmdExport},
+        {QStringLiteral("watch"), &cmdWatch},
     };
 
     QString folderOverride;

@@ -60,6 +60,7 @@ int cmdExtract(CliContext &context, const QStringList &args);
 int cmdRdap(CliContext &context, const QStringList &args);
 int cmdHistory(CliContext &context, const QStringList &args);
 int cmdExport(CliContext &context, const QStringList &args);
+int cmdWatch(CliContext &context, const QStringList &args);
 
 // For commands not yet built: says so and fails.
 int notAvailable(CliContext &context, const QString &command);

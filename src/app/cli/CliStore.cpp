@@ -17,7 +17,16 @@ QString storeHelpText()
         "                                columns are name, verdict, answered_at, expires, or a\n"
         "                                JSON array of objects with the same keys; --since keeps\n"
         "                                names answered on or after that day (UTC); FILE is\n"
-        "                                replaced whole, standard output without it\n");
+        "                                replaced whole, standard output without it\n"
+        "  watch add NAME... | watch remove NAME...\n"
+        "                                adds names to the watch list, or takes them off\n"
+        "  watch list [--json]           the watched names: name, verdict, expires, days left,\n"
+        "                                statuses, last checked, last change (of verdict, expiry\n"
+        "                                or statuses); --json prints one object a line\n"
+        "  watch check                   asks every watched name now, each server at its pace:\n"
+        "                                one line a name as check prints it, and\n"
+        "                                became-available NAME for a name that was registered\n"
+        "                                at its last answer and is available now\n");
 }
 
 std::unique_ptr<store::AnswerStore> openStoreToRead(CliContext &context)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/cli/Cli.h"
+#include "core/RunFiler.h"
 #include "core/store/AnswerStore.h"
 
 #include <memory>
@@ -13,5 +14,8 @@ QString storeHelpText();
 // The program folder's answer store, opened to read: history and export change nothing, so
 // they may run beside a window or a check. Null after saying why on standard error.
 std::unique_ptr<store::AnswerStore> openStoreToRead(CliContext &context);
+
+// A finished name as check prints it (available NAME class, registered NAME, ...).
+QString checkRecordLine(const core::RunRecord &record);
 
 } // namespace wendlecott::cli

@@ -1,5 +1,6 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
+#include "app/cli/CliStore.h"
 #include "app/cli/Interrupt.h"
 
 #include "config/FolderLock.h"
@@ -95,7 +96,8 @@ struct CheckOptions {
     std::optional<int> jobs; // lookups in flight at most; the "Jobs" preference without
     qint32 start = 1;
     bool json = false;
-    bool unanswered = false; // the names kept in Unanswered.txt
+    bool unanswered = false;      // the names kept in Unanswered.txt
+    std::optional<int> reuseDays; // --reuse-registered-days; the setting without
     LookupOverrides overrides;
 };
 
@@ -113,6 +115,13 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
             options.json = true;
         } else if (arg == QLatin1String("--unanswered")) {
             options.unanswered = true;
+        } else if (arg == QLatin1String("--reuse-registered-days")) {
+            const auto days = i + 1 < args.size() ? config::toInt32(args.at(++i)) : std::nullopt;
+            if (!days || *days < 0)
+                return fail(context,
+                            QStringLiteral("check: --reuse-registered-days needs a number of days from 0"),
+                            kExitUsage);
+            options.reuseDays = *days;
         } else if (arg == QLatin1String("--tld") || arg == QLatin1String("--start") ||
                    arg == QLatin1String("--jobs")) {
             if (i + 1 >= args.size())
@@ -242,6 +251,7 @@ struct RunTally {
     int counts[6] = {0, 0, 0, 0, 0, 0}; // by core::RunRecord::Kind, then the unknown because unreachable
     int invalid = 0;
     int retries = 0;
+    int reused = 0; // filed from the answer store without a query
     bool interrupted = false;
     bool positionLost = false;
 };
@@ -253,6 +263,7 @@ void printRecords(CliContext &context, const CheckOptions &options, core::CheckR
 {
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         ++tally.counts[unreachable(record) ? 5 : int(record.kind)];
+        tally.reused += record.evidence.reused ? 1 : 0;
         context.io.out << (options.json ? recordJson(record) : shown(context, recordLine(record))) << '\n';
         context.io.out.flush();
         if (context.io.out.status() == QTextStream::WriteFailed)
@@ -313,6 +324,8 @@ int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally
         context.io.err << ", " << tally.invalid << " invalid (not looked up)";
     if (tally.retries > 0)
         context.io.err << "; " << tally.retries << " asked again after a refusal";
+    if (tally.reused > 0)
+        context.io.err << "; " << tally.reused << " registered from the answer store without asking";
     if (tally.interrupted)
         context.io.err << "; stopped before entry " << next << " (resume with --start " << next << ")";
     // The last answers' batch is written now, so the file is whole when the command ends.
@@ -338,6 +351,11 @@ int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally
 }
 
 } // namespace
+
+QString checkRecordLine(const core::RunRecord &record)
+{
+    return recordLine(record);
+}
 
 // check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N] [--protocol P] [--rules R] [--json]
 // [--unanswered]:
@@ -369,6 +387,8 @@ int cmdCheck(CliContext &context, const QStringList &args)
     environment.lookupChoices = [&state, overrides = options.overrides] {
         return applyOverrides(state.lookupChoices(), overrides);
     };
+    if (options.reuseDays)
+        environment.reuseRegisteredDays = [days = *options.reuseDays] { return days; };
     core::RunChoices choices;
     choices.jobs = options.jobs.value_or(state.preferences().jobs());
     choices.extensions = options.extensions;

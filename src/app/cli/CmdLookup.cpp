@@ -1,6 +1,7 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
 
+#include "config/FolderLock.h"
 #include "core/DomainLookup.h"
 #include "core/DomainName.h"
 #include "core/ExtensionCheck.h"
@@ -86,6 +87,20 @@ void printEvidence(CliContext &context, const LookupOptions &options, const core
         context.io.out << shown(context, evidence.answer);
 }
 
+// Keeps the answer in the program folder's answer store, written at once: the command ends
+// next. Beside a window or run that holds the folder, the store is only read.
+void rememberAnswer(CliContext &context, const core::LookupEvidence &evidence)
+{
+    store::AnswerStore *answers = context.state.answerStore();
+    if (!answers || answers->isReadOnly())
+        return;
+    core::Status kept = answers->record(evidence);
+    if (kept)
+        kept = answers->flush();
+    if (!kept)
+        context.io.err << "wendlecott-cli: lookup: " << kept.message() << '\n';
+}
+
 } // namespace
 
 // lookup NAME [--protocol P] [--rules R] [--raw] [--json]: one lookup through the TLD table
@@ -109,6 +124,9 @@ int cmdLookup(CliContext &context, const QStringList &args)
     if (const core::Status opened = openProgramState(context); !opened)
         return fail(context, opened.message());
     config::AppState &state = context.state;
+    config::FolderLock lock(state.folder().root());
+    if (!lock.acquire())
+        state.setAnswerStoreMode(store::StoreMode::ReadOnly);
     core::LookupChoices choices = applyOverrides(state.lookupChoices(), options->overrides);
     // A name something would ask, under an extension that exists nowhere: whoever answered
     // would not know it. (A name nothing serves is told so below.)
@@ -137,6 +155,7 @@ int cmdLookup(CliContext &context, const QStringList &args)
         return fail(context, message);
     }
     loop.exec();
+    rememberAnswer(context, *evidence);
 
     if (evidence->ending == core::LookupEnding::NoConnection && !options->json)
         return fail(context, QStringLiteral("could not connect to %1 for %2: %3")

@@ -126,22 +126,6 @@ QString describe(const Inspection &inspection)
     }
 }
 
-QVariant textOrNull(const QString &text)
-{
-    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
-}
-
-// Text for a NOT NULL column: an absent text is stored empty.
-QVariant text(const QString &value)
-{
-    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
-}
-
-QVariant dateOrNull(const QDateTime &date)
-{
-    return textOrNull(core::isoUtc(date));
-}
-
 QDateTime dateFrom(const QVariant &value)
 {
     const QDateTime date = QDateTime::fromString(value.toString(), Qt::ISODate);
@@ -186,7 +170,8 @@ AnswerStore::~AnswerStore()
 {
     (void)flush();
     m_flushTimer.reset();
-    m_insert.reset();
+    m_writer.reset();
+    m_newest.reset();
     if (m_connection.isEmpty())
         return;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -276,14 +261,59 @@ Status AnswerStore::prepare()
         if (Status status = execute(db, QLatin1String(pragma)); !status)
             return status;
     }
-    m_insert = std::make_unique<QSqlQuery>(db);
-    if (!m_insert->prepare(
-            QStringLiteral("INSERT INTO answers (name, extension, verdict, protocol, server, rule, "
-                           "http_status, bytes, elapsed_ms, answered_at, created, expires, updated, "
-                           "registrar, statuses, nameservers, answer) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
-        return Status::failure(ErrorCode::WriteFailed, m_insert->lastError().text());
+    m_writer = std::make_unique<AnswerWriter>(m_path);
+    if (Status ready = m_writer->ready(); !ready) {
+        m_writer.reset();
+        return ready;
+    }
+    m_newest = std::make_unique<QSqlQuery>(db);
+    m_newest->setForwardOnly(true);
+    if (!m_newest->prepare(
+            QStringLiteral("SELECT %1, answer FROM answers WHERE name = ? ORDER BY id DESC LIMIT 1")
+                .arg(kColumns)))
+        return Status::failure(ErrorCode::WriteFailed, m_newest->lastError().text());
     return {};
+}
+
+Status AnswerStore::record(const core::LookupEvidence &evidence)
+{
+    if (m_mode == StoreMode::ReadOnly || !m_writer)
+        return {};
+    QueuedAnswer queued;
+    queued.answer.name = evidence.name.trimmed().toLower();
+    queued.answer.answeredAt = QDateTime::currentDateTimeUtc();
+    queued.evidence = evidence; // its details are read by the writer
+    queue(std::move(queued));
+    return {};
+}
+
+std::optional<core::LookupEvidence> AnswerStore::reusableAnswer(const QString &name, int days,
+                                                                const QDateTime &now)
+{
+    if (days <= 0)
+        return std::nullopt;
+    const QString key = name.trimmed().toLower();
+    std::optional<StoredAnswer> newest;
+    // A queued answer is the newest; looking for it must not write the batch early.
+    for (auto it = m_pending.crbegin(); it != m_pending.crend() && !newest; ++it) {
+        if (it->answer.name == key)
+            newest = it->resolved();
+    }
+    // An answer on its way to the file is waited for; others are not.
+    if (!newest && m_handedOver.contains(key))
+        (void)waitForWrites();
+    if (!newest && m_newest) {
+        m_newest->bindValue(0, key);
+        if (m_newest->exec() && m_newest->next())
+            newest = rowFrom(*m_newest, true);
+        m_newest->finish();
+    } else if (!newest) {
+        newest = latest(key);
+    }
+    if (!newest ||
+        !core::mayReuseAnswer(newest->verdict, newest->answeredAt, newest->details.expires, days, now))
+        return std::nullopt;
+    return reusedEvidence(*newest);
 }
 
 Status AnswerStore::record(const core::LookupEvidence &evidence, const core::RegistrationDetails &details,
@@ -294,83 +324,52 @@ Status AnswerStore::record(const core::LookupEvidence &evidence, const core::Reg
 
 Status AnswerStore::record(StoredAnswer answer)
 {
-    if (m_mode == StoreMode::ReadOnly || !m_insert)
+    if (m_mode == StoreMode::ReadOnly || !m_writer)
         return {};
     answer.name = answer.name.trimmed().toLower();
     answer.extension = answer.extension.toLower();
     answer.answer = cutToUtf8Bytes(answer.answer, kMaxStoredAnswerBytes);
+    queue({std::move(answer), std::nullopt});
+    return {};
+}
+
+void AnswerStore::queue(QueuedAnswer answer)
+{
     m_pending.append(std::move(answer));
     if (m_pending.size() >= kStoreMaxBatch)
-        return flush();
-    if (m_pending.size() == 1 && m_flushTimer)
-        m_flushTimer->start(kStoreFlushDelayMs, [this] { (void)flush(); });
-    return {};
+        handOver();
+    else if (m_pending.size() == 1 && m_flushTimer)
+        m_flushTimer->start(kStoreFlushDelayMs, [this] { handOver(); });
 }
 
-Status AnswerStore::bindAndInsert(const StoredAnswer &a)
+// The queued answers go to the writer, which writes them while the run goes on.
+void AnswerStore::handOver()
 {
-    QSqlQuery &q = *m_insert;
-    const QVariantList values{text(a.name),
-                              text(a.extension),
-                              verdictKey(a.verdict),
-                              text(a.protocol),
-                              text(a.server),
-                              text(a.rule),
-                              a.httpStatus,
-                              a.bytes,
-                              a.elapsedMs,
-                              a.answeredAt.toMSecsSinceEpoch(),
-                              dateOrNull(a.details.created),
-                              dateOrNull(a.details.expires),
-                              dateOrNull(a.details.updated),
-                              textOrNull(a.details.registrar),
-                              textOrNull(a.details.statuses.join(QLatin1Char('\n'))),
-                              textOrNull(a.details.nameservers.join(QLatin1Char('\n'))),
-                              text(a.answer)};
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values.at(i));
-    if (!q.exec())
-        return Status::failure(ErrorCode::WriteFailed, q.lastError().text());
-    return {};
+    if (m_flushTimer)
+        m_flushTimer->cancel();
+    if (m_pending.isEmpty() || !m_writer)
+        return;
+    if (m_writer->idle())
+        m_handedOver.clear(); // everything handed over before is in the file
+    for (const QueuedAnswer &queued : std::as_const(m_pending))
+        m_handedOver.insert(queued.answer.name);
+    m_writer->submit(std::exchange(m_pending, {}));
 }
 
-Status AnswerStore::writeBatch()
+Status AnswerStore::waitForWrites()
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
-        return Status::failure(ErrorCode::WriteFailed, db.lastError().text());
-    for (const StoredAnswer &answer : std::as_const(m_pending)) {
-        if (Status status = bindAndInsert(answer); !status) {
-            db.rollback();
-            return status;
-        }
-    }
-    if (!db.commit()) {
-        const QString reason = db.lastError().text();
-        db.rollback();
-        return Status::failure(ErrorCode::WriteFailed, reason);
-    }
-    return {};
+    if (!m_writer)
+        return {};
+    const Status written = m_writer->drain();
+    m_handedOver.clear();
+    m_lost = m_writer->lostAnswers();
+    return written;
 }
 
 Status AnswerStore::flush()
 {
-    if (m_flushTimer)
-        m_flushTimer->cancel();
-    if (m_pending.isEmpty())
-        return {};
-    const Status status = writeBatch();
-    if (!status) {
-        m_lost += m_pending.size();
-        const Status lost = Status::failure(ErrorCode::WriteFailed,
-                                            QStringLiteral("%1 answers could not be written to %2: %3")
-                                                .arg(m_pending.size())
-                                                .arg(m_path, status.message()));
-        m_pending.clear();
-        return lost;
-    }
-    m_pending.clear();
-    return {};
+    handOver();
+    return waitForWrites();
 }
 
 core::Result<QList<StoredAnswer>> AnswerStore::select(const QString &where, const QList<QVariant> &values,
@@ -407,6 +406,11 @@ std::optional<StoredAnswer> AnswerStore::latest(const QString &name)
 core::Result<QList<StoredAnswer>> AnswerStore::history(const QString &name)
 {
     return select(QStringLiteral("WHERE name = ? ORDER BY id DESC"), {name.trimmed().toLower()}, true);
+}
+
+core::Result<QList<StoredAnswer>> AnswerStore::historyWithoutText(const QString &name)
+{
+    return select(QStringLiteral("WHERE name = ? ORDER BY id DESC"), {name.trimmed().toLower()}, false);
 }
 
 Status AnswerStore::forEachLatest(const ExportFilter &filter,

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/AnswerRecorder.h"
 #include "core/Result.h"
 #include "core/Scheduler.h"
+#include "core/store/AnswerWriter.h"
 #include "core/store/StoredAnswer.h"
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -57,15 +60,17 @@ struct ExportFilter {
 
 // Every finished lookup kept in one SQLite file ("answers.sqlite", WAL journal, schema
 // version in the file, migrated forward on open). Answers are recorded into a batch that is
-// written in one transaction a second after its first answer (with a scheduler), when it
-// grows large, on flush() and on destruction; a transaction is all or nothing, so a crash
-// loses at most the last second and leaves no answer half-written. Reads see the batch too.
+// handed to a writer thread a second after its first answer (with a scheduler), when it
+// grows large, on flush() and on destruction; the writer reads the registration details and
+// writes each batch in one transaction, all or nothing, so a crash loses at most the last
+// second and leaves no answer half-written, and a run never waits for the disk. Reads wait
+// for what is queued to be written, so they see it too.
 // A file that is damaged, locked by another program or no store of ours is never deleted:
 // it is moved into backups/ with a time stamp and a new store is started. A file written by
 // a newer program is left alone and the run goes on without a store.
-class AnswerStore {
+class AnswerStore final : public core::AnswerRecorder {
 public:
-    ~AnswerStore();
+    ~AnswerStore() override;
     AnswerStore(const AnswerStore &) = delete;
     AnswerStore &operator=(const AnswerStore &) = delete;
 
@@ -74,17 +79,29 @@ public:
     static std::unique_ptr<AnswerStore> open(const QString &programFolder, StoreMode mode,
                                              StoreOpening &report, core::Scheduler *scheduler = nullptr);
 
-    // Queues one finished lookup (read-only: ignored). Fails only when a batch written
-    // because it was full could not be written.
+    // Queues one finished lookup (read-only: ignored). A failed write is told by flush().
     core::Status record(const core::LookupEvidence &evidence, const core::RegistrationDetails &details,
                         const QDateTime &when = QDateTime::currentDateTimeUtc());
     core::Status record(StoredAnswer answer);
-    // Writes the queued answers now. On failure they are dropped and counted in lostAnswers().
-    core::Status flush();
+    // The filer's step: the lookup with the registration details read from its answer, now.
+    core::Status record(const core::LookupEvidence &evidence) override;
+    // Writes the queued answers now and waits until they are in the file. A batch that could
+    // not be written is dropped and counted in lostAnswers(); the result says so, also for a
+    // batch the writer failed on earlier.
+    core::Status flush() override;
+    // Waits until the answers handed to the writer (a second after the first of them, or a
+    // full batch) are in the file; the answers still queued here stay queued.
+    core::Status waitForWrites();
+    // The newest answer for `name` (queued ones included, without writing them) as evidence
+    // marked reused, when core::mayReuseAnswer allows it at `now`.
+    std::optional<core::LookupEvidence> reusableAnswer(const QString &name, int days,
+                                                       const QDateTime &now) override;
 
     // The newest answer for `name` (case does not matter), and every answer, newest first.
     std::optional<StoredAnswer> latest(const QString &name);
     core::Result<QList<StoredAnswer>> history(const QString &name);
+    // The same without the answers' texts.
+    core::Result<QList<StoredAnswer>> historyWithoutText(const QString &name);
     // The latest answer of each name that passes `filter`, in name order, as the text of the
     // export's columns (exportColumns(): dates ISO 8601 in UTC, lists one item a line, empty
     // where nothing is known); `visit` returns false to stop.
@@ -104,8 +121,8 @@ public:
 private:
     AnswerStore(QString path, StoreMode mode, QString connection, core::Scheduler *scheduler);
     core::Status prepare();
-    core::Status writeBatch();
-    core::Status bindAndInsert(const StoredAnswer &answer);
+    void queue(QueuedAnswer answer);
+    void handOver();
     core::Result<QList<StoredAnswer>> select(const QString &where, const QList<QVariant> &values,
                                              bool withText);
 
@@ -113,8 +130,10 @@ private:
     StoreMode m_mode;
     QString m_connection; // empty: read-only without a file
     int m_version = kStoreSchemaVersion;
-    std::unique_ptr<QSqlQuery> m_insert;
-    QList<StoredAnswer> m_pending;
+    std::unique_ptr<AnswerWriter> m_writer; // read-write: writes the batches on its thread
+    std::unique_ptr<QSqlQuery> m_newest;    // the newest written answer of a name, for reuse
+    QList<QueuedAnswer> m_pending;
+    QSet<QString> m_handedOver; // names of answers the writer may not have written yet
     std::unique_ptr<core::SingleShot> m_flushTimer;
     qint64 m_lost = 0;
 };

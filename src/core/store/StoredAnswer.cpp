@@ -76,3 +76,32 @@ StoredAnswer storedAnswer(const core::LookupEvidence &evidence, const core::Regi
 }
 
 } // namespace wendlecott::store
+
+namespace wendlecott::store {
+
+core::LookupEvidence reusedEvidence(const StoredAnswer &answer)
+{
+    core::LookupEvidence evidence;
+    evidence.name = answer.name;
+    evidence.verdict = answer.verdict;
+    evidence.protocol = core::protocolFromName(answer.protocol).value_or(core::LookupProtocol::Whois);
+    evidence.server = answer.server;
+    // whois servers are stored as "host:port"
+    if (const qsizetype colon = answer.server.lastIndexOf(QLatin1Char(':'));
+        evidence.protocol == core::LookupProtocol::Whois && colon > 0) {
+        bool ok = false;
+        const quint16 port = answer.server.mid(colon + 1).toUShort(&ok);
+        if (ok) {
+            evidence.server = answer.server.left(colon);
+            evidence.port = port;
+        }
+    }
+    evidence.rule = answer.rule;
+    evidence.httpStatus = answer.httpStatus;
+    evidence.answerBytes = answer.bytes;
+    evidence.answer = answer.answer;
+    evidence.reused = true;
+    return evidence;
+}
+
+} // namespace wendlecott::store

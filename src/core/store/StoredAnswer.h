@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LookupEvidence.h"
 #include "core/RegistrationDetails.h"
 #include "core/Verdict.h"
 
@@ -7,10 +8,6 @@
 #include <QString>
 
 #include <optional>
-
-namespace wendlecott::core {
-struct LookupEvidence;
-}
 
 namespace wendlecott::store {
 
@@ -40,6 +37,10 @@ struct StoredAnswer {
 // The answer of a finished lookup with its details, answered at `when`.
 StoredAnswer storedAnswer(const core::LookupEvidence &evidence, const core::RegistrationDetails &details,
                           const QDateTime &when);
+
+// A stored answer as the evidence of a lookup that was not made: marked reused, the time
+// taken and the connections 0, the server and the rule as they were stored.
+core::LookupEvidence reusedEvidence(const StoredAnswer &answer);
 
 // The verdict as check prints it ("available", "registered", "blocked", "unknown"), and back.
 QString verdictKey(core::LookupVerdict verdict);

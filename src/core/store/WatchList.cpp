@@ -36,21 +36,12 @@ WatchRow watchRow(const QString &name, const QList<StoredAnswer> &newestFirst, c
         return row;
     row.verdict = newestFirst.first().verdict;
     row.lastChecked = newestFirst.first().answeredAt;
-    const StoredAnswer *newer = nullptr;
-    for (const StoredAnswer &answer : newestFirst) {
-        if (!isDecisive(answer))
-            continue;
-        if (!newer) {
-            row.expires = answer.details.expires;
-            row.statuses = answer.details.statuses;
-        } else if (!sameStanding(*newer, answer)) {
-            row.lastChange = newer->answeredAt;
-            break;
-        }
-        newer = &answer;
+    if (const std::optional<StoredAnswer> decisive = lastDecisive(newestFirst)) {
+        row.expires = decisive->details.expires;
+        row.statuses = decisive->details.statuses;
     }
-    if (row.expires.isValid())
-        row.daysLeft = now.toUTC().date().daysTo(row.expires.toUTC().date());
+    row.lastChange = lastChange(newestFirst);
+    row.daysLeft = daysLeft(row.expires, now);
     return row;
 }
 
@@ -62,7 +53,7 @@ core::Result<QList<WatchRow>> watchRows(AnswerStore &store, const QDateTime &now
     QList<WatchRow> rows;
     rows.reserve(names.value().size());
     for (const QString &name : names.value()) {
-        const core::Result<QList<StoredAnswer>> history = store.history(name);
+        const core::Result<QList<StoredAnswer>> history = store.historyWithoutText(name);
         if (!history)
             return history.error();
         rows.append(watchRow(name, history.value(), now));
@@ -114,6 +105,37 @@ std::optional<StoredAnswer> lastDecisive(const QList<StoredAnswer> &newestFirst)
             return answer;
     }
     return std::nullopt;
+}
+
+std::optional<core::LookupVerdict> lastVerdict(const QList<StoredAnswer> &newestFirst)
+{
+    const std::optional<StoredAnswer> decisive = lastDecisive(newestFirst);
+    return decisive ? std::optional(decisive->verdict) : std::nullopt;
+}
+
+QDateTime lastChange(const QList<StoredAnswer> &newestFirst)
+{
+    const StoredAnswer *newer = nullptr;
+    for (const StoredAnswer &answer : newestFirst) {
+        if (!isDecisive(answer))
+            continue;
+        if (newer && !sameStanding(*newer, answer))
+            return newer->answeredAt;
+        newer = &answer;
+    }
+    return {};
+}
+
+std::optional<qint64> daysLeft(const QDateTime &expires, const QDateTime &now)
+{
+    if (!expires.isValid())
+        return std::nullopt;
+    return now.toUTC().date().daysTo(expires.toUTC().date());
+}
+
+bool becameAvailable(std::optional<core::LookupVerdict> before, core::LookupVerdict now)
+{
+    return before == core::LookupVerdict::Registered && now == core::LookupVerdict::Available;
 }
 
 WatchChange watchChange(const std::optional<StoredAnswer> &before, const std::optional<StoredAnswer> &after)

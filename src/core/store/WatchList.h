@@ -68,6 +68,15 @@ enum class WatchChange {
 WatchChange watchChange(const std::optional<StoredAnswer> &before, const std::optional<StoredAnswer> &after);
 // The newest decisive answer of a history, newest first.
 std::optional<StoredAnswer> lastDecisive(const QList<StoredAnswer> &newestFirst);
+// The verdict of the newest decisive answer.
+std::optional<core::LookupVerdict> lastVerdict(const QList<StoredAnswer> &newestFirst);
+// The time of the newest decisive answer whose verdict, expiry or statuses differ from the
+// decisive one before it; invalid when nothing changed since the first.
+QDateTime lastChange(const QList<StoredAnswer> &newestFirst);
+// Whole days from `now` to `expires` (UTC dates); none when the expiry is not known.
+std::optional<qint64> daysLeft(const QDateTime &expires, const QDateTime &now);
+// A name that was Registered at its last decisive answer and is Available now.
+bool becameAvailable(std::optional<core::LookupVerdict> before, core::LookupVerdict now);
 
 } // namespace wendlecott::store
 
