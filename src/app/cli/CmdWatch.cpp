@@ -4,6 +4,7 @@
 #include "app/cli/Interrupt.h"
 
 #include "config/FolderLock.h"
+#include "config/WatchCheck.h"
 #include "core/CheckRun.h"
 #include "core/DomainName.h"
 #include "core/store/WatchList.h"
@@ -136,18 +137,6 @@ int listWatchList(CliContext &context, const QStringList &args)
     return kExitOk;
 }
 
-// The watched names as the source of a run: one name an entry, asked as it stands.
-core::RunSource watchSource(const QStringList &names)
-{
-    core::RunSource source;
-    source.readEntry = [names](qint32 position) -> core::Result<QString> {
-        return position >= 1 && position <= names.size() ? names.at(position - 1) : core::kEndOfListSentinel;
-    };
-    source.domainFor = [](const QString &entry) { return entry; };
-    source.listPath = QStringLiteral("(watch list)");
-    return source;
-}
-
 // Asks every watched name now through a run (each server at its pace, the answers filed and
 // stored as any run's), one line a name, and became-available NAME for each name that was
 // Registered at its last answer with a verdict and is Available now.
@@ -168,11 +157,8 @@ int checkWatchList(CliContext &context, const QStringList &args)
     for (const QString &name : names.value())
         before.insert(name, store::lastVerdict(answers->historyWithoutText(name).valueOr({})));
 
-    config::AppState &state = context.state;
-    core::RunEnvironment environment = state.runEnvironment();
-    environment.reuseRegisteredDays = {}; // every watched name is asked now
-    core::CheckRun run(environment, state.scheduler(), state.timing(), state.connections(),
-                       core::RunPolicy::paced(state.preferences().jobs(), {}));
+    const std::unique_ptr<core::CheckRun> watchRun = config::makeWatchRun(context.state);
+    core::CheckRun &run = *watchRun;
     bool interrupted = false;
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&](const core::RunRecord &record) {
         context.io.out << shown(context, checkRecordLine(record)) << '\n';
@@ -191,7 +177,7 @@ int checkWatchList(CliContext &context, const QStringList &args)
         interrupted = true;
         run.stopRun();
     });
-    run.startRun(watchSource(names.value()), 1, qint32(names.value().size()));
+    run.startRun(config::watchSource(names.value()), 1, qint32(names.value().size()));
     if (run.isRunning())
         loop.exec();
     return interrupted ? kExitInterrupted : kExitOk;
