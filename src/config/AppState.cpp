@@ -29,6 +29,7 @@ AppState::AppState(ProgramFolder folder, AppPorts ports)
 // The lists go first: they hold references to the adapters.
 AppState::~AppState()
 {
+    m_dns.reset();       // its sockets watch the scheduler's event loop
     m_positions.reset(); // stores the positions a run recorded last
     m_lists.reset();
     m_unanswered.reset();
@@ -75,6 +76,19 @@ core::LookupChoices AppState::lookupChoices() const
     return core::LookupChoices::forPreference(m_preferences.useRdap(), m_preferences.useProxy());
 }
 
+core::DnsTransport *AppState::dnsTransport()
+{
+    if (!m_dns && m_ports.dnsTransports)
+        m_dns = m_ports.dnsTransports(*m_ports.scheduler);
+    return m_dns.get();
+}
+
+core::DnsFirstChoices AppState::dnsFirstChoices() const
+{
+    return core::DnsFirstChoices{m_preferences.dnsFirst(), m_preferences.dnsServer(),
+                                 m_preferences.dnsQueriesPerSecond()};
+}
+
 core::Status AppState::reloadTable()
 {
     return core::loadTLDTable(m_table, tldPath());
@@ -87,6 +101,7 @@ core::RunEnvironment AppState::runEnvironment()
     environment.lookupChoices = [this] { return lookupChoices(); };
     environment.services = lookupServices();
     environment.unanswered = m_unanswered.get();
+    environment.dnsTransport = [this] { return dnsTransport(); };
     return environment;
 }
 

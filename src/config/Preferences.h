@@ -37,6 +37,13 @@ public:
     static constexpr int kMaxJobs = 101;
     int jobs() const { return m_jobs; }
     core::Status setJobs(int jobs);
+    // "DnsFirst": "Ask DNS first (registered names are settled without asking the
+    // registry)", off by default; "DnsServer" ("host:port", empty: each extension's own name
+    // servers) and "DnsQueriesPerSecond" (per name server, 0: unpaced) say where and how fast.
+    bool dnsFirst() const { return m_dnsFirst; }
+    core::Status setDnsFirst(bool on);
+    QString dnsServer() const { return m_dnsServer; }
+    int dnsQueriesPerSecond() const { return m_dnsQueriesPerSecond; }
     // "Throttle" as read at start-up: the pause before the first name of a run.
     qint32 throttleAtStartup() const { return m_throttleAtStartup; }
 
@@ -45,12 +52,16 @@ Q_SIGNALS:
     void useRdapChanged(bool on);
     void defaultExtensionChanged(const QString &extension);
     void jobsChanged(int jobs);
+    void dnsFirstChanged(bool on);
 
 private:
     SettingsStore &m_settings;
     bool m_useProxy = false;
     bool m_useRdap = false;
     int m_jobs = 1;
+    bool m_dnsFirst = false;
+    QString m_dnsServer;
+    int m_dnsQueriesPerSecond = 200;
     QString m_defaultExtension;
     qint32 m_throttleAtStartup = 0;
 };

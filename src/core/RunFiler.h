@@ -10,6 +10,7 @@
 
 namespace wendlecott::core {
 
+class DnsTransport;
 class ResultLists;
 class ServerPacer;
 class UnansweredNames;
@@ -31,6 +32,9 @@ struct RunEnvironment {
     LookupServices services = {};
     // Where names without a verdict are kept; null: nowhere.
     UnansweredNames *unanswered = nullptr;
+    // The DNS transport of a run that asks DNS first, made on first use; empty or null:
+    // such a run asks the registry for every name.
+    std::function<DnsTransport *()> dnsTransport = {};
 
     // The lookup asked for now: lookupChoices, else the described one with the proxy switch.
     LookupChoices choices() const;
@@ -75,6 +79,8 @@ public:
 
     int passedOverCount() const { return m_passedOver; }
     int invalidNameCount() const { return m_invalidNames; }
+    // Names of this run filed Registered by their delegation, without the registry.
+    int settledByDnsCount() const { return m_settledByDns; }
 
     // What the blocked notice shows of an answer: the HTTP status first for RDAP.
     static QString shownAnswer(const LookupEvidence &evidence);
@@ -87,6 +93,7 @@ private:
     bool m_warned = false;
     int m_passedOver = 0;
     int m_invalidNames = 0;
+    int m_settledByDns = 0;
 };
 
 } // namespace wendlecott::core
