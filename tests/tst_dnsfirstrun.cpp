@@ -116,7 +116,8 @@ struct Harness {
 
     explicit Harness(bool dnsFirst = true, int jobs = 1)
     {
-        table.rows = {testing::whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test"))};
+        table.rows = {testing::whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test")),
+                      testing::whoisRow(QStringLiteral("net"), QStringLiteral("whois.net.test"))};
         core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
         environment.unanswered = &unanswered;
         environment.dnsTransport = [this]() -> core::DnsTransport * {
@@ -362,6 +363,28 @@ private Q_SLOTS:
         QVERIFY(h.isGuard(h.dnsAsked.first().second));
         QCOMPARE(h.whoisAsked.size(), 3);
         QCOMPARE(h.run->settledByDnsCount(), 0);
+    }
+
+    // A server that refuses an extension's made-up name does not hold its zone: the
+    // extension is told once and its names go to the registry without a question each.
+    void anExtensionWhoseGuardIsRefusedIsNotAskedAgain()
+    {
+        Harness h;
+        h.dns = [&h](const QString &name, int) {
+            if (h.isGuard(name))
+                return name.endsWith(QLatin1String(".net")) ? Dns::Refused : Dns::NxDomain;
+            return name.startsWith(QLatin1String("taken")) ? Dns::Referral : Dns::NxDomain;
+        };
+        h.entries = {QStringLiteral("takena.net"), QStringLiteral("takenb.net"), QStringLiteral("takenc")};
+        h.runToEnd();
+        QVERIFY(!h.run->isRunning());
+        QCOMPARE(h.dnsNotices.size(), 1);
+        QVERIFY(h.dnsNotices.first().contains(QLatin1String(".net")));
+        QCOMPARE(h.asksOfName(QStringLiteral("takena.net")) + h.asksOfName(QStringLiteral("takenb.net")), 0);
+        QStringList asked = h.whoisAsked;
+        asked.sort();
+        QCOMPARE(asked, (QStringList{QStringLiteral("takena.net"), QStringLiteral("takenb.net")}));
+        QCOMPARE(h.run->settledByDnsCount(), 1);
     }
 
     void withoutATransportEveryNameAsksTheRegistry()

@@ -22,6 +22,7 @@ void CheckRun::startDnsStep()
     options.queriesPerSecond = qMax(0, m_policy.dnsFirst.queriesPerSecond);
     options.serverOverride = m_policy.dnsFirst.server;
     options.backOff = m_policy.backOff;
+    options.refusedGuardUnsettles = true;
     m_dns = std::make_unique<DnsFirstStep>(*transport, m_scheduler, m_pacer, options);
     connect(m_dns.get(), &DnsFirstStep::delegated, this, &CheckRun::onDelegated);
     connect(m_dns.get(), &DnsFirstStep::passedOn, this, &CheckRun::onPassedOn);

@@ -305,6 +305,8 @@ void DelegationQuery::finishJob(JobId id, DelegationOutcome outcome, const QStri
         unsettle(job.extension, undecided::Wildcard,
                  evidence.name + QStringLiteral(" is delegated to ") +
                      evidence.nameServers.join(QLatin1Char(' ')));
+    else if (reason == undecided::Refused && m_options.refusedGuardUnsettles)
+        unsettle(job.extension, undecided::Refused, evidence.server + QStringLiteral(" refuses questions"));
     else
         extensionReady(job.extension);
 }

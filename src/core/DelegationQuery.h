@@ -50,6 +50,9 @@ struct DelegationOptions {
     // A server that refused or stayed silent rests this long before its next question
     // (firstMs 0: not at all). Needs the pacer; kept also when the questions are unpaced.
     BackOffRules backOff{0, 0, 0};
+    // An extension whose guard question is refused cannot be settled here either (a mirror
+    // that does not hold its zone): its names are not asked, so they cost the server no rest.
+    bool refusedGuardUnsettles = false;
 };
 
 // The delegation check of one run: asks the name servers of each name's extension, without
@@ -81,7 +84,7 @@ public:
 Q_SIGNALS:
     void finished(const wendlecott::core::DelegationEvidence &evidence);
     // Once per extension: its names cannot be settled by DNS (reason: undecided::Wildcard,
-    // or undecided::NoServers with the resolver's message in `detail`). Its names still
+    // undecided::NoServers with the resolver's message in `detail`, or undecided::Refused). Its names still
     // finish, each Undecided with that reason.
     void extensionUnsettled(const QString &extension, const QString &reason, const QString &detail);
 

@@ -54,8 +54,9 @@ DnsFirstStep::~DnsFirstStep() = default;
 
 QString DnsFirstStep::unsettledText(const QString &extension, const QString &reason, const QString &detail)
 {
-    const QString why = reason == undecided::Wildcard ? QStringLiteral("a made-up name there is delegated")
-                                                      : QStringLiteral("no name server: %1").arg(detail);
+    const QString why = reason == undecided::Wildcard  ? QStringLiteral("a made-up name there is delegated")
+                        : reason == undecided::Refused ? detail
+                                                       : QStringLiteral("no name server: %1").arg(detail);
     return QStringLiteral(
                "No name under .%1 can be settled by DNS (%2); its names are asked of the registry.")
         .arg(extension, why);
