@@ -1,11 +1,22 @@
-// The DNS step of a sweep: the 17,576 three-letter names of one extension, 98 % of them
-// delegated in a zone served by Knot DNS on loopback, asked through the delegation check
-// (c-ares, many in flight, no pace), beside dnsperf against the same server with the same
-// names in the same run. Prints names per second of both, the outcomes and peak memory.
-//   bench_dnsfirst [IN_FLIGHT]   (default 256)
+// A sweep of the 17,576 three-letter names of one extension, 98 % of them delegated in a
+// zone served by Knot DNS on loopback. First the DNS step alone: the delegation check (c-ares,
+// many in flight, no pace) beside dnsperf against the same server with the same names in the
+// same run. Then the whole sweep through the run engine with DNS first (DNS unpaced), the
+// names not delegated answered by a loopback whois server at throttle 25, and the same run
+// with DNS first off (the described run, every name asked of whois). Prints names per second,
+// the outcomes, registry queries, sweep times and peak memory.
+// The run with DNS first off takes about 28 ms a name (the whole list: over 8 minutes), so by
+// default it covers the first 2,000 names and the whole list's time is extrapolated.
+//   bench_dnsfirst [IN_FLIGHT] [NAMES_WITH_DNS_OFF]   (defaults 256, 2000; 0 skips that run)
+#include "FakeNotice.h"
+#include "FakeWhoisServer.h"
 #include "KnotServer.h"
+#include "core/CheckRun.h"
 #include "core/DelegationQuery.h"
+#include "core/ResultLists.h"
+#include "core/TldTable.h"
 #include "platform/QtScheduler.h"
+#include "platform/QtWhoisConnection.h"
 #include "platform/dns/CaresTransport.h"
 
 #include <QCoreApplication>
@@ -105,6 +116,118 @@ Sweep sweep(const QStringList &labels, quint16 port, int inFlight)
     return result;
 }
 
+// What a whole sweep through the run engine came to.
+struct EngineSweep {
+    int names = 0;
+    int registered = 0;
+    int settledByDns = 0;
+    int available = 0;
+    int other = 0;
+    qint64 whoisQueries = 0;
+    qint64 ms = 0;
+    qint64 firstWhoisMs = -1; // when the first and the last registry query arrived
+    qint64 lastWhoisMs = -1;
+    qint64 dnsDoneMs = -1; // when the last name left the DNS step
+    long peakKiB = 0;
+};
+
+constexpr int kWhoisThrottleMs = 25;
+constexpr int kEngineTimeLimitMs = 900000;
+
+// The run over `labels` in .com, whois at 127.0.0.1:`whoisPort` at throttle 25; with DNS
+// first (asking 127.0.0.1:`dnsPort`, unpaced) or the described run without it.
+EngineSweep engineSweep(const QStringList &labels, quint16 dnsPort, bool dnsFirst)
+{
+    QTemporaryDir folder;
+    testing::FakeWhoisServer whois;
+    whois.setDefault(
+        {testing::FakeWhoisServer::Mode::AnswerAndClose, QByteArrayLiteral("No match for domain.\r\n")});
+    if (!whois.start())
+        return {};
+    testing::FakeNotice notice;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
+    platform::QtScheduler scheduler;
+    platform::CaresTransport transport(scheduler);
+    core::ServerPacer pacer(scheduler);
+    pacer.setSharedThrottle(kWhoisThrottleMs);
+    core::Timing timing;
+    core::TldTable table;
+    core::TldEntry row;
+    row.extension = kExtension;
+    row.server = QStringLiteral("127.0.0.1");
+    row.port = whois.port();
+    row.throttle = kWhoisThrottleMs;
+    row.successWords = QStringLiteral("No match");
+    table.rows.append(row);
+    core::ResultLists lists(folder.path(), notice, clipboard, opener);
+    core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
+    environment.dnsTransport = [&transport]() -> core::DnsTransport * { return &transport; };
+    core::RunChoices choices;
+    choices.dnsFirst = {dnsFirst, QStringLiteral("127.0.0.1:%1").arg(dnsPort), 0};
+    const std::unique_ptr<core::CheckRun> run =
+        core::makeRun(environment, scheduler, timing, platform::QtWhoisConnection::factory(), choices);
+    EngineSweep result;
+    result.names = int(labels.size());
+    QObject::connect(run.get(), &core::CheckRun::recordFinished, run.get(),
+                     [&](const core::RunRecord &record) {
+                         if (record.kind == core::RunRecord::Kind::Registered)
+                             ++result.registered;
+                         else if (record.kind == core::RunRecord::Kind::Available)
+                             ++result.available;
+                         else
+                             ++result.other;
+                     });
+    core::RunSource source;
+    source.listPath = QStringLiteral("three-letter names");
+    source.readEntry = [&labels](qint32 position) -> core::Result<QString> {
+        return position <= labels.size() ? labels.at(position - 1) + QStringLiteral(".") + kExtension
+                                         : QString();
+    };
+    QEventLoop loop;
+    QObject::connect(run.get(), &core::CheckRun::stopped, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kEngineTimeLimitMs, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    QObject::connect(&whois, &testing::FakeWhoisServer::requestReceived, &loop, [&] {
+        result.lastWhoisMs = clock.elapsed();
+        if (result.firstWhoisMs < 0)
+            result.firstWhoisMs = result.lastWhoisMs;
+    });
+    QObject::connect(run.get(), &core::CheckRun::statusChanged, &loop, [&] {
+        if (dnsFirst && result.dnsDoneMs < 0 && run->status().askingDns == 0 &&
+            run->status().settledByDns + int(whois.requests().size()) + run->status().queued +
+                    run->status().inFlight >=
+                int(labels.size()))
+            result.dnsDoneMs = clock.elapsed();
+    });
+    clock.start();
+    run->startRun(source, 1, qint32(labels.size()));
+    loop.exec();
+    result.ms = clock.elapsed();
+    run->stopRun();
+    result.settledByDns = run->settledByDnsCount();
+    result.whoisQueries = whois.requests().size();
+    result.peakKiB = peakKiB();
+    return result;
+}
+
+void printEngineSweep(const char *title, const EngineSweep &s, qint64 undelegated)
+{
+    std::printf("%s: %d names in %lld ms (%.0f names/s); registered %d (%d settled by DNS), available %d, "
+                "other %d; registry queries %lld",
+                title, s.names, s.ms, s.ms > 0 ? s.names * 1000.0 / double(s.ms) : 0.0, s.registered,
+                s.settledByDns, s.available, s.other, s.whoisQueries);
+    if (undelegated >= 0)
+        std::printf(" (undelegated names: %lld; target time %.1f s)", undelegated,
+                    1.1 * double(undelegated) * (kWhoisThrottleMs + 1) / 1000.0 + 2.0);
+    std::printf("; peak memory %ld KiB\n", s.peakKiB);
+    if (s.whoisQueries > 1)
+        std::printf("  registry queries from %lld ms to %lld ms: %.1f ms apart%s\n", s.firstWhoisMs,
+                    s.lastWhoisMs, double(s.lastWhoisMs - s.firstWhoisMs) / double(s.whoisQueries - 1),
+                    s.dnsDoneMs >= 0 ? qPrintable(QStringLiteral("; DNS step done at %1 ms").arg(s.dnsDoneMs))
+                                     : "");
+}
+
 // dnsperf over the same names, one pass; its queries per second, or -1.
 double dnsperf(const QString &folder, const QStringList &labels, quint16 port)
 {
@@ -135,6 +258,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const int inFlight = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 256;
+    const qsizetype namesWithDnsOff = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 2000;
     QTemporaryDir folder;
     const QStringList labels = threeLetterNames();
     testing::KnotServer knot(folder.path());
@@ -148,6 +272,10 @@ int main(int argc, char *argv[])
     const long after = peakKiB();
     const double perf = dnsperf(folder.path(), labels, port.value());
     const Sweep again = sweep(labels, port.value(), inFlight);
+    const EngineSweep withDns = engineSweep(labels, port.value(), true);
+    const QStringList offLabels = labels.mid(0, qBound<qsizetype>(0, namesWithDnsOff, labels.size()));
+    const EngineSweep withoutDns =
+        offLabels.isEmpty() ? EngineSweep{} : engineSweep(offLabels, port.value(), false);
     (void)testing::KnotServer::stop(folder.path());
 
     const auto rate = [&](const Sweep &s) { return s.ms > 0 ? labels.size() * 1000.0 / double(s.ms) : 0.0; };
@@ -163,5 +291,13 @@ int main(int argc, char *argv[])
     else
         std::printf("dnsperf: not run\n");
     std::printf("peak memory: %ld KiB before the check, %ld KiB after\n", before, after);
+    const qint64 undelegated = (labels.size() + kUndelegatedEvery - 1) / kUndelegatedEvery;
+    printEngineSweep("whole sweep, DNS first", withDns, undelegated);
+    if (withoutDns.names > 0) {
+        printEngineSweep("same run, DNS first off", withoutDns, -1);
+        std::printf("DNS first off, per name: %.1f ms; the whole list at that pace: %.0f s\n",
+                    double(withoutDns.ms) / withoutDns.names,
+                    double(withoutDns.ms) / withoutDns.names * double(labels.size()) / 1000.0);
+    }
     return 0;
 }

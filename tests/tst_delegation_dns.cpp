@@ -2,10 +2,18 @@
 // test fixture (referral, answer, NXDOMAIN, NODATA, SERVFAIL, REFUSED, truncation, a
 // wildcard extension, finding an extension's servers) and a scripted responder for what Knot
 // will not do (silence, decoy replies under another id or for another name).
+#include "FakeNotice.h"
+#include "FakeWhoisServer.h"
 #include "KnotServer.h"
 #include "ScriptedDnsResponder.h"
+#include "TestFolder.h"
+#include "TldRows.h"
+#include "core/CheckRun.h"
 #include "core/DelegationQuery.h"
+#include "core/ResultLists.h"
+#include "core/UnansweredNames.h"
 #include "platform/QtScheduler.h"
+#include "platform/QtWhoisConnection.h"
 #include "platform/dns/CaresTransport.h"
 
 #include <QSignalSpy>
@@ -76,6 +84,69 @@ struct Run {
                 return evidence(i);
         }
         return {};
+    }
+};
+
+// A run engine asking DNS first of `dnsServer`, with every extension's whois row at a
+// loopback whois server that says "No match" to every name.
+struct EngineRun {
+    testing::TestFolder folder;
+    testing::FakeNotice notice;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
+    testing::FakeWhoisServer whois;
+    platform::QtScheduler scheduler;
+    platform::CaresTransport transport{scheduler};
+    core::ServerPacer pacer{scheduler};
+    core::Timing timing;
+    core::TldTable table;
+    core::ResultLists lists{folder.path(), notice, clipboard, opener};
+    core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
+    std::unique_ptr<core::CheckRun> run;
+    QList<core::RunRecord> records;
+    QStringList notices;
+
+    EngineRun(const QString &dnsServer, const QStringList &extensions, qint64 dnsTryMs = 2000)
+    {
+        if (!whois.start())
+            qFatal("the loopback whois server did not start");
+        for (const QString &extension : extensions)
+            table.rows.append(testing::whoisRow(extension, QStringLiteral("127.0.0.1"), whois.port(), 0));
+        timing.dnsTryTimeoutMs = dnsTryMs;
+        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
+        environment.unanswered = &unanswered;
+        environment.dnsTransport = [this]() -> core::DnsTransport * { return &transport; };
+        core::RunPolicy policy = core::RunPolicy::paced(4, {});
+        policy.backOff.firstMs = 20; // a refusing server rests, briefly: the rest is not under test
+        policy.dnsFirst = {true, dnsServer, 0};
+        run = std::make_unique<core::CheckRun>(environment, scheduler, timing,
+                                               platform::QtWhoisConnection::factory(), policy);
+        QObject::connect(run.get(), &core::CheckRun::recordFinished,
+                         [this](const core::RunRecord &record) { records.append(record); });
+        QObject::connect(run.get(), &core::CheckRun::dnsUnsettled,
+                         [this](const QString &text) { notices.append(text); });
+    }
+
+    // Runs over `names` to the end of the list; false when it did not end in time.
+    bool runOver(const QStringList &names)
+    {
+        core::RunSource source;
+        source.listPath = QStringLiteral("names.txt");
+        source.readEntry = [names](qint32 position) -> core::Result<QString> {
+            return position <= names.size() ? names.at(position - 1) : QString();
+        };
+        QSignalSpy stopped(run.get(), &core::CheckRun::stopped);
+        run->startRun(source, 1, qint32(names.size()));
+        return stopped.wait(60000);
+    }
+
+    QStringList whoisAsked() const
+    {
+        QStringList asked;
+        for (const QByteArray &line : whois.requests())
+            asked.append(QString::fromLatin1(line));
+        asked.sort();
+        return asked;
     }
 };
 
@@ -238,6 +309,55 @@ private Q_SLOTS:
             QVERIFY(!question.recursionDesired);
         }
         QCOMPARE(run.transport.pendingCount(), 0);
+    }
+
+    // --- the run engine asking DNS first --------------------------------------------------
+
+    void aRunAgainstKnotAsksWhoisOnlyForNamesNotDelegated()
+    {
+        EngineRun rig(server(knotPort()), {QStringLiteral("dlg"), QStringLiteral("wild"),
+                                           QStringLiteral("broken"), QStringLiteral("notserved")});
+        const QStringList delegated{QStringLiteral("taken.dlg"), QStringLiteral("glued.dlg"),
+                                    QStringLiteral("big.dlg"), QStringLiteral("child.dlg")};
+        // NXDOMAIN, NODATA, truncated, wildcard, SERVFAIL, REFUSED: each asked of whois once.
+        QStringList others{QStringLiteral("free.dlg"),    QStringLiteral("other.dlg"),
+                           QStringLiteral("webonly.dlg"), QStringLiteral("huge.dlg"),
+                           QStringLiteral("one.wild"),    QStringLiteral("two.wild"),
+                           QStringLiteral("name.broken"), QStringLiteral("name.notserved")};
+        QVERIFY(rig.runOver(delegated + others));
+        QCOMPARE(rig.records.size(), int(delegated.size() + others.size()));
+        others.sort();
+        QCOMPARE(rig.whoisAsked(), others);
+        QCOMPARE(rig.run->settledByDnsCount(), int(delegated.size()));
+        for (const core::RunRecord &record : rig.records) {
+            const bool settled = delegated.contains(record.name);
+            QCOMPARE(record.evidence.protocol,
+                     settled ? core::LookupProtocol::Dns : core::LookupProtocol::Whois);
+            QCOMPARE(record.kind,
+                     settled ? core::RunRecord::Kind::Registered : core::RunRecord::Kind::Available);
+            if (settled) {
+                QCOMPARE(record.evidence.port, knotPort());
+                QVERIFY(!record.evidence.nameServers.isEmpty());
+            }
+        }
+        // Once each: the wildcard extension, and the one Knot refuses (its names cost it no rest).
+        QCOMPARE(rig.notices.size(), 2);
+        QVERIFY(rig.notices.filter(QStringLiteral(".wild")).size() == 1);
+        QVERIFY(rig.notices.filter(QStringLiteral(".notserved")).size() == 1);
+    }
+
+    void aSilentDnsServerLeavesEveryNameToWhois()
+    {
+        ScriptedDnsResponder responder(ScriptedDnsResponder::Mode::Silent);
+        QVERIFY(responder.start());
+        EngineRun rig(server(responder.port()), {QStringLiteral("test")}, 50);
+        QStringList names{QStringLiteral("a.test"), QStringLiteral("b.test"), QStringLiteral("c.test")};
+        QVERIFY(rig.runOver(names));
+        QCOMPARE(rig.whoisAsked(), names);
+        QCOMPARE(rig.run->settledByDnsCount(), 0);
+        QVERIFY(rig.notices.isEmpty());
+        // The guard and each name, two tries each; the server rests between them.
+        QCOMPARE(int(responder.questions().size()), 2 * (1 + int(names.size())));
     }
 };
 

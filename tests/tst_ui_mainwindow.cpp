@@ -2,6 +2,7 @@
 #include "FakePorts.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
+#include "KnotServer.h"
 #include "TestFolder.h"
 #include "config/AppState.h"
 #include "config/SettingsKeys.h"
@@ -1039,6 +1040,33 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
         QCOMPARE(f.notice->messages.size(), 2);
         QCOMPARE(passed->text(), QStringLiteral("Passed over: 3 (no TLD row)"));
+    }
+
+    // With "Ask DNS first", names delegated in their zone (Knot, from the test fixture) are
+    // counted in the status bar and never asked of whois.
+    void namesSettledByDnsAreCounted()
+    {
+        const quint16 knot = testing::KnotServer::runningPort(qEnvironmentVariable("WENDLECOTT_KNOT_DIR"));
+        QVERIFY2(knot != 0, "Knot is not running: the knot_start fixture failed");
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        Fixture f;
+        f.pointTldsAt(server.port());
+        f.write(QStringLiteral("TLDs.txt"),
+                "dlg|127.0.0.1|" + QByteArray::number(server.port()) + "|Enabled|0|No match\r\n");
+        f.setSetting(config::keys::DnsFirst, QStringLiteral("1"));
+        f.setSetting(config::keys::DnsServer, QStringLiteral("127.0.0.1:%1").arg(knot));
+        f.write(QStringLiteral("list.txt"), "taken.dlg\r\nfree.dlg\r\nglued.dlg\r\n");
+        ui::MainWindow &w = f.open();
+        f.dialogAnswer = f.path(QStringLiteral("list.txt"));
+        f.toolsItem(8)->trigger();
+        auto *settled = f.child<QLabel>("lblSettledByDns");
+        QVERIFY(settled->isHidden());
+        f.start()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run().isRunning(), kRunWaitMs);
+        QCOMPARE(server.requests(), QList<QByteArray>{"free.dlg"});
+        QVERIFY(!settled->isHidden());
+        QCOMPARE(settled->text(), QStringLiteral("Settled by DNS: 2"));
     }
 
     // Impossible names are counted in the status bar, not looked up.

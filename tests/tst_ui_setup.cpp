@@ -678,6 +678,35 @@ private Q_SLOTS:
         QCOMPARE(f.state->preferences().jobs(), 7);
     }
 
+    // "Ask DNS first" shows the stored DnsFirst and stores each click; a run started after it
+    // asks DNS first.
+    void dnsFirstBoxIsBoundToItsSetting()
+    {
+        Fixture f;
+        QVERIFY(config::writeSetting(f.settings, config::keys::DnsFirst, QStringLiteral("1")).ok());
+        QVERIFY(config::writeSetting(f.settings, config::keys::DnsServer, QStringLiteral(" 127.0.0.1:5353 "))
+                    .ok());
+        f.open();
+        f.state->preferences().load();
+        f.window = std::make_unique<ui::SetupWindow>(*f.state); // opened over the stored settings
+        auto *box = f.child<QCheckBox>("chkDnsFirst");
+        QVERIFY(box);
+        QCOMPARE(box->text(),
+                 QStringLiteral("Ask DNS first (registered names are settled without asking the registry)"));
+        QVERIFY(box->isChecked());
+        box->click();
+        QVERIFY(!f.state->preferences().dnsFirst());
+        QCOMPARE(config::readSetting(f.settings, config::keys::DnsFirst, QString()), QStringLiteral("0"));
+        box->click();
+        const core::DnsFirstChoices choices = f.state->dnsFirstChoices();
+        QVERIFY(choices.enabled);
+        QCOMPARE(choices.server, QStringLiteral("127.0.0.1:5353"));
+        QCOMPARE(choices.queriesPerSecond, 200);
+        core::RunChoices run;
+        run.dnsFirst = choices;
+        QVERIFY(!core::runPolicyFor(f.state->table(), run).describedPause);
+    }
+
     void rdapSwitchAndServerListUpdate()
     {
         Fixture f;

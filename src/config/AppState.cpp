@@ -31,6 +31,7 @@ AppState::AppState(ProgramFolder folder, AppPorts ports)
 AppState::~AppState()
 {
     m_answerStore.reset(); // writes the answers still queued
+    m_dns.reset();         // its sockets watch the scheduler's event loop
     m_positions.reset();   // stores the positions a run recorded last
     m_lists.reset();
     m_unanswered.reset();
@@ -77,6 +78,19 @@ core::LookupChoices AppState::lookupChoices() const
     return core::LookupChoices::forPreference(m_preferences.useRdap(), m_preferences.useProxy());
 }
 
+core::DnsTransport *AppState::dnsTransport()
+{
+    if (!m_dns && m_ports.dnsTransports)
+        m_dns = m_ports.dnsTransports(*m_ports.scheduler);
+    return m_dns.get();
+}
+
+core::DnsFirstChoices AppState::dnsFirstChoices() const
+{
+    return core::DnsFirstChoices{m_preferences.dnsFirst(), m_preferences.dnsServer(),
+                                 m_preferences.dnsQueriesPerSecond()};
+}
+
 core::Status AppState::reloadTable()
 {
     return core::loadTLDTable(m_table, tldPath());
@@ -91,6 +105,7 @@ core::RunEnvironment AppState::runEnvironment()
     environment.unanswered = m_unanswered.get();
     environment.recorder = answerStore();
     environment.reuseRegisteredDays = [this] { return m_preferences.reuseRegisteredDays(); };
+    environment.dnsTransport = [this] { return dnsTransport(); };
     return environment;
 }
 

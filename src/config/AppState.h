@@ -5,6 +5,7 @@
 #include "config/ProgramFolder.h"
 #include "config/SettingsStore.h"
 #include "core/CheckRun.h"
+#include "core/DnsTransport.h"
 #include "core/DomainLookup.h"
 #include "core/HttpClient.h"
 #include "core/RdapBootstrap.h"
@@ -17,6 +18,7 @@
 #include "core/WhoisConnection.h"
 #include "core/store/AnswerStore.h"
 
+#include <functional>
 #include <memory>
 
 namespace wendlecott::core {
@@ -39,6 +41,8 @@ struct AppPorts {
     std::unique_ptr<core::Clipboard> clipboard;
     std::unique_ptr<core::AddressOpener> opener;
     std::unique_ptr<core::HttpClient> http; // pages, RDAP answers, the bootstrap; none: neither
+    // Makes the DNS transport of delegation checks, on first use; none: DNS is never asked.
+    std::function<std::unique_ptr<core::DnsTransport>(core::Scheduler &)> dnsTransports;
 };
 
 // The program-wide state, the same for the desktop program and the command line: the
@@ -108,6 +112,12 @@ public:
     // The lookup the preferences ask for now (RDAP and the proxy switch).
     core::LookupChoices lookupChoices() const;
 
+    // The DNS transport every delegation check shares, made on first use; null when the
+    // front end brought none.
+    core::DnsTransport *dnsTransport();
+    // Whether and how a run asks DNS first, as the preferences say.
+    core::DnsFirstChoices dnsFirstChoices() const;
+
     // What a check run reads at each lookup.
     core::RunEnvironment runEnvironment();
 
@@ -128,6 +138,7 @@ private:
     std::unique_ptr<store::AnswerStore> m_answerStore;
     store::StoreMode m_storeMode = store::StoreMode::ReadWrite;
     bool m_storeOpened = false; // tried already: a store that failed is not tried again
+    std::unique_ptr<core::DnsTransport> m_dns;
 };
 
 } // namespace wendlecott::config

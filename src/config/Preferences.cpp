@@ -24,6 +24,24 @@ void Preferences::load()
     if (const auto days =
             readInt32Setting(m_settings, keys::ReuseRegisteredDays, defaults::ReuseRegisteredDays))
         m_reuseRegisteredDays = qMax(0, int(*days));
+    if (const auto dns = readTruthSetting(m_settings, keys::DnsFirst, defaults::DnsFirst))
+        m_dnsFirst = *dns;
+    m_dnsServer = readSetting(m_settings, keys::DnsServer, defaults::DnsServer).trimmed();
+    if (const auto rate =
+            readInt32Setting(m_settings, keys::DnsQueriesPerSecond, defaults::DnsQueriesPerSecond);
+        rate && *rate >= 0)
+        m_dnsQueriesPerSecond = int(*rate);
+}
+
+core::Status Preferences::setDnsFirst(bool on)
+{
+    const core::Status written =
+        writeSetting(m_settings, keys::DnsFirst, on ? QStringLiteral("1") : QStringLiteral("0"));
+    if (m_dnsFirst != on) {
+        m_dnsFirst = on;
+        Q_EMIT dnsFirstChanged(on);
+    }
+    return written;
 }
 
 core::Status Preferences::setJobs(int jobs)

@@ -40,6 +40,13 @@ public:
     // "ReuseRegisteredDays": a run files a name answered Registered within this many days
     // (whose expiry is far enough away) from the answer store; 0, the default, asks every name.
     int reuseRegisteredDays() const { return m_reuseRegisteredDays; }
+    // "DnsFirst": "Ask DNS first (registered names are settled without asking the
+    // registry)", off by default; "DnsServer" ("host:port", empty: each extension's own name
+    // servers) and "DnsQueriesPerSecond" (per name server, 0: unpaced) say where and how fast.
+    bool dnsFirst() const { return m_dnsFirst; }
+    core::Status setDnsFirst(bool on);
+    QString dnsServer() const { return m_dnsServer; }
+    int dnsQueriesPerSecond() const { return m_dnsQueriesPerSecond; }
     // "Throttle" as read at start-up: the pause before the first name of a run.
     qint32 throttleAtStartup() const { return m_throttleAtStartup; }
 
@@ -48,6 +55,7 @@ Q_SIGNALS:
     void useRdapChanged(bool on);
     void defaultExtensionChanged(const QString &extension);
     void jobsChanged(int jobs);
+    void dnsFirstChanged(bool on);
 
 private:
     SettingsStore &m_settings;
@@ -55,6 +63,9 @@ private:
     bool m_useRdap = false;
     int m_jobs = 1;
     int m_reuseRegisteredDays = 0;
+    bool m_dnsFirst = false;
+    QString m_dnsServer;
+    int m_dnsQueriesPerSecond = 200;
     QString m_defaultExtension;
     qint32 m_throttleAtStartup = 0;
 };

@@ -344,6 +344,16 @@ int TldEditor::jobs() const
     return m_preferences.jobs();
 }
 
+void TldEditor::dnsFirstClicked(bool checked)
+{
+    (void)m_preferences.setDnsFirst(checked);
+}
+
+bool TldEditor::dnsFirst() const
+{
+    return m_preferences.dnsFirst();
+}
+
 QString TldEditor::rdapBootstrapText() const
 {
     const core::RdapBootstrap &bootstrap = m_state.bootstrap();

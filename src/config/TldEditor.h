@@ -159,6 +159,9 @@ public:
     // "Jobs": how many lookups a check run keeps in flight, each server at its own pace.
     void jobsChanged(int jobs);
     int jobs() const;
+    // "DnsFirst": ask DNS first, registered names settled without the registry.
+    void dnsFirstClicked(bool checked);
+    bool dnsFirst() const;
     void defaultExtensionChanged(const QString &text);
     // The field was left: returns the corrected text, which becomes the DefaultExtension.
     QString defaultExtensionLeft(const QString &text);

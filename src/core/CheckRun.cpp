@@ -142,6 +142,7 @@ void CheckRun::startRun(RunSource source, qint32 startPosition, qint32 entryCoun
     m_lastStatus.clear();
     if (m_source.grows)
         m_growthTick.start(m_timing.tickMs);
+    startDnsStep();
     Q_EMIT progressChanged(m_nextRead - 1, entryCount);
     afterChange();
 }
@@ -295,16 +296,26 @@ void CheckRun::enqueue(const QString &formed, qint32 position)
         file(*reused, position); // a recent answer of the store: no query
         return;
     }
-    ServerQueue &server = m_servers[route.value().serverKey()];
-    server.names.push_back({domain, position, qint32(route.value().throttleMs()), m_pauseMs, 0});
+    if (m_dns) {
+        m_dns->ask(domain, position);
+        return;
+    }
+    queueOnServer(domain, position, route.value());
+}
+
+void CheckRun::queueOnServer(const QString &domain, qint32 position, const LookupRoute &route)
+{
+    ServerQueue &server = m_servers[route.serverKey()];
+    server.names.push_back({domain, position, qint32(route.throttleMs()), m_pauseMs, 0});
     ++m_queued;
     if (m_policy.pauseAfterAnswer)
         setPanel(0, QStringLiteral("Checking status of: ") + domain);
 }
 
+// Names waiting for their delegation check count as queued: the check hands most of them on.
 int CheckRun::queuedReady() const
 {
-    int waiting = m_queued;
+    int waiting = m_queued + (m_dns ? m_dns->pendingCount() : 0);
     for (const auto &[key, server] : m_servers) {
         if (m_pacer.pausedFor(key) > 0)
             waiting -= int(server.names.size());
@@ -531,6 +542,8 @@ RunStatus CheckRun::status() const
 {
     RunStatus status;
     status.inFlight = m_busy;
+    status.askingDns = m_dns ? m_dns->pendingCount() : 0;
+    status.settledByDns = m_filer.settledByDnsCount();
     for (const auto &[key, server] : m_servers) {
         const qint64 paused = m_pacer.pausedFor(key);
         if (paused > 0)
@@ -552,6 +565,9 @@ QString CheckRun::statusText() const
                        .arg(now.inFlight)
                        .arg(now.queued)
                        .arg(now.backingOff);
+    if (m_policy.dnsFirst.enabled)
+        text +=
+            QStringLiteral(", asking DNS: %1, settled by DNS: %2").arg(now.askingDns).arg(now.settledByDns);
     if (now.restingMs > 0)
         text += QStringLiteral(" (%1 rests %2 s)").arg(now.restingServer).arg((now.restingMs + 999) / 1000);
     return text;
@@ -562,6 +578,8 @@ void CheckRun::cancelWaits()
     m_deferredEnd.cancel();
     m_readOn.cancel();
     m_growthTick.stop();
+    if (m_dns)
+        m_dns->stop(); // its names are taken and not answered: a resumed run asks them again
     if (m_pauseTicket != 0)
         m_pacer.cancel(m_pauseTicket);
     m_pauseTicket = 0;

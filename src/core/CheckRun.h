@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BackOff.h"
+#include "core/DnsFirstStep.h"
 #include "core/DomainLookup.h"
 #include "core/RunFiler.h"
 #include "core/RunSource.h"
@@ -51,6 +52,8 @@ struct RunPolicy {
     int timeLimitTicks = 0;
     WhoisStyle whoisStyle = WhoisStyle::Retrying;
     bool restartCounters = true; // Start sets the lists' counters to 0
+    // Each name asked of DNS before its registry (needs the environment's DNS transport).
+    DnsFirstChoices dnsFirst;
 
     // One extension, one lookup at a time, the described pause before each name, every
     // refusal the end of the name (no back-off), and the described resume rule.
@@ -68,13 +71,14 @@ struct RunPolicy {
 struct RunChoices {
     QStringList extensions;
     int jobs = 1;
+    DnsFirstChoices dnsFirst;
 };
 
 // `extensions` (with or without a dot, any case) without repeats, in the order of the
 // table's rows; extensions no row has follow in the order given.
 QStringList inTableOrder(const TldTable &table, const QStringList &extensions);
-// One extension and one lookup at a time: the described run; otherwise the paced run over
-// the extensions in the table's order.
+// One extension and one lookup at a time without DNS first: the described run; otherwise the
+// paced run over the extensions in the table's order (with DNS first, when chosen).
 RunPolicy runPolicyFor(const TldTable &table, const RunChoices &choices);
 
 // Lookups in flight, names waiting for their server's turn, names on paused servers, and
@@ -85,6 +89,8 @@ struct RunStatus {
     int backingOff = 0;
     QString restingServer;
     qint64 restingMs = 0;
+    int askingDns = 0;    // names waiting for their delegation check
+    int settledByDns = 0; // names filed by their delegation, this run
 };
 
 // The check run: takes the entries of a list one after another, makes each one domain per
@@ -97,6 +103,8 @@ struct RunStatus {
 // position is the first entry whose domains are not all filed or kept, so a crash loses no
 // name. A silent lookup reconnects at the 10th tick and is given up at the watchdog's 30th.
 // At the end of a source that grows the run waits for more until Stop.
+// With DNS first, a name is asked of DNS before it joins its server's queue: a delegated
+// name is filed Registered at once, every other one goes on to its registry.
 class CheckRun : public QObject {
     Q_OBJECT
 public:
@@ -134,6 +142,8 @@ public:
     // Names of this run that no TLD row serves, passed over without a lookup.
     int passedOverCount() const { return m_filer.passedOverCount(); }
     int invalidNameCount() const { return m_filer.invalidNameCount(); }
+    // Names of this run filed Registered by their delegation, without the registry.
+    int settledByDnsCount() const { return m_filer.settledByDnsCount(); }
     // Names put back in their queue after a refusal, this run.
     int retryCount() const { return m_retries; }
     const RunPolicy &policy() const { return m_policy; }
@@ -157,6 +167,9 @@ Q_SIGNALS:
     void invalidName(const QString &domain, const QString &reason, int count);
     // The text of statusText() changed.
     void statusChanged(const QString &text);
+    // DNS cannot settle the names of an extension (or cannot be asked at all), told once a
+    // run per extension; its names are asked of the registry.
+    void dnsUnsettled(const QString &text);
 
 private:
     struct Pending {
@@ -190,6 +203,10 @@ private:
     bool readEntry();
     void showTaken(qint32 position);
     void enqueue(const QString &domain, qint32 position);
+    void queueOnServer(const QString &domain, qint32 position, const LookupRoute &route);
+    void startDnsStep();
+    void onDelegated(const LookupEvidence &evidence, qint32 position);
+    void onPassedOn(const QString &domain, qint32 position);
     QStringList domainsOf(const QString &entry) const;
     void fillJobs();
     void wakePausedServers();
@@ -216,6 +233,7 @@ private:
     ServerPacer &m_pacer;
     RunPolicy m_policy;
     RunFiler m_filer;
+    std::unique_ptr<DnsFirstStep> m_dns; // the run's delegation step; null: DNS first is off
     std::vector<Job> m_jobs;
     std::map<QString, ServerQueue> m_servers;
     std::deque<OpenEntry> m_open;

@@ -13,6 +13,12 @@ namespace {
 constexpr int kGuardLabelLetters = 20;
 constexpr int kTries = 2;
 
+// The name a DNS server goes by in the pacer, apart from whois servers of the same host.
+QString pacerKey(const DnsServerAddress &server)
+{
+    return QStringLiteral("dns://") + server.key();
+}
+
 // The name in IDNA form, lower case, without a final dot; empty when it has none.
 QString asciiName(const QString &name)
 {
@@ -197,19 +203,19 @@ void DelegationQuery::dispatch(JobId id)
     if (job.tries == 0)
         job.serverIndex = m_extensions.at(job.extension).nextServer++ % int(ext.servers.size());
     ++m_inFlight;
-    if (!m_pacer || m_options.queriesPerSecond <= 0) {
+    const QString key = pacerKey(ext.servers.at(job.serverIndex));
+    // Unpaced questions still wait out the rest of a server that refused.
+    if (!m_pacer || (m_options.queriesPerSecond <= 0 && m_pacer->pausedFor(key) <= 0)) {
         send(id);
         return;
     }
-    const DnsServerAddress &server = ext.servers.at(job.serverIndex);
-    job.ticket =
-        m_pacer->whenReady(QStringLiteral("dns://") + server.key(), throttleMs(),
-                           [alive = std::weak_ptr<int>(m_alive), generation = m_generation, this, id] {
-                               if (alive.expired() || generation != m_generation)
-                                   return;
-                               m_jobs.at(id).ticket = 0;
-                               send(id);
-                           });
+    job.ticket = m_pacer->whenReady(
+        key, throttleMs(), [alive = std::weak_ptr<int>(m_alive), generation = m_generation, this, id] {
+            if (alive.expired() || generation != m_generation)
+                return;
+            m_jobs.at(id).ticket = 0;
+            send(id);
+        });
 }
 
 void DelegationQuery::send(JobId id)
@@ -232,18 +238,34 @@ void DelegationQuery::onExchange(JobId id, const DnsExchange &exchange)
     Job &job = m_jobs.at(id);
     job.exchange = 0;
     --m_inFlight;
+    const QString key = pacerKey(m_extensions.at(job.extension).servers.at(job.serverIndex));
     if (exchange.ending == DnsExchangeEnding::Replied) {
         const DelegationJudgement judgement = judgeDelegation(exchange.reply, job.name);
         if (judgement.outcome != DelegationOutcome::Ignored) {
+            noteReply(key, judgement.reason == undecided::Refused);
             job.evidence.nameServers = judgement.nameServers;
             finishJob(id, judgement.outcome, judgement.reason);
             pump();
             return;
         }
     }
+    noteReply(key, true);
     retryOrGiveUp(id, exchange.ending == DnsExchangeEnding::Failed ? undecided::Unreachable
                                                                    : undecided::NoAnswer);
     pump();
+}
+
+// A refusal or silence rests the server as a refusing whois server rests; any other reply
+// ends its row of refusals.
+void DelegationQuery::noteReply(const QString &serverKey, bool refused)
+{
+    if (!refused) {
+        m_refusalsInARow.erase(serverKey);
+        return;
+    }
+    const qint64 pauseMs = backOffMs(++m_refusalsInARow[serverKey], std::nullopt, m_options.backOff);
+    if (m_pacer && pauseMs > 0)
+        m_pacer->pause(serverKey, pauseMs);
 }
 
 void DelegationQuery::retryOrGiveUp(JobId id, const QString &reason)
@@ -283,6 +305,8 @@ void DelegationQuery::finishJob(JobId id, DelegationOutcome outcome, const QStri
         unsettle(job.extension, undecided::Wildcard,
                  evidence.name + QStringLiteral(" is delegated to ") +
                      evidence.nameServers.join(QLatin1Char(' ')));
+    else if (reason == undecided::Refused && m_options.refusedGuardUnsettles)
+        unsettle(job.extension, undecided::Refused, evidence.server + QStringLiteral(" refuses questions"));
     else
         extensionReady(job.extension);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/BackOff.h"
 #include "core/DelegationJudge.h"
 #include "core/DnsTransport.h"
 #include "core/Scheduler.h"
@@ -46,6 +47,12 @@ struct DelegationOptions {
     QString serverOverride;
     // A random 20-letter label is asked of each extension before its names.
     bool wildcardGuard = true;
+    // A server that refused or stayed silent rests this long before its next question
+    // (firstMs 0: not at all). Needs the pacer; kept also when the questions are unpaced.
+    BackOffRules backOff{0, 0, 0};
+    // An extension whose guard question is refused cannot be settled here either (a mirror
+    // that does not hold its zone): its names are not asked, so they cost the server no rest.
+    bool refusedGuardUnsettles = false;
 };
 
 // The delegation check of one run: asks the name servers of each name's extension, without
@@ -77,7 +84,7 @@ public:
 Q_SIGNALS:
     void finished(const wendlecott::core::DelegationEvidence &evidence);
     // Once per extension: its names cannot be settled by DNS (reason: undecided::Wildcard,
-    // or undecided::NoServers with the resolver's message in `detail`). Its names still
+    // undecided::NoServers with the resolver's message in `detail`, or undecided::Refused). Its names still
     // finish, each Undecided with that reason.
     void extensionUnsettled(const QString &extension, const QString &reason, const QString &detail);
 
@@ -113,6 +120,7 @@ private:
     void send(JobId id);
     void onExchange(JobId id, const DnsExchange &exchange);
     void retryOrGiveUp(JobId id, const QString &reason);
+    void noteReply(const QString &serverKey, bool refused);
     void finishJob(JobId id, DelegationOutcome outcome, const QString &reason);
     void finishLater(JobId id, const QString &reason);
     // Runs `work` from the event loop unless this object or its run went away first.
@@ -126,6 +134,7 @@ private:
     std::map<QString, Extension> m_extensions;
     std::map<JobId, Job> m_jobs;
     std::deque<JobId> m_queue;
+    std::map<QString, int> m_refusalsInARow; // by the server's key in the pacer
     JobId m_nextJob = 1;
     int m_inFlight = 0;
     quint64 m_generation = 0; // counts stop(), so callbacks of dropped work are noticed

@@ -4,6 +4,7 @@
 #include "core/RdapQuery.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonValue>
 
 namespace wendlecott::core {
@@ -17,7 +18,8 @@ struct Named {
 
 constexpr Named kProtocols[] = {{"whois", int(LookupProtocol::Whois)},
                                 {"rdap", int(LookupProtocol::Rdap)},
-                                {"auto", int(LookupProtocol::Auto)}};
+                                {"auto", int(LookupProtocol::Auto)},
+                                {"dns", int(LookupProtocol::Dns)}};
 constexpr Named kRules[] = {{"words", int(VerdictRules::SuccessWords)},
                             {"evidence", int(VerdictRules::Evidence)}};
 constexpr Named kEndings[] = {
@@ -120,7 +122,9 @@ QString protocolName(LookupProtocol protocol)
 std::optional<LookupProtocol> protocolFromName(const QString &name)
 {
     const std::optional<int> value = valueOf(kProtocols, name);
-    return value ? std::optional<LookupProtocol>(LookupProtocol(*value)) : std::nullopt;
+    if (!value || LookupProtocol(*value) == LookupProtocol::Dns)
+        return std::nullopt;
+    return LookupProtocol(*value);
 }
 
 QString rulesName(VerdictRules rules)
@@ -169,6 +173,10 @@ QJsonObject evidenceJson(const LookupEvidence &evidence, bool withAnswer)
         object.insert(QStringLiteral("reason"), evidence.reason);
     if (evidence.reused)
         object.insert(QStringLiteral("reused"), true);
+    if (evidence.protocol == LookupProtocol::Dns) {
+        object.insert(QStringLiteral("nameServers"), QJsonArray::fromStringList(evidence.nameServers));
+        object.insert(QStringLiteral("time"), evidence.time.toString(Qt::ISODateWithMs));
+    }
     if (withAnswer)
         object.insert(QStringLiteral("answer"), evidence.answer);
     return object;

@@ -4,9 +4,11 @@
 #include "core/Verdict.h"
 #include "core/WhoisQuery.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -15,12 +17,14 @@ namespace wendlecott::core {
 class EvidenceJudge;
 
 // Which protocol asks about a name. Auto: RDAP where the bootstrap lists the name's
-// extension, else whois.
-enum class LookupProtocol { Whois, Rdap, Auto };
+// extension, else whois. Dns: the name was settled by its delegation in the zone (evidence
+// only, never a lookup's choice).
+enum class LookupProtocol { Whois, Rdap, Auto, Dns };
 // Which rule judges a whois answer: the row's success words, or the evidence rules.
 enum class VerdictRules { SuccessWords, Evidence };
 
-QString protocolName(LookupProtocol protocol); // "whois", "rdap", "auto"
+QString protocolName(LookupProtocol protocol); // "whois", "rdap", "auto", "dns"
+// A protocol a lookup can be asked over: whois, rdap or auto.
 std::optional<LookupProtocol> protocolFromName(const QString &name);
 QString rulesName(VerdictRules rules); // "words", "evidence"
 std::optional<VerdictRules> rulesFromName(const QString &name);
@@ -43,7 +47,7 @@ QString endingName(LookupEnding ending);
 struct LookupEvidence {
     QString name;
     LookupVerdict verdict = LookupVerdict::Unknown;
-    LookupProtocol protocol = LookupProtocol::Whois; // Whois or Rdap
+    LookupProtocol protocol = LookupProtocol::Whois; // Whois, Rdap, or Dns (a delegated name)
     VerdictRules rules = VerdictRules::SuccessWords; // whois: which rule judged
     LookupEnding ending = LookupEnding::Answered;
     QString server; // whois: the host that answered (or was asked); RDAP: the address's host
@@ -59,9 +63,11 @@ struct LookupEvidence {
     std::optional<qint64> retryAfterSeconds; // RDAP: the server's Retry-After
     qint64 answerBytes = 0;
     qint64 elapsedMs = 0;
-    int connections = 0; // whois: connections made (reconnects included)
-    QString reason;      // why the exchange failed, as the connection or fetch said
-    QString answer;      // the whole answer as text
+    int connections = 0;     // whois: connections made (reconnects included)
+    QString reason;          // why the exchange failed, as the connection or fetch said
+    QString answer;          // the whole answer as text
+    QStringList nameServers; // DNS: the NS names the zone delegates the name to
+    QDateTime time;          // DNS: when the deciding reply arrived (UTC)
     // Taken from the answer store instead of asking (a recent Registered answer): no query
     // was made, and the answer is not stored again.
     bool reused = false;
@@ -74,7 +80,7 @@ struct LookupEvidence {
 
 // The evidence as one JSON object: name, verdict, protocol, rules (whois), server, port, url,
 // rule, word, evidence, status, retryAfter, bytes, ms, connections, ending, reason, reused
-// (when true); with `withAnswer` also answer.
+// (when true), and for DNS nameServers and time; with `withAnswer` also answer.
 QJsonObject evidenceJson(const LookupEvidence &evidence, bool withAnswer);
 
 // The rule a whois answer is judged by.

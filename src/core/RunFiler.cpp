@@ -25,6 +25,7 @@ void RunFiler::beginRun()
     m_warned = false;
     m_passedOver = 0;
     m_invalidNames = 0;
+    m_settledByDns = 0;
 }
 
 QString RunFiler::shownAnswer(const LookupEvidence &evidence)
@@ -90,6 +91,8 @@ RunRecord RunFiler::file(const LookupEvidence &asked)
         break;
     case LookupVerdict::Registered:
         record.kind = RunRecord::Kind::Registered;
+        if (evidence.protocol == LookupProtocol::Dns)
+            ++m_settledByDns;
         m_env.lists.addRegistered(evidence.name);
         settle(evidence.name);
         break;

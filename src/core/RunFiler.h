@@ -12,6 +12,7 @@
 namespace wendlecott::core {
 
 class AnswerRecorder;
+class DnsTransport;
 class ResultLists;
 class ServerPacer;
 class UnansweredNames;
@@ -38,6 +39,9 @@ struct RunEnvironment {
     // A name answered Registered this many days ago at most, with its expiry far enough away,
     // is filed from the recorder without a query; empty or 0: every name is asked.
     std::function<int()> reuseRegisteredDays = {};
+    // The DNS transport of a run that asks DNS first, made on first use; empty or null:
+    // such a run asks the registry for every name.
+    std::function<DnsTransport *()> dnsTransport = {};
 
     // The lookup asked for now: lookupChoices, else the described one with the proxy switch.
     LookupChoices choices() const;
@@ -86,6 +90,8 @@ public:
 
     int passedOverCount() const { return m_passedOver; }
     int invalidNameCount() const { return m_invalidNames; }
+    // Names of this run filed Registered by their delegation, without the registry.
+    int settledByDnsCount() const { return m_settledByDns; }
 
     // What the blocked notice shows of an answer: the HTTP status first for RDAP.
     static QString shownAnswer(const LookupEvidence &evidence);
@@ -99,6 +105,7 @@ private:
     bool m_warned = false;
     int m_passedOver = 0;
     int m_invalidNames = 0;
+    int m_settledByDns = 0;
 };
 
 } // namespace wendlecott::core

@@ -60,11 +60,13 @@ QStringList inTableOrder(const TldTable &table, const QStringList &extensions)
 
 RunPolicy runPolicyFor(const TldTable &table, const RunChoices &choices)
 {
-    if (choices.extensions.size() < 2 && choices.jobs <= 1)
+    if (choices.extensions.size() < 2 && choices.jobs <= 1 && !choices.dnsFirst.enabled)
         return RunPolicy::described();
-    return RunPolicy::paced(choices.jobs, choices.extensions.size() >= 2
-                                              ? inTableOrder(table, choices.extensions)
-                                              : QStringList());
+    RunPolicy policy = RunPolicy::paced(choices.jobs, choices.extensions.size() >= 2
+                                                          ? inTableOrder(table, choices.extensions)
+                                                          : QStringList());
+    policy.dnsFirst = choices.dnsFirst;
+    return policy;
 }
 
 } // namespace wendlecott::core

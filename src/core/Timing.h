@@ -17,6 +17,7 @@ struct Timing {
     int listBuilderStartTicks = 3; // the list builder fetches its first page at this tick
     qint64 listBuilderPageWaitMs = 500;
     qint64 registrarTestTimeoutMs = 5000; // the registrar test gives up this long after its connection
+    qint64 dnsTryTimeoutMs = 2000;        // each of a delegation question's two tries waits this long
 };
 
 } // namespace wendlecott::core

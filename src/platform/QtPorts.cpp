@@ -4,6 +4,7 @@
 #include "platform/QtHttpClient.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
+#include "platform/dns/CaresTransport.h"
 
 namespace wendlecott::platform {
 
@@ -17,6 +18,10 @@ void addQtAdapters(config::AppPorts &ports, const QString &settingsFolder)
         ports.connections = QtWhoisConnection::factory();
     if (!ports.http)
         ports.http = std::make_unique<QtHttpClient>();
+    if (!ports.dnsTransports)
+        ports.dnsTransports = [](core::Scheduler &scheduler) -> std::unique_ptr<core::DnsTransport> {
+            return std::make_unique<CaresTransport>(scheduler);
+        };
 }
 
 } // namespace wendlecott::platform

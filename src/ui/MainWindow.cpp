@@ -105,6 +105,7 @@ void MainWindow::connectRun()
     connect(m_runControls, &RunControls::progressChanged, m_statusPanel, &StatusPanel::showProgress);
     connect(m_runControls, &RunControls::passedOver, m_statusPanel, &StatusPanel::showPassedOver);
     connect(m_runControls, &RunControls::invalidName, m_statusPanel, &StatusPanel::showInvalidName);
+    connect(m_runControls, &RunControls::settledByDns, m_statusPanel, &StatusPanel::showSettledByDns);
     // Said once for a row of failed writes (the recorder sees to that), not once a second.
     connect(&m_state.positions(), &config::PositionRecorder::writeFailed, this, [this](const QString &why) {
         m_state.notice().showMessage(QString(),
@@ -373,6 +374,7 @@ void MainWindow::startRun()
     request.extensionChoice = [box = m_runControls->extensionBox()] { return box->currentText(); };
     m_statusPanel->hidePassedOver();
     m_statusPanel->hideInvalidNames();
+    m_statusPanel->hideSettledByDns();
     showSource();
     m_runControls->startChosenRun(sources::makeListRunSource(std::move(request), m_state), start, count);
 }

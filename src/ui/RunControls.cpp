@@ -93,6 +93,10 @@ void RunControls::connectCheckRun()
     connect(m_run, &core::CheckRun::namePassedOver, this,
             [this](const QString &, int count) { Q_EMIT passedOver(count); });
     connect(m_run, &core::CheckRun::invalidName, this, &RunControls::invalidName);
+    connect(m_run, &core::CheckRun::recordFinished, this, [this](const core::RunRecord &record) {
+        if (record.evidence.protocol == core::LookupProtocol::Dns)
+            Q_EMIT settledByDns(m_run->settledByDnsCount());
+    });
 }
 
 QList<QWidget *> RunControls::wordListWidgets() const
@@ -116,13 +120,15 @@ bool RunControls::isRunActive() const
     return m_run->isRunning();
 }
 
-// The run takes the user's choices as they stand at Start: the ticked extensions and the
-// Jobs preference (one of each: the described run with the one extension of cmbTLDs).
+// The run takes the user's choices as they stand at Start: the ticked extensions, the Jobs
+// preference and DnsFirst (one of each and DNS first off: the described run with the one
+// extension of cmbTLDs).
 void RunControls::startChosenRun(core::RunSource source, qint32 start, qint32 count)
 {
     core::RunChoices choices;
     choices.extensions = tickedExtensions();
     choices.jobs = m_state.preferences().jobs();
+    choices.dnsFirst = m_state.dnsFirstChoices();
     m_run->setPolicy(core::runPolicyFor(m_state.table(), choices));
     m_run->startRun(std::move(source), start, count);
 }

@@ -62,6 +62,8 @@ Q_SIGNALS:
     void progressChanged(qint32 position, qint32 count);
     void passedOver(int count);
     void invalidName(const QString &name, const QString &reason, int count);
+    // Names of this run filed Registered by their delegation, without asking the registry.
+    void settledByDns(int count);
     // The run ended; the resume positions are stored by then.
     void stopped();
 

@@ -197,6 +197,12 @@ QGroupBox *SetupWindow::buildDefaultsFrame()
                                          "by side; each server is still asked no faster than its throttle."));
     grid->addWidget(makeLabel(defaults, QStringLiteral("Lookups in flight at once:"), m_jobsBox), 8, 0);
     grid->addWidget(m_jobsBox, 8, 1, Qt::AlignLeft);
+    m_dnsFirstBox = new QCheckBox(
+        QStringLiteral("Ask DNS first (registered names are settled without asking the registry)"), defaults);
+    m_dnsFirstBox->setObjectName(QStringLiteral("chkDnsFirst"));
+    m_dnsFirstBox->setToolTip(QStringLiteral("A name delegated in its extension's zone is registered; every "
+                                             "other name is still asked of its registry."));
+    grid->addWidget(m_dnsFirstBox, 9, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     return defaults;
 }
@@ -286,6 +292,8 @@ void SetupWindow::connectControls()
     connect(m_rdapBox, &QCheckBox::clicked, this, [this](bool checked) { m_editor->rdapClicked(checked); });
     connect(m_rdapUpdateButton, &QPushButton::clicked, this, &SetupWindow::updateRdapServers);
     connect(m_jobsBox, &QSpinBox::valueChanged, this, [this](int jobs) { m_editor->jobsChanged(jobs); });
+    connect(m_dnsFirstBox, &QCheckBox::clicked, this,
+            [this](bool checked) { m_editor->dnsFirstClicked(checked); });
     connect(m_defaultExtensionEdit, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_editor->defaultExtensionChanged(text); });
     connect(m_browsePauseEdit, &QLineEdit::textChanged, this,
@@ -305,6 +313,7 @@ void SetupWindow::showOpeningValues(const config::SetupOpening &opening)
     m_rdapBox->setChecked(opening.rdapChecked);
     const QSignalBlocker blockJobs(m_jobsBox);
     m_jobsBox->setValue(m_editor->jobs());
+    m_dnsFirstBox->setChecked(m_editor->dnsFirst());
     m_rdapListLabel->setText(m_editor->rdapBootstrapText());
     m_defaultExtensionEdit->setText(opening.defaultExtension);
     m_browsePauseEdit->setText(opening.throttle);

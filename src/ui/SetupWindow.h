@@ -117,6 +117,7 @@ private:
     QCheckBox *m_proxyBox = nullptr;
     QCheckBox *m_rdapBox = nullptr;
     QSpinBox *m_jobsBox = nullptr;
+    QCheckBox *m_dnsFirstBox = nullptr;
     QLabel *m_rdapListLabel = nullptr;
     QPushButton *m_rdapUpdateButton = nullptr;
     QUrl m_rdapAddress{core::kRdapBootstrapAddress};

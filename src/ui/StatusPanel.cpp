@@ -41,6 +41,11 @@ StatusPanel::StatusPanel(QWidget *parent) : QStatusBar(parent)
         QStringLiteral("Entries of this run that cannot be domain names (too long, or characters no "
                        "registry accepts): they were not looked up."));
     m_invalidNamesPanel->hide();
+    m_settledByDnsPanel = new QLabel(this);
+    m_settledByDnsPanel->setObjectName(QStringLiteral("lblSettledByDns"));
+    m_settledByDnsPanel->setToolTip(QStringLiteral(
+        "Names of this run delegated in their extension's zone: registered, without asking the registry."));
+    m_settledByDnsPanel->hide();
     m_backOffPanel = new QLabel(this);
     m_backOffPanel->setObjectName(QStringLiteral("lblBackOff"));
     m_backOffPanel->setTextFormat(Qt::PlainText);
@@ -61,6 +66,7 @@ StatusPanel::StatusPanel(QWidget *parent) : QStatusBar(parent)
     addPermanentWidget(m_sourcePanel);
     addPermanentWidget(m_passedOverPanel);
     addPermanentWidget(m_invalidNamesPanel);
+    addPermanentWidget(m_settledByDnsPanel);
     addPermanentWidget(m_backOffPanel);
     addPermanentWidget(m_progress);
     showSource(QString(), QString());
@@ -124,6 +130,17 @@ void StatusPanel::hidePassedOver()
 void StatusPanel::hideInvalidNames()
 {
     m_invalidNamesPanel->hide();
+}
+
+void StatusPanel::showSettledByDns(int count)
+{
+    m_settledByDnsPanel->setText(QStringLiteral("Settled by DNS: %1").arg(count));
+    m_settledByDnsPanel->show();
+}
+
+void StatusPanel::hideSettledByDns()
+{
+    m_settledByDnsPanel->hide();
 }
 
 void StatusPanel::showSource(const QString &caption, const QString &listPath)

@@ -46,6 +46,9 @@ public:
     // A new run: its passed-over and invalid counts are not shown until they start.
     void hidePassedOver();
     void hideInvalidNames();
+    // Names of the run settled by DNS; hidden again at the next run.
+    void showSettledByDns(int count);
+    void hideSettledByDns();
     void showSource(const QString &caption, const QString &listPath);
     // The three panels take these widths in proportion.
     void sharePanels(const std::array<int, 3> &shares);
@@ -57,6 +60,7 @@ private:
     QLabel *m_sourcePanel = nullptr;       // the chosen source and its list file
     QLabel *m_passedOverPanel = nullptr;   // names of the run no TLD row serves
     QLabel *m_invalidNamesPanel = nullptr; // names of the run that cannot be domains
+    QLabel *m_settledByDnsPanel = nullptr; // names of the run settled by their delegation
     QProgressBar *m_progress = nullptr;    // the run's position of its entry count
     QLabel *m_backOffPanel = nullptr;      // when the paused servers are asked again
     QTimer *m_backOffTimer = nullptr;

@@ -10,6 +10,27 @@
 
 namespace wendlecott::cli {
 
+namespace {
+
+QString dnsFirstHelpText()
+{
+    return QStringLiteral(
+        "\n"
+        "Asking DNS first (check and lookup):\n"
+        "  --dns-first                   a name delegated in its extension's zone is registered\n"
+        "                                without a registry query (evidence: protocol dns, the\n"
+        "                                server, the name servers, the time); every other name\n"
+        "                                is asked as before. Without it the setting DnsFirst\n"
+        "                                decides (off by default); --no-dns-first turns it off.\n"
+        "                                check's summary counts the names settled by DNS\n"
+        "  --dns-server HOST:PORT        every delegation query to that server (DnsServer;\n"
+        "                                default: each extension's own name servers)\n"
+        "  --dns-rate N                  queries a second per name server (DnsQueriesPerSecond,\n"
+        "                                200; 0: unpaced)\n");
+}
+
+} // namespace
+
 QString helpText()
 {
     const QString commands = QStringLiteral(
@@ -39,6 +60,7 @@ QString helpText()
         "                                each absent when the answer does not hold it)\n"
         "  domain ENTRY... [--tld EXT]   the domain a check run looks up for each list entry\n"
         "  lookup NAME [--protocol whois|rdap|auto] [--rules words|evidence] [--raw] [--json]\n"
+        "       [--dns-first] [--dns-server HOST:PORT] [--dns-rate N]\n"
         "                                one lookup: verdict, name, server:port (or the RDAP\n"
         "                                address), matched word (or the rule that decided);\n"
         "                                --raw adds the answer; --json prints one JSON object\n"
@@ -46,6 +68,7 @@ QString helpText()
         "                                the registration details of a registered name\n"
         "  check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N] [--reuse-registered-days N]\n"
         "        [--protocol whois|rdap|auto] [--rules words|evidence] [--json] [--unanswered]\n"
+        "        [--dns-first] [--dns-server HOST:PORT] [--dns-rate N]\n"
         "                                a check run over a list file (standard input without\n"
         "                                FILE), filing verdicts into the program folder's lists:\n"
         "                                available NAME class, registered NAME, blocked NAME\n"
@@ -81,7 +104,7 @@ QString helpText()
         "                                characters) or the browse window's (--page, UTF-8 text);\n"
         "                                the files are the pages of one run; --frames adds\n"
         "                                frame TAB address for each frame followed\n");
-    return commands + storeHelpText() +
+    return commands + storeHelpText() + dnsFirstHelpText() +
            QStringLiteral(
                "\n"
                "Options:\n"

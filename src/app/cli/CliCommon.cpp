@@ -101,6 +101,48 @@ core::LookupChoices applyOverrides(core::LookupChoices choices, const LookupOver
     return choices;
 }
 
+bool takeDnsOverride(const QStringList &args, qsizetype &i, DnsOverrides &overrides, QString &problem)
+{
+    const QString &arg = args.at(i);
+    if (arg == QLatin1String("--dns-first") || arg == QLatin1String("--no-dns-first")) {
+        overrides.enabled = arg == QLatin1String("--dns-first");
+        return true;
+    }
+    const QString name = arg.section(QLatin1Char('='), 0, 0);
+    if (name != QLatin1String("--dns-server") && name != QLatin1String("--dns-rate"))
+        return false;
+    QString value;
+    if (arg.contains(QLatin1Char('='))) {
+        value = arg.section(QLatin1Char('='), 1);
+    } else if (i + 1 < args.size()) {
+        value = args.at(++i);
+    } else {
+        problem = QStringLiteral("%1 needs a value").arg(name);
+        return true;
+    }
+    if (name == QLatin1String("--dns-server")) {
+        if (const core::Result<core::DnsServerAddress> server = core::parseDnsServer(value); !server)
+            problem = QStringLiteral("--dns-server takes HOST:PORT, not '%1'").arg(value);
+        overrides.server = value.trimmed();
+        return true;
+    }
+    bool number = false;
+    const int rate = value.toInt(&number);
+    if (!number || rate < 0)
+        problem =
+            QStringLiteral("--dns-rate takes a number of queries a second (0: unpaced), not '%1'").arg(value);
+    overrides.queriesPerSecond = rate;
+    return true;
+}
+
+core::DnsFirstChoices applyDnsOverrides(core::DnsFirstChoices choices, const DnsOverrides &overrides)
+{
+    choices.enabled = overrides.enabled.value_or(choices.enabled);
+    choices.server = overrides.server.value_or(choices.server);
+    choices.queriesPerSecond = overrides.queriesPerSecond.value_or(choices.queriesPerSecond);
+    return choices;
+}
+
 QString jsonLine(const QJsonObject &object)
 {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/cli/Cli.h"
+#include "core/DnsFirstStep.h"
 #include "core/DomainLookup.h"
 #include "core/Result.h"
 #include "core/TldTable.h"
@@ -57,6 +58,19 @@ bool takeLookupOverride(const QStringList &args, qsizetype &i, LookupOverrides &
 // The preferences' choices with the options put over them. A protocol given alone brings its
 // rules: whois the success words, rdap and auto the evidence rules.
 core::LookupChoices applyOverrides(core::LookupChoices choices, const LookupOverrides &overrides);
+
+// --dns-first, --no-dns-first, --dns-server HOST:PORT and --dns-rate N, where a command
+// gives them; what is not given follows the preferences (DnsFirst, DnsServer,
+// DnsQueriesPerSecond).
+struct DnsOverrides {
+    std::optional<bool> enabled;
+    std::optional<QString> server;
+    std::optional<int> queriesPerSecond;
+};
+// Takes one of them (a value next or after "=") at args[i]; false when args[i] is none of
+// them. `problem` says what is wrong with the value.
+bool takeDnsOverride(const QStringList &args, qsizetype &i, DnsOverrides &overrides, QString &problem);
+core::DnsFirstChoices applyDnsOverrides(core::DnsFirstChoices choices, const DnsOverrides &overrides);
 
 // A JSON object as one line of text.
 QString jsonLine(const QJsonObject &object);

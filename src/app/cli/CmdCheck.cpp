@@ -99,6 +99,7 @@ struct CheckOptions {
     bool unanswered = false;      // the names kept in Unanswered.txt
     std::optional<int> reuseDays; // --reuse-registered-days; the setting without
     LookupOverrides overrides;
+    DnsOverrides dns;
 };
 
 // The options of check, or the exit status of a usage error (already reported).
@@ -108,7 +109,8 @@ std::variant<CheckOptions, int> parseCheckOptions(CliContext &context, const QSt
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         QString problem;
-        if (takeLookupOverride(args, i, options.overrides, problem)) {
+        if (takeLookupOverride(args, i, options.overrides, problem) ||
+            takeDnsOverride(args, i, options.dns, problem)) {
             if (!problem.isEmpty())
                 return fail(context, QStringLiteral("check: ") + problem, kExitUsage);
         } else if (arg == QLatin1String("--json")) {
@@ -252,6 +254,8 @@ struct RunTally {
     int invalid = 0;
     int retries = 0;
     int reused = 0; // filed from the answer store without a query
+    int settledByDns = 0;
+    bool dnsFirst = false;
     bool interrupted = false;
     bool positionLost = false;
 };
@@ -277,6 +281,10 @@ void printRecords(CliContext &context, const CheckOptions &options, core::CheckR
                                    : shown(context, QStringLiteral("invalid\t%1\t%2").arg(name, reason)))
                            << '\n';
         });
+    QObject::connect(&run, &core::CheckRun::dnsUnsettled, &run, [&](const QString &text) {
+        context.io.err << "wendlecott-cli check: " << core::escapeControls(text) << '\n';
+        context.io.err.flush();
+    });
 }
 
 // Runs `run` over the names until it stops (the end of the list, or Ctrl-C as Stop), one
@@ -306,6 +314,8 @@ RunTally runToEnd(CliContext &context, const CheckOptions &options, core::CheckR
     if (run.isRunning())
         loop.exec();
     tally.retries = run.retryCount();
+    tally.settledByDns = run.settledByDnsCount();
+    tally.dnsFirst = run.policy().dnsFirst.enabled;
     return tally;
 }
 
@@ -316,12 +326,16 @@ int finishCheck(CliContext &context, qint32 next, int passedOver, const RunTally
 {
     config::AppState &state = context.state;
     const int *counts = tally.counts;
-    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered, "
-                   << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4] << " unknown";
+    context.io.err << "wendlecott-cli check: " << counts[0] << " available, " << counts[1] << " registered";
+    if (tally.dnsFirst)
+        context.io.err << " (" << tally.settledByDns << " settled by DNS)";
+    context.io.err << ", " << counts[2] << " blocked, " << counts[3] << " timed out, " << counts[4]
+                   << " unknown";
     if (counts[5] > 0)
         context.io.err << ", " << counts[5] << " unreachable";
     if (tally.invalid > 0)
         context.io.err << ", " << tally.invalid << " invalid (not looked up)";
+
     if (tally.retries > 0)
         context.io.err << "; " << tally.retries << " asked again after a refusal";
     if (tally.reused > 0)
@@ -358,11 +372,12 @@ QString checkRecordLine(const core::RunRecord &record)
 }
 
 // check [FILE] [--tld EXT[,EXT...]] [--jobs N] [--start N] [--protocol P] [--rules R] [--json]
-// [--unanswered]:
+// [--unanswered] [--dns-first] [--dns-server HOST:PORT] [--dns-rate N]:
 // a check run over a list file (standard input without FILE), filing verdicts into the
 // program folder's lists as the main window does; names without a verdict are kept in
 // Unanswered.txt. Ctrl-C stops it as the Stop button does. With several extensions or more
-// than one job the run asks different servers side by side, each at its row's pace.
+// than one job the run asks different servers side by side, each at its row's pace. With DNS
+// first a delegated name is printed registered without a registry query.
 int cmdCheck(CliContext &context, const QStringList &args)
 {
     const auto parsed = parseCheckOptions(context, args);
@@ -392,6 +407,7 @@ int cmdCheck(CliContext &context, const QStringList &args)
     core::RunChoices choices;
     choices.jobs = options.jobs.value_or(state.preferences().jobs());
     choices.extensions = options.extensions;
+    choices.dnsFirst = applyDnsOverrides(state.dnsFirstChoices(), options.dns);
     const std::unique_ptr<core::CheckRun> run =
         core::makeRun(environment, state.scheduler(), state.timing(), state.connections(), choices);
     const RunTally tally = runToEnd(context, options, *run, *names);

@@ -2,10 +2,13 @@
 #include "app/cli/CliCommon.h"
 
 #include "config/FolderLock.h"
+#include "core/DelegationQuery.h"
+#include "core/DnsFirstStep.h"
 #include "core/DomainLookup.h"
 #include "core/DomainName.h"
 #include "core/ExtensionCheck.h"
 #include "core/RegistrationDetails.h"
+#include "core/ShownText.h"
 #include "core/Timing.h"
 
 #include <QEventLoop>
@@ -21,6 +24,7 @@ struct LookupOptions {
     bool raw = false;
     bool json = false;
     LookupOverrides overrides;
+    DnsOverrides dns;
 };
 
 // The options of lookup, or the exit status of a usage error (already reported).
@@ -30,7 +34,8 @@ std::optional<LookupOptions> parseLookupOptions(CliContext &context, const QStri
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         QString problem;
-        if (takeLookupOverride(args, i, options.overrides, problem)) {
+        if (takeLookupOverride(args, i, options.overrides, problem) ||
+            takeDnsOverride(args, i, options.dns, problem)) {
             if (!problem.isEmpty()) {
                 status = fail(context, QStringLiteral("lookup: ") + problem, kExitUsage);
                 return std::nullopt;
@@ -52,7 +57,7 @@ std::optional<LookupOptions> parseLookupOptions(CliContext &context, const QStri
     if (options.name.trimmed().isEmpty()) {
         status = fail(context,
                       QStringLiteral("lookup: give a name (lookup NAME [--protocol whois|rdap|auto] "
-                                     "[--rules words|evidence] [--raw] [--json])"),
+                                     "[--rules words|evidence] [--raw] [--json] [--dns-first])"),
                       kExitUsage);
         return std::nullopt;
     }
@@ -67,12 +72,63 @@ QString whereAsked(const core::LookupRoute &route)
     return QStringLiteral("%1:%2").arg(route.entry.server).arg(route.entry.port);
 }
 
+// The delegation check of `name` as a run makes it, waited for (it ends within two tries'
+// time limits once the extension's servers are known); nothing when DNS cannot be asked.
+std::optional<core::DelegationEvidence> askDelegation(CliContext &context, const core::DnsFirstChoices &dns,
+                                                      const QString &name)
+{
+    config::AppState &state = context.state;
+    core::DnsTransport *transport = state.dnsTransport();
+    if (!transport)
+        return std::nullopt;
+    core::DelegationOptions options;
+    options.tryTimeoutMs = state.timing().dnsTryTimeoutMs;
+    options.serverOverride = dns.server;
+    options.queriesPerSecond = dns.queriesPerSecond;
+    core::DelegationQuery query(*transport, state.scheduler(), &state.pacer(), options);
+    QEventLoop loop;
+    std::optional<core::DelegationEvidence> result;
+    QObject::connect(&query, &core::DelegationQuery::finished, &loop,
+                     [&](const core::DelegationEvidence &evidence) {
+                         result = evidence;
+                         loop.quit();
+                     });
+    QObject::connect(&query, &core::DelegationQuery::extensionUnsettled, &loop,
+                     [&](const QString &extension, const QString &reason, const QString &detail) {
+                         context.io.err << "wendlecott-cli lookup: "
+                                        << core::escapeControls(
+                                               core::DnsFirstStep::unsettledText(extension, reason, detail))
+                                        << '\n';
+                         context.io.err.flush();
+                     });
+    query.ask(name);
+    loop.exec();
+    return result;
+}
+
+void printDelegated(CliContext &context, const LookupOptions &options, const core::LookupEvidence &evidence)
+{
+    if (options.json) {
+        context.io.out << jsonLine(core::evidenceJson(evidence, options.raw)) << '\n';
+        return;
+    }
+    context.io.out << shown(context, core::verdictName(evidence.verdict) + QLatin1Char('\t') + evidence.name +
+                                         QLatin1Char('\t') +
+                                         core::DnsServerAddress{evidence.server, evidence.port}.key() +
+                                         QLatin1Char('\t') + evidence.rule)
+                   << '\n';
+    if (options.raw)
+        context.io.out << shown(context, evidence.nameServers.join(QLatin1Char('\n'))) << '\n';
+}
+
 void printEvidence(CliContext &context, const LookupOptions &options, const core::LookupRoute &route,
-                   const core::LookupEvidence &evidence)
+                   const core::LookupEvidence &evidence, const std::optional<core::DelegationEvidence> &dns)
 {
     if (options.json) {
         QJsonObject object = core::evidenceJson(evidence, options.raw);
         object.insert(QStringLiteral("details"), core::detailsJson(core::detailsOf(evidence)));
+        if (dns) // what DNS said before the registry was asked
+            object.insert(QStringLiteral("dns"), dns->json());
         context.io.out << jsonLine(object) << '\n';
         return;
     }
@@ -103,10 +159,11 @@ void rememberAnswer(CliContext &context, const core::LookupEvidence &evidence)
 
 } // namespace
 
-// lookup NAME [--protocol P] [--rules R] [--raw] [--json]: one lookup through the TLD table
-// or the RDAP bootstrap (as the preferences say, unless the options do), given up after the
-// run's watchdog time. Prints verdict, name, server:port (or the RDAP address), the matched
-// word or the rule; with --raw the answer follows; with --json one object with the evidence.
+// lookup NAME [--protocol P] [--rules R] [--raw] [--json] [--dns-first] [--dns-server HOST:PORT]
+// [--dns-rate N]: one lookup through the TLD table or the RDAP bootstrap (as the preferences
+// say, unless the options do), given up after the run's watchdog time; with DNS first a
+// delegated name is registered without it. Prints verdict, name, server:port (or the RDAP address), the
+// matched word or the rule; with --raw the answer follows; with --json one object with the evidence.
 int cmdLookup(CliContext &context, const QStringList &args)
 {
     int status = kExitOk;
@@ -137,6 +194,17 @@ int cmdLookup(CliContext &context, const QStringList &args)
                        << '\n';
         return kExitFailure;
     }
+    std::optional<core::DelegationEvidence> dns;
+    if (const core::DnsFirstChoices dnsChoices = applyDnsOverrides(state.dnsFirstChoices(), options->dns);
+        dnsChoices.enabled) {
+        dns = askDelegation(context, dnsChoices, options->name);
+        if (dns && dns->outcome == core::DelegationOutcome::Delegated) {
+            core::LookupEvidence settled = core::delegatedEvidence(*dns);
+            settled.name = options->name;
+            printDelegated(context, *options, settled);
+            return kExitOk;
+        }
+    }
     const core::Timing &timing = state.timing();
     choices.timeLimitMs = timing.tickMs * timing.watchdogTicks;
 
@@ -162,7 +230,7 @@ int cmdLookup(CliContext &context, const QStringList &args)
                                  .arg(whereAsked(lookup.route()), options->name, evidence->reason));
     const bool timedOut = evidence->ending == core::LookupEnding::TimedOut;
     if (!timedOut || options->json) // a time-out has no verdict line, only its evidence
-        printEvidence(context, *options, lookup.route(), *evidence);
+        printEvidence(context, *options, lookup.route(), *evidence, dns);
     if (timedOut)
         return fail(context, QStringLiteral("no answer from %1 for %2 within %3 seconds")
                                  .arg(whereAsked(lookup.route()), options->name)

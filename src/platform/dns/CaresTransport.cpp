@@ -5,8 +5,10 @@
 #include <QSocketNotifier>
 
 #include <ares.h>
+
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <utility>
 
 #include <mutex>
 
@@ -269,12 +271,28 @@ void CaresTransport::armTimeout(Channel &channel)
     channel.timeout->start(ms, [this, &channel] { process(channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD); });
 }
 
+// The replies read in one pass are handed on together once c-ares is done: a handler that
+// asks again from inside the pass would keep c-ares reading the new replies, and a fast
+// server would then hold the event loop (and every other socket and timer) until the last
+// question of a long run was answered.
 void CaresTransport::process(Channel &channel, int readFd, int writeFd)
 {
     const std::weak_ptr<int> alive = m_alive;
+    ++m_processing;
     ares_process_fd(channel.channel, readFd, writeFd);
-    if (!alive.expired())
-        armTimeout(channel);
+    if (alive.expired())
+        return;
+    --m_processing;
+    armTimeout(channel);
+    if (m_processing > 0 || m_held.empty())
+        return;
+    m_scheduler.callAfter(0, [alive, this, held = std::exchange(m_held, {})] {
+        for (const auto &[id, exchange] : held) {
+            if (alive.expired())
+                return;
+            deliver(id, exchange);
+        }
+    });
 }
 
 CaresTransport::ExchangeId CaresTransport::exchange(const DnsServerAddress &server, const QByteArray &query,
@@ -305,6 +323,10 @@ void CaresTransport::cancel(ExchangeId id)
 
 void CaresTransport::deliver(ExchangeId id, const DnsExchange &exchange)
 {
+    if (m_processing > 0) {
+        m_held.emplace_back(id, exchange);
+        return;
+    }
     if (m_sending > 0) {
         m_scheduler.callAfter(0, [alive = std::weak_ptr<int>(m_alive), this, id, exchange] {
             if (!alive.expired())

@@ -8,6 +8,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace wendlecott::platform {
 
@@ -57,7 +59,9 @@ private:
     std::unique_ptr<Channel> m_resolver;
     std::map<ExchangeId, std::function<void(const core::DnsExchange &)>> m_pending;
     ExchangeId m_nextId = 1;
-    int m_sending = 0; // inside ares_send: callbacks are put off to the event loop
+    int m_sending = 0;    // inside ares_send: callbacks are put off to the event loop
+    int m_processing = 0; // inside ares_process_fd: replies are held until it returns
+    std::vector<std::pair<ExchangeId, core::DnsExchange>> m_held;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
