@@ -13,7 +13,7 @@
 #include "TestFolder.h"
 #include "browse/BrowseSession.h"
 #include "config/AppState.h"
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 #include "platform/widgets/WebPageView.h"
 #include "ui/BrowseWindow.h"
 #include "ui/DesktopPorts.h"

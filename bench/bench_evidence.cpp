@@ -4,10 +4,10 @@
 //  - the time for one large answer: 1 MiB of real answers run together, and 16 MiB shaped
 //    as a hostile server might send it;
 //  - with --rules, the ten phrase rules that cost most over the real answers.
-#include "core/EvidenceJudge.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
-#include "core/Verdict.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/EvidenceJudge.h"
+#include "core/lookup/Verdict.h"
+#include "core/tld/TldTable.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 //    the text) and the longest step, which bound how long the window's event loop waits;
 //  - hostile pages: one with a name on every few bytes, one long line, binary bytes.
 #include "browse/PageExtraction.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/tld/TldTable.h"
 #include "sources/ExtractionRules.h"
 #include "sources/SearchExtraction.h"
 

@@ -6,8 +6,8 @@
 
 #include "FakeNotice.h"
 #include "MemorySettingsStore.h"
-#include "core/Scheduler.h"
-#include "core/TextFile.h"
+#include "core/base/Scheduler.h"
+#include "core/base/TextFile.h"
 #include "sources/GeneratorSession.h"
 
 #include <QCoreApplication>

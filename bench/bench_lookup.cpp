@@ -3,8 +3,8 @@
 // server on the slot's own thread (as the tests do) and once with the server on a thread of
 // its own, which is closer to a real server on another machine.
 #include "FakeWhoisServer.h"
-#include "core/LookupEvidence.h"
-#include "core/LookupSlot.h"
+#include "core/lookup/LookupEvidence.h"
+#include "core/lookup/LookupSlot.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 

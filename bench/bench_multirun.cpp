@@ -12,10 +12,10 @@
 //   bench_multirun [NAMES] [LOOP] [JOBS]   (defaults: 1000 names, 200 names for the whois loop,
 //                                           8 jobs at throttle 0)
 #include "FakeWhoisServer.h"
-#include "core/CheckRun.h"
-#include "core/ResultLists.h"
-#include "core/ServerPacer.h"
-#include "core/UserNotice.h"
+#include "core/base/UserNotice.h"
+#include "core/lists/ResultLists.h"
+#include "core/pacing/ServerPacer.h"
+#include "core/run/CheckRun.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 

@@ -4,8 +4,8 @@
 // be elsewhere.
 #include "FakeHttpServer.h"
 #include "FakeWhoisServer.h"
-#include "core/DomainLookup.h"
-#include "core/RdapBootstrap.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/lookup/RdapBootstrap.h"
 #include "platform/QtHttpClient.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"

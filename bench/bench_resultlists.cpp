@@ -3,7 +3,7 @@
 // the one filing that has to replace a full live file (after a deletion).
 #include "FakeNotice.h"
 #include "TestFolder.h"
-#include "core/ResultLists.h"
+#include "core/lists/ResultLists.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 //  - reading every entry of the four-letter list by position, in order;
 //  - breakLinesAtExtensions and hasEnabledExtension on a 5 MB page with com, net and org
 //    enabled (the real test pages repeated), and with every default extension enabled.
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 #include "sources/ListSource.h"
 #include "sources/TextOps.h"
 

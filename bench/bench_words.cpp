@@ -2,9 +2,9 @@
 // each status the answers were recorded under (available, registered, throttled), how many
 // the success-word rule judges as that status and how many it gets wrong. A figure, not a
 // gate; the evidence rules have their own in bench_evidence.
-#include "core/TextFile.h"
-#include "core/TldTable.h"
-#include "core/Verdict.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/Verdict.h"
+#include "core/tld/TldTable.h"
 
 #include <QCoreApplication>
 #include <QMap>

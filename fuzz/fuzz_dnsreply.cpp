@@ -1,8 +1,8 @@
 // The DNS reply parser and the delegation judge, over any bytes a name server might send.
 // Input: asked name NUL reply bytes.
 #include "FuzzInput.h"
-#include "core/DelegationJudge.h"
-#include "core/DnsMessage.h"
+#include "core/dns/DelegationJudge.h"
+#include "core/dns/DnsMessage.h"
 
 using namespace wendlecott;
 

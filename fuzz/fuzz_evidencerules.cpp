@@ -3,8 +3,8 @@
 // exactly the rules of its kind and ID.
 // Input: rules text NUL whois answer.
 #include "FuzzInput.h"
-#include "core/EvidenceJudge.h"
-#include "core/EvidenceTable.h"
+#include "core/lookup/EvidenceJudge.h"
+#include "core/lookup/EvidenceTable.h"
 
 using namespace wendlecott;
 

@@ -3,7 +3,7 @@
 // reading it whole gives.
 #include "ExtractionChecks.h"
 #include "browse/PageExtraction.h"
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 
 using namespace wendlecott;
 

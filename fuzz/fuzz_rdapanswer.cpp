@@ -1,7 +1,7 @@
 // The RDAP answer judge: the verdict on whatever an RDAP server sends, by status and body.
 // Input: asked name NUL one byte for how the fetch ended NUL status (decimal) NUL body.
 #include "FuzzInput.h"
-#include "core/RdapQuery.h"
+#include "core/lookup/RdapQuery.h"
 
 using namespace wendlecott;
 

@@ -1,7 +1,7 @@
 // The RDAP bootstrap reader and the choice of a base address for a name.
 // Input: name NUL bootstrap JSON.
 #include "FuzzInput.h"
-#include "core/RdapBootstrap.h"
+#include "core/lookup/RdapBootstrap.h"
 
 using namespace wendlecott;
 

@@ -2,7 +2,7 @@
 // (bytes, one character each, as fetched) separated by NUL bytes. Reading a page a few
 // lines at a time must give what reading it whole gives.
 #include "ExtractionChecks.h"
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 #include "sources/SearchExtraction.h"
 
 using namespace wendlecott;

@@ -2,7 +2,7 @@
 // after NUL TLD table (the default table when empty). The fast versions must agree with the
 // rules written out step by step.
 #include "FuzzInput.h"
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 #include "sources/TextOps.h"
 
 #include <string_view>

@@ -1,7 +1,7 @@
 // The TLD table loader and the row lookup. Input: TLDs.txt bytes NUL name.
 #include "FuzzInput.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/tld/TldTable.h"
 
 using namespace wendlecott;
 

@@ -2,9 +2,9 @@
 // evidence rules (EvidenceJudge), the latter also with a table of the user's own.
 // Input: tld NUL name NUL success words NUL extra evidence table NUL answer bytes.
 #include "FuzzInput.h"
-#include "core/EvidenceJudge.h"
-#include "core/Verdict.h"
-#include "core/WhoisQuery.h"
+#include "core/lookup/EvidenceJudge.h"
+#include "core/lookup/Verdict.h"
+#include "core/lookup/WhoisQuery.h"
 
 using namespace wendlecott;
 

@@ -4,7 +4,7 @@
 // makes OUTPUT/<target>/ for fuzz_textops, fuzz_tldtable, fuzz_verdict, fuzz_dnsreply,
 // fuzz_entrydomain, fuzz_searchextraction, fuzz_pageextraction, fuzz_rdapanswer,
 // fuzz_rdapbootstrap and fuzz_evidencerules.
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 // be used (damaged, foreign, locked, newer), which are never deleted.
 #include "FakeScheduler.h"
 #include "TestFolder.h"
-#include "core/DomainLookup.h"
+#include "core/lookup/DomainLookup.h"
 #include "core/store/AnswerStore.h"
 #include "core/store/StoreSchema.h"
 

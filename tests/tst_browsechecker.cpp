@@ -7,14 +7,14 @@
 #include "TldRows.h"
 #include "browse/BrowseAddresses.h"
 #include "browse/BrowseSession.h"
-#include "core/ListRules.h"
-#include "core/RdapBootstrap.h"
-#include "core/ResultLists.h"
-#include "core/RunSource.h"
-#include "core/ServerPacer.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
-#include "core/UnansweredNames.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ListRules.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/RunSource.h"
+#include "core/lists/UnansweredNames.h"
+#include "core/lookup/RdapBootstrap.h"
+#include "core/pacing/ServerPacer.h"
+#include "core/tld/TldTable.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -2,11 +2,11 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
-#include "core/CheckRun.h"
-#include "core/LookupSlot.h"
-#include "core/ResultLists.h"
-#include "core/TldTable.h"
-#include "core/UnansweredNames.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/UnansweredNames.h"
+#include "core/lookup/LookupSlot.h"
+#include "core/run/CheckRun.h"
+#include "core/tld/TldTable.h"
 #include "sources/EntryDomain.h"
 
 #include <QSignalSpy>

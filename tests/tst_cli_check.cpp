@@ -5,7 +5,7 @@
 #include "app/cli/Interrupt.h"
 #include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "platform/IniSettingsStore.h"
 
 #include <QBuffer>

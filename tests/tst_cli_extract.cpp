@@ -1,8 +1,8 @@
 #include "CliRunner.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/tld/TldTable.h"
 
 #include <QBuffer>
 #include <QtTest>

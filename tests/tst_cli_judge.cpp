@@ -1,7 +1,7 @@
 #include "CliRunner.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
-#include "core/EvidenceTable.h"
+#include "core/lookup/EvidenceTable.h"
 
 #include <QBuffer>
 #include <QtTest>

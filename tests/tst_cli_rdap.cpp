@@ -5,7 +5,7 @@
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
 #include "config/SettingsKeys.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/tld/TldTable.h"
 #include "platform/IniSettingsStore.h"
 
 #include <QBuffer>

@@ -3,8 +3,8 @@
 // transport (servers per extension, the retry, the wildcard guard, pace and bounds).
 #include "FakeDnsTransport.h"
 #include "FakeScheduler.h"
-#include "core/DelegationQuery.h"
-#include "core/DnsMessage.h"
+#include "core/dns/DelegationQuery.h"
+#include "core/dns/DnsMessage.h"
 
 #include <QFile>
 #include <QJsonObject>

@@ -1,10 +1,10 @@
 // Registration details read from whois and RDAP answers: date formats row by row, the
 // field rules at their edges, RDAP events, and the developers' corpus with the details its
 // source expects (tests/data/whois/DETAILS.tsv), held to its expiry-date target.
-#include "core/DetailsTable.h"
-#include "core/DomainLookup.h"
-#include "core/RegistrationDetails.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/DetailsTable.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/lookup/RegistrationDetails.h"
 
 #include <QDir>
 #include <QDirIterator>

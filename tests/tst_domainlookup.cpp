@@ -3,8 +3,8 @@
 #include "FakeHttpClient.h"
 #include "FakeScheduler.h"
 #include "TldRows.h"
-#include "core/DomainLookup.h"
-#include "core/RdapBootstrap.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/lookup/RdapBootstrap.h"
 
 #include <QJsonObject>
 #include <QSignalSpy>

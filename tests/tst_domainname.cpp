@@ -1,4 +1,4 @@
-#include "core/DomainName.h"
+#include "core/tld/DomainName.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #include "TestFolder.h"
-#include "core/EvidenceJudge.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/EvidenceJudge.h"
 
 #include <QFile>
 #include <QRandomGenerator>

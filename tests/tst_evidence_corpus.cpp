@@ -3,10 +3,10 @@
 // by side and holds the evidence rules to their targets, on the whole corpus and on
 // held-out registries (rules that only one left-out server or extension uses are switched
 // off while its answers are judged).
-#include "core/EvidenceJudge.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
-#include "core/Verdict.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/EvidenceJudge.h"
+#include "core/lookup/Verdict.h"
+#include "core/tld/TldTable.h"
 
 #include <QMap>
 #include <QRegularExpression>

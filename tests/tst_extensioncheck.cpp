@@ -1,6 +1,6 @@
 // Names under extensions that exist nowhere are refused before any lookup, and a whois
 // answer from another registry's server cannot make a name Available.
-#include "core/ExtensionCheck.h"
+#include "core/tld/ExtensionCheck.h"
 
 #include <QFile>
 #include <QTest>

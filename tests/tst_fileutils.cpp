@@ -1,7 +1,7 @@
 #include "TestFolder.h"
 #include "config/FileUtils.h"
 #include "config/ProgramFolder.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 
 #include <QFile>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "sources/Generator.h"
 
 #include <QtTest>

@@ -3,7 +3,7 @@
 #include "MemorySettingsStore.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "sources/GeneratorSession.h"
 
 #include <QtTest>

@@ -1,5 +1,5 @@
 #include "FakeHttpServer.h"
-#include "core/HttpClient.h"
+#include "core/lookup/HttpClient.h"
 #include "platform/QtHttpClient.h"
 
 #include <QDeadlineTimer>

@@ -4,7 +4,7 @@
 #include "MemorySettingsStore.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "sources/ListBuilder.h"
 #include "sources/PageFetch.h"
 #include "sources/SearchAddress.h"

@@ -1,7 +1,7 @@
 #include "FakeNotice.h"
 #include "TestFolder.h"
-#include "core/ListFiles.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ListFiles.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "core/ListRules.h"
+#include "core/lists/ListRules.h"
 
 #include <QtTest>
 

@@ -2,9 +2,9 @@
 #include "MemorySettingsStore.h"
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
-#include "core/ServerPacer.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/pacing/ServerPacer.h"
+#include "core/tld/TldTable.h"
 #include "sources/ListSource.h"
 #include "sources/MainWindowRules.h"
 

@@ -1,8 +1,8 @@
 #include "FakeConnection.h"
 #include "FakeScheduler.h"
 #include "SlotRecorder.h"
-#include "core/LookupSlot.h"
-#include "core/WhoisRequest.h"
+#include "core/lookup/LookupSlot.h"
+#include "core/tld/WhoisRequest.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 #include "FakeWhoisServer.h"
 #include "SlotRecorder.h"
-#include "core/LookupSlot.h"
+#include "core/lookup/LookupSlot.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 

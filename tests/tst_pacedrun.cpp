@@ -3,12 +3,12 @@
 #include "FakeScheduler.h"
 #include "TestFolder.h"
 #include "TldRows.h"
-#include "core/BackOff.h"
-#include "core/CheckRun.h"
-#include "core/ResultLists.h"
-#include "core/ServerPacer.h"
-#include "core/TldTable.h"
-#include "core/UnansweredNames.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/UnansweredNames.h"
+#include "core/pacing/BackOff.h"
+#include "core/pacing/ServerPacer.h"
+#include "core/run/CheckRun.h"
+#include "core/tld/TldTable.h"
 #include "sources/EntryDomain.h"
 
 #include <QSet>

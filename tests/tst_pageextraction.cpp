@@ -1,6 +1,6 @@
 #include "ExtractionFixtures.h"
 #include "browse/PageExtraction.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "sources/EnabledExtensions.h"
 
 #include <QtTest>

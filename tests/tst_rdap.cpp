@@ -1,7 +1,7 @@
-#include "core/HttpClient.h"
-#include "core/RdapBootstrap.h"
-#include "core/RdapQuery.h"
-#include "core/Timing.h"
+#include "core/base/Timing.h"
+#include "core/lookup/HttpClient.h"
+#include "core/lookup/RdapBootstrap.h"
+#include "core/lookup/RdapQuery.h"
 
 #include <QFile>
 #include <QtTest>

@@ -2,8 +2,8 @@
 // through the one-lookup unit, with a bootstrap that points at the server.
 #include "FakeConnection.h"
 #include "FakeHttpServer.h"
-#include "core/DomainLookup.h"
-#include "core/RdapBootstrap.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/lookup/RdapBootstrap.h"
 #include "platform/QtHttpClient.h"
 #include "platform/QtScheduler.h"
 

@@ -1,8 +1,8 @@
 #include "FakeConnection.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
-#include "core/RegistrarProbe.h"
-#include "core/TldTable.h"
+#include "core/lookup/RegistrarProbe.h"
+#include "core/tld/TldTable.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -1,8 +1,8 @@
 #include "FakeNotice.h"
 #include "FakePorts.h"
 #include "TestFolder.h"
-#include "core/ResultLists.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ResultLists.h"
 
 #include <QMimeData>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "core/ShownText.h"
+#include "core/base/ShownText.h"
 
 #include <QtTest>
 

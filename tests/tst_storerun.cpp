@@ -6,12 +6,12 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
-#include "core/AnswerRecorder.h"
-#include "core/CheckRun.h"
-#include "core/ResultLists.h"
-#include "core/TldTable.h"
+#include "core/lists/ResultLists.h"
+#include "core/lookup/AnswerRecorder.h"
+#include "core/run/CheckRun.h"
 #include "core/store/AnswerStore.h"
 #include "core/store/WatchList.h"
+#include "core/tld/TldTable.h"
 #include "sources/EntryDomain.h"
 
 #include <QSignalSpy>

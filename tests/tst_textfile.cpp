@@ -1,9 +1,9 @@
 #include "FakeScheduler.h"
 #include "FileSizeLimit.h"
 #include "TestFolder.h"
-#include "core/Paths.h"
-#include "core/Scheduler.h"
-#include "core/TextFile.h"
+#include "core/base/Paths.h"
+#include "core/base/Scheduler.h"
+#include "core/base/TextFile.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 #include "sources/TextOps.h"
 
 #include <QRandomGenerator>

@@ -6,11 +6,11 @@
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/TldEditor.h"
-#include "core/EvidenceJudge.h"
-#include "core/RdapBootstrap.h"
-#include "core/RegistrarProbe.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/EvidenceJudge.h"
+#include "core/lookup/RdapBootstrap.h"
+#include "core/lookup/RegistrarProbe.h"
+#include "core/tld/TldTable.h"
 #include "sources/TextOps.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "TestFolder.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/tld/TldTable.h"
 
 #include <QSet>
 #include <QtTest>

@@ -4,7 +4,7 @@
 #include "TestFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "ui/GeneratorWindow.h"
 #include "ui/QtUserNotice.h"
 

@@ -7,7 +7,7 @@
 #include "TestFolder.h"
 #include "config/AppState.h"
 #include "config/SettingsKeys.h"
-#include "core/CheckRun.h"
+#include "core/run/CheckRun.h"
 #include "ui/ListBuilderWindow.h"
 #include "ui/MainWindow.h"
 #include "ui/MainWindowWiring.h"

@@ -1,7 +1,7 @@
 #include "FakeNotice.h"
 #include "FakePorts.h"
 #include "TestFolder.h"
-#include "core/ResultLists.h"
+#include "core/lists/ResultLists.h"
 #include "platform/widgets/QtClipboard.h"
 #include "ui/ResultListsView.h"
 

@@ -4,14 +4,15 @@
 #include "FakeNotice.h"
 #include "FakePorts.h"
 #include "FakeScheduler.h"
+#include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "config/AppState.h"
 #include "config/SettingsKeys.h"
 #include "config/WatchMonitor.h"
-#include "core/ResultLists.h"
-#include "core/Timing.h"
-#include "core/TldTable.h"
+#include "core/base/Timing.h"
+#include "core/lists/ResultLists.h"
 #include "core/store/AnswerStore.h"
+#include "core/tld/TldTable.h"
 #include "platform/IniSettingsStore.h"
 #include "ui/DesktopPorts.h"
 #include "ui/ExportDialog.h"
@@ -36,6 +37,8 @@
 using namespace wendlecott;
 using core::LookupVerdict;
 using ui::WatchWindow;
+
+using wendlecott::testing::FakeWhoisServer;
 
 namespace {
 
@@ -287,7 +290,13 @@ private Q_SLOTS:
     // opens the export.
     void theMainWindowReachesTheStoreAfterARestart()
     {
+        // The watch check asks a whois server of the test's own: the name has freed up.
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("kept.com"), "No match for \"KEPT.COM\".\r\n");
         Program p;
+        p.folder.write(QStringLiteral("TLDs.txt"),
+                       QStringLiteral("com|127.0.0.1|%1|Enabled|0|No match\r\n").arg(server.port()).toUtf8());
         QVERIFY(p.state->answerStore());
         QVERIFY(p.state->answerStore()
                     ->record(answer(QStringLiteral("kept.com"), LookupVerdict::Registered, 90))
@@ -311,9 +320,14 @@ private Q_SLOTS:
         QVERIFY(watch && watch->isVisible());
         QCOMPARE(watch->columnTexts(WatchWindow::Name), QStringList{QStringLiteral("kept.com")});
         // A check tells the window when it is done; the change it finds goes to the notifier.
-        QVERIFY(p.window->storeCommands()->monitor().isScheduled());
-        QVERIFY(p.window->storeCommands()->monitor().checkNow());
-        QTRY_VERIFY(!p.window->storeCommands()->monitor().isChecking());
+        config::WatchMonitor &monitor = p.window->storeCommands()->monitor();
+        QVERIFY(monitor.isScheduled());
+        QSignalSpy changes(&monitor, &config::WatchMonitor::nameChanged);
+        QVERIFY(monitor.checkNow());
+        QTRY_VERIFY(!monitor.isChecking());
+        QCOMPARE(server.rawRequests(), QList<QByteArray>{QByteArray("kept.com\r\n")});
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes.first().at(1).value<store::WatchChange>(), store::WatchChange::BecameAvailable);
 
         p.window->findChild<QAction *>(QStringLiteral("mnuExportAnswers"))->trigger();
         QVERIFY(p.find<ui::ExportDialog>("frmExport"));

@@ -2,10 +2,10 @@
 #include "FakeHttpClient.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
-#include "core/RdapBootstrap.h"
-#include "core/Timing.h"
-#include "core/TldTable.h"
-#include "core/WhoisRequest.h"
+#include "core/base/Timing.h"
+#include "core/lookup/RdapBootstrap.h"
+#include "core/tld/TldTable.h"
+#include "core/tld/WhoisRequest.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 #include "ui/BlockedNotice.h"
@@ -485,6 +485,53 @@ private Q_SLOTS:
                                 "Registrar: Example Registrar, Inc.\n"));
         QCOMPARE(server.rawRequests(), QList<QByteArray>{QByteArray("example.test\r\n")});
         QCOMPARE(fallback.connectionCount(), 0);
+    }
+
+    // Each answer the window gets is kept by its recorder (the answer store); a recorder
+    // that cannot keep it is named on the evidence line, and the answer is still shown.
+    void answersAreKeptByTheRecorder_data()
+    {
+        QTest::addColumn<bool>("keeps");
+        QTest::newRow("kept") << true;
+        QTest::newRow("write fails") << false;
+    }
+
+    void answersAreKeptByTheRecorder()
+    {
+        QFETCH(bool, keeps);
+        struct Recorder final : core::AnswerRecorder {
+            bool keeps = true;
+            QList<core::LookupEvidence> kept;
+            core::Status record(const core::LookupEvidence &evidence) override
+            {
+                kept.append(evidence);
+                return keeps
+                           ? core::Status()
+                           : core::Status::failure(core::ErrorCode::WriteFailed, QStringLiteral("disk full"));
+            }
+            core::Status flush() override { return {}; }
+            std::optional<core::LookupEvidence> reusableAnswer(const QString &, int,
+                                                               const QDateTime &) override
+            {
+                return std::nullopt;
+            }
+        } recorder;
+        recorder.keeps = keeps;
+        FakeWhoisServer server;
+        QVERIFY(server.start());
+        server.answer(QStringLiteral("example.test"), "Domain Name: EXAMPLE.TEST\r\n");
+        platform::QtScheduler scheduler;
+        const core::Timing timing;
+        const core::TldTable table = tableWith({row(QStringLiteral("test"), kLocalHost, server.port())});
+        ui::WhoisWindow window(QStringLiteral("example.test"), table, false,
+                               platform::QtWhoisConnection::factory(), scheduler, timing);
+        window.setRecorder(&recorder);
+        window.askServer();
+        QTRY_VERIFY_WITH_TIMEOUT(window.isFinished(), kWaitMs);
+        QCOMPARE(recorder.kept.size(), 1);
+        QCOMPARE(recorder.kept.first().name, QStringLiteral("example.test"));
+        QCOMPARE(window.evidenceText().contains(QStringLiteral("not kept in the answer store: disk full")),
+                 !keeps);
     }
 
     void answerInPiecesIsShownWhole()

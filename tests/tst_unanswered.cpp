@@ -4,11 +4,11 @@
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
 #include "TestFolder.h"
-#include "core/CheckRun.h"
-#include "core/RdapBootstrap.h"
-#include "core/ResultLists.h"
-#include "core/TextFile.h"
-#include "core/UnansweredNames.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/UnansweredNames.h"
+#include "core/lookup/RdapBootstrap.h"
+#include "core/run/CheckRun.h"
 #include "sources/EntryDomain.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "core/TextFile.h"
-#include "core/TldTable.h"
-#include "core/Verdict.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/Verdict.h"
+#include "core/tld/TldTable.h"
 
 #include <QFile>
 #include <QMap>

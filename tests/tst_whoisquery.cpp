@@ -1,7 +1,7 @@
 #include "FakeConnection.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
-#include "core/WhoisQuery.h"
+#include "core/lookup/WhoisQuery.h"
 #include "platform/QtScheduler.h"
 #include "platform/QtWhoisConnection.h"
 

@@ -1,10 +1,10 @@
 #include "browse/BrowseChecker.h"
 
-#include "core/ExtensionCheck.h"
-#include "core/ListRules.h"
-#include "core/ResultLists.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ListRules.h"
+#include "core/lists/ResultLists.h"
+#include "core/tld/ExtensionCheck.h"
+#include "core/tld/TldTable.h"
 #include "sources/TextOps.h"
 
 namespace wendlecott::browse {

@@ -2,10 +2,10 @@
 
 #include "browse/BrowseQueue.h"
 #include "browse/FoundNames.h"
-#include "core/CheckRun.h"
-#include "core/Scheduler.h"
-#include "core/Timing.h"
-#include "core/WhoisConnection.h"
+#include "core/base/Scheduler.h"
+#include "core/base/Timing.h"
+#include "core/lookup/WhoisConnection.h"
+#include "core/run/CheckRun.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "browse/BrowseQueue.h"
 
-#include "core/RunSource.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
+#include "core/lists/RunSource.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "browse/BrowseSession.h"
 
-#include "core/Paths.h"
+#include "core/base/Paths.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "browse/FoundNames.h"
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 #include "sources/EnabledExtensions.h"
 #include "sources/ExtractionRules.h"
 

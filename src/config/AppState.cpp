@@ -1,8 +1,8 @@
 #include "config/AppState.h"
 
-#include "core/EvidenceJudge.h"
-#include "core/ResultLists.h"
-#include "core/UnansweredNames.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/UnansweredNames.h"
+#include "core/lookup/EvidenceJudge.h"
 #include "core/store/AnswerStore.h"
 
 namespace wendlecott::config {

@@ -1,7 +1,7 @@
 #include "config/FileUtils.h"
 
-#include "core/Paths.h"
-#include "core/TextFile.h"
+#include "core/base/Paths.h"
+#include "core/base/TextFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
-#include "core/Result.h"
-#include "core/UserNotice.h"
+#include "core/base/Result.h"
+#include "core/base/UserNotice.h"
 
 #include <QString>
 

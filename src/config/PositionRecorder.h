@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/SettingsKeys.h"
-#include "core/Result.h"
-#include "core/Scheduler.h"
+#include "core/base/Result.h"
+#include "core/base/Scheduler.h"
 
 #include <QList>
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/SettingsStore.h"
-#include "core/Result.h"
+#include "core/base/Result.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "config/ProgramFolder.h"
 
-#include "core/Paths.h"
+#include "core/base/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,10 +3,10 @@
 #include "config/AppState.h"
 #include "config/FileUtils.h"
 #include "config/SettingsKeys.h"
-#include "core/Paths.h"
-#include "core/ResultLists.h"
-#include "core/TextFile.h"
-#include "core/TldTable.h"
+#include "core/base/Paths.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ResultLists.h"
+#include "core/tld/TldTable.h"
 
 #include <QDir>
 

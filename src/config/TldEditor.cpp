@@ -4,8 +4,8 @@
 
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
-#include "core/TextFile.h"
-#include "core/UserNotice.h"
+#include "core/base/TextFile.h"
+#include "core/base/UserNotice.h"
 
 #include <QDir>
 

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "core/RdapBootstrapUpdate.h"
-#include "core/RegistrarProbe.h"
-#include "core/Result.h"
-#include "core/Scheduler.h"
-#include "core/Timing.h"
-#include "core/TldTable.h"
-#include "core/WhoisConnection.h"
+#include "core/base/Result.h"
+#include "core/base/Scheduler.h"
+#include "core/base/Timing.h"
+#include "core/lookup/RdapBootstrapUpdate.h"
+#include "core/lookup/RegistrarProbe.h"
+#include "core/lookup/WhoisConnection.h"
+#include "core/tld/TldTable.h"
 
 #include <QList>
 #include <QString>

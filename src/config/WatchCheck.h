@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/CheckRun.h"
+#include "core/run/CheckRun.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "platform/IniMachineSettingsStore.h"
 
 #include "config/MachineSettings.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 
 #include <QDir>
 #include <QSettings>

@@ -1,8 +1,8 @@
 #include "platform/IniSettingsStore.h"
 
 #include "config/ProgramFolder.h"
-#include "core/Paths.h"
-#include "core/TextFile.h"
+#include "core/base/Paths.h"
+#include "core/base/TextFile.h"
 #include "platform/OldIniLayout.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/OldIniLayout.h"
 
 #include "config/SettingsKeys.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 
 #include <QFile>
 #include <QFileInfo>

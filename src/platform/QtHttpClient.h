@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/HttpClient.h"
+#include "core/lookup/HttpClient.h"
 
 class QNetworkAccessManager;
 

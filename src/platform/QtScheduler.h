@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Scheduler.h"
+#include "core/base/Scheduler.h"
 
 #include <QElapsedTimer>
 #include <QObject>

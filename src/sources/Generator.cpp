@@ -1,6 +1,6 @@
 #include "sources/Generator.h"
 
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 
 #include <QFileInfo>
 

@@ -2,7 +2,7 @@
 
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
-#include "core/UserNotice.h"
+#include "core/base/UserNotice.h"
 
 #include <QDir>
 

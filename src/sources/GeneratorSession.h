@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "core/Scheduler.h"
+#include "core/base/Scheduler.h"
 #include "sources/Generator.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #include "sources/ListBuilder.h"
 
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "sources/ListSource.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/SettingsKeys.h"
-#include "core/RunSource.h"
+#include "core/lists/RunSource.h"
 
 #include <QString>
 

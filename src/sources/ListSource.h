@@ -3,8 +3,8 @@
 #include "config/ProgramFolder.h"
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
-#include "core/Result.h"
-#include "core/RunSource.h"
+#include "core/base/Result.h"
+#include "core/lists/RunSource.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "sources/MainWindowRules.h"
 
 #include "config/FileUtils.h"
-#include "core/ServerPacer.h"
-#include "core/TldTable.h"
+#include "core/pacing/ServerPacer.h"
+#include "core/tld/TldTable.h"
 #include "sources/ListSource.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/SettingsStore.h"
-#include "core/Paths.h"
+#include "core/base/Paths.h"
 
 #include <QString>
 #include <QUrl>

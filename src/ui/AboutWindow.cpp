@@ -1,7 +1,7 @@
 #include "ui/AboutWindow.h"
 
 #include "config/ProgramFolder.h"
-#include "core/UserNotice.h"
+#include "core/base/UserNotice.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -61,9 +61,10 @@ void CompanionWindows::openGenerator(const std::function<void(qint64)> &startRun
 
 void CompanionWindows::openWhois(const QString &domain)
 {
-    WhoisWindow::replaceAndShow(m_whois, domain, m_state.table(), m_state.lookupChoices(),
-                                m_state.lookupServices(), m_state.connections(), m_state.scheduler(),
-                                m_state.timing(), m_owner);
+    WhoisWindow *window = WhoisWindow::replaceAndShow(
+        m_whois, domain, m_state.table(), m_state.lookupChoices(), m_state.lookupServices(),
+        m_state.connections(), m_state.scheduler(), m_state.timing(), m_owner);
+    window->setRecorder(m_state.answerStore());
 }
 
 void CompanionWindows::showStoredAnswer(const store::StoredAnswer &answer)
@@ -75,6 +76,7 @@ void CompanionWindows::showStoredAnswer(const store::StoredAnswer &answer)
                                    m_state.scheduler(), m_state.timing(), m_owner);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setLookup(choices, m_state.lookupServices());
+    window->setRecorder(m_state.answerStore());
     m_whois = window;
     window->showStored(answer);
     bringToFront(window);

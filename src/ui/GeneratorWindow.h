@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/ProgramFolder.h"
-#include "core/UserNotice.h"
+#include "core/base/UserNotice.h"
 #include "sources/GeneratorSession.h"
 
 #include <QAbstractListModel>

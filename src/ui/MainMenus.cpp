@@ -1,8 +1,8 @@
 #include "ui/MainMenus.h"
 
 #include "config/AppState.h"
-#include "core/ResultLists.h"
-#include "core/UnansweredNames.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/UnansweredNames.h"
 #include "sources/MainWindowRules.h"
 #include "ui/MainWindow.h"
 #include "ui/ResultListsView.h"

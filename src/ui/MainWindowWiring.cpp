@@ -1,7 +1,7 @@
 #include "ui/MainWindowWiring.h"
 
 #include "config/AppState.h"
-#include "core/CheckRun.h"
+#include "core/run/CheckRun.h"
 #include "sources/ListSource.h"
 #include "ui/BrowseWindow.h"
 #include "ui/ListBuilderWindow.h"

@@ -1,6 +1,6 @@
 #include "ui/OverflowNotice.h"
 
-#include "core/UserNotice.h"
+#include "core/lists/ResultLists.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "ui/QtUserNotice.h"
 
-#include "core/ShownText.h"
+#include "core/base/ShownText.h"
 #include "ui/BlockedNotice.h"
 #include "ui/OverflowNotice.h"
 

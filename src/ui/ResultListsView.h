@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ResultLists.h"
+#include "core/lists/ResultLists.h"
 
 #include <QRect>
 #include <QWidget>

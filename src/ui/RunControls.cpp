@@ -1,7 +1,7 @@
 #include "ui/RunControls.h"
 
 #include "config/AppState.h"
-#include "core/CheckRun.h"
+#include "core/run/CheckRun.h"
 #include "sources/MainWindowRules.h"
 #include "ui/TopStrip.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RunSource.h"
+#include "core/lists/RunSource.h"
 
 #include <QList>
 #include <QObject>

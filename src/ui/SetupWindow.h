@@ -2,11 +2,11 @@
 
 #include "config/ProgramFolder.h"
 #include "config/TldEditor.h"
-#include "core/Scheduler.h"
-#include "core/Timing.h"
-#include "core/TldTable.h"
-#include "core/UserNotice.h"
-#include "core/WhoisConnection.h"
+#include "core/base/Scheduler.h"
+#include "core/base/Timing.h"
+#include "core/base/UserNotice.h"
+#include "core/lookup/WhoisConnection.h"
+#include "core/tld/TldTable.h"
 
 #include <QUrl>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "ui/StatusPanel.h"
 
-#include "core/CheckRun.h"
-#include "core/ShownText.h"
+#include "core/base/ShownText.h"
+#include "core/run/CheckRun.h"
 #include "sources/MainWindowRules.h"
 
 #include <QLabel>

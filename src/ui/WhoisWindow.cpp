@@ -1,6 +1,6 @@
 #include "ui/WhoisWindow.h"
 
-#include "core/Verdict.h"
+#include "core/lookup/Verdict.h"
 #include "core/store/StoredAnswer.h"
 
 #include <QCloseEvent>
@@ -193,6 +193,10 @@ void WhoisWindow::showAnswer(const core::LookupEvidence &evidence)
     if (evidence.protocol == core::LookupProtocol::Rdap)
         line += QStringLiteral(", HTTP %1").arg(evidence.httpStatus);
     line += QStringLiteral(", %1 bytes in %2 ms").arg(evidence.answerBytes).arg(evidence.elapsedMs);
+    if (m_recorder) {
+        if (const core::Status kept = m_recorder->record(evidence); !kept)
+            line += QStringLiteral("; not kept in the answer store: %1").arg(kept.message());
+    }
     m_evidenceLabel->setText(line);
     showText(endingNote(evidence), readableAnswer(evidence));
 }

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "core/DomainLookup.h"
-#include "core/Scheduler.h"
-#include "core/Timing.h"
-#include "core/TldTable.h"
-#include "core/WhoisConnection.h"
-#include "core/WhoisQuery.h"
-#include "core/WhoisRequest.h"
+#include "core/base/Scheduler.h"
+#include "core/base/Timing.h"
+#include "core/lookup/AnswerRecorder.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/lookup/WhoisConnection.h"
+#include "core/lookup/WhoisQuery.h"
+#include "core/tld/TldTable.h"
+#include "core/tld/WhoisRequest.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -63,6 +64,8 @@ public:
     // Shows an answer kept in the answer store instead of asking, with a button that asks
     // the server now.
     void showStored(const store::StoredAnswer &answer);
+    // Where each answer this window gets is kept (the answer store); null: nowhere.
+    void setRecorder(core::AnswerRecorder *recorder) { m_recorder = recorder; }
 
     QString domain() const { return m_domain; }
     core::WhoisServer server() const { return m_server; }
@@ -97,6 +100,7 @@ private:
     QLabel *m_evidenceLabel = nullptr;
     QPlainTextEdit *m_answerView = nullptr;
     QPushButton *m_askButton = nullptr; // shown with a stored answer
+    core::AnswerRecorder *m_recorder = nullptr;
     std::unique_ptr<core::DomainLookup> m_lookup;
     bool m_finished = false;
 };

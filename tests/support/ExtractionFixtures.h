@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TldTable.h"
+#include "core/tld/TldTable.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/WhoisConnection.h"
+#include "core/lookup/WhoisConnection.h"
 
 #include <QList>
 

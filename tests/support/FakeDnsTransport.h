@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FakeScheduler.h"
-#include "core/DnsTransport.h"
+#include "core/dns/DnsTransport.h"
 
 #include <QMap>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/UserNotice.h"
+#include "core/base/UserNotice.h"
 
 #include <QList>
 #include <QStringList>

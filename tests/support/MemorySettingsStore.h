@@ -3,7 +3,7 @@
 #include "config/MachineSettings.h"
 #include "config/SettingsKeys.h"
 #include "config/SettingsStore.h"
-#include "core/Result.h"
+#include "core/base/Result.h"
 
 #include <QMap>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "ScriptedDnsResponder.h"
 
-#include "core/DnsMessage.h"
+#include "core/dns/DnsMessage.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>

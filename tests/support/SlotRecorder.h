@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/LookupEvidence.h"
-#include "core/LookupSlot.h"
+#include "core/lookup/LookupEvidence.h"
+#include "core/lookup/LookupSlot.h"
 
 #include <QList>
 #include <QObject>

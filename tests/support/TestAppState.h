@@ -2,8 +2,8 @@
 
 #include "config/AppState.h"
 #include "config/SettingsStore.h"
-#include "core/Scheduler.h"
-#include "core/UserNotice.h"
+#include "core/base/Scheduler.h"
+#include "core/base/UserNotice.h"
 
 #include <memory>
 

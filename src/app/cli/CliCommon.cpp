@@ -1,6 +1,8 @@
 #include "app/cli/CliCommon.h"
 
-#include "core/ShownText.h"
+#include "core/lists/ResultLists.h"
+
+#include "core/base/ShownText.h"
 
 #include <QJsonDocument>
 

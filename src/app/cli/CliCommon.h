@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/cli/Cli.h"
-#include "core/DnsFirstStep.h"
-#include "core/DomainLookup.h"
-#include "core/Result.h"
-#include "core/TldTable.h"
-#include "core/UserNotice.h"
+#include "core/base/Result.h"
+#include "core/base/UserNotice.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/run/DnsFirstStep.h"
+#include "core/tld/TldTable.h"
 
 #include <QJsonObject>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/cli/Cli.h"
-#include "core/RunFiler.h"
+#include "core/run/RunFiler.h"
 #include "core/store/AnswerStore.h"
 
 #include <memory>

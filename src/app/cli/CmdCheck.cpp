@@ -5,11 +5,11 @@
 
 #include "config/FolderLock.h"
 #include "config/SettingsKeys.h"
-#include "core/CheckRun.h"
-#include "core/ResultLists.h"
-#include "core/ShownText.h"
-#include "core/TextFile.h"
-#include "core/UnansweredNames.h"
+#include "core/base/ShownText.h"
+#include "core/base/TextFile.h"
+#include "core/lists/ResultLists.h"
+#include "core/lists/UnansweredNames.h"
+#include "core/run/CheckRun.h"
 #include "sources/ListRun.h"
 #include "sources/ListSource.h"
 

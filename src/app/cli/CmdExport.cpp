@@ -2,7 +2,7 @@
 #include "app/cli/CliCommon.h"
 #include "app/cli/CliStore.h"
 
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "core/store/AnswerExport.h"
 
 #include <QFile>

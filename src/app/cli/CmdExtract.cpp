@@ -2,7 +2,7 @@
 #include "app/cli/CliCommon.h"
 
 #include "browse/PageExtraction.h"
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 #include "sources/SearchExtraction.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
-#include "core/ShownText.h"
+#include "core/base/ShownText.h"
 
 #include "sources/Generator.h"
 

@@ -1,10 +1,10 @@
 #include "app/cli/Cli.h"
 #include "app/cli/CliCommon.h"
-#include "core/EvidenceJudge.h"
-#include "core/RegistrationDetails.h"
-#include "core/ShownText.h"
-#include "core/TextFile.h"
-#include "core/Verdict.h"
+#include "core/base/ShownText.h"
+#include "core/base/TextFile.h"
+#include "core/lookup/EvidenceJudge.h"
+#include "core/lookup/RegistrationDetails.h"
+#include "core/lookup/Verdict.h"
 
 #include <QFileInfo>
 #include <QIODevice>

@@ -2,14 +2,14 @@
 #include "app/cli/CliCommon.h"
 
 #include "config/FolderLock.h"
-#include "core/DelegationQuery.h"
-#include "core/DnsFirstStep.h"
-#include "core/DomainLookup.h"
-#include "core/DomainName.h"
-#include "core/ExtensionCheck.h"
-#include "core/RegistrationDetails.h"
-#include "core/ShownText.h"
-#include "core/Timing.h"
+#include "core/base/ShownText.h"
+#include "core/base/Timing.h"
+#include "core/dns/DelegationQuery.h"
+#include "core/lookup/DomainLookup.h"
+#include "core/lookup/RegistrationDetails.h"
+#include "core/run/DnsFirstStep.h"
+#include "core/tld/DomainName.h"
+#include "core/tld/ExtensionCheck.h"
 
 #include <QEventLoop>
 

@@ -2,8 +2,8 @@
 #include "app/cli/CliCommon.h"
 
 #include "config/FolderLock.h"
-#include "core/RdapBootstrap.h"
-#include "core/RdapBootstrapUpdate.h"
+#include "core/lookup/RdapBootstrap.h"
+#include "core/lookup/RdapBootstrapUpdate.h"
 
 #include <QEventLoop>
 

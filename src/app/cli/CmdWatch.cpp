@@ -5,9 +5,9 @@
 
 #include "config/FolderLock.h"
 #include "config/WatchCheck.h"
-#include "core/CheckRun.h"
-#include "core/DomainName.h"
+#include "core/run/CheckRun.h"
 #include "core/store/WatchList.h"
+#include "core/tld/DomainName.h"
 
 #include <QEventLoop>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "core/store/AnswerExport.h"
 
-#include "core/TextFile.h"
+#include "core/base/TextFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

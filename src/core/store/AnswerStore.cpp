@@ -1,7 +1,7 @@
 #include "core/store/AnswerStore.h"
 
-#include "core/DomainLookup.h"
-#include "core/Paths.h"
+#include "core/base/Paths.h"
+#include "core/lookup/DomainLookup.h"
 #include "core/store/StoreSchema.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/AnswerRecorder.h"
-#include "core/Result.h"
-#include "core/Scheduler.h"
+#include "core/base/Result.h"
+#include "core/base/Scheduler.h"
+#include "core/lookup/AnswerRecorder.h"
 #include "core/store/AnswerWriter.h"
 #include "core/store/StoredAnswer.h"
 

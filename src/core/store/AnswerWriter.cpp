@@ -1,6 +1,6 @@
 #include "core/store/AnswerWriter.h"
 
-#include "core/RegistrationDetails.h"
+#include "core/lookup/RegistrationDetails.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

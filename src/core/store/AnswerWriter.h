@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/LookupEvidence.h"
-#include "core/Result.h"
+#include "core/base/Result.h"
+#include "core/lookup/LookupEvidence.h"
 #include "core/store/StoredAnswer.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
 #include "core/store/StoredAnswer.h"
 
-#include "core/DomainLookup.h"
+#include "core/lookup/DomainLookup.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/LookupEvidence.h"
-#include "core/RegistrationDetails.h"
-#include "core/Verdict.h"
+#include "core/lookup/LookupEvidence.h"
+#include "core/lookup/RegistrationDetails.h"
+#include "core/lookup/Verdict.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "platform/dns/CaresTransport.h"
 
-#include "core/DnsMessage.h"
+#include "core/dns/DnsMessage.h"
 
 #include <QSocketNotifier>
 

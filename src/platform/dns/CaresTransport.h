@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/DnsTransport.h"
-#include "core/Scheduler.h"
+#include "core/base/Scheduler.h"
+#include "core/dns/DnsTransport.h"
 
 #include <QObject>
 

@@ -1,0 +1,179 @@
+#include "core/lookup/DetailsTable.h"
+
+#include "core/lookup/EvidenceTable.h"
+
+#include <QFile>
+
+#include <array>
+
+namespace wendlecott::core {
+
+namespace {
+
+const QString kBuiltInResource = QStringLiteral(":/wendlecott/whois-details.tsv");
+
+std::optional<DetailField> fieldFromKind(const QString &kind)
+{
+    static const std::array<std::pair<const char *, DetailField>, 6> kinds{{
+        {"created", DetailField::Created},
+        {"expires", DetailField::Expires},
+        {"updated", DetailField::Updated},
+        {"registrar", DetailField::Registrar},
+        {"status", DetailField::Status},
+        {"nameserver", DetailField::NameServer},
+    }};
+    for (const auto &[name, field] : kinds) {
+        if (kind == QLatin1String(name))
+            return field;
+    }
+    return std::nullopt;
+}
+
+// "+03:00", "-0500", "+02" as seconds east of UTC.
+std::optional<int> parseOffset(QStringView text)
+{
+    if (text.size() < 3 || (text.front() != QLatin1Char('+') && text.front() != QLatin1Char('-')))
+        return std::nullopt;
+    const int sign = text.front() == QLatin1Char('-') ? -1 : 1;
+    QString digits = text.mid(1).toString();
+    digits.remove(QLatin1Char(':'));
+    if (digits.size() != 2 && digits.size() != 4)
+        return std::nullopt;
+    bool ok = false;
+    const int hours = digits.left(2).toInt(&ok);
+    if (!ok || hours > 14)
+        return std::nullopt;
+    const int minutes = digits.size() == 4 ? digits.mid(2).toInt(&ok) : 0;
+    if (!ok || minutes > 59)
+        return std::nullopt;
+    return sign * (hours * 3600 + minutes * 60);
+}
+
+// An English month name or its first letters (at least three), 1 to 12; 0 when it is none.
+int monthFromName(const QString &name)
+{
+    static const std::array<const char *, 12> months{"january",   "february", "march",    "april",
+                                                     "may",       "june",     "july",     "august",
+                                                     "september", "october",  "november", "december"};
+    const QString lower = name.toLower();
+    if (lower.size() < 3)
+        return 0;
+    for (int i = 0; i < 12; ++i) {
+        if (QLatin1String(months[i]).startsWith(lower))
+            return i + 1;
+    }
+    return lower == QLatin1String("sept") ? 9 : 0;
+}
+
+int numberOf(const QRegularExpressionMatch &match, const QString &group, int fallback)
+{
+    const QString text = match.captured(group);
+    if (text.isEmpty())
+        return fallback;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value : -1;
+}
+
+} // namespace
+
+DetailsTable DetailsTable::parse(const QString &text, int *skipped)
+{
+    DetailsTable table;
+    int bad = 0;
+    for (const QString &rawLine : text.split(QLatin1Char('\n'))) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList cells = line.split(QLatin1Char('\t'), Qt::SkipEmptyParts);
+        if (cells.size() != 4) {
+            ++bad;
+            continue;
+        }
+        const QString kind = cells.at(0).trimmed();
+        const QStringList tlds = parseExtensionField(cells.at(1).trimmed());
+        const QString id = cells.at(2).trimmed();
+        const QString pattern = cells.at(3).trimmed();
+        if (const std::optional<DetailField> field = fieldFromKind(kind)) {
+            table.m_labels.append(
+                {*field, tlds, pattern.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+        } else if (kind == QLatin1String("date")) {
+            QRegularExpression regex(pattern, QRegularExpression::CaseInsensitiveOption);
+            if (!regex.isValid()) {
+                ++bad;
+                continue;
+            }
+            regex.optimize();
+            table.m_formats.append({tlds, id, regex});
+        } else if (kind == QLatin1String("zone") && parseOffset(pattern)) {
+            table.m_zones.insert(id.toUpper(), *parseOffset(pattern));
+        } else {
+            ++bad;
+        }
+    }
+    if (skipped)
+        *skipped = bad;
+    return table;
+}
+
+const DetailsTable &DetailsTable::builtIn()
+{
+    static const DetailsTable table = [] {
+        QFile file(kBuiltInResource);
+        if (!file.open(QIODevice::ReadOnly))
+            return DetailsTable();
+        return parse(QString::fromUtf8(file.readAll()));
+    }();
+    return table;
+}
+
+bool DetailsTable::serves(const QStringList &tlds, const QString &tld)
+{
+    if (tlds.isEmpty())
+        return true;
+    for (const QString &listed : tlds) {
+        if (tld == listed || tld.endsWith(QLatin1Char('.') + listed))
+            return true;
+    }
+    return false;
+}
+
+std::optional<int> DetailsTable::zoneOffsetSeconds(const QString &zone) const
+{
+    if (zone.isEmpty() || zone.compare(QLatin1String("z"), Qt::CaseInsensitive) == 0)
+        return 0;
+    if (const std::optional<int> offset = parseOffset(zone))
+        return offset;
+    const auto it = m_zones.constFind(zone.toUpper());
+    if (it == m_zones.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+QDateTime DetailsTable::readDate(QStringView value, const QString &tld) const
+{
+    for (const DateFormat &format : m_formats) {
+        if (!serves(format.tlds, tld))
+            continue;
+        const QRegularExpressionMatch match = format.regex.match(value);
+        if (!match.hasMatch())
+            continue;
+        int year = numberOf(match, QStringLiteral("y"), -1);
+        if (year < 0 && numberOf(match, QStringLiteral("yy"), -1) >= 0)
+            year = 2000 + numberOf(match, QStringLiteral("yy"), -1);
+        const QString monthName = match.captured(QStringLiteral("mon"));
+        const int month =
+            monthName.isEmpty() ? numberOf(match, QStringLiteral("m"), -1) : monthFromName(monthName);
+        const QDate date(year, month, numberOf(match, QStringLiteral("d"), -1));
+        const QTime time(numberOf(match, QStringLiteral("H"), 0), numberOf(match, QStringLiteral("M"), 0),
+                         numberOf(match, QStringLiteral("S"), 0));
+        const std::optional<int> offset = zoneOffsetSeconds(match.captured(QStringLiteral("z")));
+        // The first format that matches decides: a second reading of the same text would be a guess.
+        if (year < 1 || !date.isValid() || !time.isValid() || !offset)
+            return {};
+        return QDateTime(date, time, Qt::OffsetFromUTC, *offset).toUTC();
+    }
+    return {};
+}
+
+} // namespace wendlecott::core

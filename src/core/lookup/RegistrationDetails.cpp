@@ -1,0 +1,380 @@
+#include "core/lookup/RegistrationDetails.h"
+
+#include "core/lookup/DomainLookup.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRegularExpression>
+
+#include <climits>
+
+namespace wendlecott::core {
+
+namespace {
+
+bool isWordGap(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.');
+}
+
+// Where the value after the field name `words` begins in `line`, or -1 when the line does not
+// start with that name. The name must be followed by ":", "]", "..", a tab or two spaces (or
+// end the line); a single space is enough where the value reads itself (a date).
+qsizetype valueStart(QStringView line, const QStringList &words, bool spaceIsEnough)
+{
+    // Most lines fail on the first letter: look at it before anything else.
+    if (words.isEmpty() || line.isEmpty() || line.front().toLower() != words.front().front())
+        return -1;
+    qsizetype p = 0;
+    for (qsizetype w = 0; w < words.size(); ++w) {
+        if (w > 0) {
+            const qsizetype before = p;
+            while (p < line.size() && isWordGap(line.at(p)))
+                ++p;
+            if (p == before)
+                return -1;
+        }
+        const QString &word = words.at(w);
+        if (line.size() - p < word.size() || line.mid(p, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+            return -1;
+        p += word.size();
+    }
+    if (p < line.size() && line.at(p).isLetterOrNumber())
+        return -1;
+    bool separated = p == line.size();
+    bool sawColon = false;
+    int spaces = 0;
+    for (; p < line.size(); ++p) {
+        const QChar c = line.at(p);
+        if (c == QLatin1Char(':') || c == QLatin1Char(']')) {
+            separated = sawColon = true;
+        } else if (c == QLatin1Char('\t')) {
+            separated = true;
+        } else if (c == QLatin1Char('.') && !sawColon) {
+            separated = separated || (p + 1 < line.size() && line.at(p + 1) == QLatin1Char('.'));
+        } else if (c == QLatin1Char(' ')) {
+            separated = separated || ++spaces >= 2;
+        } else {
+            break;
+        }
+    }
+    return separated || (spaceIsEnough && spaces == 1) ? p : -1;
+}
+
+// A line as field names are looked for in it: without leading spaces and without a list mark
+// before a bracketed name ("d [Record Expired]", "a. [Domain Name]"), without the bracket.
+QStringView fieldLine(QStringView line)
+{
+    static const QRegularExpression listMark(QStringLiteral("^[0-9]{0,2}[a-z]?\\.?\\s+(?=\\[)"));
+    QStringView s = line.trimmed();
+    if (s.left(6).contains(QLatin1Char('['))) {
+        const QRegularExpressionMatch mark = listMark.match(s);
+        if (mark.hasMatch())
+            s = s.mid(mark.capturedLength());
+    }
+    if (s.startsWith(QLatin1Char('[')))
+        s = s.mid(1);
+    return s;
+}
+
+bool isComment(QStringView line)
+{
+    return line.startsWith(QLatin1Char('%')) || line.startsWith(QLatin1Char('#'));
+}
+
+QString unquoted(QStringView value)
+{
+    QStringView v = value.trimmed();
+    while (!v.isEmpty() && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')))
+        v = v.mid(1);
+    while (!v.isEmpty() && (v.back() == QLatin1Char('"') || v.back() == QLatin1Char('\'')))
+        v.chop(1);
+    return v.trimmed().toString();
+}
+
+// A name server's host name from the first word of a value: lower case, no final dot; empty
+// when the word is no host name.
+QString hostName(QStringView value)
+{
+    static const QRegularExpression host(QStringLiteral("^[a-z0-9_-]+(\\.[a-z0-9_-]+)+$"));
+    const QStringView trimmed = value.trimmed();
+    qsizetype end = 0;
+    while (end < trimmed.size() && !trimmed.at(end).isSpace() && trimmed.at(end) != QLatin1Char(',') &&
+           trimmed.at(end) != QLatin1Char(';'))
+        ++end;
+    QString word = trimmed.left(end).toString().toLower();
+    while (word.endsWith(QLatin1Char('.')))
+        word.chop(1);
+    return host.match(word).hasMatch() ? word : QString();
+}
+
+void appendOnce(QStringList &list, const QString &item)
+{
+    if (!item.isEmpty() && !list.contains(item, Qt::CaseInsensitive))
+        list.append(item);
+}
+
+// Reads one answer's lines into details, by the field names of the table serving one extension.
+class WhoisReader {
+public:
+    WhoisReader(QStringView answer, const QString &tld, const DetailsTable &table)
+        : m_tld(tld), m_table(table)
+    {
+        for (qsizetype i = 0; i < table.labels().size(); ++i) {
+            if (DetailsTable::serves(table.labels().at(i).tlds, tld))
+                m_serving.append(int(i));
+        }
+        qsizetype begin = 0;
+        while (begin <= answer.size()) {
+            qsizetype end = answer.indexOf(QLatin1Char('\n'), begin);
+            if (end < 0)
+                end = answer.size();
+            m_lines.append(answer.mid(begin, end - begin).trimmed());
+            begin = end + 1;
+        }
+    }
+
+    RegistrationDetails read()
+    {
+        for (qsizetype i = 0; i < m_lines.size(); ++i) {
+            if (m_lines.at(i).isEmpty() || isComment(m_lines.at(i)))
+                continue;
+            const QStringView line = fieldLine(m_lines.at(i));
+            // A line is one field of each kind at most: the first name of that kind that fits.
+            unsigned taken = 0;
+            for (const int rule : m_serving) {
+                const DetailLabel &label = m_table.labels().at(rule);
+                const unsigned bit = 1u << unsigned(label.field);
+                if (taken & bit)
+                    continue;
+                const bool isDate = label.field == DetailField::Created ||
+                                    label.field == DetailField::Expires ||
+                                    label.field == DetailField::Updated;
+                const qsizetype start = valueStart(line, label.words, isDate);
+                if (start < 0)
+                    continue;
+                take(label.field, rule, line.mid(start).trimmed(), i);
+                taken |= bit;
+            }
+        }
+        return m_details;
+    }
+
+private:
+    // The value of a field whose own line holds none: the next line, when it is indented
+    // under the field's name.
+    QStringView valueBelow(QStringView value, qsizetype lineIndex) const
+    {
+        if (!value.isEmpty() || lineIndex + 1 >= m_lines.size())
+            return value;
+        return m_lines.at(lineIndex + 1);
+    }
+
+    void takeDate(QDateTime &date, int &best, int rule, QStringView value)
+    {
+        if (rule >= best)
+            return;
+        const QDateTime read = m_table.readDate(unquoted(value), m_tld);
+        if (read.isValid()) {
+            date = read;
+            best = rule;
+        }
+    }
+
+    void takeNameServers(QStringView value, qsizetype lineIndex)
+    {
+        if (!value.isEmpty()) {
+            appendOnce(m_details.nameservers, hostName(value));
+            return;
+        }
+        // A list under the field's name, up to an empty line or one that holds no host name.
+        qsizetype i = lineIndex + 1;
+        while (i < m_lines.size() && m_lines.at(i).isEmpty() && i <= lineIndex + 1)
+            ++i;
+        for (; i < m_lines.size() && !m_lines.at(i).isEmpty(); ++i) {
+            const QString host = hostName(m_lines.at(i));
+            if (host.isEmpty())
+                break;
+            appendOnce(m_details.nameservers, host);
+        }
+    }
+
+    void take(DetailField field, int rule, QStringView value, qsizetype lineIndex)
+    {
+        switch (field) {
+        case DetailField::Created:
+            return takeDate(m_details.created, m_bestCreated, rule, valueBelow(value, lineIndex));
+        case DetailField::Expires:
+            return takeDate(m_details.expires, m_bestExpires, rule, valueBelow(value, lineIndex));
+        case DetailField::Updated:
+            return takeDate(m_details.updated, m_bestUpdated, rule, valueBelow(value, lineIndex));
+        case DetailField::Registrar:
+            if (rule < m_bestRegistrar && !unquoted(valueBelow(value, lineIndex)).isEmpty()) {
+                m_details.registrar = unquoted(valueBelow(value, lineIndex));
+                m_bestRegistrar = rule;
+            }
+            return;
+        case DetailField::Status: {
+            const qsizetype link = value.indexOf(QLatin1String("http"), 0, Qt::CaseInsensitive);
+            appendOnce(m_details.statuses, unquoted(link < 0 ? value : value.left(link)));
+            return;
+        }
+        case DetailField::NameServer:
+            return takeNameServers(value, lineIndex);
+        }
+    }
+
+    const QString m_tld;
+    const DetailsTable &m_table;
+    QList<int> m_serving;
+    QList<QStringView> m_lines;
+    RegistrationDetails m_details;
+    int m_bestCreated = INT_MAX;
+    int m_bestExpires = INT_MAX;
+    int m_bestUpdated = INT_MAX;
+    int m_bestRegistrar = INT_MAX;
+};
+
+QString normalizedExtension(const QString &tld)
+{
+    QString t = tld.trimmed().toLower();
+    while (t.startsWith(QLatin1Char('.')))
+        t.remove(0, 1);
+    while (t.endsWith(QLatin1Char('.')))
+        t.chop(1);
+    return t;
+}
+
+// A vCard's formatted name ("fn"), else its organisation ("org").
+QString vcardText(const QJsonArray &vcard)
+{
+    const QJsonArray properties = vcard.at(1).toArray();
+    for (const char *key : {"fn", "org"}) {
+        for (const QJsonValue &property : properties) {
+            const QJsonArray p = property.toArray();
+            if (p.size() >= 4 && p.at(0).toString() == QLatin1String(key) && p.at(3).isString() &&
+                !p.at(3).toString().trimmed().isEmpty())
+                return p.at(3).toString().trimmed();
+        }
+    }
+    return {};
+}
+
+QString rdapRegistrar(const QJsonArray &entities)
+{
+    for (const QJsonValue &value : entities) {
+        const QJsonObject entity = value.toObject();
+        if (!entity.value(QLatin1String("roles")).toArray().contains(QJsonValue(QStringLiteral("registrar"))))
+            continue;
+        const QString name = vcardText(entity.value(QLatin1String("vcardArray")).toArray());
+        if (!name.isEmpty())
+            return name;
+        return entity.value(QLatin1String("handle")).toString().trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
+bool RegistrationDetails::isEmpty() const
+{
+    return !created.isValid() && !expires.isValid() && !updated.isValid() && registrar.isEmpty() &&
+           statuses.isEmpty() && nameservers.isEmpty();
+}
+
+RegistrationDetails whoisDetails(QStringView answer, const QString &tld, const DetailsTable &table)
+{
+    return WhoisReader(answer, normalizedExtension(tld), table).read();
+}
+
+RegistrationDetails rdapDetails(const QJsonObject &domain)
+{
+    RegistrationDetails details;
+    const DetailsTable &table = DetailsTable::builtIn();
+    for (const QJsonValue &value : domain.value(QLatin1String("events")).toArray()) {
+        const QJsonObject event = value.toObject();
+        const QString action = event.value(QLatin1String("eventAction")).toString().toLower();
+        QDateTime *target =
+            action == QLatin1String("registration") ? &details.created
+            : action == QLatin1String("expiration") ? &details.expires
+            : action == QLatin1String("last changed") || action == QLatin1String("last update")
+                ? &details.updated
+                : nullptr;
+        if (target && !target->isValid())
+            *target = table.readDate(event.value(QLatin1String("eventDate")).toString().trimmed(), {});
+    }
+    details.registrar = rdapRegistrar(domain.value(QLatin1String("entities")).toArray());
+    for (const QJsonValue &status : domain.value(QLatin1String("status")).toArray())
+        appendOnce(details.statuses, status.toString().trimmed());
+    for (const QJsonValue &value : domain.value(QLatin1String("nameservers")).toArray()) {
+        const QJsonObject server = value.toObject();
+        QString name = server.value(QLatin1String("ldhName")).toString();
+        if (name.isEmpty())
+            name = server.value(QLatin1String("unicodeName")).toString();
+        appendOnce(details.nameservers, hostName(name));
+    }
+    return details;
+}
+
+RegistrationDetails rdapDetails(const QString &answer)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(answer.toUtf8());
+    return document.isObject() ? rdapDetails(document.object()) : RegistrationDetails();
+}
+
+RegistrationDetails detailsOf(const LookupEvidence &evidence)
+{
+    // Only an answer about a registration of the asked name holds its details.
+    if (evidence.verdict != LookupVerdict::Registered || evidence.answer.isEmpty())
+        return {};
+    if (evidence.protocol == LookupProtocol::Rdap)
+        return rdapDetails(evidence.answer);
+    return whoisDetails(evidence.answer, evidence.name.section(QLatin1Char('.'), 1));
+}
+
+QString isoUtc(const QDateTime &dateTime)
+{
+    return dateTime.isValid() ? dateTime.toUTC().toString(Qt::ISODate) : QString();
+}
+
+QJsonObject detailsJson(const RegistrationDetails &details)
+{
+    QJsonObject object;
+    if (details.created.isValid())
+        object.insert(QStringLiteral("created"), isoUtc(details.created));
+    if (details.expires.isValid())
+        object.insert(QStringLiteral("expires"), isoUtc(details.expires));
+    if (details.updated.isValid())
+        object.insert(QStringLiteral("updated"), isoUtc(details.updated));
+    if (!details.registrar.isEmpty())
+        object.insert(QStringLiteral("registrar"), details.registrar);
+    if (!details.statuses.isEmpty())
+        object.insert(QStringLiteral("statuses"), QJsonArray::fromStringList(details.statuses));
+    if (!details.nameservers.isEmpty())
+        object.insert(QStringLiteral("nameservers"), QJsonArray::fromStringList(details.nameservers));
+    return object;
+}
+
+RegistrationDetails detailsFromJson(const QJsonObject &object)
+{
+    const auto date = [&](const char *key) {
+        QDateTime d = QDateTime::fromString(object.value(QLatin1String(key)).toString(), Qt::ISODate);
+        return d.isValid() ? d.toUTC() : QDateTime();
+    };
+    const auto list = [&](const char *key) {
+        QStringList items;
+        for (const QJsonValue &v : object.value(QLatin1String(key)).toArray())
+            appendOnce(items, v.toString());
+        return items;
+    };
+    RegistrationDetails details;
+    details.created = date("created");
+    details.expires = date("expires");
+    details.updated = date("updated");
+    details.registrar = object.value(QLatin1String("registrar")).toString();
+    details.statuses = list("statuses");
+    details.nameservers = list("nameservers");
+    return details;
+}
+
+} // namespace wendlecott::core
