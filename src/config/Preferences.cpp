@@ -33,48 +33,48 @@ void Preferences::load()
         m_dnsQueriesPerSecond = int(*rate);
 }
 
-core::Status Preferences::setDnsFirst(bool on)
+namespace {
+
+QString switchText(bool on)
 {
-    const core::Status written =
-        writeSetting(m_settings, keys::DnsFirst, on ? QStringLiteral("1") : QStringLiteral("0"));
-    if (m_dnsFirst != on) {
-        m_dnsFirst = on;
-        Q_EMIT dnsFirstChanged(on);
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+// Writes the setting, and when the value changes keeps it and says so: every preference a
+// window sets goes this way, and a failed write still changes the value for this session.
+template <typename Value>
+core::Status Preferences::store(const SettingKey &key, const QString &text, Value &member, const Value &value,
+                                void (Preferences::*changed)(Value))
+{
+    const core::Status written = writeSetting(m_settings, key, text);
+    if (member != value) {
+        member = value;
+        Q_EMIT(this->*changed)(value);
     }
     return written;
+}
+
+core::Status Preferences::setDnsFirst(bool on)
+{
+    return store(keys::DnsFirst, switchText(on), m_dnsFirst, on, &Preferences::dnsFirstChanged);
 }
 
 core::Status Preferences::setJobs(int jobs)
 {
     jobs = qBound(1, jobs, kMaxJobs);
-    const core::Status written = writeSetting(m_settings, keys::Jobs, QString::number(jobs));
-    if (m_jobs != jobs) {
-        m_jobs = jobs;
-        Q_EMIT jobsChanged(jobs);
-    }
-    return written;
+    return store(keys::Jobs, QString::number(jobs), m_jobs, jobs, &Preferences::jobsChanged);
 }
 
 core::Status Preferences::setUseProxy(bool on)
 {
-    const core::Status written =
-        writeSetting(m_settings, keys::ChkProxy, on ? QStringLiteral("1") : QStringLiteral("0"));
-    if (m_useProxy != on) {
-        m_useProxy = on;
-        Q_EMIT useProxyChanged(on);
-    }
-    return written;
+    return store(keys::ChkProxy, switchText(on), m_useProxy, on, &Preferences::useProxyChanged);
 }
 
 core::Status Preferences::setUseRdap(bool on)
 {
-    const core::Status written =
-        writeSetting(m_settings, keys::UseRdap, on ? QStringLiteral("1") : QStringLiteral("0"));
-    if (m_useRdap != on) {
-        m_useRdap = on;
-        Q_EMIT useRdapChanged(on);
-    }
-    return written;
+    return store(keys::UseRdap, switchText(on), m_useRdap, on, &Preferences::useRdapChanged);
 }
 
 core::Status Preferences::setDefaultExtension(const QString &extension)

@@ -8,6 +8,8 @@
 
 namespace wendlecott::config {
 
+struct SettingKey;
+
 // The preferences the program reads while it runs, kept in memory and stored at the moment
 // they change. Every window and the command line read them here, so a change made in the
 // Setup window reaches a run in progress at its next name.
@@ -58,6 +60,10 @@ Q_SIGNALS:
     void dnsFirstChanged(bool on);
 
 private:
+    template <typename Value>
+    core::Status store(const SettingKey &key, const QString &text, Value &member, const Value &value,
+                       void (Preferences::*changed)(Value));
+
     SettingsStore &m_settings;
     bool m_useProxy = false;
     bool m_useRdap = false;
