@@ -370,9 +370,17 @@ void TestAnswerStore::firstSchemaIsMigratedKeepingItsAnswers()
     QVERIFY(store->watchAdd({QStringLiteral("old.com")}).ok());
     QVERIFY(store->record(answer(QStringLiteral("old.com"), core::LookupVerdict::Available, at(9))).ok());
     QCOMPARE(store->history(QStringLiteral("old.com")).value().size(), 2);
-    QSqlQuery version(QSqlDatabase::database(QSqlDatabase::connectionNames().constFirst()));
-    QVERIFY(version.exec(QStringLiteral("PRAGMA user_version")) && version.next());
-    QCOMPARE(version.value(0).toInt(), store::kStoreSchemaVersion);
+    // The store and its writer thread hold connections of their own; ask the file on another.
+    {
+        QSqlDatabase check =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("version-check"));
+        check.setDatabaseName(store->path());
+        QVERIFY(check.open());
+        QSqlQuery version(check);
+        QVERIFY(version.exec(QStringLiteral("PRAGMA user_version")) && version.next());
+        QCOMPARE(version.value(0).toInt(), store::kStoreSchemaVersion);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("version-check"));
 }
 
 void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted_data()
