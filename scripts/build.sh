@@ -9,6 +9,8 @@ shift || true
 speedups=()
 if command -v ccache >/dev/null; then
     speedups+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    # Lets the cache serve files compiled with the precompiled Qt headers.
+    export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 fi
 if command -v mold >/dev/null; then
     speedups+=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=mold)

@@ -1,3 +1,4 @@
+#include "BuildFolder.h"
 #include "CliRunner.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
@@ -192,7 +193,7 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.file(QStringLiteral(".config")));
         cli.setProcessEnvironment(environment);
         cli.setStandardOutputFile(full);
-        cli.start(QStringLiteral(WENDLECOTT_BUILD_DIR "/wendlecott-cli"),
+        cli.start(testing::buildPath(QStringLiteral("wendlecott-cli")),
                   {QStringLiteral("--program-folder"), folder.path(), QStringLiteral("check"),
                    folder.file(QStringLiteral("ok.txt"))});
         QVERIFY(cli.waitForStarted(10000));

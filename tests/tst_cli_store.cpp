@@ -1,5 +1,6 @@
 // history and export on the command line, over a store written in the test's program
 // folder; the CSV is read back by an RFC 4180 reader of the test's own.
+#include "BuildFolder.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
@@ -496,7 +497,7 @@ private Q_SLOTS:
             }
         };
         connect(&cli, &QProcess::readyReadStandardOutput, this, readRecords);
-        cli.start(QStringLiteral(WENDLECOTT_BUILD_DIR "/wendlecott-cli"),
+        cli.start(testing::buildPath(QStringLiteral("wendlecott-cli")),
                   {QStringLiteral("--program-folder"), folder.path(), QStringLiteral("check"),
                    folder.file(QStringLiteral("list.txt"))});
         QVERIFY2(cli.waitForStarted(10000), qPrintable(cli.errorString()));

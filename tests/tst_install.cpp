@@ -1,5 +1,6 @@
 // The installed program, as `cmake --install` lays it out in a fresh prefix: what lands
 // where, and that the programs run from there with their data in the per-user folder.
+#include "BuildFolder.h"
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 
@@ -65,11 +66,10 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_prefix.isValid());
-        const Finished install =
-            runProgram(QStringLiteral(WENDLECOTT_CMAKE_COMMAND),
-                       {QStringLiteral("--install"), QStringLiteral(WENDLECOTT_BUILD_DIR),
-                        QStringLiteral("--prefix"), m_prefix.path()},
-                       120000);
+        const Finished install = runProgram(
+            QStringLiteral(WENDLECOTT_CMAKE_COMMAND),
+            {QStringLiteral("--install"), testing::buildPath(), QStringLiteral("--prefix"), m_prefix.path()},
+            120000);
         QVERIFY2(install.status == 0, install.err.constData());
     }
 
@@ -177,7 +177,7 @@ private:
     QString cli() const { return m_prefix.filePath(QStringLiteral("bin/wendlecott-cli")); }
     bool hasDesktopProgram() const
     {
-        return QFileInfo::exists(QStringLiteral(WENDLECOTT_BUILD_DIR "/wendlecott"));
+        return QFileInfo::exists(testing::buildPath(QStringLiteral("wendlecott")));
     }
     bool binHoldsOnlyThePrograms() const
     {

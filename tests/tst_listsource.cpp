@@ -1,3 +1,4 @@
+#include "BuildFolder.h"
 #include "FakeScheduler.h"
 #include "MemorySettingsStore.h"
 #include "TestFolder.h"
@@ -52,7 +53,7 @@ void overwrite(const QString &path, const QByteArray &bytes)
 
 QByteArray rawShippedList(const QString &name)
 {
-    QFile file(QStringLiteral(WENDLECOTT_BUILD_DIR "/wordlists/") + name);
+    QFile file(testing::buildPath(QStringLiteral("wordlists/") + name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -656,7 +657,7 @@ private Q_SLOTS:
         QFETCH(int, count);
         QFETCH(QString, first);
         QFETCH(QString, last);
-        const QString path = QStringLiteral(WENDLECOTT_BUILD_DIR "/wordlists/") + name;
+        const QString path = testing::buildPath(QStringLiteral("wordlists/") + name);
         QCOMPARE(sources::countEntries(path), count);
         sources::ListReader reader;
         QCOMPARE(reader.readEntry(path, 1).value(), first);
@@ -686,7 +687,7 @@ private Q_SLOTS:
             QVERIFY2(previous < word, word.constData()); // sorted, no duplicates
             previous = word;
         }
-        QCOMPARE(sources::countEntries(QStringLiteral(WENDLECOTT_BUILD_DIR "/wordlists/FullWordList.txt")),
+        QCOMPARE(sources::countEntries(testing::buildPath(QStringLiteral("wordlists/FullWordList.txt"))),
                  qint32(words.size()));
     }
 };

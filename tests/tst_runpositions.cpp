@@ -1,3 +1,4 @@
+#include "BuildFolder.h"
 #include "FakeScheduler.h"
 #include "FakeWhoisServer.h"
 #include "MemorySettingsStore.h"
@@ -209,7 +210,7 @@ private Q_SLOTS:
         connect(&cli, &QProcess::readyReadStandardOutput, this, readRecords);
 
         clock.start();
-        cli.start(QStringLiteral(WENDLECOTT_BUILD_DIR "/wendlecott-cli"),
+        cli.start(testing::buildPath(QStringLiteral("wendlecott-cli")),
                   {QStringLiteral("--program-folder"), folder.path(), QStringLiteral("check"),
                    folder.file(QStringLiteral("list.txt"))});
         QVERIFY2(cli.waitForStarted(10000), qPrintable(cli.errorString()));

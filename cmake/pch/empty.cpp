@@ -1,0 +1,1 @@
+// Compiled only to make the precompiled headers of the targets that reuse them.
