@@ -1,6 +1,7 @@
 #include "FakeConnection.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
+#include "RunFixture.h"
 #include "TestFolder.h"
 #include "core/lists/ResultLists.h"
 #include "core/lists/UnansweredNames.h"
@@ -30,21 +31,10 @@ core::TldEntry row(const QString &ext, const QString &server, int port = 43, int
 }
 
 // A run over an in-memory list with every collaborator faked.
-struct Harness {
-    testing::TestFolder folder;
-    testing::FakeScheduler scheduler;
-    testing::FakeNotice notice;
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::Timing timing;
-    core::TldTable table;
+struct Harness : testing::RunFixture {
     bool useProxy = false;
-    core::ServerPacer pacer{scheduler};
-    core::ResultLists lists{folder.path(), notice, clipboard, opener};
-    core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
     QList<testing::FakeConnection *> connections;
     std::unique_ptr<core::CheckRun> run;
-    QStringList entries;
     QList<qint32> stored;
     bool listMissing = false;
     bool listRefused = false; // read, and refused for an entry over the length limit
@@ -58,30 +48,22 @@ struct Harness {
             connections.append(connection.get());
             return connection;
         };
-        core::RunEnvironment environment{table, [this] { return useProxy; }, pacer, lists, notice};
-        environment.unanswered = &unanswered;
-        run = std::make_unique<core::CheckRun>(environment, scheduler, timing, factory, policy);
+        core::RunEnvironment running = environment();
+        running.useProxy = [this] { return useProxy; };
+        run = std::make_unique<core::CheckRun>(running, scheduler, timing, factory, policy);
     }
 
     core::RunSource source()
     {
-        core::RunSource s;
-        s.listPath = QStringLiteral("/lists/test.txt");
-        s.readEntry = [this](qint32 p) -> core::Result<QString> {
+        core::RunSource s = entrySource();
+        s.readEntry = [this, entry = s.readEntry](qint32 p) -> core::Result<QString> {
             if (listMissing)
                 return core::Result<QString>::failure(core::ErrorCode::NotFound, QStringLiteral("missing"));
             if (listRefused)
                 return core::Result<QString>::failure(
                     core::ErrorCode::InvalidInput,
                     QStringLiteral("/lists/test.txt holds an entry over 1 MiB"));
-            if (p <= 0)
-                return QString();
-            if (p > entries.size())
-                return QStringLiteral("endoffileffile");
-            return entries.at(p - 1);
-        };
-        s.domainFor = [](const QString &entry) {
-            return sources::domainForEntry(entry, QString(), QStringLiteral(".com"));
+            return p <= 0 ? QString() : entry(p);
         };
         s.storePosition = [this](qint32 position) { stored.append(position); };
         return s;

@@ -5,6 +5,7 @@
 #include "FakeDnsTransport.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
+#include "RunFixture.h"
 #include "TestFolder.h"
 #include "TldRows.h"
 #include "core/dns/DnsMessage.h"
@@ -89,21 +90,10 @@ QByteArray referralFor(const QByteArray &query)
 const QString kDnsServer = QStringLiteral("127.0.0.1:5301");
 const QString kDnsPacerKey = QStringLiteral("dns://127.0.0.1:5301");
 
-struct Harness {
-    testing::TestFolder folder;
-    testing::FakeScheduler scheduler;
-    testing::FakeNotice notice;
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::Timing timing;
-    core::TldTable table;
-    core::ResultLists lists{folder.path(), notice, clipboard, opener};
-    core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
-    core::ServerPacer pacer{scheduler};
+struct Harness : testing::RunFixture {
     testing::FakeDnsTransport transport{scheduler};
     bool withTransport = true;
     std::unique_ptr<core::CheckRun> run;
-    QStringList entries;
     QStringList whoisAsked;
     QList<RunRecord> records;
     QStringList dnsNotices;
@@ -118,8 +108,7 @@ struct Harness {
     {
         table.rows = {testing::whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test")),
                       testing::whoisRow(QStringLiteral("net"), QStringLiteral("whois.net.test"))};
-        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
-        environment.unanswered = &unanswered;
+        core::RunEnvironment environment = this->environment();
         environment.dnsTransport = [this]() -> core::DnsTransport * {
             return withTransport ? &transport : nullptr;
         };
@@ -134,21 +123,6 @@ struct Harness {
                          [this](const RunRecord &record) { records.append(record); });
         QObject::connect(run.get(), &core::CheckRun::dnsUnsettled,
                          [this](const QString &text) { dnsNotices.append(text); });
-    }
-
-    core::RunSource source()
-    {
-        core::RunSource s;
-        s.listPath = QStringLiteral("/lists/test.txt");
-        s.readEntry = [this](qint32 p) -> core::Result<QString> {
-            if (p < 1 || p > entries.size())
-                return QStringLiteral("endoffileffile");
-            return entries.at(p - 1);
-        };
-        s.domainFor = [](const QString &entry) {
-            return sources::domainForEntry(entry, QString(), QStringLiteral(".com"));
-        };
-        return s;
     }
 
     int asksOfName(const QString &name) const
@@ -188,7 +162,7 @@ struct Harness {
     // Runs the list to its end on the fake clock (bounded), serving DNS as questions come.
     void runToEnd(qint64 limitMs = 600000)
     {
-        run->startRun(source(), 1, qint32(entries.size()));
+        run->startRun(entrySource(), 1, qint32(entries.size()));
         for (qint64 t = 0; t < limitMs && run->isRunning(); ++t) {
             scheduler.runDue();
             serveDns();
@@ -413,7 +387,7 @@ private Q_SLOTS:
     {
         Harness h;
         h.entries = {QStringLiteral("takena"), QStringLiteral("takenb")};
-        h.run->startRun(h.source(), 1, 2);
+        h.run->startRun(h.entrySource(), 1, 2);
         h.scheduler.runDue(); // the server found, the guard asked but not answered
         QVERIFY(!h.transport.m_sent.isEmpty());
         h.run->stopRun();

@@ -1,6 +1,7 @@
 #include "FakeConnection.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
+#include "RunFixture.h"
 #include "TestFolder.h"
 #include "TldRows.h"
 #include "core/lists/ResultLists.h"
@@ -57,7 +58,7 @@ enum class Reply { Answer, Refuse, Silent };
 
 // A paced run over an in-memory list; every connection is played by the harness, which
 // notes when each request reached which server.
-struct Harness {
+struct Harness : testing::RunFixture {
     struct Ask {
         qint64 at = 0;     // opened
         qint64 sentAt = 0; // the request arrived
@@ -65,20 +66,9 @@ struct Harness {
         QString name;
     };
 
-    testing::TestFolder folder;
-    testing::FakeScheduler scheduler;
-    testing::FakeNotice notice;
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::Timing timing;
-    core::TldTable table;
-    core::ResultLists lists{folder.path(), notice, clipboard, opener};
-    core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
-    core::ServerPacer pacer{scheduler};
     QList<TimedConnection *> connections;
     QList<int> opensSeen;
     std::unique_ptr<core::CheckRun> run;
-    QStringList entries;
     QList<qint32> stored;
     QList<RunRecord> records;
     QList<Ask> asks;
@@ -107,28 +97,14 @@ struct Harness {
             opensSeen.append(0);
             return connection;
         };
-        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
-        environment.unanswered = &unanswered;
-        run = std::make_unique<core::CheckRun>(environment, scheduler, timing, factory, options);
+        run = std::make_unique<core::CheckRun>(environment(), scheduler, timing, factory, options);
         QObject::connect(run.get(), &core::CheckRun::recordFinished,
                          [this](const RunRecord &record) { records.append(record); });
     }
 
     core::RunSource source()
     {
-        core::RunSource s;
-        s.listPath = QStringLiteral("/lists/test.txt");
-        s.readEntry = [this](qint32 p) -> core::Result<QString> {
-            if (p < 1 || p > entries.size())
-                return QStringLiteral("endoffileffile");
-            return entries.at(p - 1);
-        };
-        s.domainFor = [](const QString &entry) {
-            return sources::domainForEntry(entry, QString(), QStringLiteral(".com"));
-        };
-        s.domainForExtension = [](const QString &entry, const QString &extension) {
-            return sources::domainForEntry(entry, extension, QStringLiteral(".com"));
-        };
+        core::RunSource s = entrySource();
         s.storePosition = [this](qint32 position) { stored.append(position); };
         return s;
     }

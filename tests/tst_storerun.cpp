@@ -5,6 +5,7 @@
 #include "FakeConnection.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
+#include "RunFixture.h"
 #include "TestFolder.h"
 #include "core/lists/ResultLists.h"
 #include "core/lookup/AnswerRecorder.h"
@@ -26,20 +27,10 @@ const QDateTime kNow(QDate(2026, 6, 1), QTime(12, 0), Qt::UTC);
 constexpr qint64 kDayMs = qint64(24) * 3600 * 1000;
 
 // A run over an in-memory list, filing into a real store in the test's folder.
-struct Harness {
-    testing::TestFolder folder;
-    testing::FakeScheduler scheduler;
-    testing::FakeNotice notice;
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::Timing timing;
-    core::TldTable table;
-    core::ServerPacer pacer{scheduler};
-    core::ResultLists lists{folder.path(), notice, clipboard, opener};
+struct Harness : testing::RunFixture {
     std::unique_ptr<store::AnswerStore> answers;
     QList<testing::FakeConnection *> connections;
     std::unique_ptr<core::CheckRun> run;
-    QStringList entries;
     int reuseDays = 0;
 
     Harness()
@@ -59,23 +50,13 @@ struct Harness {
             connections.append(connection.get());
             return connection;
         };
-        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
+        core::RunEnvironment environment = this->environment();
         environment.recorder = answers.get();
         environment.reuseRegisteredDays = [this] { return reuseDays; };
         run = std::make_unique<core::CheckRun>(environment, scheduler, timing, factory);
     }
 
-    void start()
-    {
-        core::RunSource source;
-        source.readEntry = [this](qint32 p) -> core::Result<QString> {
-            return p >= 1 && p <= entries.size() ? entries.at(p - 1) : core::kEndOfListSentinel;
-        };
-        source.domainFor = [](const QString &entry) {
-            return sources::domainForEntry(entry, QString(), QStringLiteral(".com"));
-        };
-        run->startRun(source, 1, qint32(entries.size()));
-    }
+    void start() { run->startRun(entrySource(), 1, qint32(entries.size())); }
 
     // Answers the lookup now open on the one slot.
     void answer(const QByteArray &text)

@@ -3,6 +3,7 @@
 #include "FakeHttpClient.h"
 #include "FakeNotice.h"
 #include "FakeScheduler.h"
+#include "RunFixture.h"
 #include "TestFolder.h"
 #include "core/base/TextFile.h"
 #include "core/lists/ResultLists.h"
@@ -20,17 +21,7 @@ using core::RunRecord;
 namespace {
 
 // A run over an in-memory list, filing into real lists and a real unanswered file.
-struct Harness {
-    testing::TestFolder folder;
-    testing::FakeScheduler scheduler;
-    testing::FakeNotice notice;
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::Timing timing;
-    core::TldTable table;
-    core::ServerPacer pacer{scheduler};
-    core::ResultLists lists{folder.path(), notice, clipboard, opener};
-    core::UnansweredNames unanswered{folder.file(core::kUnansweredFileName)};
+struct Harness : testing::RunFixture {
     core::RdapBootstrap bootstrap;
     testing::FakeHttpClient http;
     core::LookupChoices choices = core::LookupChoices::described(false);
@@ -49,10 +40,9 @@ struct Harness {
         table.rows = {com};
         bootstrap =
             core::RdapBootstrap::parse("{\"services\":[[[\"com\"],[\"https://rdap.test/\"]]]}").value();
-        core::RunEnvironment environment{table, [] { return false; }, pacer, lists, notice};
+        core::RunEnvironment environment = this->environment();
         environment.lookupChoices = [this] { return choices; };
         environment.services = {&bootstrap, &http, nullptr};
-        environment.unanswered = &unanswered;
         core::ConnectionFactory factory = [this] {
             auto connection = std::make_unique<testing::FakeConnection>();
             connections.append(connection.get());
@@ -64,18 +54,10 @@ struct Harness {
     }
 
     void start(core::RunSource source, qint32 count) { run->startRun(std::move(source), 1, count); }
-
-    static core::RunSource listOf(const QStringList &names)
+    void start(const QStringList &names)
     {
-        core::RunSource source;
-        source.listPath = QStringLiteral("names");
-        source.readEntry = [names](qint32 p) -> core::Result<QString> {
-            return p >= 1 && p <= names.size() ? names.at(p - 1) : core::kEndOfListSentinel;
-        };
-        source.domainFor = [](const QString &entry) {
-            return sources::domainForEntry(entry, QString(), QStringLiteral(".com"));
-        };
-        return source;
+        entries = names;
+        run->startRun(entrySource(), 1, qint32(names.size()));
     }
 
     testing::FakeConnection &whois() { return *connections.at(0); }
@@ -237,7 +219,7 @@ private Q_SLOTS:
         QStringList list;
         for (int i = 1; i <= 7; ++i)
             list.append(QStringLiteral("n%1").arg(i));
-        h.start(Harness::listOf(list), qint32(list.size()));
+        h.start(list);
         h.serveWhois(&blockedEveryThird, QStringLiteral("n4.com"));
         QVERIFY(!h.run->isRunning());
         QCOMPARE(h.file(), QByteArray("n3.com\r\nn4.com\r\nn6.com\r\n"));
@@ -260,9 +242,7 @@ private Q_SLOTS:
     void aNameInFlightAtStopAndANameWithoutServerAreKept()
     {
         Harness h;
-        h.start(
-            Harness::listOf({QStringLiteral("a.gone.zz"), QStringLiteral("first"), QStringLiteral("second")}),
-            3);
+        h.start(QStringList{QStringLiteral("a.gone.zz"), QStringLiteral("first"), QStringLiteral("second")});
         h.scheduler.advance(26); // a.gone.zz: no row serves it
         QCOMPARE(h.notice.messages.size(), 1);
         QVERIFY(h.notice.messages.first().text.contains(
@@ -280,9 +260,8 @@ private Q_SLOTS:
     {
         Harness h;
         h.choices = core::LookupChoices::forPreference(true, false);
-        h.start(Harness::listOf(
-                    {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")}),
-                4);
+        h.start(
+            QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")});
         const QList<int> statuses = {404, 429, 200, 503};
         for (int i = 0; i < statuses.size(); ++i) {
             h.scheduler.advance(30);
