@@ -5,6 +5,7 @@
 #include "FakeScheduler.h"
 #include "TestFolder.h"
 #include "core/lookup/DomainLookup.h"
+#include "core/store/AnswerExport.h"
 #include "core/store/AnswerStore.h"
 #include "core/store/StoreSchema.h"
 
@@ -118,6 +119,8 @@ private Q_SLOTS:
     void flushAndCloseLoseNothing();
     void historyIsNewestFirstAndLatestIsTheLastRecorded();
     void exportTakesTheLatestAnswerOfEachNameThroughItsFilter();
+    void csvRecordsFormedBySqliteFollowTheExportRules_data();
+    void csvRecordsFormedBySqliteFollowTheExportRules();
     void readOnlyWritesNothing();
     void firstSchemaIsMigratedKeepingItsAnswers();
     void unusableFileIsMovedAsideAndANewStoreStarted_data();
@@ -304,6 +307,65 @@ void TestAnswerStore::exportTakesTheLatestAnswerOfEachNameThroughItsFilter()
              QStringList{QStringLiteral("b.com:registered")});
     QCOMPARE(names({std::nullopt, at(4, 12)}),
              (QStringList{QStringLiteral("b.com:registered"), QStringLiteral("c.com:blocked")}));
+}
+
+// The export's CSV records are formed in SQL; they must be the records csvRecord makes of
+// the same columns, for every text a server may send.
+void TestAnswerStore::csvRecordsFormedBySqliteFollowTheExportRules_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("plain") << QStringLiteral("Registrar Inc.");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("comma") << QStringLiteral("Names, Inc.");
+    QTest::newRow("quotes") << QStringLiteral("the \"best\" names");
+    QTest::newRow("line breaks") << QStringLiteral("one\r\ntwo\nthree\rfour");
+    QTest::newRow("formula =") << QStringLiteral("=HYPERLINK(\"http://x\")");
+    QTest::newRow("formula +") << QStringLiteral("+1");
+    QTest::newRow("formula -") << QStringLiteral("-1, or so");
+    QTest::newRow("formula @") << QStringLiteral("@SUM(A1)");
+    QTest::newRow("leading tab") << QStringLiteral("\tx");
+    QTest::newRow("leading DEL") << QStringLiteral("\u007fx");
+    QTest::newRow("leading C1 control") << QStringLiteral("\u0085x");
+    QTest::newRow("after C1 controls") << QStringLiteral("\u00a0x");
+    QTest::newRow("not at the start") << QStringLiteral("a=b-c+d@e");
+    QTest::newRow("non-ASCII") << QStringLiteral("\u00e9\u4e2d\U0001F600, \"x\"");
+    QTest::newRow("apostrophe") << QStringLiteral("'quoted' -- DROP TABLE latest;");
+}
+
+void TestAnswerStore::csvRecordsFormedBySqliteFollowTheExportRules()
+{
+    QFETCH(QString, text);
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    StoredAnswer written = answer(QStringLiteral("odd.com"), core::LookupVerdict::Registered, at(3));
+    written.server = text;
+    written.rule = text;
+    written.httpStatus = 404;
+    written.details.registrar = text;
+    written.details.statuses = QStringList{text, QStringLiteral("-second")};
+    written.details.nameservers = QStringList{text, QStringLiteral("ns2.example")};
+    written.details.expires = at(20, 0);
+    QVERIFY(store->record(written).ok());
+    QVERIFY(store->record(answer(QStringLiteral("plain.com"), core::LookupVerdict::Available, at(4))).ok());
+
+    QStringList fromColumns;
+    QVERIFY(store
+                ->forEachLatest({},
+                                [&](const QStringList &row) {
+                                    fromColumns.append(store::csvRecord(row));
+                                    return true;
+                                })
+                .ok());
+    QStringList fromSql;
+    QVERIFY(store
+                ->forEachLatestCsv({},
+                                   [&](const QString &record) {
+                                       fromSql.append(record);
+                                       return true;
+                                   })
+                .ok());
+    QCOMPARE(fromSql.size(), 2);
+    QCOMPARE(fromSql, fromColumns);
 }
 
 void TestAnswerStore::readOnlyWritesNothing()

@@ -130,21 +130,27 @@ core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, Expor
     QString chunk =
         csv ? exportColumns().join(QLatin1Char(',')) + QLatin1String("\r\n") : QStringLiteral("[");
     bool first = true;
-    const core::Status status = store.forEachLatest(filter, [&](const QStringList &answer) {
-        if (csv) {
-            chunk += csvRecord(answer);
-            chunk += QLatin1String("\r\n");
-        } else {
-            chunk += first ? QStringLiteral("\n") : QStringLiteral(",\n");
-            chunk += QString::fromUtf8(QJsonDocument(exportObject(answer)).toJson(QJsonDocument::Compact));
-        }
+    const auto handOn = [&] {
         first = false;
         if (chunk.size() >= kChunkChars) {
             write(chunk.toUtf8());
             chunk.clear();
         }
         return true;
-    });
+    };
+    const core::Status status =
+        csv ? store.forEachLatestCsv(filter,
+                                     [&](const QString &record) {
+                                         chunk += record;
+                                         chunk += QLatin1String("\r\n");
+                                         return handOn();
+                                     })
+            : store.forEachLatest(filter, [&](const QStringList &answer) {
+                  chunk += first ? QStringLiteral("\n") : QStringLiteral(",\n");
+                  chunk +=
+                      QString::fromUtf8(QJsonDocument(exportObject(answer)).toJson(QJsonDocument::Compact));
+                  return handOn();
+              });
     if (!status)
         return status;
     if (!csv)

@@ -413,8 +413,58 @@ core::Result<QList<StoredAnswer>> AnswerStore::historyWithoutText(const QString 
     return select(QStringLiteral("WHERE name = ? ORDER BY id DESC"), {name.trimmed().toLower()}, false);
 }
 
-Status AnswerStore::forEachLatest(const ExportFilter &filter,
-                                  const std::function<bool(const QStringList &)> &visit)
+namespace {
+
+// The export's columns as SQL over the latest answers "a", in exportColumns() order, each
+// text and never NULL.
+QStringList latestColumnsSql()
+{
+    return {QStringLiteral("a.name"),
+            QStringLiteral("a.verdict"),
+            QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ', a.answered_at / 1000, 'unixepoch')"),
+            QStringLiteral("ifnull(a.expires, '')"),
+            QStringLiteral("ifnull(a.created, '')"),
+            QStringLiteral("ifnull(a.updated, '')"),
+            QStringLiteral("ifnull(a.registrar, '')"),
+            QStringLiteral("ifnull(a.statuses, '')"),
+            QStringLiteral("ifnull(a.nameservers, '')"),
+            QStringLiteral("a.protocol"),
+            QStringLiteral("a.server"),
+            QStringLiteral("a.rule"),
+            QStringLiteral("CAST(a.http_status AS TEXT)"),
+            QStringLiteral("CAST(a.bytes AS TEXT)"),
+            QStringLiteral("CAST(a.elapsed_ms AS TEXT)")};
+}
+
+// What store::csvRecord does to the columns, in SQL: lists joined by "; "; a registrar,
+// status, server or rule that a spreadsheet would take for a formula gets a "'" in front;
+// a field that holds a comma, a quote or a line break is quoted, quotes doubled.
+QString csvRecordSql()
+{
+    const QStringList columns = latestColumnsSql();
+    QStringList fields;
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        QString field = columns.at(i);
+        if (i == 7 || i == 8) // statuses, name servers
+            field = QStringLiteral("replace(%1, char(10), '; ')").arg(field);
+        if (i == 6 || i == 7 || i == 10 || i == 11) // registrar, statuses, server, rule
+            field = QStringLiteral("(SELECT CASE WHEN substr(v, 1, 1) IN ('=', '+', '-', '@') "
+                                   "OR unicode(v) < 32 OR unicode(v) BETWEEN 127 AND 159 "
+                                   "THEN '''' || v ELSE v END FROM (SELECT %1 AS v))")
+                        .arg(field);
+        fields.append(
+            QStringLiteral("(SELECT CASE WHEN instr(v, ',') OR instr(v, '\"') OR instr(v, char(10)) "
+                           "OR instr(v, char(13)) THEN '\"' || replace(v, '\"', '\"\"') || '\"' "
+                           "ELSE v END FROM (SELECT %1 AS v))")
+                .arg(field));
+    }
+    return fields.join(QStringLiteral(" || ',' || "));
+}
+
+} // namespace
+
+Status AnswerStore::forEachLatestSql(const ExportFilter &filter, const QString &columns,
+                                     const std::function<bool(const QSqlQuery &)> &visit)
 {
     if (m_connection.isEmpty())
         return {};
@@ -438,26 +488,38 @@ Status AnswerStore::forEachLatest(const ExportFilter &filter,
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
     if (!query.prepare(
-            QStringLiteral("SELECT a.name, a.verdict, "
-                           "strftime('%Y-%m-%dT%H:%M:%SZ', a.answered_at / 1000, 'unixepoch'), "
-                           "a.expires, a.created, a.updated, a.registrar, a.statuses, a.nameservers, "
-                           "a.protocol, a.server, a.rule, a.http_status, a.bytes, a.elapsed_ms "
-                           "FROM %1 WHERE 1%2 ORDER BY a.name")
-                .arg(from, where)))
+            QStringLiteral("SELECT %1 FROM %2 WHERE 1%3 ORDER BY a.name").arg(columns, from, where)))
         return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
     for (int i = 0; i < values.size(); ++i)
         query.bindValue(i, values.at(i));
     if (!query.exec())
         return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
-    QStringList row;
     while (query.next()) {
-        row.clear();
-        for (int i = 0; i < 15; ++i)
-            row.append(query.value(i).toString());
-        if (!visit(row))
+        if (!visit(query))
             break;
     }
     return {};
+}
+
+Status AnswerStore::forEachLatest(const ExportFilter &filter,
+                                  const std::function<bool(const QStringList &)> &visit)
+{
+    const QStringList columns = latestColumnsSql();
+    QStringList row;
+    return forEachLatestSql(filter, columns.join(QStringLiteral(", ")), [&](const QSqlQuery &query) {
+        row.clear();
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            row.append(query.value(int(i)).toString());
+        return visit(row);
+    });
+}
+
+Status AnswerStore::forEachLatestCsv(const ExportFilter &filter,
+                                     const std::function<bool(const QString &)> &visit)
+{
+    static const QString record = csvRecordSql();
+    return forEachLatestSql(filter, record,
+                            [&](const QSqlQuery &query) { return visit(query.value(0).toString()); });
 }
 
 Status AnswerStore::watchAdd(const QStringList &names, const QDateTime &when)
