@@ -119,8 +119,8 @@ private Q_SLOTS:
     void flushAndCloseLoseNothing();
     void historyIsNewestFirstAndLatestIsTheLastRecorded();
     void exportTakesTheLatestAnswerOfEachNameThroughItsFilter();
-    void csvRecordsFormedBySqliteFollowTheExportRules_data();
-    void csvRecordsFormedBySqliteFollowTheExportRules();
+    void csvRecordsOfTheStoresBytesFollowTheExportRules_data();
+    void csvRecordsOfTheStoresBytesFollowTheExportRules();
     void readOnlyWritesNothing();
     void firstSchemaIsMigratedKeepingItsAnswers();
     void unusableFileIsMovedAsideAndANewStoreStarted_data();
@@ -309,9 +309,9 @@ void TestAnswerStore::exportTakesTheLatestAnswerOfEachNameThroughItsFilter()
              (QStringList{QStringLiteral("b.com:registered"), QStringLiteral("c.com:blocked")}));
 }
 
-// The export's CSV records are formed in SQL; they must be the records csvRecord makes of
-// the same columns, for every text a server may send.
-void TestAnswerStore::csvRecordsFormedBySqliteFollowTheExportRules_data()
+// The export's CSV records are formed from the store's UTF-8 bytes; they must be the records
+// csvRecord makes of the same columns as text, for every text a server may send.
+void TestAnswerStore::csvRecordsOfTheStoresBytesFollowTheExportRules_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("plain") << QStringLiteral("Registrar Inc.");
@@ -332,7 +332,7 @@ void TestAnswerStore::csvRecordsFormedBySqliteFollowTheExportRules_data()
     QTest::newRow("apostrophe") << QStringLiteral("'quoted' -- DROP TABLE latest;");
 }
 
-void TestAnswerStore::csvRecordsFormedBySqliteFollowTheExportRules()
+void TestAnswerStore::csvRecordsOfTheStoresBytesFollowTheExportRules()
 {
     QFETCH(QString, text);
     testing::TestFolder folder;
@@ -358,11 +358,13 @@ void TestAnswerStore::csvRecordsFormedBySqliteFollowTheExportRules()
                 .ok());
     QStringList fromSql;
     QVERIFY(store
-                ->forEachLatestCsv({},
-                                   [&](const QString &record) {
-                                       fromSql.append(record);
-                                       return true;
-                                   })
+                ->forEachLatestUtf8({},
+                                    [&](const store::LatestUtf8 &columns) {
+                                        QByteArray record;
+                                        store::appendCsvRecord(record, columns);
+                                        fromSql.append(QString::fromUtf8(record));
+                                        return true;
+                                    })
                 .ok());
     QCOMPARE(fromSql.size(), 2);
     QCOMPARE(fromSql, fromColumns);

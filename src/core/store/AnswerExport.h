@@ -34,6 +34,8 @@ QJsonObject exportObject(const QStringList &values);
 QJsonObject exportObject(const StoredAnswer &answer);
 // Those values as a CSV record, without the line end; lists joined by "; ".
 QString csvRecord(const QStringList &values);
+// The same record, of the columns as the store reads them out for an export, appended to `out`.
+void appendCsvRecord(QByteArray &out, const LatestUtf8 &columns);
 
 // The latest answer of each name that passes `filter`, as UTF-8 CSV (header row first, CR LF
 // line ends) or a JSON array, handed to `write` in pieces as it is made.

@@ -8,8 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 #include <atomic>
 
@@ -436,42 +439,22 @@ QStringList latestColumnsSql()
             QStringLiteral("CAST(a.elapsed_ms AS TEXT)")};
 }
 
-// What store::csvRecord does to the columns, in SQL: lists joined by "; "; a registrar,
-// status, server or rule that a spreadsheet would take for a formula gets a "'" in front;
-// a field that holds a comma, a quote or a line break is quoted, quotes doubled.
-QString csvRecordSql()
+// SQLite's own handle of a Qt SQL connection, or null when the driver is not SQLite's.
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
 {
-    const QStringList columns = latestColumnsSql();
-    QStringList fields;
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        QString field = columns.at(i);
-        if (i == 7 || i == 8) // statuses, name servers
-            field = QStringLiteral("replace(%1, char(10), '; ')").arg(field);
-        if (i == 6 || i == 7 || i == 10 || i == 11) // registrar, statuses, server, rule
-            field = QStringLiteral("(SELECT CASE WHEN substr(v, 1, 1) IN ('=', '+', '-', '@') "
-                                   "OR unicode(v) < 32 OR unicode(v) BETWEEN 127 AND 159 "
-                                   "THEN '''' || v ELSE v END FROM (SELECT %1 AS v))")
-                        .arg(field);
-        fields.append(
-            QStringLiteral("(SELECT CASE WHEN instr(v, ',') OR instr(v, '\"') OR instr(v, char(10)) "
-                           "OR instr(v, char(13)) THEN '\"' || replace(v, '\"', '\"\"') || '\"' "
-                           "ELSE v END FROM (SELECT %1 AS v))")
-                .arg(field));
-    }
-    return fields.join(QStringLiteral(" || ',' || "));
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 } // namespace
 
-Status AnswerStore::forEachLatestSql(const ExportFilter &filter, const QString &columns,
-                                     const std::function<bool(const QSqlQuery &)> &visit)
+Status AnswerStore::latestQuery(const ExportFilter &filter, QString &sql, QVariantList &values)
 {
-    if (m_connection.isEmpty())
-        return {};
     if (Status status = flush(); !status)
         return status;
     QString where;
-    QVariantList values;
     if (filter.verdict) {
         where += QStringLiteral(" AND a.verdict = ?");
         values.append(verdictKey(*filter.verdict));
@@ -485,41 +468,88 @@ Status AnswerStore::forEachLatestSql(const ExportFilter &filter, const QString &
                              ? QStringLiteral("latest AS a")
                              : QStringLiteral("(SELECT max(id) AS id FROM answers GROUP BY name) AS l "
                                               "JOIN answers AS a ON a.id = l.id");
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    if (!query.prepare(
-            QStringLiteral("SELECT %1 FROM %2 WHERE 1%3 ORDER BY a.name").arg(columns, from, where)))
-        return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
-    for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values.at(i));
-    if (!query.exec())
-        return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
-    while (query.next()) {
-        if (!visit(query))
-            break;
-    }
+    sql = QStringLiteral("SELECT %1 FROM %2 WHERE 1%3 ORDER BY a.name")
+              .arg(latestColumnsSql().join(QStringLiteral(", ")), from, where);
     return {};
 }
 
 Status AnswerStore::forEachLatest(const ExportFilter &filter,
                                   const std::function<bool(const QStringList &)> &visit)
 {
-    const QStringList columns = latestColumnsSql();
+    if (m_connection.isEmpty())
+        return {};
+    QString sql;
+    QVariantList values;
+    if (Status status = latestQuery(filter, sql, values); !status)
+        return status;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values.at(i));
+    if (!query.exec())
+        return Status::failure(ErrorCode::ReadFailed, query.lastError().text());
     QStringList row;
-    return forEachLatestSql(filter, columns.join(QStringLiteral(", ")), [&](const QSqlQuery &query) {
+    while (query.next()) {
         row.clear();
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            row.append(query.value(int(i)).toString());
-        return visit(row);
-    });
+        for (int i = 0; i < kLatestColumnCount; ++i)
+            row.append(query.value(i).toString());
+        if (!visit(row))
+            break;
+    }
+    return {};
 }
 
-Status AnswerStore::forEachLatestCsv(const ExportFilter &filter,
-                                     const std::function<bool(const QString &)> &visit)
+Status AnswerStore::forEachLatestUtf8(const ExportFilter &filter,
+                                      const std::function<bool(const LatestUtf8 &)> &visit)
 {
-    static const QString record = csvRecordSql();
-    return forEachLatestSql(filter, record,
-                            [&](const QSqlQuery &query) { return visit(query.value(0).toString()); });
+    if (m_connection.isEmpty())
+        return {};
+    sqlite3 *db = sqliteHandle(QSqlDatabase::database(m_connection, false));
+    if (!db) {
+        // Another driver: the same rows through Qt SQL.
+        LatestUtf8 columns;
+        return forEachLatest(filter, [&](const QStringList &row) {
+            QList<QByteArray> texts;
+            for (qsizetype i = 0; i < kLatestColumnCount; ++i)
+                texts.append(row.at(i).toUtf8());
+            for (qsizetype i = 0; i < kLatestColumnCount; ++i)
+                columns[std::size_t(i)] = texts.at(i);
+            return visit(columns);
+        });
+    }
+    QString sql;
+    QVariantList values;
+    if (Status status = latestQuery(filter, sql, values); !status)
+        return status;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) != SQLITE_OK)
+        return Status::failure(ErrorCode::ReadFailed, QString::fromUtf8(sqlite3_errmsg(db)));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> finalizer(statement, sqlite3_finalize);
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &value = values.at(i);
+        const int bound = value.typeId() == QMetaType::QString
+                              ? sqlite3_bind_text(statement, i + 1, value.toString().toUtf8().constData(), -1,
+                                                  SQLITE_TRANSIENT)
+                              : sqlite3_bind_int64(statement, i + 1, value.toLongLong());
+        if (bound != SQLITE_OK)
+            return Status::failure(ErrorCode::ReadFailed, QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    LatestUtf8 columns;
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
+        for (int i = 0; i < kLatestColumnCount; ++i) {
+            const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
+            columns[std::size_t(i)] = QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, i) : 0);
+        }
+        if (!visit(columns))
+            return {};
+    }
+    if (stepped != SQLITE_DONE)
+        return Status::failure(ErrorCode::ReadFailed, QString::fromUtf8(sqlite3_errmsg(db)));
+    return {};
 }
 
 Status AnswerStore::watchAdd(const QStringList &names, const QDateTime &when)

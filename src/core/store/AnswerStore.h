@@ -6,12 +6,14 @@
 #include "core/store/AnswerWriter.h"
 #include "core/store/StoredAnswer.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QVariant>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +59,10 @@ struct ExportFilter {
     std::optional<core::LookupVerdict> verdict;
     QDateTime since; // answered at or after; invalid: every time
 };
+
+// One latest answer's export columns (exportColumns() order) as UTF-8 text.
+constexpr int kLatestColumnCount = 15;
+using LatestUtf8 = std::array<QByteArrayView, kLatestColumnCount>;
 
 // Every finished lookup kept in one SQLite file ("answers.sqlite", WAL journal, schema
 // version in the file, migrated forward on open). Answers are recorded into a batch that is
@@ -107,10 +113,10 @@ public:
     // where nothing is known); `visit` returns false to stop.
     core::Status forEachLatest(const ExportFilter &filter,
                                const std::function<bool(const QStringList &)> &visit);
-    // The same answers, each as one CSV record of those columns (the text of store::csvRecord),
-    // formed by SQLite: a large export then costs one conversion a row rather than fifteen.
-    core::Status forEachLatestCsv(const ExportFilter &filter,
-                                  const std::function<bool(const QString &)> &visit);
+    // The same answers with their columns as SQLite holds them, UTF-8, valid only during the
+    // call: a large export reads them without a conversion a column.
+    core::Status forEachLatestUtf8(const ExportFilter &filter,
+                                   const std::function<bool(const LatestUtf8 &)> &visit);
 
     // The watch list: names in the order they were added.
     core::Status watchAdd(const QStringList &names, const QDateTime &when = QDateTime::currentDateTimeUtc());
@@ -129,9 +135,8 @@ private:
     void handOver();
     core::Result<QList<StoredAnswer>> select(const QString &where, const QList<QVariant> &values,
                                              bool withText);
-    // The latest answers that pass `filter`, in name order, as the SQL `columns` select them.
-    core::Status forEachLatestSql(const ExportFilter &filter, const QString &columns,
-                                  const std::function<bool(const QSqlQuery &)> &visit);
+    // The query of the latest answers that pass `filter`, in name order, and its values.
+    core::Status latestQuery(const ExportFilter &filter, QString &sql, QVariantList &values);
 
     QString m_path;
     StoreMode m_mode;
