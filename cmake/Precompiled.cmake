@@ -1,8 +1,9 @@
 # Qt's headers are most of what a file of ours costs to compile. They are precompiled once
 # for each kind of target, and every target of that kind reuses the result: the code's
 # libraries, the tests and benchmarks, and the tests of the windows (whose Qt headers read
-# differently once Widgets is linked). A header that a file does not include itself is not
-# made visible by this: the precompiled headers are only the Qt and standard ones.
+# differently once Widgets is linked). The precompiled headers are only Qt's and the standard
+# library's; every file still includes what it uses, which a build with WENDLECOTT_PCH=OFF
+# shows.
 option(WENDLECOTT_PCH "Precompile the Qt headers that most files include" ON)
 
 set(wendlecott_pch_code_headers
@@ -22,6 +23,7 @@ endif()
 function(wendlecott_pch_host host)
   cmake_parse_arguments(ARG "" "" "LINKS;HEADERS" ${ARGN})
   add_library(${host} STATIC EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/cmake/pch/empty.cpp)
+  set_target_properties(${host} PROPERTIES AUTOMOC OFF)
   target_link_libraries(${host} PRIVATE wendlecott_options ${ARG_LINKS})
   if(WENDLECOTT_PCH)
     target_precompile_headers(${host} PRIVATE ${ARG_HEADERS})

@@ -10,6 +10,8 @@
 #include "core/store/StoreSchema.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
@@ -119,12 +121,13 @@ private Q_SLOTS:
     void flushAndCloseLoseNothing();
     void historyIsNewestFirstAndLatestIsTheLastRecorded();
     void exportTakesTheLatestAnswerOfEachNameThroughItsFilter();
-    void csvRecordsOfTheStoresBytesFollowTheExportRules_data();
-    void csvRecordsOfTheStoresBytesFollowTheExportRules();
+    void exportOfTheStoresBytesFollowsTheExportRules_data();
+    void exportOfTheStoresBytesFollowsTheExportRules();
     void readOnlyWritesNothing();
     void firstSchemaIsMigratedKeepingItsAnswers();
     void unusableFileIsMovedAsideAndANewStoreStarted_data();
     void unusableFileIsMovedAsideAndANewStoreStarted();
+    void fileInUseByAnotherProgramStaysWhereItIs();
     void fileOfANewerProgramIsLeftAlone();
     void readOnlyNeverMovesAnUnusableFile();
     void watchListKeepsNamesOnce();
@@ -309,9 +312,10 @@ void TestAnswerStore::exportTakesTheLatestAnswerOfEachNameThroughItsFilter()
              (QStringList{QStringLiteral("b.com:registered"), QStringLiteral("c.com:blocked")}));
 }
 
-// The export's CSV records are formed from the store's UTF-8 bytes; they must be the records
-// csvRecord makes of the same columns as text, for every text a server may send.
-void TestAnswerStore::csvRecordsOfTheStoresBytesFollowTheExportRules_data()
+// The export's CSV records and JSON objects are formed from the store's UTF-8 bytes; they must
+// be what csvRecord and exportObject make of the same columns as text, for every text a
+// server may send.
+void TestAnswerStore::exportOfTheStoresBytesFollowsTheExportRules_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("plain") << QStringLiteral("Registrar Inc.");
@@ -330,9 +334,10 @@ void TestAnswerStore::csvRecordsOfTheStoresBytesFollowTheExportRules_data()
     QTest::newRow("not at the start") << QStringLiteral("a=b-c+d@e");
     QTest::newRow("non-ASCII") << QStringLiteral("\u00e9\u4e2d\U0001F600, \"x\"");
     QTest::newRow("apostrophe") << QStringLiteral("'quoted' -- DROP TABLE latest;");
+    QTest::newRow("backslash and controls") << QStringLiteral("a\\b\u0001c\u001fd\be\ff/");
 }
 
-void TestAnswerStore::csvRecordsOfTheStoresBytesFollowTheExportRules()
+void TestAnswerStore::exportOfTheStoresBytesFollowsTheExportRules()
 {
     QFETCH(QString, text);
     testing::TestFolder folder;
@@ -348,26 +353,35 @@ void TestAnswerStore::csvRecordsOfTheStoresBytesFollowTheExportRules()
     QVERIFY(store->record(written).ok());
     QVERIFY(store->record(answer(QStringLiteral("plain.com"), core::LookupVerdict::Available, at(4))).ok());
 
-    QStringList fromColumns;
+    QStringList records;
+    QList<QJsonObject> objects;
     QVERIFY(store
                 ->forEachLatest({},
                                 [&](const QStringList &row) {
-                                    fromColumns.append(store::csvRecord(row));
+                                    records.append(store::csvRecord(row));
+                                    objects.append(store::exportObject(row));
                                     return true;
                                 })
                 .ok());
-    QStringList fromSql;
+    QStringList recordsOfBytes;
+    QList<QJsonObject> objectsOfBytes;
     QVERIFY(store
                 ->forEachLatestUtf8({},
                                     [&](const store::LatestUtf8 &columns) {
                                         QByteArray record;
                                         store::appendCsvRecord(record, columns);
-                                        fromSql.append(QString::fromUtf8(record));
-                                        return true;
+                                        recordsOfBytes.append(QString::fromUtf8(record));
+                                        QByteArray object;
+                                        store::appendJsonObject(object, columns);
+                                        QJsonParseError error;
+                                        objectsOfBytes.append(
+                                            QJsonDocument::fromJson(object, &error).object());
+                                        return error.error == QJsonParseError::NoError;
                                     })
                 .ok());
-    QCOMPARE(fromSql.size(), 2);
-    QCOMPARE(fromSql, fromColumns);
+    QCOMPARE(recordsOfBytes.size(), 2);
+    QCOMPARE(recordsOfBytes, records);
+    QCOMPARE(objectsOfBytes, objects);
 }
 
 void TestAnswerStore::readOnlyWritesNothing()
@@ -452,7 +466,6 @@ void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted_data()
     QTest::addColumn<QString>("kind");
     QTest::newRow("not-a-database") << "garbage";
     QTest::newRow("foreign-database") << "foreign";
-    QTest::newRow("locked") << "locked";
 }
 
 void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted()
@@ -460,7 +473,6 @@ void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted()
     QFETCH(QString, kind);
     testing::TestFolder folder;
     const QString path = folder.file(store::kStoreFileName);
-    std::optional<QSqlDatabase> holder;
     if (kind == QLatin1String("garbage")) {
         folder.write(store::kStoreFileName,
                      QByteArray("this is no database at all, but it is the user's", 49).repeated(200));
@@ -470,15 +482,10 @@ void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted()
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE contacts (name TEXT)")));
-            if (kind == QLatin1String("locked"))
-                QVERIFY(QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE")));
         }
-        if (kind == QLatin1String("locked"))
-            holder = QSqlDatabase::database(QStringLiteral("other"), false);
-        else
-            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
     }
-    const QByteArray original = kind == QLatin1String("locked") ? QByteArray() : digestOf(path);
+    const QByteArray original = digestOf(path);
 
     StoreOpening report;
     auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
@@ -488,16 +495,45 @@ void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted()
     QVERIFY2(report.problem.message().contains(report.movedTo), qPrintable(report.problem.message()));
     QVERIFY(QFileInfo::exists(report.movedTo));
     QVERIFY(report.movedTo.startsWith(folder.file(QStringLiteral("backups/answers-"))));
-    if (!original.isEmpty())
-        QCOMPARE(digestOf(report.movedTo), original);
+    QCOMPARE(digestOf(report.movedTo), original);
     QVERIFY(store->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, at(1))).ok());
     QVERIFY(store->latest(QStringLiteral("a.com")));
-    if (holder) {
-        QSqlQuery(*holder).exec(QStringLiteral("ROLLBACK"));
-        holder->close();
-        holder.reset();
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+}
+
+// A store another program is writing is its live file: it is neither moved nor replaced, the
+// run goes on without a store, and once that program lets go the file opens as it was.
+void TestAnswerStore::fileInUseByAnotherProgramStaysWhereItIs()
+{
+    testing::TestFolder folder;
+    const QString path = folder.file(store::kStoreFileName);
+    {
+        auto first = openStore(folder);
+        QVERIFY(
+            first->record(answer(QStringLiteral("kept.com"), core::LookupVerdict::Registered, at(1))).ok());
     }
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        holder.setDatabaseName(path);
+        QVERIFY(holder.open());
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+        StoreOpening report;
+        QVERIFY(!AnswerStore::open(folder.path(), StoreMode::ReadWrite, report));
+        QCOMPARE(report.outcome, StoreOpening::Outcome::Unavailable);
+        QVERIFY2(report.problem.message().contains(QStringLiteral("in use by another program")),
+                 qPrintable(report.problem.message()));
+        QVERIFY(report.movedTo.isEmpty());
+        QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("backups"))));
+
+        QVERIFY(QSqlQuery(holder).exec(QStringLiteral("ROLLBACK")));
+        holder.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    StoreOpening report;
+    auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
+    QVERIFY(store);
+    QCOMPARE(report.outcome, StoreOpening::Outcome::Opened);
+    QVERIFY(store->latest(QStringLiteral("kept.com")));
 }
 
 void TestAnswerStore::fileOfANewerProgramIsLeftAlone()

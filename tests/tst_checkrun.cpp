@@ -3,6 +3,7 @@
 #include "FakeScheduler.h"
 #include "RunFixture.h"
 #include "TestFolder.h"
+#include "TldRows.h"
 #include "core/lists/ResultLists.h"
 #include "core/lists/UnansweredNames.h"
 #include "core/lookup/LookupSlot.h"
@@ -18,18 +19,6 @@ using core::RunRecord;
 
 namespace {
 
-core::TldEntry row(const QString &ext, const QString &server, int port = 43, int throttle = 25)
-{
-    core::TldEntry entry;
-    entry.extension = ext;
-    entry.server = server;
-    entry.port = port;
-    entry.enabled = true;
-    entry.throttle = throttle;
-    entry.successWords = QStringLiteral("No match,not found");
-    return entry;
-}
-
 // A run over an in-memory list with every collaborator faked.
 struct Harness : testing::RunFixture {
     bool useProxy = false;
@@ -41,8 +30,8 @@ struct Harness : testing::RunFixture {
 
     explicit Harness(core::RunPolicy policy = core::RunPolicy::described())
     {
-        table.rows = {row(QStringLiteral("com"), QStringLiteral("whois.com.test")),
-                      row(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40)};
+        table.rows = {testing::whoisRow(QStringLiteral("com"), QStringLiteral("whois.com.test")),
+                      testing::whoisRow(QStringLiteral("net"), QStringLiteral("whois.net.test"), 4343, 40)};
         core::ConnectionFactory factory = [this] {
             auto connection = std::make_unique<testing::FakeConnection>();
             connections.append(connection.get());

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <array>
 #include <climits>
 
 namespace wendlecott::core {
@@ -121,8 +122,12 @@ public:
         : m_tld(tld), m_table(table)
     {
         for (qsizetype i = 0; i < table.labels().size(); ++i) {
-            if (DetailsTable::serves(table.labels().at(i).tlds, tld))
-                m_serving.append(int(i));
+            const DetailLabel &label = table.labels().at(i);
+            if (label.words.isEmpty() || label.words.front().isEmpty() ||
+                !DetailsTable::serves(label.tlds, tld))
+                continue;
+            const char16_t first = label.words.front().front().unicode();
+            (first < m_byFirstLetter.size() ? m_byFirstLetter[first] : m_otherFirstLetters).append(int(i));
         }
         qsizetype begin = 0;
         while (begin <= answer.size()) {
@@ -140,9 +145,15 @@ public:
             if (m_lines.at(i).isEmpty() || isComment(m_lines.at(i)))
                 continue;
             const QStringView line = fieldLine(m_lines.at(i));
+            if (line.isEmpty())
+                continue;
+            // Only the names that begin with the line's first letter can fit it.
+            const char16_t first = line.front().toLower().unicode();
+            const QList<int> &candidates =
+                first < m_byFirstLetter.size() ? m_byFirstLetter[first] : m_otherFirstLetters;
             // A line is one field of each kind at most: the first name of that kind that fits.
             unsigned taken = 0;
-            for (const int rule : m_serving) {
+            for (const int rule : candidates) {
                 const DetailLabel &label = m_table.labels().at(rule);
                 const unsigned bit = 1u << unsigned(label.field);
                 if (taken & bit)
@@ -226,7 +237,10 @@ private:
 
     const QString m_tld;
     const DetailsTable &m_table;
-    QList<int> m_serving;
+    // The rules that serve the extension, in the table's order, by the first letter of their
+    // field name (lower case): ASCII letters each in a list of their own, the rest together.
+    std::array<QList<int>, 128> m_byFirstLetter;
+    QList<int> m_otherFirstLetters;
     QList<QStringView> m_lines;
     RegistrationDetails m_details;
     int m_bestCreated = INT_MAX;

@@ -36,6 +36,8 @@ QJsonObject exportObject(const StoredAnswer &answer);
 QString csvRecord(const QStringList &values);
 // The same record, of the columns as the store reads them out for an export, appended to `out`.
 void appendCsvRecord(QByteArray &out, const LatestUtf8 &columns);
+// The export object of those columns as compact JSON (what exportObject holds), appended to `out`.
+void appendJsonObject(QByteArray &out, const LatestUtf8 &columns);
 
 // The latest answer of each name that passes `filter`, as UTF-8 CSV (header row first, CR LF
 // line ends) or a JSON array, handed to `write` in pieces as it is made.

@@ -118,7 +118,8 @@ QString describe(const Inspection &inspection)
 {
     switch (inspection.kind) {
     case FileKind::Locked:
-        return QStringLiteral("is locked by another program (%1)").arg(inspection.reason);
+        return QStringLiteral("is in use by another program (%1); it is left as it is")
+            .arg(inspection.reason);
     case FileKind::Foreign:
         return QStringLiteral("is not an answer store of this program");
     case FileKind::Newer:
@@ -228,7 +229,10 @@ std::unique_ptr<AnswerStore> AnswerStore::open(const QString &programFolder, Sto
         store.reset();
         const QString what =
             ready ? describe(inspection) : QStringLiteral("could not be set up (%1)").arg(ready.message());
-        if (mode == StoreMode::ReadOnly || inspection.kind == FileKind::Newer || attempt > 0 || !ready) {
+        // A locked file is another program's live store: moving it (and its WAL, which that
+        // program is writing) aside would split its answers between two files. It stays.
+        if (mode == StoreMode::ReadOnly || inspection.kind == FileKind::Newer ||
+            inspection.kind == FileKind::Locked || attempt > 0 || !ready) {
             report.outcome = StoreOpening::Outcome::Unavailable;
             report.problem = Status::failure(
                 ErrorCode::ReadFailed,
@@ -538,11 +542,19 @@ Status AnswerStore::forEachLatestUtf8(const ExportFilter &filter,
             return Status::failure(ErrorCode::ReadFailed, QString::fromUtf8(sqlite3_errmsg(db)));
     }
     LatestUtf8 columns;
+    std::array<QByteArray, kLatestColumnCount> repaired;
     int stepped = SQLITE_ROW;
     while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
         for (int i = 0; i < kLatestColumnCount; ++i) {
             const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, i));
-            columns[std::size_t(i)] = QByteArrayView(bytes, bytes ? sqlite3_column_bytes(statement, i) : 0);
+            QByteArrayView column(bytes, bytes ? sqlite3_column_bytes(statement, i) : 0);
+            // A file written by other hands may hold bytes that are no UTF-8: they read as
+            // U+FFFD, as they would through Qt SQL.
+            if (!column.isValidUtf8()) {
+                repaired[std::size_t(i)] = QString::fromUtf8(column).toUtf8();
+                column = repaired[std::size_t(i)];
+            }
+            columns[std::size_t(i)] = column;
         }
         if (!visit(columns))
             return {};
