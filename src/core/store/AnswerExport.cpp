@@ -5,6 +5,7 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <array>
 
 namespace wendlecott::store {
 
@@ -44,27 +45,6 @@ QStringList exportColumns()
             QStringLiteral("registrar"),   QStringLiteral("statuses"), QStringLiteral("nameservers"),
             QStringLiteral("protocol"),    QStringLiteral("server"),   QStringLiteral("rule"),
             QStringLiteral("http_status"), QStringLiteral("bytes"),    QStringLiteral("ms")};
-}
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString spreadsheetText(const QString &text)
-{
-    if (text.isEmpty())
-        return text;
-    const QChar first = text.front();
-    const bool formula = first == QLatin1Char('=') || first == QLatin1Char('+') ||
-                         first == QLatin1Char('-') || first == QLatin1Char('@') ||
-                         first.category() == QChar::Other_Control;
-    return formula ? QLatin1Char('\'') + text : text;
 }
 
 QStringList exportValues(const StoredAnswer &a)
@@ -111,23 +91,22 @@ QJsonObject exportObject(const StoredAnswer &answer)
 
 QString csvRecord(const QStringList &values)
 {
-    QStringList fields;
-    fields.reserve(values.size());
-    for (qsizetype i = 0; i < values.size(); ++i) {
-        QString value = values.at(i);
-        if (i == kStatuses || i == kNameServers)
-            value.replace(QLatin1Char('\n'), QLatin1String("; "));
-        if (i == kRegistrar || i == kStatuses || i == kServer || i == kRule)
-            value = spreadsheetText(value);
-        fields.append(csvField(value));
+    std::array<QByteArray, kLatestColumnCount> texts;
+    LatestUtf8 columns;
+    for (qsizetype i = 0; i < kLatestColumnCount && i < values.size(); ++i) {
+        texts[std::size_t(i)] = values.at(i).toUtf8();
+        columns[std::size_t(i)] = texts[std::size_t(i)];
     }
-    return fields.join(QLatin1Char(','));
+    QByteArray record;
+    appendCsvRecord(record, columns);
+    return QString::fromUtf8(record);
 }
 
 namespace {
 
-// Whether UTF-8 text begins as a spreadsheet formula or with a control character (C0, DEL or
-// C1, as QChar::Other_Control): what spreadsheetText guards against.
+// Whether UTF-8 text a server wrote begins as a spreadsheet formula ("=", "+", "-", "@") or
+// with a control character (C0, DEL or C1): a spreadsheet would take it for a formula, so it
+// gets a "'" in front.
 bool startsAsFormula(QByteArrayView text)
 {
     if (text.isEmpty())
@@ -139,6 +118,8 @@ bool startsAsFormula(QByteArrayView text)
     return first == 0xc2 && text.size() > 1 && static_cast<unsigned char>(text.at(1)) <= 0x9f;
 }
 
+// One field of a CSV record (RFC 4180): quoted when it holds a comma, a quote or a line
+// break, quotes doubled.
 void appendCsvField(QByteArray &out, QByteArrayView field)
 {
     const bool quoted =

@@ -19,23 +19,18 @@ std::optional<ExportFormat> exportFormatFromName(const QString &name); // "csv",
 // details and how the answer was had.
 QStringList exportColumns();
 
-// One field of a CSV record (RFC 4180): quoted when it holds a comma, a quote or a line
-// break, quotes doubled.
-QString csvField(const QString &text);
-// Text a server wrote, made safe for a spreadsheet: a value that begins with "=", "+", "-",
-// "@" or a control character would be taken as a formula, so it gets a "'" in front.
-QString spreadsheetText(const QString &text);
-
 // One answer as the text of the export's columns, as AnswerStore::forEachLatest gives it.
 QStringList exportValues(const StoredAnswer &answer);
 // Those values as an export object: the columns as keys, null where a detail is not known,
 // statuses and name servers as arrays, numbers as numbers.
 QJsonObject exportObject(const QStringList &values);
 QJsonObject exportObject(const StoredAnswer &answer);
-// Those values as a CSV record, without the line end; lists joined by "; ".
-QString csvRecord(const QStringList &values);
-// The same record, of the columns as the store reads them out for an export, appended to `out`.
+// The columns as the store reads them out for an export, as one CSV record (RFC 4180)
+// appended to `out` without the line end: lists joined by "; ", a registrar, status, server
+// or rule that a spreadsheet would take for a formula with a "'" in front.
 void appendCsvRecord(QByteArray &out, const LatestUtf8 &columns);
+// The same record of those values as text.
+QString csvRecord(const QStringList &values);
 // The export object of those columns as compact JSON (what exportObject holds), appended to `out`.
 void appendJsonObject(QByteArray &out, const LatestUtf8 &columns);
 

@@ -105,18 +105,8 @@ Status AnswerStore::forEachLatestUtf8(const ExportFilter &filter,
     if (m_connection.isEmpty())
         return {};
     sqlite3 *db = sqliteHandle(QSqlDatabase::database(m_connection, false));
-    if (!db) {
-        // Another driver: the same rows through Qt SQL.
-        LatestUtf8 columns;
-        return forEachLatest(filter, [&](const QStringList &row) {
-            QList<QByteArray> texts;
-            for (qsizetype i = 0; i < kLatestColumnCount; ++i)
-                texts.append(row.at(i).toUtf8());
-            for (qsizetype i = 0; i < kLatestColumnCount; ++i)
-                columns[std::size_t(i)] = texts.at(i);
-            return visit(columns);
-        });
-    }
+    if (!db)
+        return Status::failure(ErrorCode::ReadFailed, QStringLiteral("the SQLite driver gave no handle"));
     QString sql;
     QVariantList values;
     if (Status status = latestQuery(filter, sql, values); !status)
