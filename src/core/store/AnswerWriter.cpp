@@ -151,14 +151,8 @@ void AnswerWriter::run()
         // NORMAL synchronisation (per connection) keeps every committed batch through a crash.
         if (!db.open()) {
             m_ready = Status::failure(ErrorCode::WriteFailed, db.lastError().text());
-        } else {
-            // A page cache of 32 MiB keeps the name index and the latest answers' pages that
-            // inserts land on in memory as the store grows (SQLite's default is 2 MiB).
-            QSqlQuery pragma(db);
-            for (const char *statement : {"PRAGMA synchronous = NORMAL", "PRAGMA cache_size = -32768"}) {
-                if (m_ready && !pragma.exec(QLatin1String(statement)))
-                    m_ready = Status::failure(ErrorCode::WriteFailed, pragma.lastError().text());
-            }
+        } else if (QSqlQuery pragma(db); !pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"))) {
+            m_ready = Status::failure(ErrorCode::WriteFailed, pragma.lastError().text());
         }
         std::unique_lock lock(m_mutex);
         m_started = true;
