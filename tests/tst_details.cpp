@@ -156,6 +156,7 @@ private Q_SLOTS:
     void rdapEventsRegistrarStatusAndNameServersAreRead();
     void onlyRegisteredAnswersGiveDetails();
     void jsonCarriesOnlyWhatWasFound();
+    void isoTimesAreWrittenAsQtWritesThemInUtc();
     void corpusExpiryDatesAreRightToTheDay();
     void noAnswerOfTheCorpusGivesADateItDoesNotHold();
 };
@@ -469,6 +470,23 @@ void TestDetails::jsonCarriesOnlyWhatWasFound()
     QCOMPARE(json.keys(), (QStringList{QStringLiteral("expires"), QStringLiteral("nameservers")}));
     QCOMPARE(json.value(QLatin1String("expires")).toString(), QStringLiteral("2030-01-02T03:04:05Z"));
     QCOMPARE(core::detailsFromJson(json), details);
+}
+
+void TestDetails::isoTimesAreWrittenAsQtWritesThemInUtc()
+{
+    QCOMPARE(core::isoUtc(QDateTime()), QString());
+    const QList<QDateTime> times{
+        QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC),
+        QDateTime(QDate(2024, 2, 29), QTime(9, 5, 7, 250), Qt::UTC),
+        QDateTime(QDate(2026, 12, 31), QTime(23, 30), Qt::OffsetFromUTC, -3600), // next year in UTC
+        QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC),
+        QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(-44, 3, 15), QTime(12, 0), Qt::UTC),
+    };
+    for (const QDateTime &time : times)
+        QCOMPARE(core::isoUtc(time), time.toUTC().toString(Qt::ISODate));
+    QCOMPARE(core::isoUtc(times.at(3)), QStringLiteral("2027-01-01T00:30:00Z"));
 }
 
 void TestDetails::corpusExpiryDatesAreRightToTheDay()

@@ -95,8 +95,15 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
         const QString id = cells.at(2).trimmed();
         const QString pattern = cells.at(3).trimmed();
         if (const std::optional<DetailField> field = fieldFromKind(kind)) {
-            table.m_labels.append(
-                {*field, tlds, pattern.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+            const QStringList words = pattern.toLower().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            if (words.isEmpty()) {
+                ++bad;
+                continue;
+            }
+            const char16_t first = words.front().front().unicode();
+            (first < table.m_byFirstLetter.size() ? table.m_byFirstLetter[first] : table.m_otherFirstLetters)
+                .append(int(table.m_labels.size()));
+            table.m_labels.append({*field, tlds, words});
         } else if (kind == QLatin1String("date")) {
             QRegularExpression regex(pattern, QRegularExpression::CaseInsensitiveOption);
             if (!regex.isValid()) {
@@ -127,12 +134,18 @@ const DetailsTable &DetailsTable::builtIn()
     return table;
 }
 
+const QList<int> &DetailsTable::labelsStartingWith(QChar first) const
+{
+    return first.unicode() < m_byFirstLetter.size() ? m_byFirstLetter[first.unicode()] : m_otherFirstLetters;
+}
+
 bool DetailsTable::serves(const QStringList &tlds, const QString &tld)
 {
     if (tlds.isEmpty())
         return true;
     for (const QString &listed : tlds) {
-        if (tld == listed || tld.endsWith(QLatin1Char('.') + listed))
+        if (tld.endsWith(listed) &&
+            (tld.size() == listed.size() || tld.at(tld.size() - listed.size() - 1) == QLatin1Char('.')))
             return true;
     }
     return false;

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <array>
 #include <optional>
 
 namespace wendlecott::core {
@@ -38,6 +39,9 @@ public:
     static const DetailsTable &builtIn();
 
     const QList<DetailLabel> &labels() const { return m_labels; }
+    // The positions in labels(), in order, of the field names that begin with `first` (lower
+    // case): a line can only fit those.
+    const QList<int> &labelsStartingWith(QChar first) const;
     const QList<DateFormat> &dateFormats() const { return m_formats; }
 
     // The date at the start of `value`, in UTC, read by the first format serving `tld` that
@@ -52,6 +56,9 @@ private:
     std::optional<int> zoneOffsetSeconds(const QString &zone) const;
 
     QList<DetailLabel> m_labels;
+    // labels() by the first letter of their name: ASCII each in a list of its own, the rest together.
+    std::array<QList<int>, 128> m_byFirstLetter;
+    QList<int> m_otherFirstLetters;
     QList<DateFormat> m_formats;
     QHash<QString, int> m_zones; // upper-case name -> offset from UTC in seconds
 };

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include <array>
+
 #include <climits>
 
 namespace wendlecott::core {
@@ -18,13 +19,29 @@ bool isWordGap(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.');
 }
 
+// Whether `text` begins with `word` (lower case), in any case: ASCII letters compared
+// directly, the rest by their case folding.
+bool startsWithWord(QStringView text, const QString &word)
+{
+    if (text.size() < word.size())
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t a = text[i].unicode();
+        const char16_t b = word[i].unicode();
+        if (a == b || (a >= u'A' && a <= u'Z' && a + (u'a' - u'A') == b))
+            continue;
+        if ((a < 0x80 && b < 0x80) || QChar::toCaseFolded(a) != QChar::toCaseFolded(b))
+            return false;
+    }
+    return true;
+}
+
 // Where the value after the field name `words` begins in `line`, or -1 when the line does not
 // start with that name. The name must be followed by ":", "]", "..", a tab or two spaces (or
 // end the line); a single space is enough where the value reads itself (a date).
 qsizetype valueStart(QStringView line, const QStringList &words, bool spaceIsEnough)
 {
-    // Most lines fail on the first letter: look at it before anything else.
-    if (words.isEmpty() || line.isEmpty() || line.front().toLower() != words.front().front())
+    if (words.isEmpty() || line.isEmpty())
         return -1;
     qsizetype p = 0;
     for (qsizetype w = 0; w < words.size(); ++w) {
@@ -36,7 +53,7 @@ qsizetype valueStart(QStringView line, const QStringList &words, bool spaceIsEno
                 return -1;
         }
         const QString &word = words.at(w);
-        if (line.size() - p < word.size() || line.mid(p, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+        if (!startsWithWord(line.mid(p), word))
             return -1;
         p += word.size();
     }
@@ -121,14 +138,6 @@ public:
     WhoisReader(QStringView answer, const QString &tld, const DetailsTable &table)
         : m_tld(tld), m_table(table)
     {
-        for (qsizetype i = 0; i < table.labels().size(); ++i) {
-            const DetailLabel &label = table.labels().at(i);
-            if (label.words.isEmpty() || label.words.front().isEmpty() ||
-                !DetailsTable::serves(label.tlds, tld))
-                continue;
-            const char16_t first = label.words.front().front().unicode();
-            (first < m_byFirstLetter.size() ? m_byFirstLetter[first] : m_otherFirstLetters).append(int(i));
-        }
         qsizetype begin = 0;
         while (begin <= answer.size()) {
             qsizetype end = answer.indexOf(QLatin1Char('\n'), begin);
@@ -147,16 +156,13 @@ public:
             const QStringView line = fieldLine(m_lines.at(i));
             if (line.isEmpty())
                 continue;
-            // Only the names that begin with the line's first letter can fit it.
-            const char16_t first = line.front().toLower().unicode();
-            const QList<int> &candidates =
-                first < m_byFirstLetter.size() ? m_byFirstLetter[first] : m_otherFirstLetters;
             // A line is one field of each kind at most: the first name of that kind that fits.
+            // Only the names that begin with the line's first letter can fit it.
             unsigned taken = 0;
-            for (const int rule : candidates) {
+            for (const int rule : m_table.labelsStartingWith(line.front().toLower())) {
                 const DetailLabel &label = m_table.labels().at(rule);
                 const unsigned bit = 1u << unsigned(label.field);
-                if (taken & bit)
+                if ((taken & bit) || !DetailsTable::serves(label.tlds, m_tld))
                     continue;
                 const bool isDate = label.field == DetailField::Created ||
                                     label.field == DetailField::Expires ||
@@ -237,10 +243,6 @@ private:
 
     const QString m_tld;
     const DetailsTable &m_table;
-    // The rules that serve the extension, in the table's order, by the first letter of their
-    // field name (lower case): ASCII letters each in a list of their own, the rest together.
-    std::array<QList<int>, 128> m_byFirstLetter;
-    QList<int> m_otherFirstLetters;
     QList<QStringView> m_lines;
     RegistrationDetails m_details;
     int m_bestCreated = INT_MAX;
@@ -348,7 +350,27 @@ RegistrationDetails detailsOf(const LookupEvidence &evidence)
 
 QString isoUtc(const QDateTime &dateTime)
 {
-    return dateTime.isValid() ? dateTime.toUTC().toString(Qt::ISODate) : QString();
+    if (!dateTime.isValid())
+        return {};
+    const QDateTime utc = dateTime.toUTC();
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    utc.date().getDate(&year, &month, &day);
+    if (year < 0 || year > 9999)
+        return utc.toString(Qt::ISODate);
+    // Qt's own formatting goes through printf; this is written for every stored answer.
+    const QTime time = utc.time();
+    const std::array<int, 6> parts{year, month, day, time.hour(), time.minute(), time.second()};
+    std::array<char16_t, 20> text{u'0', u'0', u'0', u'0', u'-', u'0', u'0', u'-', u'0', u'0',
+                                  u'T', u'0', u'0', u':', u'0', u'0', u':', u'0', u'0', u'Z'};
+    const std::array<int, 6> ends{4, 7, 10, 13, 16, 19}; // one past each part's last digit
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        int value = parts[i];
+        for (int p = ends[i] - 1; value > 0; --p, value /= 10)
+            text[std::size_t(p)] = char16_t(u'0' + value % 10);
+    }
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
 }
 
 QJsonObject detailsJson(const RegistrationDetails &details)

@@ -1,11 +1,14 @@
 #include "core/store/AnswerWriter.h"
 
 #include "core/lookup/RegistrationDetails.h"
+#include "core/store/StoreSchema.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
 
+#include <sqlite3.h>
+
+#include <array>
 #include <atomic>
 
 namespace wendlecott::store {
@@ -19,41 +22,67 @@ using core::Status;
 // when the disk is slower than the run.
 constexpr std::size_t kMaxWaitingBatches = 16;
 
-QVariant textOrNull(const QString &text)
+constexpr const char *kInsertSql =
+    "INSERT INTO answers (name, extension, verdict, protocol, server, rule, http_status, bytes, "
+    "elapsed_ms, answered_at, created, expires, updated, registrar, statuses, nameservers, answer) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+Status sqliteFailure(sqlite3 *db)
 {
-    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+    return Status::failure(ErrorCode::WriteFailed, QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
-// Text for a NOT NULL column: an absent text is stored empty.
-QVariant text(const QString &value)
+// Binds the answer's columns as UTF-8 (the file's encoding, so SQLite converts nothing) and
+// inserts it. An empty optional text is NULL; an empty required one is stored empty.
+Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, const StoredAnswer &a)
 {
-    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+    // The bytes of the text columns, alive until the row is inserted.
+    const std::array<QByteArray, 13> texts{a.name.toUtf8(),
+                                           a.extension.toUtf8(),
+                                           verdictKey(a.verdict).toUtf8(),
+                                           a.protocol.toUtf8(),
+                                           a.server.toUtf8(),
+                                           a.rule.toUtf8(),
+                                           core::isoUtc(a.details.created).toUtf8(),
+                                           core::isoUtc(a.details.expires).toUtf8(),
+                                           core::isoUtc(a.details.updated).toUtf8(),
+                                           a.details.registrar.toUtf8(),
+                                           a.details.statuses.join(QLatin1Char('\n')).toUtf8(),
+                                           a.details.nameservers.join(QLatin1Char('\n')).toUtf8(),
+                                           a.answer.toUtf8()};
+    const auto bindText = [&](int column, const QByteArray &text, bool nullWhenEmpty) {
+        if (text.isEmpty() && nullWhenEmpty)
+            return sqlite3_bind_null(insert, column);
+        // A null pointer would bind NULL: an empty text is bound as "".
+        return sqlite3_bind_text(insert, column, text.isNull() ? "" : text.constData(), int(text.size()),
+                                 SQLITE_STATIC);
+    };
+    int rc = SQLITE_OK;
+    for (int i = 0; i < 6 && rc == SQLITE_OK; ++i)
+        rc = bindText(i + 1, texts[std::size_t(i)], false);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_int(insert, 7, a.httpStatus);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_int64(insert, 8, a.bytes);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_int64(insert, 9, a.elapsedMs);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_int64(insert, 10, a.answeredAt.toMSecsSinceEpoch());
+    for (int i = 6; i < 12 && rc == SQLITE_OK; ++i)
+        rc = bindText(i + 5, texts[std::size_t(i)], true);
+    if (rc == SQLITE_OK)
+        rc = bindText(17, texts[12], false);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(insert);
+    const Status status = rc == SQLITE_DONE ? Status() : sqliteFailure(db);
+    sqlite3_reset(insert);
+    sqlite3_clear_bindings(insert);
+    return status;
 }
 
-Status bindAndInsert(QSqlQuery &q, const StoredAnswer &a)
+Status runStatement(sqlite3 *db, const char *statement)
 {
-    const QVariantList values{text(a.name),
-                              text(a.extension),
-                              verdictKey(a.verdict),
-                              text(a.protocol),
-                              text(a.server),
-                              text(a.rule),
-                              a.httpStatus,
-                              a.bytes,
-                              a.elapsedMs,
-                              a.answeredAt.toMSecsSinceEpoch(),
-                              textOrNull(core::isoUtc(a.details.created)),
-                              textOrNull(core::isoUtc(a.details.expires)),
-                              textOrNull(core::isoUtc(a.details.updated)),
-                              textOrNull(a.details.registrar),
-                              textOrNull(a.details.statuses.join(QLatin1Char('\n'))),
-                              textOrNull(a.details.nameservers.join(QLatin1Char('\n'))),
-                              text(a.answer)};
-    for (int i = 0; i < values.size(); ++i)
-        q.bindValue(i, values.at(i));
-    if (!q.exec())
-        return Status::failure(ErrorCode::WriteFailed, q.lastError().text());
-    return {};
+    return sqlite3_exec(db, statement, nullptr, nullptr, nullptr) == SQLITE_OK ? Status() : sqliteFailure(db);
 }
 
 } // namespace
@@ -118,26 +147,17 @@ qint64 AnswerWriter::lostAnswers()
 
 Status AnswerWriter::writeBatch(const QList<QueuedAnswer> &batch)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery insert(db);
-    if (!insert.prepare(
-            QStringLiteral("INSERT INTO answers (name, extension, verdict, protocol, server, rule, "
-                           "http_status, bytes, elapsed_ms, answered_at, created, expires, updated, "
-                           "registrar, statuses, nameservers, answer) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")))
-        return Status::failure(ErrorCode::WriteFailed, insert.lastError().text());
-    if (!db.transaction())
-        return Status::failure(ErrorCode::WriteFailed, db.lastError().text());
+    if (Status status = runStatement(m_db, "BEGIN"); !status)
+        return status;
     for (const QueuedAnswer &queued : batch) {
-        if (Status status = bindAndInsert(insert, queued.resolved()); !status) {
-            db.rollback();
+        if (Status status = bindAndInsert(m_db, m_insert, queued.resolved()); !status) {
+            (void)runStatement(m_db, "ROLLBACK");
             return status;
         }
     }
-    if (!db.commit()) {
-        const QString reason = db.lastError().text();
-        db.rollback();
-        return Status::failure(ErrorCode::WriteFailed, reason);
+    if (Status status = runStatement(m_db, "COMMIT"); !status) {
+        (void)runStatement(m_db, "ROLLBACK");
+        return status;
     }
     return {};
 }
@@ -151,8 +171,14 @@ void AnswerWriter::run()
         // NORMAL synchronisation (per connection) keeps every committed batch through a crash.
         if (!db.open()) {
             m_ready = Status::failure(ErrorCode::WriteFailed, db.lastError().text());
-        } else if (QSqlQuery pragma(db); !pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"))) {
-            m_ready = Status::failure(ErrorCode::WriteFailed, pragma.lastError().text());
+        } else if (m_db = sqliteHandle(db); !m_db) {
+            m_ready =
+                Status::failure(ErrorCode::WriteFailed, QStringLiteral("the SQLite driver gave no handle"));
+        } else if (Status pragma = runStatement(m_db, "PRAGMA synchronous = NORMAL"); !pragma) {
+            m_ready = pragma;
+        } else if (sqlite3_prepare_v3(m_db, kInsertSql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) !=
+                   SQLITE_OK) {
+            m_ready = sqliteFailure(m_db);
         }
         std::unique_lock lock(m_mutex);
         m_started = true;
@@ -179,6 +205,8 @@ void AnswerWriter::run()
             }
             m_changed.notify_all();
         }
+        sqlite3_finalize(m_insert);
+        m_insert = nullptr;
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);

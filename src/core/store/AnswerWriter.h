@@ -13,6 +13,9 @@
 #include <optional>
 #include <thread>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 namespace wendlecott::store {
 
 // An answer on its way to the file: stored as it stands, or made by the writer from a
@@ -26,9 +29,10 @@ struct QueuedAnswer {
 };
 
 // Writes batches of answers into the store's file on a thread of its own, each batch in one
-// transaction through a connection and a prepared statement of that thread, so that a run
-// never waits for SQLite or for reading registration details. Batches are written in the
-// order given; a batch that fails is dropped whole and counted.
+// transaction through a connection of that thread and one insert prepared on it (bound as
+// UTF-8 through SQLite's own interface), so that a run never waits for SQLite or for reading
+// registration details. Batches are written in the order given; a batch that fails is
+// dropped whole and counted.
 class AnswerWriter {
 public:
     // Opens its connection to `path` (a store already set up) on its thread.
@@ -54,6 +58,8 @@ private:
 
     QString m_path;
     QString m_connection;
+    sqlite3 *m_db = nullptr;          // the connection's handle, used on the writer's thread only
+    sqlite3_stmt *m_insert = nullptr; // the insert, prepared once
     core::Status m_ready;
     std::mutex m_mutex;
     std::condition_variable m_changed;

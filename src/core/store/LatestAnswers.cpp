@@ -1,7 +1,7 @@
 #include "core/store/AnswerStore.h"
+#include "core/store/StoreSchema.h"
 
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -35,15 +35,6 @@ QStringList latestColumnsSql()
             QStringLiteral("CAST(a.http_status AS TEXT)"),
             QStringLiteral("CAST(a.bytes AS TEXT)"),
             QStringLiteral("CAST(a.elapsed_ms AS TEXT)")};
-}
-
-// SQLite's own handle of a Qt SQL connection, or null when the driver is not SQLite's.
-sqlite3 *sqliteHandle(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 } // namespace

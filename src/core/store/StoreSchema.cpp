@@ -2,8 +2,11 @@
 
 #include "core/store/AnswerStore.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace wendlecott::store {
 
@@ -54,6 +57,14 @@ core::Status execute(QSqlDatabase &db, const QString &statement)
         return {};
     return core::Status::failure(core::ErrorCode::WriteFailed,
                                  QStringLiteral("%1 (%2)").arg(query.lastError().text(), statement.left(60)));
+}
+
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 core::Status migrateSchema(QSqlDatabase &db, int from)

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+struct sqlite3;
+
 namespace wendlecott::store {
 
 // Written into every store file ("PRAGMA application_id"): a database without it that holds
@@ -21,5 +23,9 @@ core::Status migrateSchema(QSqlDatabase &db, int from);
 
 // Runs one statement; the failure names it and what SQLite said.
 core::Status execute(QSqlDatabase &db, const QString &statement);
+
+// SQLite's own handle of a Qt SQL connection (Qt's driver links the system's SQLite), or
+// null when the driver is not SQLite's.
+sqlite3 *sqliteHandle(const QSqlDatabase &db);
 
 } // namespace wendlecott::store
