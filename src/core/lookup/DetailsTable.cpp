@@ -103,7 +103,7 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
             const char16_t first = words.front().front().unicode();
             (first < table.m_byFirstLetter.size() ? table.m_byFirstLetter[first] : table.m_otherFirstLetters)
                 .append(int(table.m_labels.size()));
-            table.m_labels.append({*field, tlds, words});
+            table.m_labels.append({*field, tlds, words, leadingAlphanumericRun(words.front())});
         } else if (kind == QLatin1String("date")) {
             QRegularExpression regex(pattern, QRegularExpression::CaseInsensitiveOption);
             if (!regex.isValid()) {
@@ -132,6 +132,14 @@ const DetailsTable &DetailsTable::builtIn()
         return parse(QString::fromUtf8(file.readAll()));
     }();
     return table;
+}
+
+qsizetype leadingAlphanumericRun(QStringView text)
+{
+    qsizetype n = 0;
+    while (n < text.size() && text[n].isLetterOrNumber())
+        ++n;
+    return n;
 }
 
 const QList<int> &DetailsTable::labelsStartingWith(QChar first) const

@@ -21,7 +21,13 @@ struct DetailLabel {
     DetailField field = DetailField::Expires;
     QStringList tlds;  // lower case, no leading dot; empty: every extension
     QStringList words; // the name's words, lower case
+    // How many letters and digits the name begins with: a line whose own first run of them
+    // is longer or shorter cannot start with this name.
+    qsizetype leadingRun = 0;
 };
+
+// How many letters and digits `text` begins with.
+qsizetype leadingAlphanumericRun(QStringView text);
 
 // One way registries write a date.
 struct DateFormat {

@@ -158,11 +158,14 @@ public:
                 continue;
             // A line is one field of each kind at most: the first name of that kind that fits.
             // Only the names that begin with the line's first letter can fit it.
+            // Of those, only the names whose first word is as long as the line's.
             unsigned taken = 0;
+            const qsizetype leadingRun = leadingAlphanumericRun(line);
             for (const int rule : m_table.labelsStartingWith(line.front().toLower())) {
                 const DetailLabel &label = m_table.labels().at(rule);
                 const unsigned bit = 1u << unsigned(label.field);
-                if ((taken & bit) || !DetailsTable::serves(label.tlds, m_tld))
+                if (label.leadingRun != leadingRun || (taken & bit) ||
+                    !DetailsTable::serves(label.tlds, m_tld))
                     continue;
                 const bool isDate = label.field == DetailField::Created ||
                                     label.field == DetailField::Expires ||
