@@ -1,6 +1,6 @@
 // The answer store on real SQLite files in a temporary program folder: round trips of every
 // field, the text cap, batches written a second after they start (fake clock), history and
-// export queries, read-only use, the migration from the first schema, and files that cannot
+// export queries, read-only use, the migrations from older schemas, and files that cannot
 // be used (damaged, foreign, locked, newer), which are never deleted.
 #include "FakeScheduler.h"
 #include "TestFolder.h"
@@ -125,6 +125,7 @@ private Q_SLOTS:
     void exportOfTheStoresBytesFollowsTheExportRules();
     void readOnlyWritesNothing();
     void firstSchemaIsMigratedKeepingItsAnswers();
+    void secondSchemaIsMigratedAndItsLatestAnswersKeptByTheWriter();
     void unusableFileIsMovedAsideAndANewStoreStarted_data();
     void unusableFileIsMovedAsideAndANewStoreStarted();
     void fileInUseByAnotherProgramStaysWhereItIs();
@@ -310,6 +311,10 @@ void TestAnswerStore::exportTakesTheLatestAnswerOfEachNameThroughItsFilter()
              QStringList{QStringLiteral("b.com:registered")});
     QCOMPARE(names({std::nullopt, at(4, 12)}),
              (QStringList{QStringLiteral("b.com:registered"), QStringLiteral("c.com:blocked")}));
+    // A later batch replaces a name's latest answer; the others stay.
+    QVERIFY(store->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, at(7))).ok());
+    QCOMPARE(names({core::LookupVerdict::Available, {}}), QStringList{QStringLiteral("a.com:available")});
+    QCOMPARE(names({}).size(), 3);
 }
 
 // The export's CSV records and JSON objects are formed from the store's UTF-8 bytes; they must
@@ -459,6 +464,64 @@ void TestAnswerStore::firstSchemaIsMigratedKeepingItsAnswers()
         QCOMPARE(version.value(0).toInt(), store::kStoreSchemaVersion);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("version-check"));
+}
+
+void TestAnswerStore::secondSchemaIsMigratedAndItsLatestAnswersKeptByTheWriter()
+{
+    testing::TestFolder folder;
+    const QString path = folder.file(store::kStoreFileName);
+    const QString connection = QStringLiteral("second-schema");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        for (int version : {1, 2}) {
+            for (const QString &statement : store::schemaSteps(version))
+                QVERIFY(store::execute(db, statement).ok());
+        }
+        QSqlQuery q(db);
+        // The second schema's trigger fills the latest answers.
+        QVERIFY(q.exec(
+            QStringLiteral("INSERT INTO answers VALUES (1, 'old.com', 'com', 'registered', 'whois', "
+                           "'whois.example:43', 'no-match', 0, 10, 5, 1767225600000, NULL, "
+                           "'2027-01-01T00:00:00Z', NULL, NULL, NULL, NULL, 'Domain Name: OLD.COM')")));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA application_id = %1").arg(store::kStoreApplicationId)));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = 2")));
+    }
+    QSqlDatabase::removeDatabase(connection);
+    const auto latest = [](AnswerStore &store) {
+        QStringList rows;
+        (void)store.forEachLatest({}, [&](const QStringList &row) {
+            return rows.append(row.at(0) + QLatin1Char(':') + row.at(1) + QLatin1Char(':') + row.at(3)), true;
+        });
+        return rows;
+    };
+    StoreOpening report;
+    auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
+    QVERIFY(store);
+    QCOMPARE(report.outcome, StoreOpening::Outcome::Opened);
+    QCOMPARE(latest(*store), QStringList{QStringLiteral("old.com:registered:2027-01-01T00:00:00Z")});
+    // One batch holding a name twice, and a new name: the name's last answer is its latest.
+    QVERIFY(store->record(answer(QStringLiteral("old.com"), core::LookupVerdict::Registered, at(2))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("new.com"), core::LookupVerdict::Registered, at(2))).ok());
+    QVERIFY(store->record(answer(QStringLiteral("old.com"), core::LookupVerdict::Available, at(3))).ok());
+    QCOMPARE(latest(*store),
+             (QStringList{QStringLiteral("new.com:registered:"), QStringLiteral("old.com:available:")}));
+    QCOMPARE(store->history(QStringLiteral("old.com")).value().size(), 3);
+    store.reset();
+    // The file is of the current schema, without the trigger.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+        QCOMPARE(q.value(0).toInt(), store::kStoreSchemaVersion);
+        QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'")) &&
+                q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+    }
+    QSqlDatabase::removeDatabase(connection);
 }
 
 void TestAnswerStore::unusableFileIsMovedAsideAndANewStoreStarted_data()

@@ -65,9 +65,27 @@ int monthFromName(const QString &name)
     return lower == QLatin1String("sept") ? 9 : 0;
 }
 
-int numberOf(const QRegularExpressionMatch &match, const QString &group, int fallback)
+// The group numbers of a format's parts, by the groups' names.
+std::array<int, std::size_t(DatePart::Count)> dateGroups(const QRegularExpression &regex)
 {
-    const QString text = match.captured(group);
+    static const std::array<const char *, std::size_t(DatePart::Count)> names{"y", "yy", "mon", "m", "d",
+                                                                              "H", "M",  "S",   "z"};
+    std::array<int, std::size_t(DatePart::Count)> groups{};
+    const QStringList named = regex.namedCaptureGroups();
+    for (std::size_t part = 0; part < names.size(); ++part)
+        groups[part] = int(named.indexOf(QLatin1String(names[part])));
+    return groups;
+}
+
+QStringView partOf(const QRegularExpressionMatch &match, const DateFormat &format, DatePart part)
+{
+    const int group = format.groups[std::size_t(part)];
+    return group < 0 ? QStringView() : match.capturedView(group);
+}
+
+int numberOf(const QRegularExpressionMatch &match, const DateFormat &format, DatePart part, int fallback)
+{
+    const QStringView text = partOf(match, format, part);
     if (text.isEmpty())
         return fallback;
     bool ok = false;
@@ -111,7 +129,7 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
                 continue;
             }
             regex.optimize();
-            table.m_formats.append({tlds, id, regex});
+            table.m_formats.append({tlds, id, regex, dateGroups(regex)});
         } else if (kind == QLatin1String("zone") && parseOffset(pattern)) {
             table.m_zones.insert(id.toUpper(), *parseOffset(pattern));
         } else {
@@ -179,16 +197,17 @@ QDateTime DetailsTable::readDate(QStringView value, const QString &tld) const
         const QRegularExpressionMatch match = format.regex.match(value);
         if (!match.hasMatch())
             continue;
-        int year = numberOf(match, QStringLiteral("y"), -1);
-        if (year < 0 && numberOf(match, QStringLiteral("yy"), -1) >= 0)
-            year = 2000 + numberOf(match, QStringLiteral("yy"), -1);
-        const QString monthName = match.captured(QStringLiteral("mon"));
-        const int month =
-            monthName.isEmpty() ? numberOf(match, QStringLiteral("m"), -1) : monthFromName(monthName);
-        const QDate date(year, month, numberOf(match, QStringLiteral("d"), -1));
-        const QTime time(numberOf(match, QStringLiteral("H"), 0), numberOf(match, QStringLiteral("M"), 0),
-                         numberOf(match, QStringLiteral("S"), 0));
-        const std::optional<int> offset = zoneOffsetSeconds(match.captured(QStringLiteral("z")));
+        int year = numberOf(match, format, DatePart::Year, -1);
+        if (year < 0 && numberOf(match, format, DatePart::ShortYear, -1) >= 0)
+            year = 2000 + numberOf(match, format, DatePart::ShortYear, -1);
+        const QStringView monthName = partOf(match, format, DatePart::MonthName);
+        const int month = monthName.isEmpty() ? numberOf(match, format, DatePart::Month, -1)
+                                              : monthFromName(monthName.toString());
+        const QDate date(year, month, numberOf(match, format, DatePart::Day, -1));
+        const QTime time(numberOf(match, format, DatePart::Hour, 0),
+                         numberOf(match, format, DatePart::Minute, 0),
+                         numberOf(match, format, DatePart::Second, 0));
+        const std::optional<int> offset = zoneOffsetSeconds(partOf(match, format, DatePart::Zone).toString());
         // The first format that matches decides: a second reading of the same text would be a guess.
         if (year < 1 || !date.isValid() || !time.isValid() || !offset)
             return {};

@@ -29,11 +29,17 @@ struct DetailLabel {
 // How many letters and digits `text` begins with.
 qsizetype leadingAlphanumericRun(QStringView text);
 
+// The parts of a date that a format's named groups capture.
+enum class DatePart { Year, ShortYear, MonthName, Month, Day, Hour, Minute, Second, Zone, Count };
+
 // One way registries write a date.
 struct DateFormat {
     QStringList tlds;
     QString id;
     QRegularExpression regex;
+    // The number of the group capturing each part ("y", "yy", "mon", "m", "d", "H", "M", "S",
+    // "z"), -1 where the format has none: looked up once, not by name in every match.
+    std::array<int, std::size_t(DatePart::Count)> groups{};
 };
 
 // The field names and date formats of data/whois-details.tsv (its header describes them).

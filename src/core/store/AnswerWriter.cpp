@@ -27,6 +27,22 @@ constexpr const char *kInsertSql =
     "elapsed_ms, answered_at, created, expires, updated, registrar, statuses, nameservers, answer) "
     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
+// The latest answer of each name the batch holds, from the batch's rows (ids from `?` on),
+// in the order they were written so that a name's last answer wins.
+constexpr const char *kKeepLatestSql =
+    "INSERT OR REPLACE INTO latest SELECT name, id, verdict, protocol, server, rule, http_status, bytes, "
+    "elapsed_ms, answered_at, created, expires, updated, registrar, statuses, nameservers FROM answers "
+    "WHERE id >= ? ORDER BY id";
+
+// The writer's connection:
+//  - NORMAL synchronisation keeps every committed batch through a crash of the program;
+//  - statement journals (the latest answers' REPLACE needs one) stay in memory, not in a
+//    temporary file;
+//  - a page cache of 32 MiB holds a whole batch, so that SQLite does not spill pages into
+//    the WAL in the middle of it and rewrite them (and their checksums) at the commit.
+constexpr const char *kWriterPragmas =
+    "PRAGMA synchronous = NORMAL; PRAGMA temp_store = MEMORY; PRAGMA cache_size = -32768";
+
 Status sqliteFailure(sqlite3 *db)
 {
     return Status::failure(ErrorCode::WriteFailed, QString::fromUtf8(sqlite3_errmsg(db)));
@@ -149,11 +165,23 @@ Status AnswerWriter::writeBatch(const QList<QueuedAnswer> &batch)
 {
     if (Status status = runStatement(m_db, "BEGIN"); !status)
         return status;
+    sqlite3_int64 firstId = 0;
     for (const QueuedAnswer &queued : batch) {
         if (Status status = bindAndInsert(m_db, m_insert, queued.resolved()); !status) {
             (void)runStatement(m_db, "ROLLBACK");
             return status;
         }
+        if (firstId == 0)
+            firstId = sqlite3_last_insert_rowid(m_db);
+    }
+    Status latest =
+        sqlite3_bind_int64(m_keepLatest, 1, firstId) == SQLITE_OK && sqlite3_step(m_keepLatest) == SQLITE_DONE
+            ? Status()
+            : sqliteFailure(m_db);
+    sqlite3_reset(m_keepLatest);
+    if (!latest) {
+        (void)runStatement(m_db, "ROLLBACK");
+        return latest;
     }
     if (Status status = runStatement(m_db, "COMMIT"); !status) {
         (void)runStatement(m_db, "ROLLBACK");
@@ -168,16 +196,17 @@ void AnswerWriter::run()
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(m_path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-        // NORMAL synchronisation (per connection) keeps every committed batch through a crash.
         if (!db.open()) {
             m_ready = Status::failure(ErrorCode::WriteFailed, db.lastError().text());
         } else if (m_db = sqliteHandle(db); !m_db) {
             m_ready =
                 Status::failure(ErrorCode::WriteFailed, QStringLiteral("the SQLite driver gave no handle"));
-        } else if (Status pragma = runStatement(m_db, "PRAGMA synchronous = NORMAL"); !pragma) {
-            m_ready = pragma;
+        } else if (Status pragmas = runStatement(m_db, kWriterPragmas); !pragmas) {
+            m_ready = pragmas;
         } else if (sqlite3_prepare_v3(m_db, kInsertSql, -1, SQLITE_PREPARE_PERSISTENT, &m_insert, nullptr) !=
-                   SQLITE_OK) {
+                       SQLITE_OK ||
+                   sqlite3_prepare_v3(m_db, kKeepLatestSql, -1, SQLITE_PREPARE_PERSISTENT, &m_keepLatest,
+                                      nullptr) != SQLITE_OK) {
             m_ready = sqliteFailure(m_db);
         }
         std::unique_lock lock(m_mutex);
@@ -206,7 +235,8 @@ void AnswerWriter::run()
             m_changed.notify_all();
         }
         sqlite3_finalize(m_insert);
-        m_insert = nullptr;
+        sqlite3_finalize(m_keepLatest);
+        m_insert = m_keepLatest = nullptr;
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);

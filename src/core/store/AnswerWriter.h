@@ -58,8 +58,9 @@ private:
 
     QString m_path;
     QString m_connection;
-    sqlite3 *m_db = nullptr;          // the connection's handle, used on the writer's thread only
-    sqlite3_stmt *m_insert = nullptr; // the insert, prepared once
+    sqlite3 *m_db = nullptr;              // the connection's handle, used on the writer's thread only
+    sqlite3_stmt *m_insert = nullptr;     // the insert, prepared once
+    sqlite3_stmt *m_keepLatest = nullptr; // the batch's names into the latest answers
     core::Status m_ready;
     std::mutex m_mutex;
     std::condition_variable m_changed;
