@@ -72,6 +72,16 @@ int countRows(const QString &path)
     return count;
 }
 
+int pageSizeOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    // The header's bytes 16 and 17: the page size, big-endian (1 meaning 65536).
+    const QByteArray header = file.read(18);
+    return header.size() == 18 ? (quint8(header.at(16)) << 8) | quint8(header.at(17)) : -1;
+}
+
 QByteArray digestOf(const QString &path)
 {
     QFile file(path);
@@ -268,6 +278,7 @@ void TestAnswerStore::flushAndCloseLoseNothing()
         QVERIFY(store->record(answer(QStringLiteral("last.com"), core::LookupVerdict::Unknown, at(1))).ok());
     }
     QCOMPARE(countRows(path), int(store::kStoreMaxBatch) + 11);
+    QCOMPARE(pageSizeOf(path), store::kStorePageSize);
 }
 
 void TestAnswerStore::historyIsNewestFirstAndLatestIsTheLastRecorded()
@@ -496,11 +507,13 @@ void TestAnswerStore::secondSchemaIsMigratedAndItsLatestAnswersKeptByTheWriter()
         });
         return rows;
     };
+    const int olderPageSize = pageSizeOf(path);
     StoreOpening report;
     auto store = AnswerStore::open(folder.path(), StoreMode::ReadWrite, report);
     QVERIFY(store);
     QCOMPARE(report.outcome, StoreOpening::Outcome::Opened);
     QCOMPARE(latest(*store), QStringList{QStringLiteral("old.com:registered:2027-01-01T00:00:00Z")});
+    QCOMPARE(pageSizeOf(path), olderPageSize); // an older file keeps its pages
     // One batch holding a name twice, and a new name: the name's last answer is its latest.
     QVERIFY(store->record(answer(QStringLiteral("old.com"), core::LookupVerdict::Registered, at(2))).ok());
     QVERIFY(store->record(answer(QStringLiteral("new.com"), core::LookupVerdict::Registered, at(2))).ok());

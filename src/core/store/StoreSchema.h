@@ -12,6 +12,8 @@ namespace wendlecott::store {
 // Written into every store file ("PRAGMA application_id"): a database without it that holds
 // tables is some other program's, and is not touched.
 constexpr int kStoreApplicationId = 0x57434F54;
+// The page size of a new store file, in bytes.
+constexpr int kStorePageSize = 16384;
 
 // The statements that make schema `version` out of the one before it (version 1 out of an
 // empty file). Every version this program ever wrote keeps its steps here unchanged.
