@@ -25,6 +25,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
@@ -244,6 +245,13 @@ public:
     void showOverflowNotice() override {}
 };
 
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
 // Five whois servers on 127.0.0.1, on a thread of their own as real servers are apart from
 // their client, each answering every name with `answer`.
 struct Servers {
@@ -276,6 +284,14 @@ struct Servers {
             },
             Qt::BlockingQueuedConnection);
     }
+    // The processor time of the servers' thread so far.
+    double cpuSeconds()
+    {
+        double seconds = 0;
+        QMetaObject::invokeMethod(
+            &home, [&seconds] { seconds = threadCpuSeconds(); }, Qt::BlockingQueuedConnection);
+        return seconds;
+    }
     ~Servers()
     {
         QMetaObject::invokeMethod(
@@ -285,23 +301,17 @@ struct Servers {
     }
 };
 
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 struct RunFigures {
     int answers = 0;
     double seconds = 0;
     double cpuSeconds = 0;
     double processCpuSeconds = 0; // every thread: the run's, the servers', the store's writer
+    double serverCpuSeconds = 0;
     qint64 stored = 0;
 };
 
 // One run of `names` names over the five extensions, with the store as its recorder or none.
-RunFigures storedRun(const Servers &servers, int names, bool withStore)
+RunFigures storedRun(Servers &servers, int names, bool withStore)
 {
     testing::TestFolder folder;
     QuietNotice notice;
@@ -337,12 +347,14 @@ RunFigures storedRun(const Servers &servers, int names, bool withStore)
     clock.start();
     const double cpu = threadCpuSeconds();
     const double processCpu = processCpuSeconds();
+    const double serverCpu = servers.cpuSeconds();
     run.startRun(source, 1, names);
     if (run.isRunning())
         loop.exec(); // Stop (the end of the list) waits until every answer is written
     figures.seconds = double(clock.nsecsElapsed()) / 1e9;
     figures.cpuSeconds = threadCpuSeconds() - cpu;
     figures.processCpuSeconds = processCpuSeconds() - processCpu;
+    figures.serverCpuSeconds = servers.cpuSeconds() - serverCpu;
     if (answers) {
         qint64 stored = 0;
         (void)answers->forEachLatest({}, [&](const QStringList &) { return ++stored > 0; });
@@ -361,12 +373,46 @@ QByteArray runAnswer(const QList<Sample> &samples)
     return "Domain Name: TAKEN\r\n";
 }
 
+// Sockets of this machine in TIME-WAIT, as /proc/net/sockstat counts them (-1: unknown).
+int timeWaitSockets()
+{
+    QFile file(QStringLiteral("/proc/net/sockstat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> words = file.readAll().simplified().split(' ');
+    const qsizetype tw = words.indexOf("tw");
+    return tw >= 0 && tw + 1 < words.size() ? words.at(tw + 1).toInt() : -1;
+}
+
+// Every run leaves one socket in TIME-WAIT for each of its answers for a minute, and a run
+// that starts among a hundred thousand of them pays more for each connection (the kernel
+// also caps them): each run starts when those of the one before are gone, at most 90 s.
+void waitForClosedConnections()
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (timeWaitSockets() > 1000 && waited.elapsed() < 90000)
+        QThread::msleep(500);
+}
+
 void runCost(const QByteArray &answer, int names)
 {
     Servers servers(answer);
     for (int round = 0; round < 2; ++round) {
-        const RunFigures without = storedRun(servers, names, false);
-        const RunFigures with = storedRun(servers, names, true);
+        // The second round runs the two in the other order, so that neither is always first.
+        const auto measure = [&](bool withStore) {
+            waitForClosedConnections();
+            return storedRun(servers, names, withStore);
+        };
+        RunFigures without;
+        RunFigures with;
+        if (round == 0) {
+            without = measure(false);
+            with = measure(true);
+        } else {
+            with = measure(true);
+            without = measure(false);
+        }
         const auto us = [](double seconds, int n) { return seconds * 1e6 / qMax(1, n); };
         out << "run, throttle 0, jobs 8, " << with.answers << " answers of " << answer.size() << " B (round "
             << round + 1 << "): without the store "
@@ -382,6 +428,10 @@ void runCost(const QByteArray &answer, int names)
             << " us; every thread "
             << QString::number(us(with.processCpuSeconds, with.answers) -
                                    us(without.processCpuSeconds, without.answers),
+                               'f', 1)
+            << " us, of which the servers' thread "
+            << QString::number(us(with.serverCpuSeconds, with.answers) -
+                                   us(without.serverCpuSeconds, without.answers),
                                'f', 1)
             << " us); " << with.stored << " names stored\n";
         out.flush();

@@ -382,11 +382,14 @@ void TestDetails::nameServersListedUnderTheirFieldAreRead()
     const QString answer =
         QStringLiteral("Name servers:\n    NS1.Example.NET.   192.0.2.1\n    ns2.example.net\n\n"
                        "Name Server: ns2.example.net\nnserver: ns3.example.org 192.0.2.3\n"
-                       "Name Server: not a host\n");
+                       "Name Server: not a host\nName Server: localhost\nName Server: ns4..example.org\n"
+                       "Name Server: .ns5.example.org\nName Server: ns6.example.org..\n"
+                       "Name Server: ns7.ex\u00e4mple.org\nName Server: ns_8.ex-ample.org,ns9.example.org\n");
     const RegistrationDetails details = core::whoisDetails(answer, QStringLiteral("uk"));
     QCOMPARE(details.nameservers,
              (QStringList{QStringLiteral("ns1.example.net"), QStringLiteral("ns2.example.net"),
-                          QStringLiteral("ns3.example.org")}));
+                          QStringLiteral("ns3.example.org"), QStringLiteral("ns6.example.org"),
+                          QStringLiteral("ns_8.ex-ample.org")}));
 }
 
 void TestDetails::rdapEventsRegistrarStatusAndNameServersAreRead_data()

@@ -120,8 +120,8 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
             }
             const char16_t first = words.front().front().unicode();
             (first < table.m_byFirstLetter.size() ? table.m_byFirstLetter[first] : table.m_otherFirstLetters)
-                .append(int(table.m_labels.size()));
-            table.m_labels.append({*field, tlds, words, leadingAlphanumericRun(words.front())});
+                .append({leadingAlphanumericRun(words.front()), int(table.m_labels.size())});
+            table.m_labels.append({*field, tlds, words});
         } else if (kind == QLatin1String("date")) {
             QRegularExpression regex(pattern, QRegularExpression::CaseInsensitiveOption);
             if (!regex.isValid()) {
@@ -160,7 +160,7 @@ qsizetype leadingAlphanumericRun(QStringView text)
     return n;
 }
 
-const QList<int> &DetailsTable::labelsStartingWith(QChar first) const
+const QList<DetailsTable::LabelRef> &DetailsTable::labelsStartingWith(QChar first) const
 {
     return first.unicode() < m_byFirstLetter.size() ? m_byFirstLetter[first.unicode()] : m_otherFirstLetters;
 }

@@ -21,9 +21,6 @@ struct DetailLabel {
     DetailField field = DetailField::Expires;
     QStringList tlds;  // lower case, no leading dot; empty: every extension
     QStringList words; // the name's words, lower case
-    // How many letters and digits the name begins with: a line whose own first run of them
-    // is longer or shorter cannot start with this name.
-    qsizetype leadingRun = 0;
 };
 
 // How many letters and digits `text` begins with.
@@ -51,9 +48,16 @@ public:
     static const DetailsTable &builtIn();
 
     const QList<DetailLabel> &labels() const { return m_labels; }
-    // The positions in labels(), in order, of the field names that begin with `first` (lower
-    // case): a line can only fit those.
-    const QList<int> &labelsStartingWith(QChar first) const;
+    // A field name as a line's first letter finds it: how many letters and digits the name
+    // begins with (a line whose own first run of them is longer or shorter cannot start with
+    // it, and is passed over without reading the name), and where it is in labels().
+    struct LabelRef {
+        qsizetype leadingRun = 0;
+        int label = 0;
+    };
+    // The field names that begin with `first` (lower case), in the table's order: a line can
+    // only fit those.
+    const QList<LabelRef> &labelsStartingWith(QChar first) const;
     const QList<DateFormat> &dateFormats() const { return m_formats; }
 
     // The date at the start of `value`, in UTC, read by the first format serving `tld` that
@@ -69,8 +73,8 @@ private:
 
     QList<DetailLabel> m_labels;
     // labels() by the first letter of their name: ASCII each in a list of its own, the rest together.
-    std::array<QList<int>, 128> m_byFirstLetter;
-    QList<int> m_otherFirstLetters;
+    std::array<QList<LabelRef>, 128> m_byFirstLetter;
+    QList<LabelRef> m_otherFirstLetters;
     QList<DateFormat> m_formats;
     QHash<QString, int> m_zones; // upper-case name -> offset from UTC in seconds
 };

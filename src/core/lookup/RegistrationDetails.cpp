@@ -112,9 +112,29 @@ QString unquoted(QStringView value)
 
 // A name server's host name from the first word of a value: lower case, no final dot; empty
 // when the word is no host name.
+// Whether `word` is two or more dot-separated labels of a-z, 0-9, "_" and "-".
+bool isHostName(QStringView word)
+{
+    qsizetype labels = 0;
+    qsizetype labelLength = 0;
+    for (const QChar c : word) {
+        const char16_t u = c.unicode();
+        if (u == u'.') {
+            if (labelLength == 0)
+                return false;
+            ++labels;
+            labelLength = 0;
+        } else if ((u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'_' || u == u'-') {
+            ++labelLength;
+        } else {
+            return false;
+        }
+    }
+    return labelLength > 0 && labels >= 1;
+}
+
 QString hostName(QStringView value)
 {
-    static const QRegularExpression host(QStringLiteral("^[a-z0-9_-]+(\\.[a-z0-9_-]+)+$"));
     const QStringView trimmed = value.trimmed();
     qsizetype end = 0;
     while (end < trimmed.size() && !trimmed.at(end).isSpace() && trimmed.at(end) != QLatin1Char(',') &&
@@ -123,7 +143,7 @@ QString hostName(QStringView value)
     QString word = trimmed.left(end).toString().toLower();
     while (word.endsWith(QLatin1Char('.')))
         word.chop(1);
-    return host.match(word).hasMatch() ? word : QString();
+    return isHostName(word) ? word : QString();
 }
 
 void appendOnce(QStringList &list, const QString &item)
@@ -161,11 +181,13 @@ public:
             // Of those, only the names whose first word is as long as the line's.
             unsigned taken = 0;
             const qsizetype leadingRun = leadingAlphanumericRun(line);
-            for (const int rule : m_table.labelsStartingWith(line.front().toLower())) {
+            for (const DetailsTable::LabelRef &ref : m_table.labelsStartingWith(line.front().toLower())) {
+                if (ref.leadingRun != leadingRun)
+                    continue;
+                const int rule = ref.label;
                 const DetailLabel &label = m_table.labels().at(rule);
                 const unsigned bit = 1u << unsigned(label.field);
-                if (label.leadingRun != leadingRun || (taken & bit) ||
-                    !DetailsTable::serves(label.tlds, m_tld))
+                if ((taken & bit) || !DetailsTable::serves(label.tlds, m_tld))
                     continue;
                 const bool isDate = label.field == DetailField::Created ||
                                     label.field == DetailField::Expires ||
