@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 
 #include <array>
-
 #include <climits>
 
 namespace wendlecott::core {
@@ -110,8 +109,6 @@ QString unquoted(QStringView value)
     return v.trimmed().toString();
 }
 
-// A name server's host name from the first word of a value: lower case, no final dot; empty
-// when the word is no host name.
 // Whether `word` is two or more dot-separated labels of a-z, 0-9, "_" and "-".
 bool isHostName(QStringView word)
 {
@@ -133,6 +130,8 @@ bool isHostName(QStringView word)
     return labelLength > 0 && labels >= 1;
 }
 
+// A name server's host name from the first word of a value: lower case, no final dot; empty
+// when the word is no host name.
 QString hostName(QStringView value)
 {
     const QStringView trimmed = value.trimmed();
