@@ -135,11 +135,18 @@ void recordCost(const QList<Sample> &samples)
     out.flush();
 }
 
-double processCpuSeconds()
+// Processor time so far of the process (CLOCK_PROCESS_CPUTIME_ID) or of the calling thread
+// (CLOCK_THREAD_CPUTIME_ID).
+double cpuSeconds(clockid_t clock)
 {
     timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+double processCpuSeconds()
+{
+    return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 // The run's own answer recorded as a run records it (its evidence, the details read by the
@@ -247,9 +254,7 @@ public:
 
 double threadCpuSeconds()
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+    return cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
 // Five whois servers on 127.0.0.1, on a thread of their own as real servers are apart from

@@ -52,30 +52,37 @@ Status sqliteFailure(sqlite3 *db)
 // inserts it. An empty optional text is NULL; an empty required one is stored empty.
 Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, const StoredAnswer &a)
 {
-    // The bytes of the text columns, alive until the row is inserted.
-    const std::array<QByteArray, 13> texts{a.name.toUtf8(),
-                                           a.extension.toUtf8(),
-                                           verdictKey(a.verdict).toUtf8(),
-                                           a.protocol.toUtf8(),
-                                           a.server.toUtf8(),
-                                           a.rule.toUtf8(),
-                                           core::isoUtc(a.details.created).toUtf8(),
-                                           core::isoUtc(a.details.expires).toUtf8(),
-                                           core::isoUtc(a.details.updated).toUtf8(),
-                                           a.details.registrar.toUtf8(),
-                                           a.details.statuses.join(QLatin1Char('\n')).toUtf8(),
-                                           a.details.nameservers.join(QLatin1Char('\n')).toUtf8(),
-                                           a.answer.toUtf8()};
-    const auto bindText = [&](int column, const QByteArray &text, bool nullWhenEmpty) {
-        if (text.isEmpty() && nullWhenEmpty)
-            return sqlite3_bind_null(insert, column);
-        // A null pointer would bind NULL: an empty text is bound as "".
-        return sqlite3_bind_text(insert, column, text.isNull() ? "" : text.constData(), int(text.size()),
-                                 SQLITE_STATIC);
+    struct TextColumn {
+        int column; // in kInsertSql, from 1
+        QByteArray bytes;
+        bool nullWhenEmpty;
     };
+    // The bytes stay alive until the row is inserted (bound without a copy).
+    const std::array<TextColumn, 13> texts{{
+        {1, a.name.toUtf8(), false},
+        {2, a.extension.toUtf8(), false},
+        {3, verdictKey(a.verdict).toUtf8(), false},
+        {4, a.protocol.toUtf8(), false},
+        {5, a.server.toUtf8(), false},
+        {6, a.rule.toUtf8(), false},
+        {11, core::isoUtc(a.details.created).toUtf8(), true},
+        {12, core::isoUtc(a.details.expires).toUtf8(), true},
+        {13, core::isoUtc(a.details.updated).toUtf8(), true},
+        {14, a.details.registrar.toUtf8(), true},
+        {15, a.details.statuses.join(QLatin1Char('\n')).toUtf8(), true},
+        {16, a.details.nameservers.join(QLatin1Char('\n')).toUtf8(), true},
+        {17, a.answer.toUtf8(), false},
+    }};
     int rc = SQLITE_OK;
-    for (int i = 0; i < 6 && rc == SQLITE_OK; ++i)
-        rc = bindText(i + 1, texts[std::size_t(i)], false);
+    for (const TextColumn &text : texts) {
+        if (rc != SQLITE_OK)
+            break;
+        if (text.bytes.isEmpty() && text.nullWhenEmpty)
+            rc = sqlite3_bind_null(insert, text.column);
+        else // a null pointer would bind NULL: an empty text is bound as ""
+            rc = sqlite3_bind_text(insert, text.column, text.bytes.isNull() ? "" : text.bytes.constData(),
+                                   int(text.bytes.size()), SQLITE_STATIC);
+    }
     if (rc == SQLITE_OK)
         rc = sqlite3_bind_int(insert, 7, a.httpStatus);
     if (rc == SQLITE_OK)
@@ -84,10 +91,6 @@ Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, const StoredAnswer &a)
         rc = sqlite3_bind_int64(insert, 9, a.elapsedMs);
     if (rc == SQLITE_OK)
         rc = sqlite3_bind_int64(insert, 10, a.answeredAt.toMSecsSinceEpoch());
-    for (int i = 6; i < 12 && rc == SQLITE_OK; ++i)
-        rc = bindText(i + 5, texts[std::size_t(i)], true);
-    if (rc == SQLITE_OK)
-        rc = bindText(17, texts[12], false);
     if (rc == SQLITE_OK)
         rc = sqlite3_step(insert);
     const Status status = rc == SQLITE_DONE ? Status() : sqliteFailure(db);
