@@ -127,7 +127,10 @@ void recordCost(const QList<Sample> &samples)
         found += core::whoisDetails(s.text, s.tld).expires.isValid() ? 1 : 0;
     }
     const double detailsUs = timer.nsecsElapsed() / 1000.0 / (n / 10);
-    out << "record: " << n << " answers (mean " << (samples.isEmpty() ? 0 : 893477 / samples.size())
+    qint64 textBytes = 0;
+    for (const Sample &s : samples)
+        textBytes += s.text.toUtf8().size();
+    out << "record: " << n << " answers (mean " << (samples.isEmpty() ? 0 : textBytes / samples.size())
         << " B of text), " << QString::number(recordUs, 'f', 1)
         << " us per answer (queue + batched write; CPU " << QString::number(recordCpuUs, 'f', 1) << " us)\n";
     out << "details: reading a whois answer's registration details " << QString::number(detailsUs, 'f', 1)
@@ -167,6 +170,14 @@ void runAnswerCost(const QByteArray &answer, qint64 count)
     evidence.elapsedMs = 1;
     QElapsedTimer timer;
     timer.start();
+    qint64 found = 0;
+    for (qint64 i = 0; i < count; ++i) {
+        evidence.name = QStringLiteral("n%1.com").arg(i);
+        found += core::detailsOf(evidence).expires.isValid() ? 1 : 0;
+    }
+    out << "details of that answer: " << QString::number(timer.nsecsElapsed() / 1000.0 / count, 'f', 2)
+        << " us per answer (" << found << " expiry dates found)\n";
+    timer.restart();
     const double cpu = processCpuSeconds();
     for (qint64 i = 0; i < count; ++i) {
         evidence.name = QStringLiteral("n%1.%2").arg(i / 5).arg(kExtensions.at(int(i % 5)));

@@ -296,6 +296,11 @@ void TestDetails::fieldsAreFoundUnderTheirNames_data()
                            << "net"
                            << "2018-03-15T04:00:00Z"
                            << "Example Inc.";
+    QTest::newRow("other-case-and-gaps")
+        << "REGISTRY_EXPIRY-DATE: 2018-03-15T04:00:00Z\nREGISTRAR:\tExample Inc.\n"
+        << "net"
+        << "2018-03-15T04:00:00Z"
+        << "Example Inc.";
     QTest::newRow("dotted-leader") << "Expires on..............: 2014-Aug-22."
                                    << "tr"
                                    << "2014-08-22T00:00:00Z"
@@ -369,12 +374,14 @@ void TestDetails::registryDateWinsOverRegistrarDateAndDomainOverContacts()
                                           "Admin\n  Created: 2013-04-21 01:05:35\n"
                                           "Domain Status: clientDeleteProhibited https://icann.org/epp#x\n"
                                           "Domain Status: clientDeleteProhibited https://icann.org/epp#x\n"
-                                          "Domain Status: serverHold\n");
+                                          "Domain Status: serverHold\n"
+                                          // a letter outside ASCII that folds to the name's own
+                                          "DOMAIN \u017FTATUS: pendingDelete\n");
     const RegistrationDetails details = core::whoisDetails(answer, QStringLiteral("com"));
     QCOMPARE(iso(details.expires), QStringLiteral("2019-06-01T00:00:00Z"));
     QCOMPARE(iso(details.created), QStringLiteral("1999-12-10T00:00:00Z"));
-    QCOMPARE(details.statuses,
-             (QStringList{QStringLiteral("clientDeleteProhibited"), QStringLiteral("serverHold")}));
+    QCOMPARE(details.statuses, (QStringList{QStringLiteral("clientDeleteProhibited"),
+                                            QStringLiteral("serverHold"), QStringLiteral("pendingDelete")}));
 }
 
 void TestDetails::nameServersListedUnderTheirFieldAreRead()

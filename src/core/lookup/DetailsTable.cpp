@@ -4,7 +4,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
+#include <climits>
 
 namespace wendlecott::core {
 
@@ -83,14 +85,22 @@ QStringView partOf(const QRegularExpressionMatch &match, const DateFormat &forma
     return group < 0 ? QStringView() : match.capturedView(group);
 }
 
+// A part's number; `fallback` when the format has no such part or it matched nothing, -1 when
+// it is no number. The groups hold a few ASCII digits: read by hand, not through the locale.
 int numberOf(const QRegularExpressionMatch &match, const DateFormat &format, DatePart part, int fallback)
 {
     const QStringView text = partOf(match, format, part);
     if (text.isEmpty())
         return fallback;
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok ? value : -1;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+        if (value > INT_MAX)
+            return -1;
+    }
+    return int(value);
 }
 
 } // namespace
@@ -119,8 +129,13 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
                 continue;
             }
             const char16_t first = words.front().front().unicode();
+            const qsizetype run = leadingAlphanumericRun(words.front());
+            const char16_t second =
+                words.size() > 1 && run == words.front().size() && words.at(1).front().unicode() < 0x80
+                    ? words.at(1).front().unicode()
+                    : 0;
             (first < table.m_byFirstLetter.size() ? table.m_byFirstLetter[first] : table.m_otherFirstLetters)
-                .append({leadingAlphanumericRun(words.front()), int(table.m_labels.size())});
+                .append({run, int(table.m_labels.size()), second});
             table.m_labels.append({*field, tlds, words});
         } else if (kind == QLatin1String("date")) {
             QRegularExpression regex(pattern, QRegularExpression::CaseInsensitiveOption);
@@ -136,6 +151,11 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
             ++bad;
         }
     }
+    // Each letter's names by the length of their first run, in the table's order within one length.
+    const auto byRun = [](const LabelRef &a, const LabelRef &b) { return a.leadingRun < b.leadingRun; };
+    for (QList<LabelRef> &refs : table.m_byFirstLetter)
+        std::stable_sort(refs.begin(), refs.end(), byRun);
+    std::stable_sort(table.m_otherFirstLetters.begin(), table.m_otherFirstLetters.end(), byRun);
     if (skipped)
         *skipped = bad;
     return table;
@@ -160,9 +180,15 @@ qsizetype leadingAlphanumericRun(QStringView text)
     return n;
 }
 
-const QList<DetailsTable::LabelRef> &DetailsTable::labelsStartingWith(QChar first) const
+std::span<const DetailsTable::LabelRef> DetailsTable::labelsStartingWith(QChar first,
+                                                                         qsizetype leadingRun) const
 {
-    return first.unicode() < m_byFirstLetter.size() ? m_byFirstLetter[first.unicode()] : m_otherFirstLetters;
+    const QList<LabelRef> &refs =
+        first.unicode() < m_byFirstLetter.size() ? m_byFirstLetter[first.unicode()] : m_otherFirstLetters;
+    const auto [begin, end] =
+        std::equal_range(refs.begin(), refs.end(), LabelRef{leadingRun, 0, 0},
+                         [](const LabelRef &a, const LabelRef &b) { return a.leadingRun < b.leadingRun; });
+    return {begin, end};
 }
 
 bool DetailsTable::serves(const QStringList &tlds, const QString &tld)
@@ -177,13 +203,13 @@ bool DetailsTable::serves(const QStringList &tlds, const QString &tld)
     return false;
 }
 
-std::optional<int> DetailsTable::zoneOffsetSeconds(const QString &zone) const
+std::optional<int> DetailsTable::zoneOffsetSeconds(QStringView zone) const
 {
     if (zone.isEmpty() || zone.compare(QLatin1String("z"), Qt::CaseInsensitive) == 0)
         return 0;
     if (const std::optional<int> offset = parseOffset(zone))
         return offset;
-    const auto it = m_zones.constFind(zone.toUpper());
+    const auto it = m_zones.constFind(zone.toString().toUpper());
     if (it == m_zones.constEnd())
         return std::nullopt;
     return *it;
@@ -207,11 +233,11 @@ QDateTime DetailsTable::readDate(QStringView value, const QString &tld) const
         const QTime time(numberOf(match, format, DatePart::Hour, 0),
                          numberOf(match, format, DatePart::Minute, 0),
                          numberOf(match, format, DatePart::Second, 0));
-        const std::optional<int> offset = zoneOffsetSeconds(partOf(match, format, DatePart::Zone).toString());
+        const std::optional<int> offset = zoneOffsetSeconds(partOf(match, format, DatePart::Zone));
         // The first format that matches decides: a second reading of the same text would be a guess.
         if (year < 1 || !date.isValid() || !time.isValid() || !offset)
             return {};
-        return QDateTime(date, time, Qt::OffsetFromUTC, *offset).toUTC();
+        return QDateTime(date, time, Qt::UTC).addSecs(-*offset);
     }
     return {};
 }

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 
 namespace wendlecott::core {
 
@@ -50,14 +51,18 @@ public:
     const QList<DetailLabel> &labels() const { return m_labels; }
     // A field name as a line's first letter finds it: how many letters and digits the name
     // begins with (a line whose own first run of them is longer or shorter cannot start with
-    // it, and is passed over without reading the name), and where it is in labels().
+    // it), where it is in labels(), and the ASCII letter its second word begins with when its
+    // first word is that run (a line whose second word begins with another ASCII letter cannot
+    // start with it; 0 when the name gives no such letter).
     struct LabelRef {
         qsizetype leadingRun = 0;
         int label = 0;
+        char16_t secondWordLetter = 0;
     };
-    // The field names that begin with `first` (lower case), in the table's order: a line can
-    // only fit those.
-    const QList<LabelRef> &labelsStartingWith(QChar first) const;
+    // The field names that begin with `first` (lower case) and with a run of `leadingRun`
+    // letters and digits, in the table's order: a line can only fit those. Each is read only
+    // where its second word's letter agrees with the line's.
+    std::span<const LabelRef> labelsStartingWith(QChar first, qsizetype leadingRun) const;
     const QList<DateFormat> &dateFormats() const { return m_formats; }
 
     // The date at the start of `value`, in UTC, read by the first format serving `tld` that
@@ -69,7 +74,7 @@ public:
     static bool serves(const QStringList &tlds, const QString &tld);
 
 private:
-    std::optional<int> zoneOffsetSeconds(const QString &zone) const;
+    std::optional<int> zoneOffsetSeconds(QStringView zone) const;
 
     QList<DetailLabel> m_labels;
     // labels() by the first letter of their name: ASCII each in a list of its own, the rest together.

@@ -18,6 +18,25 @@ bool isWordGap(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('_') || c == QLatin1Char('-') || c == QLatin1Char('.');
 }
 
+// ASCII letters in lower case, the rest as they are.
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// `text` without white space at either end, as QStringView::trimmed() gives it; inline, as it is
+// called for every line of every answer.
+QStringView trimmedText(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].isSpace())
+        ++begin;
+    while (end > begin && text[end - 1].isSpace())
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
 // Whether `text` begins with `word` (lower case), in any case: ASCII letters compared
 // directly, the rest by their case folding.
 bool startsWithWord(QStringView text, const QString &word)
@@ -27,7 +46,7 @@ bool startsWithWord(QStringView text, const QString &word)
     for (qsizetype i = 0; i < word.size(); ++i) {
         const char16_t a = text[i].unicode();
         const char16_t b = word[i].unicode();
-        if (a == b || (a >= u'A' && a <= u'Z' && a + (u'a' - u'A') == b))
+        if (asciiLower(a) == b)
             continue;
         if ((a < 0x80 && b < 0x80) || QChar::toCaseFolded(a) != QChar::toCaseFolded(b))
             return false;
@@ -78,13 +97,34 @@ qsizetype valueStart(QStringView line, const QStringList &words, bool spaceIsEno
     return separated || (spaceIsEnough && spaces == 1) ? p : -1;
 }
 
-// A line as field names are looked for in it: without leading spaces and without a list mark
-// before a bracketed name ("d [Record Expired]", "a. [Domain Name]"), without the bracket.
+// Where "http" begins in `text`, in any case of its ASCII letters; -1 when nowhere.
+qsizetype indexOfHttp(QStringView text)
+{
+    static constexpr char16_t http[] = u"http";
+    for (qsizetype i = 0; i + 4 <= text.size(); ++i) {
+        qsizetype k = 0;
+        while (k < 4 && asciiLower(text[i + k].unicode()) == http[k])
+            ++k;
+        if (k == 4)
+            return i;
+    }
+    return -1;
+}
+
+// A trimmed line as field names are looked for in it: without a list mark before a bracketed
+// name ("d [Record Expired]", "a. [Domain Name]"), without the bracket.
 QStringView fieldLine(QStringView line)
 {
     static const QRegularExpression listMark(QStringLiteral("^[0-9]{0,2}[a-z]?\\.?\\s+(?=\\[)"));
-    QStringView s = line.trimmed();
-    if (s.left(6).contains(QLatin1Char('['))) {
+    QStringView s = line;
+    const auto hasBracket = [&] {
+        for (qsizetype i = 0; i < qMin<qsizetype>(s.size(), 6); ++i) {
+            if (s[i] == u'[')
+                return true;
+        }
+        return false;
+    };
+    if (hasBracket()) {
         const QRegularExpressionMatch mark = listMark.match(s);
         if (mark.hasMatch())
             s = s.mid(mark.capturedLength());
@@ -94,19 +134,47 @@ QStringView fieldLine(QStringView line)
     return s;
 }
 
+// The first letter of a line in lower case, as field names are indexed by it.
+QChar firstLetter(QStringView line)
+{
+    const char16_t c = line.front().unicode();
+    return c < 0x80 ? QChar(asciiLower(c)) : line.front().toLower();
+}
+
+// Stands for a letter that is not ASCII: it may fold to any.
+constexpr char16_t kAnyLetter = 0xffff;
+
+// The letter, in lower case, that begins the word after the line's first `run` letters and
+// digits and the gap after them; 0 when no gap and word follow, kAnyLetter when it is not ASCII.
+char16_t secondWordLetter(QStringView line, qsizetype run)
+{
+    qsizetype p = run;
+    while (p < line.size() && isWordGap(line[p]))
+        ++p;
+    if (p == run || p == line.size())
+        return 0;
+    const char16_t c = line[p].unicode();
+    return c < 0x80 ? asciiLower(c) : kAnyLetter;
+}
+
 bool isComment(QStringView line)
 {
     return line.startsWith(QLatin1Char('%')) || line.startsWith(QLatin1Char('#'));
 }
 
-QString unquoted(QStringView value)
+QStringView unquotedView(QStringView value)
 {
-    QStringView v = value.trimmed();
+    QStringView v = trimmedText(value);
     while (!v.isEmpty() && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')))
         v = v.mid(1);
     while (!v.isEmpty() && (v.back() == QLatin1Char('"') || v.back() == QLatin1Char('\'')))
         v.chop(1);
-    return v.trimmed().toString();
+    return trimmedText(v);
+}
+
+QString unquoted(QStringView value)
+{
+    return unquotedView(value).toString();
 }
 
 // Whether `word` is two or more dot-separated labels of a-z, 0-9, "_" and "-".
@@ -134,12 +202,20 @@ bool isHostName(QStringView word)
 // when the word is no host name.
 QString hostName(QStringView value)
 {
-    const QStringView trimmed = value.trimmed();
+    const QStringView trimmed = trimmedText(value);
     qsizetype end = 0;
     while (end < trimmed.size() && !trimmed.at(end).isSpace() && trimmed.at(end) != QLatin1Char(',') &&
            trimmed.at(end) != QLatin1Char(';'))
         ++end;
-    QString word = trimmed.left(end).toString().toLower();
+    QString word = trimmed.left(end).toString();
+    // ASCII letters by hand: Qt's lower-casing is made for every script and costs more.
+    bool ascii = true;
+    for (QChar &c : word) {
+        ascii = ascii && c.unicode() < 0x80;
+        c = QChar(asciiLower(c.unicode()));
+    }
+    if (!ascii)
+        word = word.toLower();
     while (word.endsWith(QLatin1Char('.')))
         word.chop(1);
     return isHostName(word) ? word : QString();
@@ -147,8 +223,14 @@ QString hostName(QStringView value)
 
 void appendOnce(QStringList &list, const QString &item)
 {
-    if (!item.isEmpty() && !list.contains(item, Qt::CaseInsensitive))
-        list.append(item);
+    if (item.isEmpty())
+        return;
+    // Texts of another length never compare equal in any case: most are passed over by that.
+    for (const QString &listed : list) {
+        if (listed.size() == item.size() && listed.compare(item, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    list.append(item);
 }
 
 // Reads one answer's lines into details, by the field names of the table serving one extension.
@@ -157,12 +239,13 @@ public:
     WhoisReader(QStringView answer, const QString &tld, const DetailsTable &table)
         : m_tld(tld), m_table(table)
     {
+        m_lines.reserve(answer.size() / 40 + 1);
         qsizetype begin = 0;
         while (begin <= answer.size()) {
             qsizetype end = answer.indexOf(QLatin1Char('\n'), begin);
             if (end < 0)
                 end = answer.size();
-            m_lines.append(answer.mid(begin, end - begin).trimmed());
+            m_lines.append(trimmedText(answer.mid(begin, end - begin)));
             begin = end + 1;
         }
     }
@@ -176,12 +259,16 @@ public:
             if (line.isEmpty())
                 continue;
             // A line is one field of each kind at most: the first name of that kind that fits.
-            // Only the names that begin with the line's first letter can fit it.
-            // Of those, only the names whose first word is as long as the line's.
+            // Only the names that begin with the line's first letter and whose first word is
+            // as long as the line's can fit it; of those, the names of more words only where
+            // their second word begins as the line's does.
             unsigned taken = 0;
             const qsizetype leadingRun = leadingAlphanumericRun(line);
-            for (const DetailsTable::LabelRef &ref : m_table.labelsStartingWith(line.front().toLower())) {
-                if (ref.leadingRun != leadingRun)
+            const char16_t secondLetter = secondWordLetter(line, leadingRun);
+            for (const DetailsTable::LabelRef &ref :
+                 m_table.labelsStartingWith(firstLetter(line), leadingRun)) {
+                if (ref.secondWordLetter != 0 && secondLetter != kAnyLetter &&
+                    ref.secondWordLetter != secondLetter)
                     continue;
                 const int rule = ref.label;
                 const DetailLabel &label = m_table.labels().at(rule);
@@ -194,7 +281,7 @@ public:
                 const qsizetype start = valueStart(line, label.words, isDate);
                 if (start < 0)
                     continue;
-                take(label.field, rule, line.mid(start).trimmed(), i);
+                take(label.field, rule, trimmedText(line.mid(start)), i);
                 taken |= bit;
             }
         }
@@ -215,7 +302,7 @@ private:
     {
         if (rule >= best)
             return;
-        const QDateTime read = m_table.readDate(unquoted(value), m_tld);
+        const QDateTime read = m_table.readDate(unquotedView(value), m_tld);
         if (read.isValid()) {
             date = read;
             best = rule;
@@ -256,7 +343,7 @@ private:
             }
             return;
         case DetailField::Status: {
-            const qsizetype link = value.indexOf(QLatin1String("http"), 0, Qt::CaseInsensitive);
+            const qsizetype link = indexOfHttp(value);
             appendOnce(m_details.statuses, unquoted(link < 0 ? value : value.left(link)));
             return;
         }
