@@ -60,8 +60,8 @@ public:
         char16_t secondWordLetter = 0;
     };
     // The field names that begin with `first` (lower case) and with a run of `leadingRun`
-    // letters and digits, in the table's order: a line can only fit those. Each is read only
-    // where its second word's letter agrees with the line's.
+    // letters and digits, in the table's order: a line can only fit those (and of those with a
+    // secondWordLetter, only the ones whose letter is the line's).
     std::span<const LabelRef> labelsStartingWith(QChar first, qsizetype leadingRun) const;
     const QList<DateFormat> &dateFormats() const { return m_formats; }
 
