@@ -103,6 +103,12 @@ int numberOf(const QRegularExpressionMatch &match, const DateFormat &format, Dat
     return int(value);
 }
 
+// The order of the field-name index within one first letter.
+bool shorterRun(const DetailsTable::LabelRef &a, const DetailsTable::LabelRef &b)
+{
+    return a.leadingRun < b.leadingRun;
+}
+
 } // namespace
 
 DetailsTable DetailsTable::parse(const QString &text, int *skipped)
@@ -152,10 +158,9 @@ DetailsTable DetailsTable::parse(const QString &text, int *skipped)
         }
     }
     // Each letter's names by the length of their first run, in the table's order within one length.
-    const auto byRun = [](const LabelRef &a, const LabelRef &b) { return a.leadingRun < b.leadingRun; };
     for (QList<LabelRef> &refs : table.m_byFirstLetter)
-        std::stable_sort(refs.begin(), refs.end(), byRun);
-    std::stable_sort(table.m_otherFirstLetters.begin(), table.m_otherFirstLetters.end(), byRun);
+        std::stable_sort(refs.begin(), refs.end(), shorterRun);
+    std::stable_sort(table.m_otherFirstLetters.begin(), table.m_otherFirstLetters.end(), shorterRun);
     if (skipped)
         *skipped = bad;
     return table;
@@ -186,8 +191,7 @@ std::span<const DetailsTable::LabelRef> DetailsTable::labelsStartingWith(QChar f
     const QList<LabelRef> &refs =
         first.unicode() < m_byFirstLetter.size() ? m_byFirstLetter[first.unicode()] : m_otherFirstLetters;
     const auto [begin, end] =
-        std::equal_range(refs.begin(), refs.end(), LabelRef{leadingRun, 0, 0},
-                         [](const LabelRef &a, const LabelRef &b) { return a.leadingRun < b.leadingRun; });
+        std::equal_range(refs.begin(), refs.end(), LabelRef{leadingRun, 0, 0}, shorterRun);
     return {begin, end};
 }
 

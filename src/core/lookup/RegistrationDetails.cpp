@@ -117,14 +117,7 @@ QStringView fieldLine(QStringView line)
 {
     static const QRegularExpression listMark(QStringLiteral("^[0-9]{0,2}[a-z]?\\.?\\s+(?=\\[)"));
     QStringView s = line;
-    const auto hasBracket = [&] {
-        for (qsizetype i = 0; i < qMin<qsizetype>(s.size(), 6); ++i) {
-            if (s[i] == u'[')
-                return true;
-        }
-        return false;
-    };
-    if (hasBracket()) {
+    if (s.left(6).contains(QLatin1Char('['))) {
         const QRegularExpressionMatch mark = listMark.match(s);
         if (mark.hasMatch())
             s = s.mid(mark.capturedLength());
