@@ -4,11 +4,12 @@
 //    reading its registration details first;
 //  - 100,000 answers of a run (20,000 names x 5 extensions, throttle 0, jobs 8, five loopback
 //    whois servers answering a real registered answer) with and without the store: the
-//    cost per answer (wall time, and CPU time of the run's thread);
+//    cost per answer (wall time, and CPU time of the run's thread). The servers are plain
+//    sockets; "qt" as the fourth argument makes them the tests' servers instead;
 //  - a store of 1,000,000 answers (800,000 names): its size on disk, `export` of it to a CSV
 //    file (target 3 s) and `history NAME` on it (target 5 ms), both through wendlecott-cli
 //    in-process and the store's own queries.
-// Usage: bench_store [ANSWERS] [RUN_NAMES] [ROUNDS]   (defaults 1000000, 20000 and 2)
+// Usage: bench_store [ANSWERS] [RUN_NAMES] [ROUNDS] [lean|qt]   (defaults 1000000, 20000, 2, lean)
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
@@ -31,9 +32,21 @@
 #include <QThread>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <memory>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 using namespace wendlecott;
@@ -275,53 +288,176 @@ public:
     void showOverflowNotice() override {}
 };
 
-// Five whois servers on 127.0.0.1, on a thread of their own as real servers are apart from
-// their client, each answering every name with `answer`.
-struct Servers {
-    QThread thread;
-    QObject home;
-    std::vector<std::unique_ptr<testing::FakeWhoisServer>> servers;
+// Five whois servers on 127.0.0.1 that answer every name with the same answer, on a thread of
+// their own, as real servers are apart from their client.
+class RunServers {
+public:
+    virtual ~RunServers() = default;
+    // The processor time of the servers' thread so far.
+    virtual double cpuSeconds() = 0;
     core::TldTable table;
 
-    explicit Servers(const QByteArray &answer)
+protected:
+    void addRow(const QString &extension, quint16 port)
     {
-        home.moveToThread(&thread);
-        thread.start();
+        core::TldEntry row;
+        row.extension = extension;
+        row.server = QStringLiteral("127.0.0.1");
+        row.port = port;
+        row.enabled = true;
+        row.throttle = 0;
+        row.successWords = QStringLiteral("No match");
+        table.rows.append(row);
+    }
+};
+
+// The tests' servers: a QTcpServer each, a QTcpSocket for each connection.
+class QtServers final : public RunServers {
+public:
+    explicit QtServers(const QByteArray &answer)
+    {
+        m_home.moveToThread(&m_thread);
+        m_thread.start();
         QMetaObject::invokeMethod(
-            &home,
+            &m_home,
             [this, answer] {
                 for (const QString &extension : kExtensions) {
                     auto server = std::make_unique<testing::FakeWhoisServer>();
                     (void)server->start();
                     server->setDefault({testing::FakeWhoisServer::Mode::AnswerAndClose, answer});
-                    core::TldEntry row;
-                    row.extension = extension;
-                    row.server = QStringLiteral("127.0.0.1");
-                    row.port = server->port();
-                    row.enabled = true;
-                    row.throttle = 0;
-                    row.successWords = QStringLiteral("No match");
-                    table.rows.append(row);
-                    servers.push_back(std::move(server));
+                    addRow(extension, server->port());
+                    m_servers.push_back(std::move(server));
                 }
             },
             Qt::BlockingQueuedConnection);
     }
-    // The processor time of the servers' thread so far.
-    double cpuSeconds()
+    double cpuSeconds() override
     {
         double seconds = 0;
         QMetaObject::invokeMethod(
-            &home, [&seconds] { seconds = threadCpuSeconds(); }, Qt::BlockingQueuedConnection);
+            &m_home, [&seconds] { seconds = threadCpuSeconds(); }, Qt::BlockingQueuedConnection);
         return seconds;
     }
-    ~Servers()
+    ~QtServers() override
     {
         QMetaObject::invokeMethod(
-            &home, [this] { servers.clear(); }, Qt::BlockingQueuedConnection);
-        thread.quit();
-        thread.wait();
+            &m_home, [this] { m_servers.clear(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
     }
+
+private:
+    QThread m_thread;
+    QObject m_home;
+    std::vector<std::unique_ptr<testing::FakeWhoisServer>> m_servers;
+};
+
+// Servers of plain sockets and poll(): a connection's request is read, the answer written and
+// the connection closed. Registries are other machines: the less of this one their stand-ins
+// take, the closer the run is to a real one. The tests' servers take about 90 us of processor
+// time an answer, nearly half of the second core, and the store's writer has to share it.
+class LeanServers final : public RunServers {
+public:
+    explicit LeanServers(QByteArray answer) : m_answer(std::move(answer))
+    {
+        for (const QString &extension : kExtensions) {
+            const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+                ::listen(listener, 1024) != 0 ||
+                ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+                out << "lean servers: no listening socket: " << strerror(errno) << '\n';
+                if (listener >= 0)
+                    ::close(listener);
+                continue;
+            }
+            m_listeners.push_back(listener);
+            addRow(extension, ntohs(address.sin_port));
+        }
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~LeanServers() override
+    {
+        m_stop = true;
+        m_thread.join();
+        for (const int fd : m_listeners)
+            ::close(fd);
+    }
+    double cpuSeconds() override
+    {
+        clockid_t clock{};
+        return pthread_getcpuclockid(m_thread.native_handle(), &clock) == 0 ? ::cpuSeconds(clock) : 0;
+    }
+
+private:
+    // Reads what the connection has sent; once its request line is in, answers and closes it.
+    // False when the connection is done with (answered, or gone).
+    bool serveConnection(int fd, QByteArray &request)
+    {
+        char buffer[512];
+        while (true) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n > 0) {
+                request.append(buffer, n);
+                continue;
+            }
+            if (n < 0 && errno == EAGAIN && !request.contains('\n'))
+                return true; // more to come
+            break;
+        }
+        if (request.contains('\n')) {
+            // The answer fits the socket's buffer: written at once, then the connection closed.
+            qsizetype sent = 0;
+            while (sent < m_answer.size()) {
+                const ssize_t n =
+                    ::send(fd, m_answer.constData() + sent, size_t(m_answer.size() - sent), MSG_NOSIGNAL);
+                if (n <= 0)
+                    break;
+                sent += n;
+            }
+        }
+        ::close(fd);
+        return false;
+    }
+
+    void serve()
+    {
+        std::unordered_map<int, QByteArray> open; // connections waiting for their request
+        std::vector<pollfd> fds;
+        while (!m_stop) {
+            fds.clear();
+            for (const int fd : m_listeners)
+                fds.push_back({fd, POLLIN, 0});
+            for (const auto &[fd, request] : open)
+                fds.push_back({fd, POLLIN, 0});
+            if (::poll(fds.data(), nfds_t(fds.size()), 100) <= 0)
+                continue; // bounded: the stop flag is seen within 100 ms
+            for (const pollfd &p : fds) {
+                if (!p.revents)
+                    continue;
+                if (std::find(m_listeners.begin(), m_listeners.end(), p.fd) != m_listeners.end()) {
+                    for (int fd;
+                         (fd = ::accept4(p.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0;) {
+                        QByteArray request;
+                        if (serveConnection(fd, request))
+                            open.emplace(fd, std::move(request));
+                    }
+                } else if (!serveConnection(p.fd, open[p.fd])) {
+                    open.erase(p.fd);
+                }
+            }
+        }
+        for (const auto &[fd, request] : open)
+            ::close(fd);
+    }
+
+    QByteArray m_answer;
+    std::vector<int> m_listeners;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 struct RunFigures {
@@ -334,7 +470,7 @@ struct RunFigures {
 };
 
 // One run of `names` names over the five extensions, with the store as its recorder or none.
-RunFigures storedRun(Servers &servers, int names, bool withStore)
+RunFigures storedRun(RunServers &servers, int names, bool withStore)
 {
     testing::TestFolder folder;
     QuietNotice notice;
@@ -418,9 +554,14 @@ void waitForClosedConnections()
         QThread::msleep(500);
 }
 
-void runCost(const QByteArray &answer, int names, int rounds)
+void runCost(const QByteArray &answer, int names, int rounds, bool leanServers)
 {
-    Servers servers(answer);
+    std::unique_ptr<RunServers> serversOwner;
+    if (leanServers)
+        serversOwner = std::make_unique<LeanServers>(answer);
+    else
+        serversOwner = std::make_unique<QtServers>(answer);
+    RunServers &servers = *serversOwner;
     QList<double> extra;
     for (int round = 0; round < rounds; ++round) {
         // Every second round runs the two in the other order, so that neither is always first.
@@ -442,7 +583,8 @@ void runCost(const QByteArray &answer, int names, int rounds)
             << round + 1 << "): without the store "
             << QString::number(us(without.seconds, without.answers), 'f', 1)
             << " us per answer (run thread CPU "
-            << QString::number(us(without.cpuSeconds, without.answers), 'f', 1) << " us), with it "
+            << QString::number(us(without.cpuSeconds, without.answers), 'f', 1) << " us, servers' thread "
+            << QString::number(us(without.serverCpuSeconds, without.answers), 'f', 1) << " us), with it "
             << QString::number(us(with.seconds, with.answers), 'f', 1) << " us (CPU "
             << QString::number(us(with.cpuSeconds, with.answers), 'f', 1) << " us): "
             << QString::number(us(with.seconds, with.answers) - us(without.seconds, without.answers), 'f', 1)
@@ -484,7 +626,7 @@ int main(int argc, char **argv)
     const int runNames = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 20000;
     const int rounds = argc > 3 ? qMax(1, QString::fromLocal8Bit(argv[3]).toInt()) : 2;
     if (runNames > 0)
-        runCost(runAnswer(samples), runNames, rounds);
+        runCost(runAnswer(samples), runNames, rounds, !(argc > 4 && qstrcmp(argv[4], "qt") == 0));
     recordCost(samples);
     runAnswerCost(runAnswer(samples), 100000);
     if (total > 0)
