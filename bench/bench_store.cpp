@@ -466,8 +466,22 @@ struct RunFigures {
     double cpuSeconds = 0;
     double processCpuSeconds = 0; // every thread: the run's, the servers', the store's writer
     double serverCpuSeconds = 0;
+    qint64 writtenBytes = 0; // handed to the kernel by write calls of the process
     qint64 stored = 0;
 };
+
+// What /proc/self/io counts as written by write calls of the process ("wchar"); -1: unknown.
+qint64 bytesWritten()
+{
+    QFile file(QStringLiteral("/proc/self/io"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
 
 // One run of `names` names over the five extensions, with the store as its recorder or none.
 RunFigures storedRun(RunServers &servers, int names, bool withStore)
@@ -507,6 +521,7 @@ RunFigures storedRun(RunServers &servers, int names, bool withStore)
     const double cpu = threadCpuSeconds();
     const double processCpu = processCpuSeconds();
     const double serverCpu = servers.cpuSeconds();
+    const qint64 written = bytesWritten();
     run.startRun(source, 1, names);
     if (run.isRunning())
         loop.exec(); // Stop (the end of the list) waits until every answer is written
@@ -514,6 +529,7 @@ RunFigures storedRun(RunServers &servers, int names, bool withStore)
     figures.cpuSeconds = threadCpuSeconds() - cpu;
     figures.processCpuSeconds = processCpuSeconds() - processCpu;
     figures.serverCpuSeconds = servers.cpuSeconds() - serverCpu;
+    figures.writtenBytes = written < 0 ? 0 : bytesWritten() - written; // 0: not counted here
     if (answers) {
         qint64 stored = 0;
         (void)answers->forEachLatest({}, [&](const QStringList &) { return ++stored > 0; });
@@ -599,7 +615,8 @@ void runCost(const QByteArray &answer, int names, int rounds, bool leanServers)
             << QString::number(us(with.serverCpuSeconds, with.answers) -
                                    us(without.serverCpuSeconds, without.answers),
                                'f', 1)
-            << " us); " << with.stored << " names stored\n";
+            << " us); " << with.stored << " names stored, "
+            << (with.writtenBytes - without.writtenBytes) / qMax(1, with.answers) << " B written an answer\n";
         out.flush();
         extra.append(us(with.seconds, with.answers) - us(without.seconds, without.answers));
     }
