@@ -3,7 +3,7 @@
 # Packages named as arguments are installed as well (scripts/setup-fuzz.sh, scripts/package.sh).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-webengine-dev libgl-dev libc-ares-dev libpsl-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libzstd-dev qt6-webengine-dev libgl-dev libc-ares-dev libpsl-dev
     publicsuffix knot dnsperf xvfb xauth clang-format python3 whois ccache mold "$@")
 
 missing=()

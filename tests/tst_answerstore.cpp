@@ -1,12 +1,14 @@
 // The answer store on real SQLite files in a temporary program folder: round trips of every
 // field, the text cap, batches written a second after they start (fake clock), history and
 // export queries, read-only use, the migrations from older schemas, and files that cannot
-// be used (damaged, foreign, locked, newer), which are never deleted.
+// be used (damaged, foreign, locked, newer), which are never deleted, and answer texts kept
+// compressed, whose damaged frames are told and never read.
 #include "FakeScheduler.h"
 #include "TestFolder.h"
 #include "core/lookup/DomainLookup.h"
 #include "core/store/AnswerExport.h"
 #include "core/store/AnswerStore.h"
+#include "core/store/AnswerText.h"
 #include "core/store/StoreSchema.h"
 
 #include <QCryptographicHash>
@@ -15,6 +17,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <zstd.h>
 
 using namespace wendlecott;
 using store::AnswerStore;
@@ -82,6 +86,33 @@ int pageSizeOf(const QString &path)
     return header.size() == 18 ? (quint8(header.at(16)) << 8) | quint8(header.at(17)) : -1;
 }
 
+// A real registry answer: Verisign's for a registered .com name.
+QString registryAnswer()
+{
+    QFile file(QStringLiteral(WENDLECOTT_TESTDATA "/whois/whois.verisign-grs.com/com/registered.txt"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// How the file keeps each name's answer text: SQLite's type of it, and its length in bytes.
+QMap<QString, QPair<QString, int>> storedTextKinds(const QString &path)
+{
+    const QString connection = QStringLiteral("text-kinds");
+    QMap<QString, QPair<QString, int>> kinds;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlQuery query(db);
+        if (db.open() &&
+            query.exec(QStringLiteral("SELECT name, typeof(answer), length(CAST(answer AS BLOB)) "
+                                      "FROM answers")))
+            while (query.next())
+                kinds.insert(query.value(0).toString(), {query.value(1).toString(), query.value(2).toInt()});
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return kinds;
+}
+
 QByteArray digestOf(const QString &path)
 {
     QFile file(path);
@@ -133,6 +164,9 @@ private Q_SLOTS:
     void exportTakesTheLatestAnswerOfEachNameThroughItsFilter();
     void exportOfTheStoresBytesFollowsTheExportRules_data();
     void exportOfTheStoresBytesFollowsTheExportRules();
+    void registryAnswersAreKeptCompressedAndShortOnesAsText();
+    void textFrameThatCannotBeReadIsToldNotRead_data();
+    void textFrameThatCannotBeReadIsToldNotRead();
     void readOnlyWritesNothing();
     void firstSchemaIsMigratedKeepingItsAnswers();
     void secondSchemaIsMigratedAndItsLatestAnswersKeptByTheWriter();
@@ -155,6 +189,7 @@ void TestAnswerStore::everyFieldComesBackAsWritten_data()
                                      "tab\there, quote ' \" ; -- DROP TABLE answers;\n\u00e9\u4e2d\U0001F600")
                               << true;
     QTest::newRow("empty-text") << QString() << false;
+    QTest::newRow("registry-answer") << registryAnswer() << true;
 }
 
 void TestAnswerStore::everyFieldComesBackAsWritten()
@@ -398,6 +433,77 @@ void TestAnswerStore::exportOfTheStoresBytesFollowsTheExportRules()
     QCOMPARE(recordsOfBytes.size(), 2);
     QCOMPARE(recordsOfBytes, records);
     QCOMPARE(objectsOfBytes, objects);
+}
+
+void TestAnswerStore::registryAnswersAreKeptCompressedAndShortOnesAsText()
+{
+    testing::TestFolder folder;
+    const QString text = registryAnswer();
+    QVERIFY(text.size() > 1000);
+    {
+        auto store = openStore(folder);
+        StoredAnswer registered =
+            answer(QStringLiteral("google.com"), core::LookupVerdict::Registered, at(1));
+        registered.answer = text;
+        QVERIFY(store->record(registered).ok());
+        QVERIFY(store->record(answer(QStringLiteral("x.com"), core::LookupVerdict::Available, at(1))).ok());
+        QVERIFY(store->flush().ok());
+        QCOMPARE(store->latest(QStringLiteral("google.com"))->answer, text);
+    }
+    const QMap<QString, QPair<QString, int>> kinds = storedTextKinds(folder.file(store::kStoreFileName));
+    // The registry's notice is in the dictionary: its answer takes a small part of its size.
+    QCOMPARE(kinds.value(QStringLiteral("google.com")).first, QStringLiteral("blob"));
+    QVERIFY2(kinds.value(QStringLiteral("google.com")).second * 4 < text.toUtf8().size(),
+             qPrintable(QString::number(kinds.value(QStringLiteral("google.com")).second)));
+    // A text that a frame would not shorten stays readable text in the file.
+    QCOMPARE(kinds.value(QStringLiteral("x.com")), qMakePair(QStringLiteral("text"), 16));
+}
+
+void TestAnswerStore::textFrameThatCannotBeReadIsToldNotRead_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("why");
+
+    store::AnswerTextPacker packer;
+    const QByteArray frame = packer.pack(registryAnswer().toUtf8()).toByteArray();
+    QVERIFY(!frame.isEmpty());
+    QByteArray flipped = frame;
+    flipped[flipped.size() / 2] = char(flipped.at(flipped.size() / 2) ^ 0x20);
+    // The frame names its dictionary in the four bytes after its magic number and header byte.
+    QByteArray otherDictionary = frame;
+    otherDictionary[5] = char(otherDictionary.at(5) ^ 0x01);
+    QCOMPARE(ZSTD_getDictID_fromFrame(otherDictionary.constData(), std::size_t(otherDictionary.size())),
+             store::kAnswerDictionaryId ^ 0x01);
+    // A frame that would unpack to more than the store keeps of any answer.
+    const QByteArray large(store::kMaxStoredAnswerBytes + 1, 'x');
+    QByteArray oversized(qsizetype(ZSTD_compressBound(std::size_t(large.size()))), Qt::Uninitialized);
+    oversized.resize(qsizetype(ZSTD_compress(oversized.data(), std::size_t(oversized.size()),
+                                             large.constData(), std::size_t(large.size()), 1)));
+
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("not a compressed answer");
+    QTest::newRow("not-a-frame") << QByteArray("Domain Name: EXAMPLE.COM")
+                                 << QStringLiteral("not a compressed answer");
+    QTest::newRow("cut-short") << frame.left(frame.size() - 10) << QStringLiteral("Src size is incorrect");
+    QTest::newRow("damaged") << flipped << QString();
+    QTest::newRow("unknown-dictionary")
+        << otherDictionary << QStringLiteral("which this version does not have");
+    QTest::newRow("over-the-cap") << oversized << QStringLiteral("not a compressed answer");
+}
+
+void TestAnswerStore::textFrameThatCannotBeReadIsToldNotRead()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, why);
+    const QString text = store::unpackAnswerText(QVariant(stored));
+    QVERIFY2(text.startsWith(QStringLiteral("[The stored text of this answer cannot be read: ")),
+             qPrintable(text));
+    QVERIFY2(text.contains(why), qPrintable(text));
+    // Text stays text, whatever it looks like; a sound frame gives back its text.
+    QCOMPARE(store::unpackAnswerText(QVariant(QStringLiteral("\x28\xb5\x2f\xfd"))),
+             QStringLiteral("\x28\xb5\x2f\xfd"));
+    store::AnswerTextPacker packer;
+    QCOMPARE(store::unpackAnswerText(QVariant(packer.pack(registryAnswer().toUtf8()).toByteArray())),
+             registryAnswer());
 }
 
 void TestAnswerStore::readOnlyWritesNothing()

@@ -2,6 +2,7 @@
 
 #include "core/base/Paths.h"
 #include "core/lookup/DomainLookup.h"
+#include "core/store/AnswerText.h"
 #include "core/store/StoreSchema.h"
 
 #include <QDir>
@@ -154,7 +155,7 @@ StoredAnswer rowFrom(const QSqlQuery &query, bool withText)
     row.details.statuses = query.value(15).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     row.details.nameservers = query.value(16).toString().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (withText)
-        row.answer = query.value(17).toString();
+        row.answer = unpackAnswerText(query.value(17));
     return row;
 }
 

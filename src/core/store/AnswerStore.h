@@ -26,8 +26,9 @@ namespace wendlecott::store {
 inline const QString kStoreFileName = QStringLiteral("answers.sqlite");
 inline const QString kStoreBackupFolder = QStringLiteral("backups");
 // The schema this program writes. 1: the answers; 2: the watch list and the latest answer of
-// each name beside them; 3: the latest answers kept by the writer instead of a trigger.
-constexpr int kStoreSchemaVersion = 3;
+// each name beside them; 3: the latest answers kept by the writer instead of a trigger; 4:
+// answer texts compressed.
+constexpr int kStoreSchemaVersion = 4;
 // Answers recorded but not yet written are written this long after the first of them, so a
 // crash loses at most this much; Stop and exit call flush().
 constexpr qint64 kStoreFlushDelayMs = 1000;

@@ -26,6 +26,7 @@ using core::Status;
 // when the disk is slower than the run.
 constexpr std::size_t kMaxWaitingBatches = 16;
 
+constexpr int kAnswerColumn = 17; // the answer's text in kInsertSql, from 1
 constexpr const char *kInsertSql =
     "INSERT INTO answers (name, extension, verdict, protocol, server, rule, http_status, bytes, "
     "elapsed_ms, answered_at, created, expires, updated, registrar, statuses, nameservers, answer) "
@@ -52,9 +53,18 @@ Status sqliteFailure(sqlite3 *db)
     return Status::failure(ErrorCode::WriteFailed, QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
+// Binds UTF-8 text that stays alive until the row is inserted. A null pointer would bind NULL:
+// an empty text is bound as "".
+int bindText(sqlite3_stmt *insert, int column, const QByteArray &bytes)
+{
+    return sqlite3_bind_text(insert, column, bytes.isNull() ? "" : bytes.constData(), int(bytes.size()),
+                             SQLITE_STATIC);
+}
+
 // Binds the answer's columns as UTF-8 (the file's encoding, so SQLite converts nothing) and
-// inserts it. An empty optional text is NULL; an empty required one is stored empty.
-Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, const StoredAnswer &a)
+// inserts it. An empty optional text is NULL; an empty required one is stored empty. The
+// answer's text goes in as a compressed frame (a BLOB) when that is shorter.
+Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, AnswerTextPacker &packer, const StoredAnswer &a)
 {
     struct TextColumn {
         int column; // in kInsertSql, from 1
@@ -62,7 +72,7 @@ Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, const StoredAnswer &a)
         bool nullWhenEmpty;
     };
     // The bytes stay alive until the row is inserted (bound without a copy).
-    const std::array<TextColumn, 13> texts{{
+    const std::array<TextColumn, 12> texts{{
         {1, a.name.toUtf8(), false},
         {2, a.extension.toUtf8(), false},
         {3, verdictKey(a.verdict).toUtf8(), false},
@@ -75,17 +85,22 @@ Status bindAndInsert(sqlite3 *db, sqlite3_stmt *insert, const StoredAnswer &a)
         {14, a.details.registrar.toUtf8(), true},
         {15, a.details.statuses.join(QLatin1Char('\n')).toUtf8(), true},
         {16, a.details.nameservers.join(QLatin1Char('\n')).toUtf8(), true},
-        {17, a.answer.toUtf8(), false},
     }};
+    const QByteArray answer = a.answer.toUtf8();
     int rc = SQLITE_OK;
     for (const TextColumn &text : texts) {
         if (rc != SQLITE_OK)
             break;
         if (text.bytes.isEmpty() && text.nullWhenEmpty)
             rc = sqlite3_bind_null(insert, text.column);
-        else // a null pointer would bind NULL: an empty text is bound as ""
-            rc = sqlite3_bind_text(insert, text.column, text.bytes.isNull() ? "" : text.bytes.constData(),
-                                   int(text.bytes.size()), SQLITE_STATIC);
+        else
+            rc = bindText(insert, text.column, text.bytes);
+    }
+    if (rc == SQLITE_OK) {
+        const QByteArrayView frame = packer.pack(answer);
+        rc = frame.isEmpty()
+                 ? bindText(insert, kAnswerColumn, answer)
+                 : sqlite3_bind_blob(insert, kAnswerColumn, frame.data(), int(frame.size()), SQLITE_STATIC);
     }
     if (rc == SQLITE_OK)
         rc = sqlite3_bind_int(insert, 7, a.httpStatus);
@@ -174,7 +189,7 @@ Status AnswerWriter::writeBatch(const QList<QueuedAnswer> &batch)
         return status;
     sqlite3_int64 firstId = 0;
     for (const QueuedAnswer &queued : batch) {
-        if (Status status = bindAndInsert(m_db, m_insert, queued.resolved()); !status) {
+        if (Status status = bindAndInsert(m_db, m_insert, m_packer, queued.resolved()); !status) {
             (void)runStatement(m_db, "ROLLBACK");
             return status;
         }

@@ -2,6 +2,7 @@
 
 #include "core/base/Result.h"
 #include "core/lookup/LookupEvidence.h"
+#include "core/store/AnswerText.h"
 #include "core/store/StoredAnswer.h"
 
 #include <QList>
@@ -61,6 +62,7 @@ private:
     sqlite3 *m_db = nullptr;              // the connection's handle, used on the writer's thread only
     sqlite3_stmt *m_insert = nullptr;     // the insert, prepared once
     sqlite3_stmt *m_keepLatest = nullptr; // the batch's names into the latest answers
+    AnswerTextPacker m_packer;            // used on the writer's thread only
     core::Status m_ready;
     std::mutex m_mutex;
     std::condition_variable m_changed;
