@@ -17,6 +17,7 @@ if ((${#targets[@]} == 0)); then
     done
 fi
 
+bash scripts/setup-clang.sh
 launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

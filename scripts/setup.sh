@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Wendlecott needs on Debian 12, when missing.
-# Packages named as arguments are installed as well (scripts/setup-fuzz.sh, scripts/package.sh).
+# Packages named as arguments are installed as well (scripts/setup-clang.sh, scripts/package.sh).
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libzstd-dev qt6-webengine-dev libgl-dev libc-ares-dev libpsl-dev
