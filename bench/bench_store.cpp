@@ -9,7 +9,10 @@
 //  - a store of 1,000,000 answers (800,000 names): its size on disk, `export` of it to a CSV
 //    file (target 3 s) and `history NAME` on it (target 5 ms), both through wendlecott-cli
 //    in-process and the store's own queries.
-// Usage: bench_store [ANSWERS] [RUN_NAMES] [ROUNDS] [lean|qt]   (defaults 1000000, 20000, 2, lean)
+//  - with "switched" as the fourth argument, instead of those rounds one run of RUN_NAMES x
+//    ROUNDS names that switches the store on and off every 4 s (see switchedRunCost).
+// Usage: bench_store [ANSWERS] [RUN_NAMES] [ROUNDS] [lean|qt|switched]
+//        (defaults 1000000, 20000, 2, lean)
 #include "FakeWhoisServer.h"
 #include "TestFolder.h"
 #include "app/cli/Cli.h"
@@ -241,8 +244,9 @@ void bigStore(const QList<Sample> &samples, qint64 total)
         store::StoreOpening report;
         auto reader = store::AnswerStore::open(folder.path(), store::StoreMode::ReadOnly, report);
         qint64 exported = 0;
-        (void)store::exportAnswers(*reader, {}, store::ExportFormat::Csv,
-                                   [&](const QByteArray &piece) { exported += piece.size(); });
+        (void)store::exportAnswers(*reader, {}, store::ExportFormat::Csv, [&](QByteArrayView piece) {
+            return exported += piece.size(), core::Status();
+        });
         out << "export (the store's query and CSV, no file): " << timer.elapsed() << " ms for "
             << exported / (1024 * 1024) << " MiB\n";
     }
@@ -570,6 +574,15 @@ void waitForClosedConnections()
         QThread::msleep(500);
 }
 
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
 void runCost(const QByteArray &answer, int names, int rounds, bool leanServers)
 {
     std::unique_ptr<RunServers> serversOwner;
@@ -621,15 +634,154 @@ void runCost(const QByteArray &answer, int names, int rounds, bool leanServers)
         extra.append(us(with.seconds, with.answers) - us(without.seconds, without.answers));
     }
     // One round swings with what else the machine does; the median of several says more.
-    std::sort(extra.begin(), extra.end());
     if (extra.size() > 1) {
-        const qsizetype n = extra.size();
-        const double median = n % 2 ? extra.at(n / 2) : (extra.at(n / 2 - 1) + extra.at(n / 2)) / 2;
-        out << "run, the store's cost per answer over " << n << " rounds: median "
-            << QString::number(median, 'f', 1) << " us, from " << QString::number(extra.front(), 'f', 1)
-            << " to " << QString::number(extra.back(), 'f', 1) << " us\n";
+        std::sort(extra.begin(), extra.end());
+        out << "run, the store's cost per answer over " << extra.size() << " rounds: median "
+            << QString::number(median(extra), 'f', 1) << " us, from "
+            << QString::number(extra.front(), 'f', 1) << " to " << QString::number(extra.back(), 'f', 1)
+            << " us\n";
         out.flush();
     }
+}
+
+// Passes the run's answers on to the store only while switched on.
+class SwitchedRecorder final : public core::AnswerRecorder {
+public:
+    explicit SwitchedRecorder(core::AnswerRecorder &store) : m_store(store) {}
+    core::Status record(const core::LookupEvidence &evidence) override
+    {
+        return on ? m_store.record(evidence) : core::Status();
+    }
+    core::Status flush() override { return m_store.flush(); }
+    std::optional<core::LookupEvidence> reusableAnswer(const QString &name, int days,
+                                                       const QDateTime &now) override
+    {
+        return m_store.reusableAnswer(name, days, now);
+    }
+    bool on = false;
+
+private:
+    core::AnswerRecorder &m_store;
+};
+
+// One run with the store switched on and off every `windowMs`: the cost per answer in the on
+// windows beside the off windows around them. Rounds of separate runs differ by more than the
+// store costs on a busy machine; windows a few seconds apart in one run share its state (the
+// sockets in TIME-WAIT, the machine's other load). Each window is measured from `settleMs`
+// after its switch on, once the writer has written what the window before handed it.
+void switchedRunCost(const QByteArray &answer, int names, int windowMs, int settleMs)
+{
+    LeanServers servers(answer);
+    waitForClosedConnections();
+    testing::TestFolder folder;
+    QuietNotice notice;
+    core::NoClipboard clipboard;
+    core::NoAddressOpener opener;
+    core::ResultLists lists(folder.path(), notice, clipboard, opener);
+    core::Timing timing;
+    platform::QtScheduler scheduler;
+    core::ServerPacer pacer(scheduler);
+    store::StoreOpening report;
+    auto answers = store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report, &scheduler);
+    SwitchedRecorder switched(*answers);
+    core::RunEnvironment environment{servers.table, [] { return false; }, pacer, lists, notice};
+    environment.recorder = &switched;
+    core::CheckRun run(environment, scheduler, timing, platform::QtWhoisConnection::factory(),
+                       core::RunPolicy::paced(8, kExtensions));
+    core::RunSource source;
+    source.readEntry = [names](qint32 p) -> core::Result<QString> {
+        return p <= names ? QStringLiteral("n%1").arg(p) : core::kEndOfListSentinel;
+    };
+    source.domainFor = [](const QString &entry) { return entry; };
+    source.domainForExtension = [](const QString &entry, const QString &extension) {
+        return entry + QLatin1Char('.') + extension;
+    };
+    struct Window {
+        bool on = false;
+        qint64 answers = 0;
+        double seconds = 0;
+        double cpuSeconds = 0; // every thread
+    };
+    QList<Window> windows;
+    qint64 finished = 0;
+    bool measuring = false;
+    Window current;
+    qint64 startAnswers = 0;
+    double startCpu = 0;
+    QElapsedTimer clock;
+    QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&] { ++finished; });
+    const auto closeWindow = [&] {
+        if (!measuring)
+            return;
+        current.answers = finished - startAnswers;
+        current.seconds = double(clock.nsecsElapsed()) / 1e9;
+        current.cpuSeconds = processCpuSeconds() - startCpu;
+        if (current.answers > 0)
+            windows.append(current);
+        measuring = false;
+    };
+    QTimer settle;
+    settle.setSingleShot(true);
+    QObject::connect(&settle, &QTimer::timeout, &run, [&] {
+        current = Window{switched.on, 0, 0, 0};
+        startAnswers = finished;
+        startCpu = processCpuSeconds();
+        clock.restart();
+        measuring = true;
+    });
+    QTimer flip;
+    QObject::connect(&flip, &QTimer::timeout, &run, [&] {
+        closeWindow();
+        switched.on = !switched.on;
+        settle.start(settleMs);
+    });
+    QEventLoop loop;
+    QObject::connect(&run, &core::CheckRun::stopped, &loop, &QEventLoop::quit);
+    QTimer::singleShot(1800000, &loop, [&] { run.stopRun(); }); // bounded in time
+    run.startRun(source, 1, names);
+    flip.start(windowMs);
+    settle.start(settleMs);
+    if (run.isRunning())
+        loop.exec();
+    flip.stop();
+    settle.stop();
+    measuring = false; // the last window ends with the list, mid-way: left out
+
+    // Each on window beside the mean of the off windows before and after it, so that a drift of
+    // the machine's speed over the run cancels.
+    const auto us = [](double seconds, qint64 n) { return seconds * 1e6 / double(qMax<qint64>(1, n)); };
+    QList<double> extra;
+    QList<double> extraCpu;
+    double onSeconds = 0, offSeconds = 0, onCpu = 0, offCpu = 0;
+    qint64 onAnswers = 0, offAnswers = 0;
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        const Window &w = windows.at(i);
+        (w.on ? onSeconds : offSeconds) += w.seconds;
+        (w.on ? onCpu : offCpu) += w.cpuSeconds;
+        (w.on ? onAnswers : offAnswers) += w.answers;
+        if (!w.on || i == 0 || i + 1 >= windows.size() || windows.at(i - 1).on || windows.at(i + 1).on)
+            continue;
+        const Window &before = windows.at(i - 1);
+        const Window &after = windows.at(i + 1);
+        extra.append(us(w.seconds, w.answers) -
+                     (us(before.seconds, before.answers) + us(after.seconds, after.answers)) / 2);
+        extraCpu.append(us(w.cpuSeconds, w.answers) -
+                        (us(before.cpuSeconds, before.answers) + us(after.cpuSeconds, after.answers)) / 2);
+    }
+    out << "switched run, throttle 0, jobs 8, " << finished << " answers of " << answer.size()
+        << " B, the store on and off every " << windowMs << " ms (measured from " << settleMs
+        << " ms after each switch): off " << QString::number(us(offSeconds, offAnswers), 'f', 1)
+        << " us per answer (" << offAnswers << " answers), on "
+        << QString::number(us(onSeconds, onAnswers), 'f', 1) << " us (" << onAnswers
+        << "); processor time of every thread off " << QString::number(us(offCpu, offAnswers), 'f', 1)
+        << " us, on " << QString::number(us(onCpu, onAnswers), 'f', 1) << " us\n";
+    out << "switched run, the store's cost per answer, each on window beside the off windows around it ("
+        << extra.size() << " windows): median " << QString::number(median(extra), 'f', 1) << " us, from "
+        << QString::number(extra.isEmpty() ? 0 : *std::min_element(extra.begin(), extra.end()), 'f', 1)
+        << " to "
+        << QString::number(extra.isEmpty() ? 0 : *std::max_element(extra.begin(), extra.end()), 'f', 1)
+        << " us; processor time median " << QString::number(median(extraCpu), 'f', 1) << " us\n";
+    out.flush();
 }
 
 } // namespace
@@ -642,8 +794,11 @@ int main(int argc, char **argv)
     out << "corpus: " << samples.size() << " real whois answers\n";
     const int runNames = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 20000;
     const int rounds = argc > 3 ? qMax(1, QString::fromLocal8Bit(argv[3]).toInt()) : 2;
-    if (runNames > 0)
-        runCost(runAnswer(samples), runNames, rounds, !(argc > 4 && qstrcmp(argv[4], "qt") == 0));
+    const QByteArray servers = argc > 4 ? QByteArray(argv[4]) : QByteArray("lean");
+    if (runNames > 0 && servers == "switched")
+        switchedRunCost(runAnswer(samples), runNames * rounds, 4000, 1500);
+    else if (runNames > 0)
+        runCost(runAnswer(samples), runNames, rounds, servers != "qt");
     recordCost(samples);
     runAnswerCost(runAnswer(samples), 100000);
     if (total > 0)

@@ -5,7 +5,9 @@
 // compressed, whose damaged frames are told and never read.
 #include "FakeScheduler.h"
 #include "TestFolder.h"
+#include "core/base/TextFile.h"
 #include "core/lookup/DomainLookup.h"
+#include "core/lookup/RegistrationDetails.h"
 #include "core/store/AnswerExport.h"
 #include "core/store/AnswerStore.h"
 #include "core/store/AnswerText.h"
@@ -164,6 +166,9 @@ private Q_SLOTS:
     void exportTakesTheLatestAnswerOfEachNameThroughItsFilter();
     void exportOfTheStoresBytesFollowsTheExportRules_data();
     void exportOfTheStoresBytesFollowsTheExportRules();
+    void timeAnsweredIsExportedAsIsoUtcToTheSecond_data();
+    void timeAnsweredIsExportedAsIsoUtcToTheSecond();
+    void exportToAFileThatFailsMidwayKeepsTheOldFile();
     void registryAnswersAreKeptCompressedAndShortOnesAsText();
     void textFrameThatCannotBeReadIsToldNotRead_data();
     void textFrameThatCannotBeReadIsToldNotRead();
@@ -433,6 +438,78 @@ void TestAnswerStore::exportOfTheStoresBytesFollowsTheExportRules()
     QCOMPARE(recordsOfBytes.size(), 2);
     QCOMPARE(recordsOfBytes, records);
     QCOMPARE(objectsOfBytes, objects);
+}
+
+// The export writes the time answered itself (not through SQLite or QDateTime): it must read
+// as QDateTime writes it, down to the second below, on both sides of 1970 and at the ends of
+// the years that four digits hold.
+void TestAnswerStore::timeAnsweredIsExportedAsIsoUtcToTheSecond_data()
+{
+    QTest::addColumn<qint64>("msecs");
+    QTest::newRow("1970") << qint64(0);
+    QTest::newRow("a millisecond before 1970") << qint64(-1);
+    QTest::newRow("1900, mid-second") << qint64(-2208988799500);
+    QTest::newRow("leap day, last millisecond")
+        << QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59, 999), Qt::UTC).toMSecsSinceEpoch();
+    QTest::newRow("2100, no leap day")
+        << QDateTime(QDate(2100, 3, 1), QTime(0, 0, 1), Qt::UTC).toMSecsSinceEpoch();
+    QTest::newRow("year 1") << QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    QTest::newRow("year 9999, last second")
+        << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC).toMSecsSinceEpoch();
+    QTest::newRow("year 10000") << QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+}
+
+void TestAnswerStore::timeAnsweredIsExportedAsIsoUtcToTheSecond()
+{
+    QFETCH(qint64, msecs);
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    QVERIFY(store->record(answer(QStringLiteral("a.com"), core::LookupVerdict::Available, when)).ok());
+    const QDateTime second =
+        QDateTime::fromSecsSinceEpoch(msecs / 1000 - (msecs % 1000 < 0 ? 1 : 0), Qt::UTC);
+    QString ofBytes;
+    QString ofText;
+    QVERIFY(store
+                ->forEachLatestUtf8({},
+                                    [&](const store::LatestUtf8 &columns) {
+                                        ofBytes = QString::fromUtf8(columns[2]);
+                                        return true;
+                                    })
+                .ok());
+    QVERIFY(store->forEachLatest({}, [&](const QStringList &row) { return ofText = row.at(2), true; }).ok());
+    QCOMPARE(ofBytes, core::isoUtc(second));
+    QCOMPARE(ofText, ofBytes);
+}
+
+// An export of a few MiB goes to the file in pieces: a disk that fills in the middle of them
+// leaves the old file as it was and no piece of the new one.
+void TestAnswerStore::exportToAFileThatFailsMidwayKeepsTheOldFile()
+{
+    testing::TestFolder folder;
+    auto store = openStore(folder);
+    StoredAnswer a = answer(QString(), core::LookupVerdict::Registered, at(5));
+    a.details.registrar = QString(200, QLatin1Char('r'));
+    for (int i = 0; i < 8000; ++i) {
+        a.name = QStringLiteral("name%1.com").arg(i);
+        QVERIFY(store->record(a).ok());
+    }
+    const QString path = folder.file(QStringLiteral("all.csv"));
+    folder.write(QStringLiteral("all.csv"), "old export\r\n");
+    const QStringList before = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+    {
+        core::WriteFaultScope fault(1536 * 1024);
+        const core::Status status = store::exportAnswersToFile(*store, {}, store::ExportFormat::Csv, path);
+        QCOMPARE(status.code(), core::ErrorCode::WriteFailed);
+        QVERIFY(status.message().contains(QStringLiteral("all.csv")));
+    }
+    QCOMPARE(folder.read(QStringLiteral("all.csv")), QByteArray("old export\r\n"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), before);
+    QVERIFY(store::exportAnswersToFile(*store, {}, store::ExportFormat::Csv, path).ok());
+    const QByteArray written = folder.read(QStringLiteral("all.csv"));
+    QVERIFY(written.size() > 2 * 1024 * 1024);
+    QCOMPARE(written.count("\r\n"), 8001);
+    QVERIFY(written.endsWith("\r\n"));
 }
 
 void TestAnswerStore::registryAnswersAreKeptCompressedAndShortOnesAsText()

@@ -109,6 +109,33 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("list.txt")});
     }
 
+    // Pieces replace the file only at commit(): a writer given up before it (an export whose
+    // store could not be read) leaves the old file and nothing beside it.
+    void piecesReplaceTheFileOnlyAtCommit()
+    {
+        testing::TestFolder folder;
+        const QString path = folder.file(QStringLiteral("export.csv"));
+        QVERIFY(core::writeTextAtomically(path, QStringLiteral("old\r\n")).ok());
+        {
+            core::AtomicFileWriter file(path);
+            QVERIFY(file.status().ok());
+            QVERIFY(file.write("one,").ok());
+            QVERIFY(file.write("two\r\n").ok());
+            QCOMPARE(folder.read(QStringLiteral("export.csv")), QByteArray("old\r\n"));
+        }
+        QCOMPARE(folder.read(QStringLiteral("export.csv")), QByteArray("old\r\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("export.csv")});
+        core::AtomicFileWriter file(path);
+        QVERIFY(file.write("one,").ok());
+        QVERIFY(file.write("two\r\n").ok());
+        QVERIFY(file.commit().ok());
+        QCOMPARE(folder.read(QStringLiteral("export.csv")), QByteArray("one,two\r\n"));
+        // Nothing more goes through a writer that has committed.
+        QCOMPARE(file.write("three").code(), core::ErrorCode::WriteFailed);
+        QCOMPARE(folder.read(QStringLiteral("export.csv")), QByteArray("one,two\r\n"));
+    }
+
     void failedAppendKeepsTheOldContent()
     {
         testing::TestFolder folder;

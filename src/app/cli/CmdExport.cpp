@@ -82,21 +82,21 @@ int cmdExport(CliContext &context, const QStringList &args)
     const std::unique_ptr<store::AnswerStore> answers = openStoreToRead(context);
     if (!answers)
         return kExitFailure;
-    QByteArray file;
+    if (!options.output.isEmpty()) {
+        if (const core::Status written =
+                store::exportAnswersToFile(*answers, options.filter, options.format, options.output);
+            !written)
+            return fail(context, written.message());
+        return kExitOk;
+    }
     const core::Status exported =
-        store::exportAnswers(*answers, options.filter, options.format, [&](const QByteArray &piece) {
-            if (options.output.isEmpty())
-                context.io.out << QString::fromUtf8(piece);
-            else
-                file += piece;
+        store::exportAnswers(*answers, options.filter, options.format, [&](QByteArrayView piece) {
+            context.io.out << QString::fromUtf8(piece);
+            return core::Status();
         });
     if (!exported)
         return fail(context,
                     QStringLiteral("could not read %1: %2").arg(answers->path(), exported.message()));
-    if (options.output.isEmpty())
-        return kExitOk;
-    if (const core::Status written = core::writeFileAtomically(options.output, file); !written)
-        return fail(context, written.message());
     return kExitOk;
 }
 

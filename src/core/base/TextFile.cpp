@@ -199,10 +199,11 @@ Result<QStringList> readLines(const QString &path)
 namespace {
 
 // Writes `size` bytes to `fd`, going on after short writes; 0 or the errno of the write that
-// failed. With a fault armed, only the first bytes go out and the write fails as a full disk.
-int writeFully(int fd, const char *data, qint64 size)
+// failed. With a fault armed, only the first bytes of the content go out (of which `offset`
+// went out before this piece) and the write fails as a full disk.
+int writeFully(int fd, const char *data, qint64 size, qint64 offset = 0)
 {
-    qint64 budget = g_failAfterBytes >= 0 ? std::min(size, g_failAfterBytes) : size;
+    qint64 budget = g_failAfterBytes >= 0 ? std::clamp<qint64>(g_failAfterBytes - offset, 0, size) : size;
     while (budget > 0) {
         const ssize_t written = ::write(fd, data, std::size_t(budget));
         if (written < 0 && errno == EINTR)
@@ -267,38 +268,6 @@ void syncFolderOf(const QString &path)
     }
 }
 
-// Writes a temporary file beside the target, checks every write (and with `Synced` the sync
-// and the close), and only then renames it over the target. A copy not written whole is
-// removed and the target keeps its old content.
-Status replaceFile(const QString &path, const QString &target, const QByteArray &bytes, Durability durability)
-{
-    const QFileInfo info(target);
-    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return failed(path, errno);
-    const QByteArray finalName = QFile::encodeName(target);
-    struct stat old = {};
-    const mode_t mode = ::stat(finalName.constData(), &old) == 0 ? (old.st_mode & 07777) : mode_t(0644);
-    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
-    if (error == 0)
-        error = writeFully(fd, bytes.constData(), bytes.size());
-    if (error == 0 && durability == Durability::Synced && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(name.constData(), finalName.constData()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(name.constData());
-        return failed(path, error);
-    }
-    if (durability == Durability::Synced)
-        syncFolderOf(target);
-    return Status::success();
-}
-
 } // namespace
 
 Status checkWriteTarget(const QString &path)
@@ -307,12 +276,87 @@ Status checkWriteTarget(const QString &path)
     return target ? Status::success() : target.status();
 }
 
+// A temporary file beside the target, with the target's permissions; every write checked
+// (and with `Synced` the sync and the close) before the rename over the target.
+AtomicFileWriter::AtomicFileWriter(QString path, Durability durability)
+    : m_path(std::move(path)), m_durability(durability)
+{
+    const Result<QString> target = writeTarget(m_path);
+    if (!target) {
+        m_status = target.status();
+        return;
+    }
+    m_target = target.value();
+    const QFileInfo info(m_target);
+    m_temporaryName = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    m_fd = ::mkostemp(m_temporaryName.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        m_status = failed(m_path, errno);
+        return;
+    }
+    struct stat old = {};
+    const mode_t mode =
+        ::stat(QFile::encodeName(m_target).constData(), &old) == 0 ? (old.st_mode & 07777) : mode_t(0644);
+    if (::fchmod(m_fd, mode) != 0) {
+        m_status = failed(m_path, errno);
+        discard();
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    discard();
+}
+
+void AtomicFileWriter::discard()
+{
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    ::unlink(m_temporaryName.constData());
+    m_fd = -1;
+}
+
+Status AtomicFileWriter::write(QByteArrayView bytes)
+{
+    if (!m_status || m_fd < 0)
+        return m_status ? failed(m_path, EBADF) : m_status;
+    if (const int error = writeFully(m_fd, bytes.data(), bytes.size(), m_written); error != 0) {
+        m_status = failed(m_path, error);
+        discard();
+        return m_status;
+    }
+    m_written += bytes.size();
+    return {};
+}
+
+Status AtomicFileWriter::commit()
+{
+    if (!m_status || m_fd < 0)
+        return m_status ? failed(m_path, EBADF) : m_status;
+    int error = m_durability == Durability::Synced && ::fsync(m_fd) != 0 ? errno : 0;
+    if (::close(m_fd) != 0 && error == 0)
+        error = errno;
+    m_fd = -1;
+    if (error == 0 && ::rename(m_temporaryName.constData(), QFile::encodeName(m_target).constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(m_temporaryName.constData());
+        m_status = failed(m_path, error);
+        return m_status;
+    }
+    if (m_durability == Durability::Synced)
+        syncFolderOf(m_target);
+    return {};
+}
+
 Status writeFileAtomically(const QString &path, const QByteArray &bytes, Durability durability)
 {
-    const Result<QString> target = writeTarget(path);
-    if (!target)
-        return target.status();
-    return replaceFile(path, target.value(), bytes, durability);
+    AtomicFileWriter file(path, durability);
+    if (Status written = file.write(bytes); !written)
+        return written;
+    return file.commit();
 }
 
 Status writeTextAtomically(const QString &path, const QString &text, Durability durability)

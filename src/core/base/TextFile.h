@@ -75,6 +75,36 @@ Status writeFileAtomically(const QString &path, const QByteArray &bytes,
                            Durability durability = Durability::Synced);
 Status writeTextAtomically(const QString &path, const QString &text,
                            Durability durability = Durability::Synced);
+// A file replaced atomically as above, written a piece at a time, for content too large to
+// hold whole in memory (an export of a million answers). The pieces go into a temporary file
+// beside the target; commit() renames it over the target. Destroyed before commit(), or after
+// a failed write, it removes the temporary file and the target keeps its old content.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(QString path, Durability durability = Durability::Synced);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+
+    // Why the file cannot be written (the target refused, no temporary file): then write()
+    // and commit() fail with it too.
+    Status status() const { return m_status; }
+    Status write(QByteArrayView bytes);
+    // Syncs (with `Synced`), closes and renames: the new content replaces the old.
+    Status commit();
+
+private:
+    void discard();
+
+    QString m_path;
+    QString m_target;
+    QByteArray m_temporaryName;
+    Durability m_durability;
+    int m_fd = -1;
+    qint64 m_written = 0;
+    Status m_status;
+};
+
 // Appends bytes to the end of the file, creating it when missing; the same targets are
 // refused as above. On failure the file is cut back to the length it had, so it keeps its
 // old content.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 namespace wendlecott::store {
 
@@ -118,63 +119,66 @@ bool startsAsFormula(QByteArrayView text)
     return first == 0xc2 && text.size() > 1 && static_cast<unsigned char>(text.at(1)) <= 0x9f;
 }
 
-// One field of a CSV record (RFC 4180): quoted when it holds a comma, a quote or a line
-// break, quotes doubled.
-void appendCsvField(QByteArray &out, QByteArrayView field)
+// One field of a CSV record (RFC 4180) written at `p`, which has room for twice its bytes and
+// two more: quoted when it holds a comma, a quote or a line break, quotes doubled. Where the
+// next field goes.
+char *writeCsvField(char *p, QByteArrayView field)
 {
-    const bool quoted =
-        field.contains(',') || field.contains('"') || field.contains('\n') || field.contains('\r');
-    if (!quoted) {
-        out += field;
-        return;
-    }
-    out += '"';
+    const auto needsQuotes = [](char c) { return c == ',' || c == '"' || c == '\n' || c == '\r'; };
+    if (std::none_of(field.begin(), field.end(), needsQuotes))
+        return std::copy(field.begin(), field.end(), p);
+    *p++ = '"';
     for (const char c : field) {
         if (c == '"')
-            out += '"';
-        out += c;
+            *p++ = '"';
+        *p++ = c;
     }
-    out += '"';
+    *p++ = '"';
+    return p;
 }
 
-void appendJsonString(QByteArray &out, QByteArrayView text)
+// A JSON string of UTF-8 text written at `p`, which has room for six times its bytes and two
+// more (a control character becomes "\\u00XX"). Where the next value goes.
+char *writeJsonString(char *p, QByteArrayView text)
 {
-    out += '"';
+    *p++ = '"';
     for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && c != '"' && c != '\\') {
+            *p++ = c;
+            continue;
+        }
+        *p++ = '\\';
         switch (c) {
         case '"':
-            out += "\\\"";
-            break;
         case '\\':
-            out += "\\\\";
+            *p++ = c;
             break;
         case '\b':
-            out += "\\b";
+            *p++ = 'b';
             break;
         case '\f':
-            out += "\\f";
+            *p++ = 'f';
             break;
         case '\n':
-            out += "\\n";
+            *p++ = 'n';
             break;
         case '\r':
-            out += "\\r";
+            *p++ = 'r';
             break;
         case '\t':
-            out += "\\t";
+            *p++ = 't';
             break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                static constexpr char kHex[] = "0123456789abcdef";
-                out += "\\u00";
-                out += kHex[(c >> 4) & 0xf];
-                out += kHex[c & 0xf];
-            } else {
-                out += c;
-            }
+        default: {
+            static constexpr char kHex[] = "0123456789abcdef";
+            p = std::copy_n("u00", 3, p);
+            *p++ = kHex[byte >> 4];
+            *p++ = kHex[byte & 0xf];
+        }
         }
     }
-    out += '"';
+    *p++ = '"';
+    return p;
 }
 
 // The columns in the order of their keys, as QJsonObject writes them (sorted), so that an
@@ -196,122 +200,141 @@ const QList<std::pair<QByteArray, qsizetype>> &keysInOrder()
 
 void appendCsvRecord(QByteArray &out, const LatestUtf8 &columns)
 {
-    QByteArray field;
+    // The fields as written: the lists' items joined by "; ", server texts that read as a
+    // formula behind a "'". Most need no change and are written from the store's bytes.
+    std::array<QByteArrayView, kLatestColumnCount> fields;
+    std::array<QByteArray, kLatestColumnCount> changed;
+    qsizetype room = kLatestColumnCount;
+    for (qsizetype i = 0; i < kLatestColumnCount; ++i) {
+        const std::size_t at = std::size_t(i);
+        QByteArrayView field = columns[at];
+        if ((i == kStatuses || i == kNameServers) && field.contains('\n')) {
+            changed[at] = field.toByteArray().replace('\n', "; ");
+            field = changed[at];
+        }
+        if ((i == kRegistrar || i == kStatuses || i == kServer || i == kRule) && startsAsFormula(field)) {
+            changed[at] = '\'' + field.toByteArray();
+            field = changed[at];
+        }
+        fields[at] = field;
+        room += 2 * field.size() + 2;
+    }
+    // Room for the worst case (every byte a quote) at once, then cut to what was written.
+    const qsizetype start = out.size();
+    out.resize(start + room);
+    char *p = out.data() + start;
     for (qsizetype i = 0; i < kLatestColumnCount; ++i) {
         if (i > 0)
-            out += ',';
-        const QByteArrayView value = columns[std::size_t(i)];
-        const bool list = i == kStatuses || i == kNameServers;
-        const bool serverText = i == kRegistrar || i == kStatuses || i == kServer || i == kRule;
-        if (!list && !serverText) {
-            appendCsvField(out, value);
-            continue;
-        }
-        field.clear();
-        if (list) {
-            for (const char c : value) {
-                if (c == '\n')
-                    field += "; ";
-                else
-                    field += c;
-            }
-        } else {
-            field += value;
-        }
-        if (serverText && startsAsFormula(field))
-            field.prepend('\'');
-        appendCsvField(out, field);
+            *p++ = ',';
+        p = writeCsvField(p, fields[std::size_t(i)]);
     }
+    out.resize(p - out.constData());
 }
 
 void appendJsonObject(QByteArray &out, const LatestUtf8 &columns)
 {
-    out += '{';
+    // Room for the worst case at once (every byte escaped as "\\u00XX", a number of 20
+    // digits), then cut to what was written.
+    qsizetype room = 2;
+    for (const auto &[key, column] : keysInOrder())
+        room += key.size() + 4 + 6 * columns[std::size_t(column)].size() + 24;
+    const qsizetype start = out.size();
+    out.resize(start + room);
+    char *p = out.data() + start;
+    *p++ = '{';
     bool firstKey = true;
     for (const auto &[key, column] : keysInOrder()) {
         if (!firstKey)
-            out += ',';
+            *p++ = ',';
         firstKey = false;
-        appendJsonString(out, key);
-        out += ':';
+        p = writeJsonString(p, key);
+        *p++ = ':';
         const QByteArrayView value = columns[std::size_t(column)];
         if (column == kStatuses || column == kNameServers) {
-            out += '[';
+            *p++ = '[';
             bool firstItem = true;
-            for (qsizetype start = 0; start < value.size();) {
-                qsizetype end = value.indexOf('\n', start);
+            for (qsizetype from = 0; from < value.size();) {
+                qsizetype end = value.indexOf('\n', from);
                 if (end < 0)
                     end = value.size();
-                if (end > start) {
+                if (end > from) {
                     if (!firstItem)
-                        out += ',';
+                        *p++ = ',';
                     firstItem = false;
-                    appendJsonString(out, value.sliced(start, end - start));
+                    p = writeJsonString(p, value.sliced(from, end - from));
                 }
-                start = end + 1;
+                from = end + 1;
             }
-            out += ']';
+            *p++ = ']';
         } else if (column >= kFirstNumber) {
-            out += QByteArray::number(value.toLongLong());
+            qint64 number = 0;
+            std::from_chars(value.data(), value.data() + value.size(), number);
+            p = std::to_chars(p, p + 24, number).ptr;
         } else if (value.isEmpty()) {
-            out += "null";
+            p = std::copy_n("null", 4, p);
         } else {
-            appendJsonString(out, value);
+            p = writeJsonString(p, value);
         }
     }
-    out += '}';
+    *p++ = '}';
+    out.resize(p - out.constData());
 }
 
 // Both formats are written from the store's UTF-8 straight into the file's bytes: a million
 // answers in a few seconds.
 core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
-                           const std::function<void(const QByteArray &)> &write)
+                           const std::function<core::Status(QByteArrayView)> &write)
 {
-    QByteArray chunk;
+    QByteArray chunk = format == ExportFormat::Csv ? exportColumns().join(QLatin1Char(',')).toUtf8() + "\r\n"
+                                                   : QByteArray("[");
+    chunk.reserve(kChunkBytes + kChunkBytes / 4);
+    core::Status written;
+    // Hands a full chunk on and keeps its memory for the next; false once a write failed.
     const auto handOn = [&] {
         if (chunk.size() >= kChunkBytes) {
-            write(chunk);
-            chunk.clear();
+            written = write(chunk);
+            chunk.resize(0);
         }
-        return true;
+        return bool(written);
     };
+    core::Status read;
     if (format == ExportFormat::Csv) {
-        chunk = exportColumns().join(QLatin1Char(',')).toUtf8() + "\r\n";
-        const core::Status status = store.forEachLatestUtf8(filter, [&](const LatestUtf8 &columns) {
+        read = store.forEachLatestUtf8(filter, [&](const LatestUtf8 &columns) {
             appendCsvRecord(chunk, columns);
             chunk += "\r\n";
             return handOn();
         });
-        if (!status)
-            return status;
-        write(chunk);
-        return {};
+    } else {
+        bool first = true;
+        read = store.forEachLatestUtf8(filter, [&](const LatestUtf8 &columns) {
+            chunk += first ? "\n" : ",\n";
+            appendJsonObject(chunk, columns);
+            first = false;
+            return handOn();
+        });
+        chunk += first ? "]\n" : "\n]\n";
     }
-    chunk = "[";
-    bool first = true;
-    const core::Status status = store.forEachLatestUtf8(filter, [&](const LatestUtf8 &columns) {
-        chunk += first ? "\n" : ",\n";
-        appendJsonObject(chunk, columns);
-        first = false;
-        return handOn();
-    });
-    if (!status)
-        return status;
-    chunk += first ? "]\n" : "\n]\n";
-    write(chunk);
-    return {};
+    if (!read)
+        return read;
+    if (!written)
+        return written;
+    return write(chunk);
 }
 
 core::Status exportAnswersToFile(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
                                  const QString &path)
 {
-    QByteArray file;
+    core::AtomicFileWriter file(path);
+    if (!file.status())
+        return file.status();
     const core::Status exported =
-        exportAnswers(store, filter, format, [&file](const QByteArray &piece) { file += piece; });
+        exportAnswers(store, filter, format, [&file](QByteArrayView piece) { return file.write(piece); });
+    if (!file.status())
+        return file.status();
     if (!exported)
         return core::Status::failure(
             exported.code(), QStringLiteral("could not read %1: %2").arg(store.path(), exported.message()));
-    return core::writeFileAtomically(path, file);
+    return file.commit();
 }
 
 } // namespace wendlecott::store

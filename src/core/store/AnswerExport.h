@@ -35,10 +35,11 @@ QString csvRecord(const QStringList &values);
 void appendJsonObject(QByteArray &out, const LatestUtf8 &columns);
 
 // The latest answer of each name that passes `filter`, as UTF-8 CSV (header row first, CR LF
-// line ends) or a JSON array, handed to `write` in pieces as it is made.
+// line ends) or a JSON array, handed to `write` in pieces as it is made. A failed write ends
+// the export with its failure.
 core::Status exportAnswers(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
-                           const std::function<void(const QByteArray &)> &write);
-// The same export written to `path`, which is replaced whole or not at all.
+                           const std::function<core::Status(QByteArrayView)> &write);
+// The same export written to `path` as it is made, which is replaced whole or not at all.
 core::Status exportAnswersToFile(AnswerStore &store, const ExportFilter &filter, ExportFormat format,
                                  const QString &path);
 
