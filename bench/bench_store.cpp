@@ -781,6 +781,11 @@ void switchedRunCost(const QByteArray &answer, int names, int windowMs, int sett
         << " to "
         << QString::number(extra.isEmpty() ? 0 : *std::max_element(extra.begin(), extra.end()), 'f', 1)
         << " us; processor time median " << QString::number(median(extraCpu), 'f', 1) << " us\n";
+    QStringList each;
+    for (const double value : std::as_const(extra))
+        each.append(QString::number(value, 'f', 1));
+    out << "switched run, each on window's extra (us per answer, in order): "
+        << each.join(QStringLiteral(", ")) << '\n';
     out.flush();
 }
 
