@@ -487,26 +487,21 @@ qint64 bytesWritten()
     return -1;
 }
 
-// One run of `names` names over the five extensions, with the store as its recorder or none.
-RunFigures storedRun(RunServers &servers, int names, bool withStore)
-{
+// What a run needs beside its servers: a folder for its lists, no desktop, Qt's timers.
+struct RunHome {
     testing::TestFolder folder;
     QuietNotice notice;
     core::NoClipboard clipboard;
     core::NoAddressOpener opener;
-    core::ResultLists lists(folder.path(), notice, clipboard, opener);
+    core::ResultLists lists{folder.path(), notice, clipboard, opener};
     core::Timing timing;
     platform::QtScheduler scheduler;
-    core::ServerPacer pacer(scheduler);
-    std::unique_ptr<store::AnswerStore> answers;
-    core::RunEnvironment environment{servers.table, [] { return false; }, pacer, lists, notice};
-    if (withStore) {
-        store::StoreOpening report;
-        answers = store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report, &scheduler);
-        environment.recorder = answers.get();
-    }
-    core::CheckRun run(environment, scheduler, timing, platform::QtWhoisConnection::factory(),
-                       core::RunPolicy::paced(8, kExtensions));
+    core::ServerPacer pacer{scheduler};
+};
+
+// The names "n1" to "n`names`", each asked under every extension.
+core::RunSource numberedNames(int names)
+{
     core::RunSource source;
     source.readEntry = [names](qint32 p) -> core::Result<QString> {
         return p <= names ? QStringLiteral("n%1").arg(p) : core::kEndOfListSentinel;
@@ -515,6 +510,25 @@ RunFigures storedRun(RunServers &servers, int names, bool withStore)
     source.domainForExtension = [](const QString &entry, const QString &extension) {
         return entry + QLatin1Char('.') + extension;
     };
+    return source;
+}
+
+// One run of `names` names over the five extensions, with the store as its recorder or none.
+RunFigures storedRun(RunServers &servers, int names, bool withStore)
+{
+    RunHome home;
+    std::unique_ptr<store::AnswerStore> answers;
+    core::RunEnvironment environment{servers.table, [] { return false; }, home.pacer, home.lists,
+                                     home.notice};
+    if (withStore) {
+        store::StoreOpening report;
+        answers = store::AnswerStore::open(home.folder.path(), store::StoreMode::ReadWrite, report,
+                                           &home.scheduler);
+        environment.recorder = answers.get();
+    }
+    core::CheckRun run(environment, home.scheduler, home.timing, platform::QtWhoisConnection::factory(),
+                       core::RunPolicy::paced(8, kExtensions));
+    const core::RunSource source = numberedNames(names);
     RunFigures figures;
     QObject::connect(&run, &core::CheckRun::recordFinished, &run, [&] { ++figures.answers; });
     QEventLoop loop;
@@ -673,29 +687,17 @@ void switchedRunCost(const QByteArray &answer, int names, int windowMs, int sett
 {
     LeanServers servers(answer);
     waitForClosedConnections();
-    testing::TestFolder folder;
-    QuietNotice notice;
-    core::NoClipboard clipboard;
-    core::NoAddressOpener opener;
-    core::ResultLists lists(folder.path(), notice, clipboard, opener);
-    core::Timing timing;
-    platform::QtScheduler scheduler;
-    core::ServerPacer pacer(scheduler);
+    RunHome home;
     store::StoreOpening report;
-    auto answers = store::AnswerStore::open(folder.path(), store::StoreMode::ReadWrite, report, &scheduler);
+    auto answers =
+        store::AnswerStore::open(home.folder.path(), store::StoreMode::ReadWrite, report, &home.scheduler);
     SwitchedRecorder switched(*answers);
-    core::RunEnvironment environment{servers.table, [] { return false; }, pacer, lists, notice};
+    core::RunEnvironment environment{servers.table, [] { return false; }, home.pacer, home.lists,
+                                     home.notice};
     environment.recorder = &switched;
-    core::CheckRun run(environment, scheduler, timing, platform::QtWhoisConnection::factory(),
+    core::CheckRun run(environment, home.scheduler, home.timing, platform::QtWhoisConnection::factory(),
                        core::RunPolicy::paced(8, kExtensions));
-    core::RunSource source;
-    source.readEntry = [names](qint32 p) -> core::Result<QString> {
-        return p <= names ? QStringLiteral("n%1").arg(p) : core::kEndOfListSentinel;
-    };
-    source.domainFor = [](const QString &entry) { return entry; };
-    source.domainForExtension = [](const QString &entry, const QString &extension) {
-        return entry + QLatin1Char('.') + extension;
-    };
+    const core::RunSource source = numberedNames(names);
     struct Window {
         bool on = false;
         qint64 answers = 0;
