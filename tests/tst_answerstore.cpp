@@ -454,6 +454,8 @@ void TestAnswerStore::timeAnsweredIsExportedAsIsoUtcToTheSecond_data()
     QTest::newRow("2100, no leap day")
         << QDateTime(QDate(2100, 3, 1), QTime(0, 0, 1), Qt::UTC).toMSecsSinceEpoch();
     QTest::newRow("year 1") << QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+    QTest::newRow("1 BC, last second")
+        << QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch() - 1000;
     QTest::newRow("year 9999, last second")
         << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC).toMSecsSinceEpoch();
     QTest::newRow("year 10000") << QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();

@@ -56,14 +56,14 @@ bool isNumberColumn(int column)
 using NumberText = std::array<char, 24>;
 
 // "YYYY-MM-DDTHH:MM:SSZ" for a time in milliseconds since 1970, to the second below it, in
-// `buffer`; a year beyond 0 to 9999 is written by Qt into `wide` instead.
+// `buffer`; a year beyond 1 to 9999 is written by Qt into `wide` instead.
 QByteArrayView isoUtcText(qint64 msecs, NumberText &buffer, QByteArray &wide)
 {
     using namespace std::chrono;
     const qint64 seconds = msecs / 1000 - (msecs % 1000 < 0 ? 1 : 0);
     const qint64 days = seconds / 86400 - (seconds % 86400 < 0 ? 1 : 0);
-    // 0000-01-01 and 9999-12-31 as days since 1970-01-01.
-    constexpr qint64 kFirstDay = -719528;
+    // 0001-01-01 and 9999-12-31 as days since 1970-01-01 (Qt's calendar has no year 0).
+    constexpr qint64 kFirstDay = -719162;
     constexpr qint64 kLastDay = 2932896;
     if (days < kFirstDay || days > kLastDay) {
         wide = core::isoUtc(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC)).toUtf8();
