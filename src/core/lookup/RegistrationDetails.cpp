@@ -6,7 +6,9 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <climits>
 
 namespace wendlecott::core {
@@ -452,29 +454,40 @@ RegistrationDetails detailsOf(const LookupEvidence &evidence)
     return whoisDetails(evidence.answer, evidence.name.section(QLatin1Char('.'), 1));
 }
 
+bool writeIsoUtc(qint64 msecs, std::array<char, 20> &text)
+{
+    using namespace std::chrono;
+    const qint64 seconds = msecs / 1000 - (msecs % 1000 < 0 ? 1 : 0);
+    const qint64 days = seconds / 86400 - (seconds % 86400 < 0 ? 1 : 0);
+    // 0001-01-01 and 9999-12-31 as days since 1970-01-01 (Qt's calendar has no year 0).
+    constexpr qint64 kFirstDay = -719162;
+    constexpr qint64 kLastDay = 2932896;
+    if (days < kFirstDay || days > kLastDay)
+        return false;
+    const year_month_day date{sys_days{std::chrono::days{days}}};
+    const qint64 secondOfDay = seconds - days * 86400;
+    const std::array<int, 6> parts{int(date.year()),           int(unsigned(date.month())),
+                                   int(unsigned(date.day())),  int(secondOfDay / 3600),
+                                   int(secondOfDay / 60 % 60), int(secondOfDay % 60)};
+    // Qt's own formatting goes through printf; this is written for every stored answer.
+    static constexpr char kPattern[] = "0000-00-00T00:00:00Z";
+    std::copy(std::begin(kPattern), std::end(kPattern) - 1, text.begin());
+    const std::array<int, 6> ends{4, 7, 10, 13, 16, 19}; // one past each part's last digit
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        for (int p = ends[i] - 1, value = parts[i]; value > 0; --p, value /= 10)
+            text[std::size_t(p)] = char('0' + value % 10);
+    }
+    return true;
+}
+
 QString isoUtc(const QDateTime &dateTime)
 {
     if (!dateTime.isValid())
         return {};
-    const QDateTime utc = dateTime.toUTC();
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    utc.date().getDate(&year, &month, &day);
-    if (year < 0 || year > 9999)
-        return utc.toString(Qt::ISODate);
-    // Qt's own formatting goes through printf; this is written for every stored answer.
-    const QTime time = utc.time();
-    const std::array<int, 6> parts{year, month, day, time.hour(), time.minute(), time.second()};
-    std::array<char16_t, 20> text{u'0', u'0', u'0', u'0', u'-', u'0', u'0', u'-', u'0', u'0',
-                                  u'T', u'0', u'0', u':', u'0', u'0', u':', u'0', u'0', u'Z'};
-    const std::array<int, 6> ends{4, 7, 10, 13, 16, 19}; // one past each part's last digit
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        int value = parts[i];
-        for (int p = ends[i] - 1; value > 0; --p, value /= 10)
-            text[std::size_t(p)] = char16_t(u'0' + value % 10);
-    }
-    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
+    std::array<char, 20> text;
+    if (writeIsoUtc(dateTime.toMSecsSinceEpoch(), text))
+        return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return dateTime.toUTC().toString(Qt::ISODate);
 }
 
 QJsonObject detailsJson(const RegistrationDetails &details)

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <array>
+
 namespace wendlecott::core {
 
 struct LookupEvidence;
@@ -42,6 +44,10 @@ RegistrationDetails detailsOf(const LookupEvidence &evidence);
 
 // A date as the program writes it: ISO 8601 in UTC, "2024-05-01T12:00:00Z"; empty when invalid.
 QString isoUtc(const QDateTime &dateTime);
+// The same text for a time in milliseconds since 1970, to the second below it, written into
+// `text` without Qt (a million of them in an export); false, and nothing written, for a year
+// beyond 1 to 9999, which isoUtc leaves to Qt.
+bool writeIsoUtc(qint64 msecs, std::array<char, 20> &text);
 
 // The details as one JSON object: created, expires, updated, registrar, statuses,
 // nameservers; a detail not found is absent.

@@ -10,7 +10,6 @@
 
 #include <array>
 #include <charconv>
-#include <chrono>
 
 // The latest answer of each name, as an export reads it: through Qt SQL as text, or through
 // SQLite's own interface as UTF-8 for a large export.
@@ -53,48 +52,24 @@ bool isNumberColumn(int column)
     return column == kAnsweredAtColumn || column >= kFirstCountColumn;
 }
 
-using NumberText = std::array<char, 24>;
-
-// "YYYY-MM-DDTHH:MM:SSZ" for a time in milliseconds since 1970, to the second below it, in
-// `buffer`; a year beyond 1 to 9999 is written by Qt into `wide` instead.
-QByteArrayView isoUtcText(qint64 msecs, NumberText &buffer, QByteArray &wide)
-{
-    using namespace std::chrono;
-    const qint64 seconds = msecs / 1000 - (msecs % 1000 < 0 ? 1 : 0);
-    const qint64 days = seconds / 86400 - (seconds % 86400 < 0 ? 1 : 0);
-    // 0001-01-01 and 9999-12-31 as days since 1970-01-01 (Qt's calendar has no year 0).
-    constexpr qint64 kFirstDay = -719162;
-    constexpr qint64 kLastDay = 2932896;
-    if (days < kFirstDay || days > kLastDay) {
-        wide = core::isoUtc(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC)).toUtf8();
-        return wide;
-    }
-    const year_month_day date{sys_days{std::chrono::days{days}}};
-    const int year = int(date.year());
-    const qint64 secondOfDay = seconds - days * 86400;
-    const std::array<int, 6> parts{year,
-                                   int(unsigned(date.month())),
-                                   int(unsigned(date.day())),
-                                   int(secondOfDay / 3600),
-                                   int(secondOfDay / 60 % 60),
-                                   int(secondOfDay % 60)};
-    static constexpr char kPattern[] = "0000-00-00T00:00:00Z";
-    std::copy(std::begin(kPattern), std::end(kPattern) - 1, buffer.begin());
-    const std::array<int, 6> ends{4, 7, 10, 13, 16, 19}; // one past each part's last digit
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        for (int p = ends[i] - 1, value = parts[i]; value > 0; --p, value /= 10)
-            buffer[std::size_t(p)] = char('0' + value % 10);
-    }
-    return QByteArrayView(buffer.data(), qsizetype(sizeof kPattern - 1));
-}
+// Where a number column's text is written: a time, or a count of up to 20 characters.
+struct NumberText {
+    std::array<char, 20> time;
+    std::array<char, 24> count;
+};
 
 // A number column's text: the time answered as ISO 8601 in UTC, a count in decimal.
 QByteArrayView numberText(int column, qint64 value, NumberText &buffer, QByteArray &wide)
 {
-    if (column == kAnsweredAtColumn)
-        return isoUtcText(value, buffer, wide);
-    const std::to_chars_result written = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    return QByteArrayView(buffer.data(), written.ptr - buffer.data());
+    if (column == kAnsweredAtColumn) {
+        if (core::writeIsoUtc(value, buffer.time))
+            return QByteArrayView(buffer.time.data(), qsizetype(buffer.time.size()));
+        wide = core::isoUtc(QDateTime::fromMSecsSinceEpoch(value, Qt::UTC)).toUtf8();
+        return wide;
+    }
+    std::array<char, 24> &count = buffer.count;
+    const std::to_chars_result written = std::to_chars(count.data(), count.data() + count.size(), value);
+    return QByteArrayView(count.data(), written.ptr - count.data());
 }
 
 } // namespace
